@@ -1,0 +1,29 @@
+#include "link/FrameCutter.h"
+
+#include <utility>
+
+namespace {
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+}
+
+FrameCutter::FrameCutter(FrameHandler onFrame) : m_onFrame(std::move(onFrame)) {
+    m_line.reserve(64);
+}
+
+void FrameCutter::feed(const std::uint8_t* data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::uint8_t byte = data[i];
+        m_line.append(QLatin1Char(kHexDigits[byte >> 4]));
+        m_line.append(QLatin1Char(kHexDigits[byte & 0x0F]));
+        if (byte != 0x0A && m_line.size() < 2 * kMaxLineBytes)
+            continue;
+        // Hand over a copy and clear first: the handler may re-enter (a nested message loop).
+        const QString frame = std::exchange(m_line, QString());
+        m_line.reserve(64);
+        m_onFrame(frame);
+    }
+}
+
+void FrameCutter::reset() {
+    m_line.clear();
+}

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs that are not installed yet.
+# Usage: tools/deps.sh [run]   ("run" adds what starting the program on a virtual display needs)
+set -euo pipefail
+
+packages=(build-essential cmake pkg-config qt6-base-dev qt6-charts-dev libgl-dev pxlib-dev
+          libbenchmark-dev fonts-dejavu-core fonts-liberation)
+if [ "${1:-}" = run ]; then
+  packages+=(xvfb xauth x11-utils)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
