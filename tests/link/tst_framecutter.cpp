@@ -1,0 +1,94 @@
+#include "link/FrameCutter.h"
+#include "link/MltDigits.h"
+
+#include <QTest>
+
+#include <vector>
+
+namespace {
+using Bytes = std::vector<std::uint8_t>;
+}
+
+class FrameCutterTest : public QObject {
+    Q_OBJECT
+
+    QStringList frames;
+    FrameCutter cutter{[this](const QString& f) { frames << f; }};
+
+    void feed(const Bytes& b) { cutter.feed(b.data(), b.size()); }
+
+private slots:
+    void init() {
+        frames.clear();
+        cutter.reset();
+    }
+
+    void twoFramesAndAHalfDispatchTwoAndKeepTheHalf() {
+        feed({0x89, 0x01, 0x0A, 0x8A, 0x02, 0x0A, 0x89, 0x33});
+        QCOMPARE(frames, (QStringList{"89010A", "8A020A"}));
+        QCOMPARE(cutter.pending(), QString("8933"));
+        feed({0x44, 0x0A});
+        QCOMPARE(frames.last(), QString("8933440A"));
+    }
+
+    void oneFrameOverThreeEventsArrivesWhole() {
+        feed({0x89, 0x70});
+        feed({0x08, 0x00, 0x00, 0x0F});
+        QVERIFY(frames.isEmpty());
+        feed({0x01, 0x02, 0x03, 0x04, 0x0A});
+        QCOMPARE(frames, QStringList{"89700800000F010203040A"});
+    }
+
+    void everySplitOfAStreamGivesTheSameFrames_data() {
+        QTest::addColumn<int>("cut");
+        for (int cut = 0; cut <= 18; ++cut)
+            QTest::addRow("cut at %d", cut) << cut;
+    }
+
+    void everySplitOfAStreamGivesTheSameFrames() {
+        QFETCH(int, cut);
+        const Bytes stream{0x89, 0x70, 0x08, 0x00, 0x00, 0x0F, 0x01, 0x02, 0x03, 0x04, 0x0A,
+                           0x8A, 0x12, 0x34, 0x56, 0x78, 0x9A, 0x0A};
+        cutter.feed(stream.data(), cut);
+        cutter.feed(stream.data() + cut, stream.size() - cut);
+        QCOMPARE(frames, (QStringList{"89700800000F010203040A", "8A123456789A0A"}));
+    }
+
+    void aDataByteOfLineFeedEndsTheFrame() {
+        feed({0x89, 0x0A, 0x05, 0x0A});
+        QCOMPARE(frames, (QStringList{"890A", "050A"}));
+    }
+
+    void resetDropsTheUnfinishedLine() {
+        feed({0x89, 0x70});
+        cutter.reset();
+        feed({0x8A, 0x0A});
+        QCOMPARE(frames, QStringList{"8A0A"});
+    }
+
+    void aLineWithoutLineFeedCannotGrowWithoutBound() {
+        const Bytes junk(FrameCutter::kMaxLineBytes + 10, 0x55);
+        feed(junk);
+        QCOMPARE(frames.size(), 1);
+        QCOMPARE(frames[0].size(), 2 * FrameCutter::kMaxLineBytes);
+        QCOMPARE(cutter.pending().size(), 20);
+    }
+
+    void mltDigitsAreBytesFiveAndFourThenTheLowNibbleOfTwo_data() {
+        QTest::addColumn<QString>("frame");
+        QTest::addColumn<QString>("digits");
+        QTest::newRow("full frame") << "8A123456789A0A" << "9A784";
+        QTest::newRow("five bytes: line feed stands for byte 5") << "8A123456780A" << "0A784";
+        QTest::newRow("three bytes") << "8A12340A" << "4";
+        QTest::newRow("line feed only") << "0A" << "";
+    }
+
+    void mltDigitsAreBytesFiveAndFourThenTheLowNibbleOfTwo() {
+        QFETCH(QString, frame);
+        QFETCH(QString, digits);
+        QCOMPARE(mltDigitsOf(frame), digits);
+    }
+};
+
+QTEST_APPLESS_MAIN(FrameCutterTest)
+#include "tst_framecutter.moc"
