@@ -1,0 +1,217 @@
+#include "sim/SimOptions.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <string_view>
+
+namespace {
+
+constexpr std::array<std::string_view, 7> kValueOptions{
+    "--link", "--function", "--range", "--mode", "--value", "--drift", "--hz"};
+constexpr std::string_view kDutyCycleOption = "--duty-cycle";
+
+template <typename Number> std::optional<Number> parseNumber(std::string_view text) {
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    Number value{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty())
+        return std::nullopt;
+    if constexpr (std::is_floating_point_v<Number>) {
+        if (!std::isfinite(value))
+            return std::nullopt;
+    }
+    return value;
+}
+
+bool takesValue(std::string_view name) {
+    if (name == kDutyCycleOption)
+        return true;
+    for (std::string_view option : kValueOptions) {
+        if (option == name)
+            return true;
+    }
+    return false;
+}
+
+// Sets a switch; false when name is no switch.
+bool applySwitch(std::string_view name, SimOptions& options) {
+    MeterSettings& meter = options.meter;
+    if (name == "--help" || name == "-h")
+        options.help = true;
+    else if (name == "--trace")
+        options.trace = true;
+    else if (name == "--frequency")
+        meter.mode = MeasureMode::Frequency;
+    else if (name == "--duty")
+        meter.mode = MeasureMode::Duty;
+    else if (name == "--five-digit")
+        meter.fiveDigit = true;
+    else if (name == "--overload")
+        meter.overload = true;
+    else if (name == "--low-battery")
+        meter.lowBattery = true;
+    else if (name == "--hold")
+        meter.hold = true;
+    else if (name == "--rec")
+        meter.recording = true;
+    else
+        return false;
+    return true;
+}
+
+std::optional<MeasureMode> modeByName(std::string_view name) {
+    if (name == "function")
+        return MeasureMode::Function;
+    if (name == "frequency")
+        return MeasureMode::Frequency;
+    if (name == "duty")
+        return MeasureMode::Duty;
+    return std::nullopt;
+}
+
+std::string badValue(std::string_view name, std::string_view value, std::string_view expected) {
+    return "invalid value '" + std::string(value) + "' for " + std::string(name) + ": expected " +
+           std::string(expected);
+}
+
+// Sets an option that takes a value; an empty result means success, otherwise the message.
+std::string applyValue(std::string_view name, std::string_view value, SimOptions& options) {
+    MeterSettings& meter = options.meter;
+    if (name == "--link") {
+        if (value.empty())
+            return badValue(name, value, "a path");
+        options.linkPath = value;
+        return {};
+    }
+    if (name == "--function") {
+        const auto function = functionByName(value);
+        if (!function)
+            return badValue(name, value, "one of " + functionNameList());
+        meter.function = *function;
+        return {};
+    }
+    if (name == "--mode") {
+        const auto mode = modeByName(value);
+        if (!mode)
+            return badValue(name, value, "function, frequency or duty");
+        meter.mode = *mode;
+        return {};
+    }
+    if (name == "--range") {
+        const auto range = parseNumber<int>(value);
+        if (!range || *range < 0)
+            return badValue(name, value, "a range number from 0");
+        meter.manualRange = *range;
+        return {};
+    }
+    const auto number = parseNumber<double>(value);
+    if (!number)
+        return badValue(name, value, "a number");
+    if (name == "--value")
+        meter.fixedInput = *number;
+    else if (name == "--drift")
+        meter.driftPercent = *number;
+    else if (name == "--hz")
+        meter.frequencyHz = *number;
+    else
+        meter.dutyPercent = *number;
+    return {};
+}
+
+// Checks the options against each other once all are known.
+std::string validate(const SimOptions& options) {
+    const MeterSettings& meter = options.meter;
+    const FunctionInfo& info = functionInfo(meter.function);
+    const int ranges = static_cast<int>(info.ranges.size());
+    if (meter.manualRange && *meter.manualRange >= ranges) {
+        return "--range " + std::to_string(*meter.manualRange) + " does not exist for " +
+               std::string(info.name) + ": its ranges are 0 to " + std::to_string(ranges - 1);
+    }
+    if (meter.mode != MeasureMode::Function && !info.frequencyAllowed)
+        return "frequency and duty modes need a voltage or current function, not " +
+               std::string(info.name);
+    if (meter.driftPercent < 0 || meter.driftPercent > 50)
+        return "--drift must lie between 0 and 50 percent";
+    if (meter.frequencyHz <= 0)
+        return "--hz must be greater than 0";
+    if (meter.dutyPercent < 0 || meter.dutyPercent >= 100)
+        return "--duty-cycle must lie between 0 and 99.99 percent";
+    return {};
+}
+
+} // namespace
+
+std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args,
+                                          std::string& error) {
+    SimOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        const std::size_t equals = arg.find('=');
+        const std::string_view name = arg.substr(0, equals);
+        const bool inlineValue = equals != std::string_view::npos;
+        if (!inlineValue && applySwitch(name, options))
+            continue;
+        if (!takesValue(name)) {
+            error = applySwitch(name, options) ? "option " + std::string(name) + " takes no value"
+                                               : "unknown argument '" + std::string(arg) + "'";
+            return std::nullopt;
+        }
+        if (!inlineValue && i + 1 >= args.size()) {
+            error = "option " + std::string(name) + " needs a value";
+            return std::nullopt;
+        }
+        const std::string_view value = inlineValue ? arg.substr(equals + 1) : args[++i];
+        error = applyValue(name, value, options);
+        if (!error.empty())
+            return std::nullopt;
+    }
+    error = validate(options);
+    if (!error.empty())
+        return std::nullopt;
+    return options;
+}
+
+std::string simUsage() {
+    return "Usage: velmar-sim [options]\n"
+           "Plays a VelmarD meter on a pseudo-terminal. The first line of output is the\n"
+           "terminal's device path; open it at 9600 baud. Each 0x89 gets a main-display\n"
+           "frame, each 0x8A a bar-graph frame; key codes 0xA0..0xAD work the keys.\n"
+           "\n"
+           "Serving:\n"
+           "  --link PATH          make PATH a symbolic link to the terminal (a stale link is\n"
+           "                       replaced; the link is removed on exit)\n"
+           "  --trace              print received requests and keys to standard error\n"
+           "  -h, --help           show this text\n"
+           "\n"
+           "Starting state:\n"
+           "  --function NAME      one of " +
+           functionNameList() +
+           "\n"
+           "                       (default dcv); AC-DC-Cap steps through them in this order\n"
+           "  --range N            manual range N instead of autorange\n"
+           "  --mode MODE          function (default), frequency or duty\n"
+           "  --frequency          same as --mode frequency\n"
+           "  --duty               same as --mode duty\n"
+           "  --five-digit         80000-count display in function mode\n"
+           "  --overload           always over range (0L)\n"
+           "  --low-battery        light the low-battery sign\n"
+           "  --hold               start with the reading held\n"
+           "  --rec                start recording (MAX shown)\n"
+           "\n"
+           "Input signal:\n"
+           "  --value X            fixed input of the starting function in V, A, ohm or F\n"
+           "                       (default 12.34 V DC); stops the drift\n"
+           "  --drift PERCENT      amplitude of the slow drift, 0 to 50 (default 0.5)\n"
+           "  --hz X               frequency shown in frequency mode (default 50)\n"
+           "  --duty-cycle PERCENT duty cycle shown in duty mode (default 50)\n"
+           "\n"
+           "Keys: RANGE short steps to manual range and through the ranges, long returns to\n"
+           "autorange; Hz-% short cycles function, frequency and duty, long returns to the\n"
+           "function; Hold short freezes the reading; REL short zeroes at the present reading,\n"
+           "long leaves it; MAX-MIN short starts recording and cycles MAX, MIN and AVG, long\n"
+           "stops; Peak-Buzzer short toggles the buzzer (resistance) or peak capture (volts and\n"
+           "amps), long clears both; AC-DC-Cap short selects the next function, long the\n"
+           "previous one. Other bytes are ignored.\n";
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "sim/MeterSettings.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The simulator's command line: the meter's starting state plus how to serve it.
+struct SimOptions {
+    MeterSettings meter;
+    std::string linkPath; // empty: no symbolic link
+    bool trace = false;
+    bool help = false;
+};
+
+// Parses the arguments after the program name. On a bad argument returns nothing and says why
+// in error, naming the argument.
+[[nodiscard]] std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args,
+                                                        std::string& error);
+
+[[nodiscard]] std::string simUsage();
