@@ -1,0 +1,145 @@
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    QList<QJsonObject> objects;
+    QString errors;
+    int exitCode = -1;
+};
+
+// Runs the built velmar-decode with the given arguments and standard input.
+Run runDecode(const QStringList& arguments, const QByteArray& input = {}) {
+    QProcess process;
+    process.start(QCoreApplication::applicationDirPath() + "/../bin/velmar-decode", arguments);
+    if (!process.waitForStarted())
+        return {};
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(30000))
+        return {};
+    Run run;
+    run.exitCode = process.exitCode();
+    run.errors = QString::fromUtf8(process.readAllStandardError());
+    for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+        if (error.error != QJsonParseError::NoError || !document.isObject())
+            qWarning("not a JSON object: %s", line.constData());
+        run.objects.append(document.object());
+    }
+    return run;
+}
+
+QJsonArray strings(const QStringList& list) {
+    return QJsonArray::fromStringList(list);
+}
+
+} // namespace
+
+class TestVelmarDecode : public QObject {
+    Q_OBJECT
+
+private slots:
+    void printsOneObjectPerLineAndReportsBadLines() {
+        const Run run = runDecode({}, "89700800000F010203040A\n"
+                                      " 8a123456789a0a \r\n"
+                                      "\n"
+                                      "89 70\n"
+                                      "0100\n"
+                                      "897\n");
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.objects.size(), 4);
+
+        const QJsonObject main{{"kind", "main"},
+                               {"text", "012.34"},
+                               {"value", 1234},
+                               {"unit", "V"},
+                               {"acdc", "DC"},
+                               {"range", "AUTO"},
+                               {"rangeCode", 1},
+                               {"dial", 462},
+                               {"chart", 1234},
+                               {"axis", QJsonArray{-8000, 8000}},
+                               {"dialScale", 80},
+                               {"wide", false},
+                               {"digits", strings({"0", "1", "2", "3", "4"})},
+                               {"d0", false},
+                               {"bar", true},
+                               {"lit", strings({"LcdAuto", "LcdDc1", "LcdP2", "LcdV"})}};
+        QCOMPARE(run.objects[0], main);
+        QCOMPARE(run.objects[1], (QJsonObject{{"kind", "bar"}, {"sign", "-"}, {"position", 41}}));
+        const QJsonObject other{{"kind", "other"}};
+        QCOMPARE(run.objects[2], other);
+        QCOMPARE(run.objects[3], other);
+
+        QVERIFY2(run.errors.contains(":4: not a frame's hex text: character ' ' at column 3"),
+                 qPrintable(run.errors));
+        QVERIFY2(run.errors.contains(":6: not a frame's hex text: odd number of hex digits"),
+                 qPrintable(run.errors));
+    }
+
+    void litIsSortedByteWiseAndUnitTextSurvivesQuoting() {
+        // Resistance range 2 with byte 3 bit 2, low battery and a REL press.
+        const Run run = runDecode({"--rel", "2"}, "896050042000010203040A\n");
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.objects.size(), 1);
+        QCOMPARE(run.objects[0]["unit"].toString(), QStringLiteral("&  k*"));
+        QCOMPARE(run.objects[0]["range"].toString(), QStringLiteral("MANU"));
+        QCOMPARE(run.objects[0]["lit"].toArray(),
+                 strings({"LCDBATT", "LCDBF", "LCDFm", "LCDRel", "LCDk", "LCDohm", "LcdP2"}));
+    }
+
+    void lineFeedsInsideALineCutItIntoFrames_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("kinds");
+        QTest::newRow("cut like the receiver")
+            << QStringList{} << QStringList{"main", "other", "bar"};
+        QTest::newRow("whole lines") << QStringList{"--whole-lines"} << QStringList{"main"};
+    }
+    void lineFeedsInsideALineCutItIntoFrames() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, kinds);
+        const Run run = runDecode(arguments, "89700A00000F010203040A8A000000100C\n");
+        QStringList got;
+        for (const QJsonObject& object : run.objects)
+            got.append(object["kind"].toString());
+        QCOMPARE(got, kinds);
+        if (kinds.size() == 3) // the tail without a line feed is decoded, not dropped
+            QCOMPARE(run.objects[2]["position"].toInt(), 13);
+    }
+
+    void unreadableFileFailsButOthersAreStillDecoded() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QFile frames(dir.filePath("frames.txt"));
+        QVERIFY(frames.open(QIODevice::WriteOnly));
+        frames.write("8A000000100A\n");
+        frames.close();
+        const QString missing = dir.filePath("missing.txt");
+
+        const Run run = runDecode({missing, frames.fileName()});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.errors.contains("cannot open '" + missing + "'"), qPrintable(run.errors));
+        QCOMPARE(run.objects.size(), 1);
+        QCOMPARE(run.objects[0]["sign"].toString(), QStringLiteral("-"));
+    }
+
+    void relOutsideZeroToTwoIsRefused() {
+        const Run run = runDecode({"--rel", "3"});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY(run.errors.contains("--rel takes 0, 1 or 2"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVelmarDecode)
+#include "tst_velmardecode.moc"

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "decode/BarFrameDecoder.h"
+#include "decode/MainDisplay.h"
+
+#include <string>
+
+// The one-line JSON objects velmar-decode prints for each frame, fields in a fixed order.
+class FrameJson {
+public:
+    [[nodiscard]] static std::string mainLine(const MainDisplay& display);
+    [[nodiscard]] static std::string barLine(const BarGraph& bar);
+    [[nodiscard]] static std::string otherLine();
+};

@@ -1,0 +1,187 @@
+// velmar-decode: decodes meter frames, written as the hex text the trace list holds, into one JSON
+// object per frame, so that the decoders can be checked against recorded or generated frames.
+
+#include "FrameJson.h"
+#include "decode/BarFrameDecoder.h"
+#include "decode/MainFrameDecoder.h"
+#include "link/FrameCutter.h"
+
+#include <QByteArray>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QString>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+namespace {
+
+constexpr auto kDescription = R"(Decodes meter frames into one JSON object per frame.
+
+Each input line is the hex text of received bytes, as the trace list holds a
+frame (e.g. 89700800000F010203040A); lower-case hex and surrounding white space
+are accepted. Frames starting 89 print {"kind":"main",...}, frames starting 8A
+{"kind":"bar",...}, any other frame or an empty line {"kind":"other"}.
+
+Line feeds: like the program's frame receiver, a line is cut after every 0A
+byte, so a line holding several line feeds gives one object per frame, in
+order. Bytes after the last line feed (or a whole line without one) are decoded
+as one more frame as they stand, not dropped. With --whole-lines each line is
+decoded as a single frame, line feeds inside included.
+
+State: the frames of all inputs are decoded in order as one run of the program,
+with the REL state given by --rel. The dial scale the program keeps between
+frames is set anew by every main-display frame before it is used, so no frame
+decodes differently because of the frames before it.
+
+A line that is not hex text is reported on standard error with its line number
+and skipped. The exit code is 1 when a named file cannot be read, 2 for a bad
+option, 0 otherwise.)";
+
+struct Options {
+    int relPressState = 0;
+    bool wholeLines = false;
+};
+
+void printLine(const std::string& json) {
+    std::fwrite(json.data(), 1, json.size(), stdout);
+    std::fputc('\n', stdout);
+}
+
+void decodeFrame(const QString& frameHex, const Options& options) {
+    if (frameHex.startsWith(u"89"))
+        printLine(FrameJson::mainLine(MainFrameDecoder::decode(frameHex, options.relPressState)));
+    else if (frameHex.startsWith(u"8A"))
+        printLine(FrameJson::barLine(BarFrameDecoder::decodeFrame(frameHex)));
+    else
+        printLine(FrameJson::otherLine());
+}
+
+// Why a trimmed line is not hex text; empty when it is. Columns count in the untrimmed line.
+std::string hexProblem(const QByteArray& hex, qsizetype leadingSpace) {
+    for (qsizetype i = 0; i < hex.size(); ++i) {
+        const auto c = static_cast<unsigned char>(hex[i]);
+        if (std::isxdigit(c))
+            continue;
+        char what[64];
+        if (std::isprint(c))
+            std::snprintf(what, sizeof what, "character '%c'", c);
+        else
+            std::snprintf(what, sizeof what, "byte 0x%02X", c);
+        return std::string(what) + " at column " + std::to_string(leadingSpace + i + 1) +
+               " is not a hex digit";
+    }
+    if (hex.size() % 2 != 0)
+        return "odd number of hex digits (" + std::to_string(hex.size()) + ")";
+    return {};
+}
+
+void decodeHexLine(const QByteArray& hex, const Options& options) {
+    if (hex.isEmpty()) {
+        printLine(FrameJson::otherLine());
+        return;
+    }
+    if (options.wholeLines) {
+        decodeFrame(QString::fromLatin1(hex).toUpper(), options);
+        return;
+    }
+    const QByteArray bytes = QByteArray::fromHex(hex);
+    FrameCutter cutter([&](const QString& frameHex) { decodeFrame(frameHex, options); });
+    cutter.feed(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                static_cast<std::size_t>(bytes.size()));
+    if (!cutter.pending().isEmpty())
+        decodeFrame(cutter.pending(), options);
+}
+
+void decodeStream(std::istream& in, const std::string& name, const Options& options) {
+    std::string raw;
+    long long number = 0;
+    while (std::getline(in, raw)) {
+        ++number;
+        const QByteArray line = QByteArray::fromStdString(raw);
+        const QByteArray hex = line.trimmed();
+        const qsizetype leadingSpace = hex.isEmpty() ? 0 : line.indexOf(hex.front());
+        const std::string problem = hexProblem(hex, leadingSpace);
+        if (!problem.empty()) {
+            std::fflush(stdout);
+            std::fprintf(stderr,
+                         "velmar-decode: %s:%lld: not a frame's hex text: %s; line skipped\n",
+                         name.c_str(), number, problem.c_str());
+            continue;
+        }
+        decodeHexLine(hex, options);
+    }
+}
+
+// Decodes one named file; false (with a message) when it cannot be read.
+bool decodeFile(const std::string& path, const Options& options) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        std::fprintf(stderr, "velmar-decode: cannot read '%s': it is a directory\n", path.c_str());
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "velmar-decode: cannot open '%s': %s\n", path.c_str(),
+                     std::strerror(errno));
+        return false;
+    }
+    decodeStream(in, path, options);
+    if (in.bad()) {
+        std::fprintf(stderr, "velmar-decode: error while reading '%s'\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("velmar-decode"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromUtf8(kDescription));
+    parser.addHelpOption();
+    const QCommandLineOption relOption(
+        QStringLiteral("rel"), QStringLiteral("REL key state: 0 off, 1 relative, 2 relative %."),
+        QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption wholeOption(QStringLiteral("whole-lines"),
+                                         QStringLiteral("Decode each line as one frame."));
+    parser.addOption(relOption);
+    parser.addOption(wholeOption);
+    parser.addPositionalArgument(QStringLiteral("files"),
+                                 QStringLiteral("Files of frames; none or - reads standard input."),
+                                 QStringLiteral("[files...]"));
+    parser.process(app);
+
+    Options options;
+    options.wholeLines = parser.isSet(wholeOption);
+    const QString rel = parser.value(relOption);
+    if (rel != u"0" && rel != u"1" && rel != u"2") {
+        std::fprintf(stderr, "velmar-decode: --rel takes 0, 1 or 2, not '%s'\n",
+                     rel.toLocal8Bit().constData());
+        return 2;
+    }
+    options.relPressState = rel.toInt();
+
+    QStringList files = parser.positionalArguments();
+    if (files.isEmpty())
+        files.append(QStringLiteral("-"));
+    bool allRead = true;
+    for (const QString& file : files) {
+        if (file == u"-")
+            decodeStream(std::cin, "standard input", options);
+        else
+            allRead = decodeFile(file.toLocal8Bit().toStdString(), options) && allRead;
+    }
+    std::fflush(stdout);
+    return allRead ? 0 : 1;
+}
