@@ -1,0 +1,262 @@
+#include "decode/LcdPanel.h"
+
+#include "decode/SegraLabel.h"
+
+#include <QFont>
+#include <QLabel>
+#include <QPainter>
+#include <QtDebug>
+
+namespace {
+
+enum class Kind : std::uint8_t {
+    Symbol,     // display lettering
+    SymbolBold, // display lettering, bold
+    Arial,      // the recording annunciators, in a plain bold sans-serif
+    Point,
+    SquarePoint,
+};
+
+struct ControlPlace {
+    LcdControl id;
+    QLatin1StringView name;
+    Kind kind;
+    const char* caption;
+    int pixelHeight;
+    QRect geometry;
+    bool shown;
+};
+
+using namespace Qt::StringLiterals;
+
+// The meter's display, control by control: where each sits on the 298 x 136 panel, what it
+// reads, and whether it shows before the first frame.
+constexpr std::array<ControlPlace, kLcdControlCount> kControls = {{
+    {LcdControl::LCDD0, "LCDD0"_L1, Kind::Symbol, "7", 93, {36, 19, 35, 104}, true},
+    {LcdControl::LcdDa, "LcdDa"_L1, Kind::Symbol, "9", 93, {81, 20, 35, 104}, true},
+    {LcdControl::LcdDb, "LcdDb"_L1, Kind::Symbol, "9", 93, {126, 20, 35, 104}, true},
+    {LcdControl::LcdDc, "LcdDc"_L1, Kind::Symbol, "9", 93, {171, 20, 35, 104}, true},
+    {LcdControl::LcdDd, "LcdDd"_L1, Kind::Symbol, "9", 93, {216, 20, 35, 104}, true},
+    {LcdControl::LcdP0, "LcdP0"_L1, Kind::Point, ".", 0, {73, 99, 6, 7}, false},
+    {LcdControl::LcdP1, "LcdP1"_L1, Kind::Point, ".", 0, {118, 99, 6, 7}, false},
+    {LcdControl::LcdP2, "LcdP2"_L1, Kind::Point, ".", 0, {163, 99, 6, 7}, false},
+    {LcdControl::LcdP3, "LcdP3"_L1, Kind::SquarePoint, ".", 0, {208, 99, 6, 7}, false},
+    {LcdControl::LcdFH, "LcdFH"_L1, Kind::Symbol, "-", 93, {8, 19, 26, 108}, false},
+    {LcdControl::LcdAuto, "LcdAuto"_L1, Kind::SymbolBold, "AUTO", 19, {8, 11, 58, 21}, false},
+    {LcdControl::LCDRel, "LCDRel"_L1, Kind::Symbol, "!", 29, {131, 3, 18, 32}, false},
+    {LcdControl::LCDBF, "LCDBF"_L1, Kind::Symbol, "%", 24, {152, 5, 21, 27}, false},
+    {LcdControl::LCDHold, "LCDHold"_L1, Kind::Symbol, "\"", 40, {176, -6, 22, 44}, false},
+    {LcdControl::LCDBATT, "LCDBATT"_L1, Kind::Symbol, "$", 35, {208, 0, 12, 39}, false},
+    {LcdControl::LCDFm, "LCDFm"_L1, Kind::Symbol, "&", 32, {264, 31, 38, 36}, false},
+    {LcdControl::LCDDI, "LCDDI"_L1, Kind::Symbol, ")", 29, {262, 36, 31, 32}, false},
+    {LcdControl::LCDk, "LCDk"_L1, Kind::Symbol, "k", 25, {259, 61, 13, 28}, false},
+    {LcdControl::LCDM1, "LCDM1"_L1, Kind::Symbol, "M", 21, {255, 65, 17, 23}, false},
+    {LcdControl::LCDHz, "LCDHz"_L1, Kind::Symbol, "Hz", 21, {270, 65, 26, 23}, false},
+    {LcdControl::LCDohm, "LCDohm"_L1, Kind::Symbol, "*", 24, {274, 62, 16, 27}, false},
+    {LcdControl::LCDu, "LCDu"_L1, Kind::Symbol, "+", 32, {263, 76, 16, 36}, false},
+    {LcdControl::Lcdm, "Lcdm"_L1, Kind::Symbol, "m", 24, {257, 82, 20, 27}, false},
+    {LcdControl::LCDn, "LCDn"_L1, Kind::Symbol, "n", 24, {263, 82, 13, 27}, false},
+    {LcdControl::LCDA, "LCDA"_L1, Kind::Symbol, "A", 24, {276, 82, 16, 27}, false},
+    {LcdControl::LCDF, "LCDF"_L1, Kind::Symbol, "F", 24, {275, 82, 15, 27}, false},
+    {LcdControl::LcdS, "LcdS"_L1, Kind::Symbol, "S", 24, {276, 82, 16, 27}, false},
+    {LcdControl::LcdV, "LcdV"_L1, Kind::Symbol, "V", 24, {276, 83, 16, 27}, false},
+    {LcdControl::LcdAC, "LcdAC"_L1, Kind::SymbolBold, "AC trms", 19, {13, 109, 76, 21}, false},
+    {LcdControl::LcdDc1, "LcdDc1"_L1, Kind::SymbolBold, "DC", 19, {12, 108, 30, 21}, false},
+    {LcdControl::Lcd100ms, "Lcd100ms"_L1, Kind::Arial, "100 mS", 14, {142, 110, 49, 16}, false},
+    {LcdControl::Lcd1ms, "Lcd1ms"_L1, Kind::Arial, "1 mS", 14, {158, 110, 33, 16}, false},
+    {LcdControl::LCD1S, "LCD1S"_L1, Kind::Arial, "1 S", 14, {169, 110, 21, 16}, false},
+    {LcdControl::LcdREC, "LcdREC"_L1, Kind::Arial, "REC", 14, {193, 110, 29, 16}, false},
+    {LcdControl::LcdMin, "LcdMin"_L1, Kind::Arial, "MIN", 14, {225, 110, 27, 16}, false},
+    {LcdControl::LcdAvg, "LcdAvg"_L1, Kind::Arial, "AVG", 14, {227, 110, 29, 16}, false},
+    {LcdControl::LcdMax, "LcdMax"_L1, Kind::Arial, "MAX", 14, {229, 110, 31, 16}, false},
+}};
+
+constexpr bool tableFollowsEnum() {
+    for (int i = 0; i < kLcdControlCount; ++i) {
+        if (static_cast<int>(kControls[i].id) != i)
+            return false;
+    }
+    return true;
+}
+static_assert(tableFollowsEnum(), "kControls must list the controls in LcdControl order");
+
+constexpr QSize kPanelSize(298, 136);
+constexpr int kBevel = 2;
+const QColor kHighlight(255, 255, 255);
+const QColor kShadow(128, 128, 128);
+
+const ControlPlace& placeOf(LcdControl control) {
+    return kControls[static_cast<int>(control)];
+}
+
+// A decimal point: a solid white block, the last one square.
+class LcdPoint : public QWidget {
+public:
+    LcdPoint(bool square, QWidget* parent) : QWidget(parent), m_square(square) {
+        setAttribute(Qt::WA_OpaquePaintEvent, !square);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* /*event*/) override {
+        QPainter painter(this);
+        QRect block = rect();
+        if (m_square)
+            block.setTop(block.bottom() - block.width() + 1);
+        painter.fillRect(block, Qt::white);
+    }
+
+private:
+    bool m_square;
+};
+
+QWidget* createControl(const ControlPlace& place, QWidget* parent) {
+    const QString caption = QString::fromLatin1(place.caption);
+    switch (place.kind) {
+    case Kind::Point:
+    case Kind::SquarePoint:
+        return new LcdPoint(place.kind == Kind::SquarePoint, parent);
+    case Kind::Arial: {
+        auto* label = new QLabel(caption, parent);
+        label->setTextFormat(Qt::PlainText);
+        QFont font(QStringLiteral("Arial"));
+        font.setPixelSize(place.pixelHeight);
+        font.setBold(true);
+        label->setFont(font);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, Qt::white);
+        label->setPalette(palette);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return label;
+    }
+    case Kind::Symbol:
+    case Kind::SymbolBold: {
+        auto* label = new SegraLabel(caption, parent);
+        label->setPixelHeight(place.pixelHeight);
+        label->setBold(place.kind == Kind::SymbolBold);
+        return label;
+    }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+LcdPanel::LcdPanel(QWidget* parent) : QFrame(parent) {
+    setObjectName(QStringLiteral("Panel1"));
+    setFixedSize(kPanelSize);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setContentsMargins(kBevel, kBevel, kBevel, kBevel);
+
+    for (const ControlPlace& place : kControls) {
+        QWidget* widget = createControl(place, this);
+        widget->setObjectName(place.name);
+        widget->setGeometry(place.geometry);
+        widget->setVisible(place.shown);
+        m_controls[static_cast<int>(place.id)] = widget;
+    }
+}
+
+void LcdPanel::setControlVisible(LcdControl control, bool visible) {
+    QWidget* widget = m_controls[static_cast<int>(control)];
+    if (widget->isHidden() == !visible)
+        return;
+    widget->setVisible(visible);
+}
+
+bool LcdPanel::isControlVisible(LcdControl control) const {
+    return !m_controls[static_cast<int>(control)]->isHidden();
+}
+
+void LcdPanel::setCaption(LcdControl control, const QString& caption) {
+    QWidget* widget = m_controls[static_cast<int>(control)];
+    switch (placeOf(control).kind) {
+    case Kind::Point:
+    case Kind::SquarePoint:
+        return;
+    case Kind::Arial: {
+        auto* label = static_cast<QLabel*>(widget);
+        if (label->text() != caption)
+            label->setText(caption);
+        return;
+    }
+    case Kind::Symbol:
+    case Kind::SymbolBold:
+        static_cast<SegraLabel*>(widget)->setText(caption);
+        return;
+    }
+}
+
+QString LcdPanel::caption(LcdControl control) const {
+    const QWidget* widget = m_controls[static_cast<int>(control)];
+    switch (placeOf(control).kind) {
+    case Kind::Point:
+    case Kind::SquarePoint:
+        return QStringLiteral(".");
+    case Kind::Arial:
+        return static_cast<const QLabel*>(widget)->text();
+    case Kind::Symbol:
+    case Kind::SymbolBold:
+        return static_cast<const SegraLabel*>(widget)->text();
+    }
+    return {};
+}
+
+QWidget* LcdPanel::control(LcdControl control) const {
+    return m_controls[static_cast<int>(control)];
+}
+
+bool LcdPanel::setControlVisible(QAnyStringView name, bool visible) {
+    const std::optional<LcdControl> id = controlByName(name);
+    if (!id) {
+        qWarning().noquote() << "LCD mirror: no control named" << name.toString();
+        return false;
+    }
+    setControlVisible(*id, visible);
+    return true;
+}
+
+bool LcdPanel::setCaption(QAnyStringView name, const QString& caption) {
+    const std::optional<LcdControl> id = controlByName(name);
+    if (!id) {
+        qWarning().noquote() << "LCD mirror: no control named" << name.toString();
+        return false;
+    }
+    setCaption(*id, caption);
+    return true;
+}
+
+QWidget* LcdPanel::control(QAnyStringView name) const {
+    const std::optional<LcdControl> id = controlByName(name);
+    return id ? control(*id) : nullptr;
+}
+
+QLatin1StringView LcdPanel::controlName(LcdControl control) {
+    return placeOf(control).name;
+}
+
+std::optional<LcdControl> LcdPanel::controlByName(QAnyStringView name) {
+    for (const ControlPlace& place : kControls) {
+        if (QAnyStringView::equal(name, place.name))
+            return place.id;
+    }
+    return std::nullopt;
+}
+
+void LcdPanel::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    const QRect outer = rect();
+    const QRect inner = outer.adjusted(1, 1, -1, -1);
+    painter.fillRect(rect(), Qt::black);
+    // A raised outer edge and a lowered inner one: the display sits sunk into the case.
+    const auto bevel = [&painter](const QRect& r, const QColor& topLeft,
+                                  const QColor& bottomRight) {
+        painter.setPen(topLeft);
+        painter.drawLine(r.topLeft(), r.topRight());
+        painter.drawLine(r.topLeft(), r.bottomLeft());
+        painter.setPen(bottomRight);
+        painter.drawLine(r.bottomLeft(), r.bottomRight());
+        painter.drawLine(r.topRight(), r.bottomRight());
+    };
+    bevel(outer, kHighlight, kShadow);
+    bevel(inner, kShadow, kHighlight);
+}
