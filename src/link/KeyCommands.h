@@ -9,14 +9,21 @@ enum class MeterKey { Range, Hz, Hold, Rel, Record, Peak, Buzzer, Sel };
 
 [[nodiscard]] constexpr std::uint8_t longPressCode(MeterKey key) {
     switch (key) {
-    case MeterKey::Range: return 0xA0;
-    case MeterKey::Hz: return 0xA2;
-    case MeterKey::Hold: return 0xA4;
-    case MeterKey::Rel: return 0xA6;
-    case MeterKey::Record: return 0xA8;
+    case MeterKey::Range:
+        return 0xA0;
+    case MeterKey::Hz:
+        return 0xA2;
+    case MeterKey::Hold:
+        return 0xA4;
+    case MeterKey::Rel:
+        return 0xA6;
+    case MeterKey::Record:
+        return 0xA8;
     case MeterKey::Peak:
-    case MeterKey::Buzzer: return 0xAA;
-    case MeterKey::Sel: return 0xAC;
+    case MeterKey::Buzzer:
+        return 0xAA;
+    case MeterKey::Sel:
+        return 0xAC;
     }
     return 0xA0;
 }

@@ -64,7 +64,9 @@ public:
         return got;
     }
 
-    void write(const QByteArray& bytes) { (void)!::write(m_master, bytes.constData(), bytes.size()); }
+    void write(const QByteArray& bytes) {
+        (void)!::write(m_master, bytes.constData(), bytes.size());
+    }
 
 private:
     int m_master = -1;

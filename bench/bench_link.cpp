@@ -1,0 +1,110 @@
+// The link's costs: cutting and dispatching one frame, and the whole program's CPU use while it
+// talks to the simulated meter.
+#include "app/TFCOMM.h"
+#include "app/UserMessages.h"
+#include "link/FrameCutter.h"
+#include "link/TCommPortDriver.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+namespace {
+
+const std::uint8_t kMainFrame[] = {0x89, 0x70, 0x08, 0x00, 0x00, 0x0F,
+                                   0x01, 0x02, 0x03, 0x04, 0x0A};
+
+class SilentMessages final : public UserMessages {
+public:
+    void error(const QString& text) override { qWarning("%s", qPrintable(text)); }
+    void information(const QString&) override {}
+    bool askYesNo(const QString&) override { return false; }
+};
+
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+void BM_CutOneFrame(benchmark::State& state) {
+    int frames = 0;
+    FrameCutter cutter([&frames](const QString&) { ++frames; });
+    for (auto _ : state)
+        cutter.feed(kMainFrame, sizeof kMainFrame);
+    benchmark::DoNotOptimize(frames);
+}
+BENCHMARK(BM_CutOneFrame);
+
+// One main-display frame through the window's receive handler: cut, traced, decoded, shown.
+void BM_ReceiveAndDispatchOneFrame(benchmark::State& state) {
+    TFCOMM window(std::make_shared<SilentMessages>());
+    window.Timer1->stop();
+    for (auto _ : state)
+        window.VelmarCDRData(window.COMM2.get(), kMainFrame, sizeof kMainFrame);
+}
+BENCHMARK(BM_ReceiveAndDispatchOneFrame);
+
+// The program connected to velmar-sim for VELMAR_BENCH_SECONDS (60 by default): CPU time of this
+// process over wall time, as a percentage of one core.
+void BM_CpuWhileConnected(benchmark::State& state) {
+    const int seconds = qEnvironmentVariableIntValue("VELMAR_BENCH_SECONDS") > 0
+                            ? qEnvironmentVariableIntValue("VELMAR_BENCH_SECONDS")
+                            : 60;
+    const QString sim = QCoreApplication::applicationDirPath() + "/../bin/velmar-sim";
+    QTemporaryDir dir;
+    const QString link = dir.filePath("com1");
+    QProcess meter;
+    meter.start(sim, {"--link", link});
+    if (!meter.waitForStarted() ||
+        !QTest::qWaitFor([&] { return QFileInfo::exists(link); }, 5000)) {
+        state.SkipWithError("velmar-sim did not start");
+        return;
+    }
+    qputenv("VELMAR_COM1", link.toLocal8Bit());
+    TFCOMM window(std::make_shared<SilentMessages>());
+    window.show();
+    window.BTCon1Click();
+    if (!window.COMM2->IsConnected()) {
+        state.SkipWithError("cannot connect to velmar-sim");
+        return;
+    }
+    double percent = 0;
+    std::size_t frames = 0;
+    for (auto _ : state) {
+        const std::size_t before = window.Memo1.size();
+        QElapsedTimer wall;
+        wall.start();
+        const double cpu0 = cpuSeconds();
+        QTest::qWait(seconds * 1000);
+        const double cpu = cpuSeconds() - cpu0;
+        percent = 100.0 * cpu / (double(wall.elapsed()) / 1000.0);
+        frames = window.Memo1.size() - before;
+        state.SetIterationTime(double(wall.elapsed()) / 1000.0);
+    }
+    window.BtDiscon1Click();
+    meter.terminate();
+    meter.waitForFinished();
+    state.counters["cpu_percent"] = percent;
+    state.counters["frames"] = double(frames);
+}
+BENCHMARK(BM_CpuWhileConnected)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,179 @@
+// Start-up, model selection, layout on resize and exit.
+#include "app/TFCOMM.h"
+
+#include "app/BevelPanel.h"
+#include "app/ModelSelection.h"
+#include "app/ResizeLayout.h"
+#include "app/UserMessages.h"
+#include "decode/LcdPanel.h"
+#include "link/TCommPortDriver.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QTableView>
+#include <QTimer>
+
+#include <exception>
+
+namespace {
+constexpr int kClientWidth = 627;
+constexpr int kClientHeight = 413;
+} // namespace
+
+TFCOMM::TFCOMM(std::shared_ptr<UserMessages> messages, QWidget* parent)
+    : QMainWindow(parent), m_messages(std::move(messages)),
+      m_frameCutter([this](const QString& frame) { dispatchFrame(frame); }) {
+    if (!m_messages)
+        m_messages = std::make_shared<DialogMessages>(this);
+    setObjectName("FCOMM");
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    QFont windowFont;
+    windowFont.setFamilies({"MS Sans Serif", "Liberation Sans", "DejaVu Sans"});
+    windowFont.setPixelSize(11);
+    windowFont.setBold(true);
+    setFont(windowFont);
+
+    auto* client = new QWidget(this);
+    client->setObjectName("ClientArea");
+    QPalette pal = client->palette();
+    pal.setColor(QPalette::Window, QColor(170, 255, 213));
+    client->setPalette(pal);
+    client->setAutoFillBackground(true);
+    setCentralWidget(client);
+
+    COMM2 = std::make_unique<TCommPortDriver>();
+    COMM2->setComPort(pnCOM1);
+    COMM2->setComPortSpeed(br2400);
+
+    buildTopRow(client);
+    buildLcdColumn(client);
+    buildDialPanel(client);
+    buildChart(client);
+    buildLimitsPanel(client);
+    buildRecordingRow(client);
+    buildModelBoxes(client);
+    buildMenu();
+    buildTimers();
+
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    FormCreate();
+}
+
+TFCOMM::~TFCOMM() = default;
+
+template <typename Step> void TFCOMM::startupStep(Step&& step) {
+    try {
+        step();
+    } catch (const std::exception& e) {
+        m_messages->error(QString::fromUtf8(e.what()));
+    }
+}
+
+void TFCOMM::FormCreate() {
+    // A failing step is reported and the rest of start-up still runs, so one bad step (the table,
+    // say) cannot leave the program unable to decode.
+    startupStep([this] {
+        WideScale = false;
+        DialScale = 80;
+        DialOffset = 0;
+    });
+    startupStep([this] {
+        MaxLimit = 8002.0f;
+        MinLimit = -8002.0f;
+        peaks.PeakMax = -8001.0f;
+        peaks.PeakMin = 8001.0f;
+    });
+    startupStep([this] { PrevUnitText = QStringLiteral("113"); });
+    startupStep([this] { openReadingsTable(); });
+    startupStep([this] { drawDialAtStart(); });
+    startupStep([this] {
+        NextRecordNo = 1;
+        FollowLastPage = true;
+        RecordLimit = 10000;
+    });
+    startupStep([this] { resetChartSeries(); });
+    startupStep([this] { applyModelRows(); });
+}
+
+void TFCOMM::applyModelRows() {
+    const std::pair<QCheckBox*, MeterModel> boxes[] = {{IFVelmarC, MeterModel::VelmarC},
+                                                       {IFVelmarD, MeterModel::VelmarD},
+                                                       {IFTessik, MeterModel::Tessik}};
+    for (const auto& [box, model] : boxes) {
+        if (!box->isChecked())
+            continue;
+        const ModelRow row = modelRow(model);
+        setWindowTitle(row.windowTitle);
+        COMM2->setComPortSpeed(br9600);
+        COMM2->setOnReceiveData([this](TCommPortDriver* sender, const std::uint8_t* data,
+                                       qint32 size) { VelmarCDRData(sender, data, size); });
+        COMM2->setComPortDataBits(db8BITS);
+        applyModelCaptions(row);
+    }
+}
+
+void TFCOMM::applyModelCaptions(const ModelRow& row) {
+    Panel1->setCaption(LcdControl::LcdAC, row.acCaption);
+    if (row.d0Caption)
+        Panel1->setCaption(LcdControl::LCDD0, *row.d0Caption);
+    if (row.daCaption)
+        Panel1->setCaption(LcdControl::LcdDa, *row.daCaption);
+    Setmax->setText(row.maxLimitText);
+    SetMin->setText(row.minLimitText);
+}
+
+QSize TFCOMM::outerSize() const {
+    const QWidget* client = centralWidget();
+    return {client->width() + kDesignFrameWidth, client->height() + kDesignFrameHeight};
+}
+
+void TFCOMM::FormResize() {
+    if (Chtshow->y() < 100 && m_chartEnlarged) {
+        TbSx->hide();
+        TbFd->show();
+        Chtshow->setGeometry(m_chartSavedBounds);
+        m_chartEnlarged = false;
+    }
+    const QSize outer = outerSize();
+    const ResizeLayout r = computeResizeLayout(outer.width(), outer.height());
+    BtExit->move(r.exitLeft, BtExit->y());
+    BTCon->move(r.connectLeft, BTCon->y());
+    BtDiscon->move(r.connectLeft, BtDiscon->y());
+    DBGrid1->resize(DBGrid1->width(), r.gridHeight);
+    Chtshow->resize(r.chartWidth, Chtshow->height());
+    KD->resize(r.dialWidth, KD->height());
+    KD2->resize(r.backdropWidth, KD2->height());
+    KD->resize(KD->width(), r.dialHeight);
+    KD2->resize(KD2->width(), r.backdropHeight);
+    Chtshow->setGeometry(Chtshow->x(), r.chartTop, Chtshow->width(), r.chartHeight);
+    layoutDialContents();
+    layoutChartContents();
+}
+
+void TFCOMM::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (Chtshow)
+        FormResize();
+}
+
+void TFCOMM::BtExit1Click() {
+    close();
+}
+
+// Exit and the title bar's close button end the program the same way.
+void TFCOMM::closeEvent(QCloseEvent* event) {
+    if (!closeReadingsTable()) {
+        event->ignore();
+        return;
+    }
+    COMM2->Disconnect();
+    event->accept();
+    QCoreApplication::quit();
+}

@@ -1,0 +1,248 @@
+#pragma once
+
+#include "decode/Reading.h"
+#include "link/FrameCutter.h"
+#include "link/KeyCommands.h"
+#include "link/LinkIndicator.h"
+#include "link/RequestCycle.h"
+#include "link/TraceList.h"
+#include "view/PeakTracking.h"
+
+#include <QMainWindow>
+#include <QRect>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+class BevelPanel;
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QTableView;
+class QTimer;
+class QToolButton;
+class QChartView;
+class LcdPanel;
+class SegraLabel;
+class TCommPortDriver;
+class UserMessages;
+struct ModelRow;
+
+// The program's one window. It owns every control, timer and component and the state its handlers
+// share; the handlers keep the names of their controls and events and call into the pure pieces of
+// link/, decode/, view/ and record/. Its handlers are spread over one source file per subsystem.
+class TFCOMM : public QMainWindow {
+    Q_OBJECT
+public:
+    // `messages` replaces the message boxes (tests); null means the real dialogs.
+    explicit TFCOMM(std::shared_ptr<UserMessages> messages = nullptr, QWidget* parent = nullptr);
+    ~TFCOMM() override;
+
+    // --- Start-up, layout and exit (app/TFCOMM.cpp) ---
+    void FormCreate();
+    void FormResize();
+    void BtExit1Click();
+    // The outer size the layout rules work with: the client area plus the design's frame allowance.
+    [[nodiscard]] QSize outerSize() const;
+
+    // --- Meter link (app/TFCOMMLink.cpp) ---
+    void WriteTo232(std::uint8_t b);
+    void Timer1Timer();
+    void VelmarCDRData(TCommPortDriver* sender, const std::uint8_t* data, qint32 size);
+    void ConTimerTimer();
+    void BTCon1Click();
+    void BtDiscon1Click();
+    void COM11Click();
+    void COM21Click();
+    void COM31Click();
+    void COM41Click();
+    void MarkLinkAlive();
+
+    // --- Key commands (app/TFCOMMKeys.cpp) ---
+    void BtSetMouseDown(BevelPanel* sender);
+    void BtSetMouseUp(BevelPanel* sender);
+    void TdownBTimer();
+
+    // --- Decoders (app/TFCOMMDecode.cpp) ---
+    void LcdDisplayVelmarCD(int unused = 1);
+    void LcdDisplayVelmarCDMlt(int unused = 1);
+    void LimitAlarmTest();
+    void TrackPeaks();
+
+    // --- Dial and chart, called by the decoder in its order ---
+    void KDsetup(int mode);
+    void KDrun(int position);
+    void setChartAxis(int minimum, int maximum);
+    void addChartPoint(int value);
+    void showLastChartPage();
+    void INDataToTable();
+
+    // --- Chart, recording, export and print: bound now, built with their subsystems ---
+    void BtFirstClick();
+    void BTPreviousClick();
+    void BtNextClick();
+    void BTlastClick();
+    void BtNewClick();
+    void BtSaveClick();
+    void FillClick();
+    void TrecordTimer();
+    void RecordNewClick();
+    void RecordSaveClick();
+    void N10001Click();
+    void N50001Click();
+    void N100001Click();
+    void N500001Click();
+    void N1000001Click();
+    void limitessClick();
+    void OpenDataFilesClick();
+    void saveasClick();
+    void BtPrintClick();
+
+    // --- Controls (names of the layout) ---
+    BevelPanel* BtCOM1 = nullptr;
+    BevelPanel* BtCOM2 = nullptr;
+    BevelPanel* BtCOM3 = nullptr;
+    BevelPanel* BtCOM4 = nullptr;
+    BevelPanel* BtPeak = nullptr;
+    BevelPanel* BtRecord = nullptr;
+    BevelPanel* BtRange = nullptr;
+    BevelPanel* BtHold = nullptr;
+    BevelPanel* BtSel = nullptr;
+    BevelPanel* BtRel = nullptr;
+    BevelPanel* BtHz = nullptr;
+    BevelPanel* BtBuzzer = nullptr;
+    BevelPanel* BTCon = nullptr;
+    BevelPanel* BtDiscon = nullptr;
+    BevelPanel* BtExit = nullptr;
+    LcdPanel* Panel1 = nullptr;
+    QFrame* KD = nullptr;
+    QLabel* KD1 = nullptr;
+    QLabel* KD2 = nullptr;
+    QLabel* CONok = nullptr;
+    QLabel* CONokN = nullptr;
+    QLabel* oltext = nullptr;
+    QLabel* MltSN = nullptr;
+    QProgressBar* PBar2 = nullptr;
+    QFrame* Chtshow = nullptr;
+    QChartView* ChartView = nullptr;
+    QCheckBox* BtFill = nullptr;
+    QLineEdit* Maxrecord = nullptr;
+    QToolButton* BtNew = nullptr;
+    QToolButton* BtSave = nullptr;
+    QToolButton* BtFirst = nullptr;
+    QToolButton* BTPrevious = nullptr;
+    QToolButton* Bt10 = nullptr;
+    QToolButton* BtNext = nullptr;
+    QToolButton* BTlast = nullptr;
+    QLabel* TbFd = nullptr;
+    QLabel* TbSx = nullptr;
+    QFrame* Panel3 = nullptr;
+    SegraLabel* Label11 = nullptr;
+    SegraLabel* Label12 = nullptr;
+    QLabel* MinText = nullptr;
+    QLabel* MaxText = nullptr;
+    SegraLabel* MinTextU = nullptr;
+    SegraLabel* MaxTextU = nullptr;
+    QLineEdit* Setmax = nullptr;
+    QLineEdit* SetMin = nullptr;
+    QCheckBox* SetMaxB = nullptr;
+    QCheckBox* SetMinB = nullptr;
+    QCheckBox* RepeatSet = nullptr;
+    QCheckBox* RecordSI = nullptr;
+    QLineEdit* RecordSITime = nullptr;
+    QToolButton* RecordNew = nullptr;
+    QToolButton* OpenDataFiles = nullptr;
+    QToolButton* saveas = nullptr;
+    QToolButton* SpeedButton2 = nullptr;
+    QTableView* DBGrid1 = nullptr;
+    QCheckBox* IFVelmarC = nullptr;
+    QCheckBox* IFVelmarD = nullptr;
+    QCheckBox* IFTessik = nullptr;
+
+    // Menu entries.
+    QMenu* ComSetup = nullptr;
+    QAction* COM11 = nullptr;
+    QAction* COM21 = nullptr;
+    QAction* COM31 = nullptr;
+    QAction* COM41 = nullptr;
+    QAction* START1 = nullptr;
+    QAction* STOP1 = nullptr;
+    QAction* Fill1 = nullptr;
+    QAction* N10001 = nullptr;
+    QAction* N50001 = nullptr;
+    QAction* N100001 = nullptr;
+    QAction* N500001 = nullptr;
+    QAction* N1000001 = nullptr;
+    QAction* limitess = nullptr;
+
+    // Timers.
+    QTimer* Timer1 = nullptr;
+    QTimer* ConTimer = nullptr;
+    QTimer* Trecord = nullptr;
+    QTimer* TdownB = nullptr;
+
+    // Components.
+    std::unique_ptr<TCommPortDriver> COMM2;
+
+    // --- State the handlers share ---
+    bool WideScale = false;
+    int DialScale = 80;
+    int DialOffset = 0;
+    float MaxLimit = 8002.0f;
+    float MinLimit = -8002.0f;
+    Peaks peaks; // PeakMax, PeakMin and their texts
+    Reading reading;
+    QString PrevUnitText;
+    int PrevRangeCode = 0;
+    int NextRecordNo = 0;
+    bool FollowLastPage = false;
+    int RecordLimit = 0;
+
+    QString FrameHex;
+    QString MltDigits;
+    TraceList Memo1;
+    RequestCycle requestCycle;   // PollPhase
+    LinkIndicator linkIndicator; // LinkIdleTicks
+    std::uint8_t KeyBaseCode = 0;
+    int RelPressState = 0;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildTopRow(QWidget* client);
+    void buildLcdColumn(QWidget* client);
+    void buildDialPanel(QWidget* client);
+    void buildChart(QWidget* client);
+    void buildLimitsPanel(QWidget* client);
+    void buildRecordingRow(QWidget* client);
+    void buildModelBoxes(QWidget* client);
+    void buildMenu();
+    void buildTimers();
+    void bindKeyPanel(BevelPanel* panel);
+    void choosePort(int port);
+    void showLinkPicture(bool linked);
+    void applyModelRows();
+    void applyModelCaptions(const ModelRow& row);
+    void dispatchFrame(const QString& frameHex);
+    void layoutDialContents();
+    void layoutChartContents();
+    // Seams of the subsystems built after the window; each is filled by its own subsystem.
+    void openReadingsTable();
+    [[nodiscard]] bool closeReadingsTable();
+    void drawDialAtStart();
+    void resetChartSeries();
+    // Runs one start-up step; a failure is reported and start-up carries on with the next step.
+    template <typename Step> void startupStep(Step&& step);
+
+    std::shared_ptr<UserMessages> m_messages;
+    FrameCutter m_frameCutter;
+    bool m_chartEnlarged = false;
+    QRect m_chartSavedBounds;
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "link/SerialBackend.h"
+
+#include <termios.h>
+
+#include <optional>
+
+// Serial devices through termios on a non-blocking descriptor. Exclusive use rests on an
+// advisory lock as well as TIOCEXCL, because TIOCEXCL does not stop a program running as root.
+class PosixSerialBackend final : public SerialBackend {
+public:
+    PosixSerialBackend() = default;
+    ~PosixSerialBackend() override;
+    PosixSerialBackend(const PosixSerialBackend&) = delete;
+    PosixSerialBackend& operator=(const PosixSerialBackend&) = delete;
+
+    [[nodiscard]] bool open(const QString& device, PortOpenError& whyNot) override;
+    void close() override;
+    [[nodiscard]] bool isOpen() const override { return m_fd >= 0; }
+
+    bool applyLineSettings(const SerialLineSettings& settings) override;
+    bool purge(bool input, bool output) override;
+    [[nodiscard]] qint32 outputQueued() override;
+
+    [[nodiscard]] qint32 read(std::uint8_t* buffer, qint32 capacity) override;
+    [[nodiscard]] WriteResult write(const std::uint8_t* data, qint32 count) override;
+    void waitWritable(int timeoutMs) override;
+
+    // The termios speed code of a baud rate; none for rates POSIX has no code for (14400, 56000).
+    [[nodiscard]] static std::optional<speed_t> speedCode(qint32 baudRate);
+
+    // The whole attribute block for the settings, built from zero like a raw 8-bit line; the
+    // speed is fallbackSpeed when the rate has no code.
+    [[nodiscard]] static termios lineAttributes(const SerialLineSettings& settings,
+                                                speed_t fallbackSpeed);
+
+private:
+    int m_fd = -1;
+};

@@ -1,0 +1,238 @@
+#include "link/TCommPortDriver.h"
+
+#include "link/PortNames.h"
+#include "link/PosixSerialBackend.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+constexpr std::array<qint32, 13> kBaudRates{110,   300,   600,   1200,  2400,  4800,  9600,
+                                            14400, 19200, 38400, 56000, 57600, 115200};
+
+// How long to sleep before looking again when the queue counts as full but the device itself
+// would take bytes, so that the wait does not spin.
+constexpr qint64 kQueueRecheckMs = 5;
+
+} // namespace
+
+TCommPortDriver::TCommPortDriver(QObject* owner)
+    : TCommPortDriver(std::make_unique<PosixSerialBackend>(), owner) {}
+
+TCommPortDriver::TCommPortDriver(std::unique_ptr<SerialBackend> backend, QObject* owner)
+    : QObject(owner), m_backend(std::move(backend)), m_pollTimer(new QTimer(this)),
+      m_receiveBuffer(m_inBufSize) {
+    connect(m_pollTimer, &QTimer::timeout, this, &TCommPortDriver::ReceivePoll);
+}
+
+TCommPortDriver::~TCommPortDriver() {
+    Disconnect();
+}
+
+qint32 TCommPortDriver::baudRateOf(TComPortBaudRate speed) {
+    const auto index = static_cast<std::size_t>(speed);
+    return index < kBaudRates.size() ? kBaudRates[index] : kBaudRates[br9600];
+}
+
+bool TCommPortDriver::Connect() {
+    if (IsConnected())
+        return true;
+    const int number = static_cast<int>(m_port) + 1;
+    PortOpenError why;
+    why.portName = PortNames::portName(number);
+    why.device = PortNames::deviceFor(number);
+    if (why.device.isEmpty()) {
+        why.reason = PortOpenError::Absent;
+        why.text = QStringLiteral("absent");
+        m_lastOpenError = why;
+        return false;
+    }
+    if (!m_backend->open(why.device, why)) {
+        m_lastOpenError = why;
+        return false;
+    }
+    m_lastOpenError = PortOpenError{};
+    ApplyPortSettings();
+    m_pollTimer->start(m_pollingDelay);
+    return true;
+}
+
+void TCommPortDriver::Disconnect() {
+    if (!IsConnected())
+        return;
+    m_pollTimer->stop();
+    m_backend->close();
+}
+
+bool TCommPortDriver::IsConnected() const {
+    return m_backend->isOpen();
+}
+
+SerialLineSettings TCommPortDriver::lineSettings() const {
+    SerialLineSettings settings;
+    settings.baudRate = baudRateOf(m_speed);
+    settings.dataBits = static_cast<int>(m_dataBits) + 5;
+    settings.parity = static_cast<SerialLineSettings::Parity>(m_parity);
+    settings.stopBits = static_cast<SerialLineSettings::StopBits>(m_stopBits);
+    settings.rtsCts = m_hwHandshaking == hhRTSCTS;
+    settings.xonXoff = m_swHandshaking == shXONXOFF;
+    settings.raiseDtr = m_enableDtrOnOpen;
+    settings.inQueueSize = m_inBufSize;
+    settings.outQueueSize = m_outBufSize;
+    return settings;
+}
+
+void TCommPortDriver::ApplyPortSettings() {
+    if (!IsConnected())
+        return;
+    // Not looked at: a device that refuses a setting (a pseudo-terminal's parity) still carries
+    // bytes, and the caller has no better line to fall back to.
+    (void)m_backend->applyLineSettings(lineSettings());
+    PurgeBuffers(true, true);
+}
+
+void TCommPortDriver::PurgeBuffers(bool input, bool output) {
+    if (!IsConnected())
+        return;
+    (void)m_backend->purge(input, output);
+}
+
+quint16 TCommPortDriver::OutputFreeSpace() {
+    if (!IsConnected())
+        return 65535;
+    const auto queued = static_cast<quint16>(m_backend->outputQueued());
+    return static_cast<quint16>(m_outBufSize - queued);
+}
+
+// Gives up only after OutputTimeout ms without progress; a write that fails outright ends at
+// once, reporting the bytes already written as a give-up does.
+qint32 TCommPortDriver::SendBytes(const void* data, qint32 count) {
+    if (!IsConnected() || data == nullptr || count <= 0)
+        return 0;
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    qint32 sent = 0;
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
+    while (count > 0) {
+        const bool room = OutputFreeSpace() > 0;
+        if (room) {
+            const SerialBackend::WriteResult result = m_backend->write(bytes + sent, count);
+            if (result.failed)
+                return -sent;
+            sent += result.taken;
+            count -= result.taken;
+            if (result.taken > 0) {
+                sinceProgress.restart();
+                continue;
+            }
+        }
+        const qint64 left = m_outputTimeout - sinceProgress.elapsed();
+        if (left < 0)
+            return -sent;
+        if (room)
+            m_backend->waitWritable(static_cast<int>(left + 1));
+        else
+            std::this_thread::sleep_for(
+                std::chrono::milliseconds(std::min(left + 1, kQueueRecheckMs)));
+    }
+    return sent;
+}
+
+// Skips a tick that arrives while the handler is still running (a nested event loop inside
+// it): reading then would overwrite the bytes it is working on. The bytes wait in the device's
+// queue for the next tick.
+void TCommPortDriver::ReceivePoll() {
+    if (m_delivering || !IsConnected())
+        return;
+    const qint32 count =
+        m_backend->read(m_receiveBuffer.data(), static_cast<qint32>(m_receiveBuffer.size()));
+    if (count <= 0 || !m_onReceiveData || !*m_onReceiveData)
+        return;
+    const std::shared_ptr<const TComPortReceiveDataEvent> handler = m_onReceiveData;
+    const QPointer<TCommPortDriver> alive(this);
+    m_delivering = true;
+    (*handler)(this, m_receiveBuffer.data(), count);
+    if (alive)
+        m_delivering = false;
+}
+
+void TCommPortDriver::setComPort(TComPortNumber port) {
+    if (IsConnected())
+        return;
+    m_port = port;
+}
+
+void TCommPortDriver::setComPortSpeed(TComPortBaudRate speed) {
+    m_speed = speed;
+    ApplyPortSettings();
+}
+
+void TCommPortDriver::setComPortDataBits(TComPortDataBits dataBits) {
+    m_dataBits = dataBits;
+    ApplyPortSettings();
+}
+
+void TCommPortDriver::setComPortStopBits(TComPortStopBits stopBits) {
+    m_stopBits = stopBits;
+    ApplyPortSettings();
+}
+
+void TCommPortDriver::setComPortParity(TComPortParity parity) {
+    m_parity = parity;
+    ApplyPortSettings();
+}
+
+void TCommPortDriver::setComPortHwHandshaking(TComPortHwHandshaking handshaking) {
+    m_hwHandshaking = handshaking;
+    ApplyPortSettings();
+}
+
+void TCommPortDriver::setComPortSwHandshaking(TComPortSwHandshaking handshaking) {
+    m_swHandshaking = handshaking;
+    ApplyPortSettings();
+}
+
+void TCommPortDriver::setComPortInBufSize(quint16 size) {
+    if (IsConnected() || size == m_inBufSize)
+        return;
+    m_inBufSize = size;
+    m_receiveBuffer = std::vector<std::uint8_t>(size);
+}
+
+void TCommPortDriver::setComPortOutBufSize(quint16 size) {
+    if (!IsConnected())
+        return;
+    m_outBufSize = size;
+}
+
+void TCommPortDriver::setComPortPollingDelay(quint16 milliseconds) {
+    if (milliseconds == m_pollingDelay)
+        return;
+    m_pollingDelay = milliseconds;
+    if (IsConnected())
+        m_pollTimer->start(m_pollingDelay);
+}
+
+void TCommPortDriver::setEnableDTROnOpen(bool enable) {
+    m_enableDtrOnOpen = enable;
+}
+
+void TCommPortDriver::setOutputTimeout(quint16 milliseconds) {
+    m_outputTimeout = milliseconds;
+}
+
+const TCommPortDriver::TComPortReceiveDataEvent& TCommPortDriver::OnReceiveData() const {
+    static const TComPortReceiveDataEvent none;
+    return m_onReceiveData ? *m_onReceiveData : none;
+}
+
+void TCommPortDriver::setOnReceiveData(TComPortReceiveDataEvent handler) {
+    m_onReceiveData =
+        handler ? std::make_shared<const TComPortReceiveDataEvent>(std::move(handler)) : nullptr;
+}

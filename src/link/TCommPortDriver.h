@@ -1,0 +1,116 @@
+#pragma once
+
+#include "link/SerialBackend.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+enum TComPortNumber { pnCOM1, pnCOM2, pnCOM3, pnCOM4 };
+enum TComPortBaudRate {
+    br110,
+    br300,
+    br600,
+    br1200,
+    br2400,
+    br4800,
+    br9600,
+    br14400,
+    br19200,
+    br38400,
+    br56000,
+    br57600,
+    br115200
+};
+enum TComPortDataBits { db5BITS, db6BITS, db7BITS, db8BITS };
+enum TComPortStopBits { sb1BITS, sb1HALFBITS, sb2BITS };
+enum TComPortParity { ptNONE, ptODD, ptEVEN, ptMARK, ptSPACE };
+enum TComPortHwHandshaking { hhNONE, hhRTSCTS };
+enum TComPortSwHandshaking { shNONE, shXONXOFF };
+
+// Owns one serial port: opens COM1..COM4, sets the line, polls for received bytes on a timer of
+// the owner's thread and hands each batch to OnReceiveData, and writes blocks with a time-out
+// on a full output queue. It moves raw bytes and knows nothing of what they mean.
+class TCommPortDriver : public QObject {
+    Q_OBJECT
+
+public:
+    // The bytes are valid only during the call.
+    using TComPortReceiveDataEvent =
+        std::function<void(TCommPortDriver* sender, const std::uint8_t* data, qint32 size)>;
+
+    explicit TCommPortDriver(QObject* owner = nullptr);
+    // For another platform's backend.
+    TCommPortDriver(std::unique_ptr<SerialBackend> backend, QObject* owner = nullptr);
+    ~TCommPortDriver() override;
+
+    [[nodiscard]] bool Connect();
+    void Disconnect();
+    [[nodiscard]] bool IsConnected() const;
+    void ApplyPortSettings();
+    void PurgeBuffers(bool input, bool output);
+    [[nodiscard]] quint16 OutputFreeSpace();
+    qint32 SendBytes(const void* data, qint32 count);
+
+    // Why the last failed Connect failed; reason Other with empty texts until one has failed.
+    [[nodiscard]] const PortOpenError& lastOpenError() const { return m_lastOpenError; }
+
+    [[nodiscard]] TComPortNumber ComPort() const { return m_port; }
+    void setComPort(TComPortNumber port);
+    [[nodiscard]] TComPortBaudRate ComPortSpeed() const { return m_speed; }
+    void setComPortSpeed(TComPortBaudRate speed);
+    [[nodiscard]] TComPortDataBits ComPortDataBits() const { return m_dataBits; }
+    void setComPortDataBits(TComPortDataBits dataBits);
+    [[nodiscard]] TComPortStopBits ComPortStopBits() const { return m_stopBits; }
+    void setComPortStopBits(TComPortStopBits stopBits);
+    [[nodiscard]] TComPortParity ComPortParity() const { return m_parity; }
+    void setComPortParity(TComPortParity parity);
+    [[nodiscard]] TComPortHwHandshaking ComPortHwHandshaking() const { return m_hwHandshaking; }
+    void setComPortHwHandshaking(TComPortHwHandshaking handshaking);
+    [[nodiscard]] TComPortSwHandshaking ComPortSwHandshaking() const { return m_swHandshaking; }
+    void setComPortSwHandshaking(TComPortSwHandshaking handshaking);
+    [[nodiscard]] quint16 ComPortInBufSize() const { return m_inBufSize; }
+    void setComPortInBufSize(quint16 size);
+    [[nodiscard]] quint16 ComPortOutBufSize() const { return m_outBufSize; }
+    void setComPortOutBufSize(quint16 size);
+    [[nodiscard]] quint16 ComPortPollingDelay() const { return m_pollingDelay; }
+    void setComPortPollingDelay(quint16 milliseconds);
+    [[nodiscard]] bool EnableDTROnOpen() const { return m_enableDtrOnOpen; }
+    void setEnableDTROnOpen(bool enable);
+    [[nodiscard]] quint16 OutputTimeout() const { return m_outputTimeout; }
+    void setOutputTimeout(quint16 milliseconds);
+    [[nodiscard]] const TComPortReceiveDataEvent& OnReceiveData() const;
+    void setOnReceiveData(TComPortReceiveDataEvent handler);
+
+    // The baud rate a speed name carries (br9600 -> 9600).
+    [[nodiscard]] static qint32 baudRateOf(TComPortBaudRate speed);
+
+private:
+    void ReceivePoll();
+    [[nodiscard]] SerialLineSettings lineSettings() const;
+
+    std::unique_ptr<SerialBackend> m_backend;
+    QTimer* m_pollTimer;
+    std::vector<std::uint8_t> m_receiveBuffer;
+    bool m_delivering = false;
+    PortOpenError m_lastOpenError;
+
+    TComPortNumber m_port = pnCOM2;
+    TComPortBaudRate m_speed = br9600;
+    TComPortDataBits m_dataBits = db8BITS;
+    TComPortStopBits m_stopBits = sb1BITS;
+    TComPortParity m_parity = ptNONE;
+    TComPortHwHandshaking m_hwHandshaking = hhNONE;
+    TComPortSwHandshaking m_swHandshaking = shNONE;
+    quint16 m_inBufSize = 2048;
+    quint16 m_outBufSize = 2048;
+    quint16 m_pollingDelay = 50;
+    bool m_enableDtrOnOpen = true;
+    quint16 m_outputTimeout = 4000;
+    // Shared so that a handler replacing itself mid-call does not destroy the running one.
+    std::shared_ptr<const TComPortReceiveDataEvent> m_onReceiveData;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// The lowest and highest reading since the unit or the range last changed.
+struct Peaks {
+    float PeakMax = -8001.0f;
+    float PeakMin = 8001.0f;
+    QString PeakMaxText;
+    QString PeakMinText;
+};
+
+// A change of unit or range starts afresh: the minimum row takes the new reading's text, the
+// maximum row keeps its old text, and both values reset so that the next reading takes them.
+inline void resetPeaks(Peaks& peaks, const QString& readingText) {
+    peaks.PeakMinText = readingText;
+    peaks.PeakMax = -8001.0f;
+    peaks.PeakMin = 8001.0f;
+}
+
+// Equal values take the newer text.
+inline void updatePeaks(Peaks& peaks, float value, const QString& readingText) {
+    if (value >= peaks.PeakMax) {
+        peaks.PeakMaxText = readingText;
+        peaks.PeakMax = value;
+    }
+    if (value <= peaks.PeakMin) {
+        peaks.PeakMinText = readingText;
+        peaks.PeakMin = value;
+    }
+}

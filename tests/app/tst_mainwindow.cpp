@@ -1,0 +1,250 @@
+#include "../support/PtyPair.h"
+#include "RecordingMessages.h"
+
+#include "app/BevelPanel.h"
+#include "app/ResizeLayout.h"
+#include "app/TFCOMM.h"
+#include "decode/LcdPanel.h"
+#include "link/TCommPortDriver.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTableView>
+#include <QTimer>
+
+#include <memory>
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    std::shared_ptr<RecordingMessages> messages;
+    std::unique_ptr<TFCOMM> window;
+    std::unique_ptr<PtyPair> pty;
+
+    void connectToPty() {
+        pty = std::make_unique<PtyPair>();
+        QVERIFY(pty->ok());
+        qputenv("VELMAR_COM1", pty->slavePath().toLocal8Bit());
+        window->BTCon1Click();
+        QVERIFY(window->COMM2->IsConnected());
+    }
+
+    void quietTimers() {
+        window->Timer1->stop();
+        window->ConTimer->stop();
+    }
+
+private slots:
+    void init() {
+        messages = std::make_shared<RecordingMessages>();
+        window = std::make_unique<TFCOMM>(messages);
+    }
+
+    void cleanup() {
+        window.reset();
+        pty.reset();
+        qunsetenv("VELMAR_COM1");
+    }
+
+    void startsAsTheVelmarDBuild() {
+        QCOMPARE(window->windowTitle(), QString("VelmarD Interface Program _Ver: 1.00"));
+        QCOMPARE(window->COMM2->ComPortSpeed(), br9600);
+        QCOMPARE(window->COMM2->ComPortDataBits(), db8BITS);
+        QCOMPARE(window->COMM2->ComPort(), pnCOM1);
+        QVERIFY(bool(window->COMM2->OnReceiveData()));
+        QCOMPARE(window->Setmax->text(), QString("80000"));
+        QCOMPARE(window->SetMin->text(), QString("-80000"));
+        QVERIFY(window->COM11->isChecked());
+        QVERIFY(!window->STOP1->isEnabled());
+        QVERIFY(window->N100001->isChecked());
+        QVERIFY(window->Fill1->isChecked());
+        QVERIFY(!window->COMM2->IsConnected());
+        QVERIFY(messages->errors.isEmpty());
+    }
+
+    void startsWithTheBrokenLinkPictureAndTheDesignedState() {
+        QVERIFY(!window->CONok->isVisibleTo(window.get()));
+        QVERIFY(window->CONokN->isVisibleTo(window.get()));
+        QCOMPARE(window->PrevUnitText, QString("113"));
+        QCOMPARE(window->RecordLimit, 10000);
+        QCOMPARE(window->NextRecordNo, 1);
+        QVERIFY(window->FollowLastPage);
+        QCOMPARE(window->DialScale, 80);
+    }
+
+    void theDesignedSizeReproducesTheDesignedLayout() {
+        window->show();
+        window->centralWidget()->resize(627, 413);
+        window->FormResize();
+        QCOMPARE(window->outerSize(), QSize(637, 459));
+        QCOMPARE(window->KD->height(), 138);
+        QCOMPARE(window->Chtshow->height(), 234);
+        QCOMPARE(window->Chtshow->y(), 176);
+        QCOMPARE(window->BtExit->x(), 557);
+        QCOMPARE(window->DBGrid1->height(), 146);
+        QCOMPARE(window->Panel1->geometry(), QRect(3, 33, 298, 136));
+    }
+
+    void resizeRules_data() {
+        QTest::addColumn<int>("w");
+        QTest::addColumn<int>("h");
+        QTest::addColumn<int>("dialHeight");
+        QTest::addColumn<int>("chartHeight");
+        QTest::addColumn<int>("chartWidth");
+        QTest::newRow("designed") << 637 << 459 << 138 << 234 << 322;
+        // A = 113: 41.81 and 71.19.
+        QTest::newRow("small") << 700 << 200 << 42 << 71 << 385;
+        // A = 100: 37 and 63 exactly.
+        QTest::newRow("exact products") << 800 << 187 << 37 << 63 << 485;
+        QTest::newRow("too small stays non-negative") << 100 << 50 << 0 << 0 << 0;
+    }
+
+    void resizeRules() {
+        QFETCH(int, w);
+        QFETCH(int, h);
+        const ResizeLayout r = computeResizeLayout(w, h);
+        QTEST(r.dialHeight, "dialHeight");
+        QTEST(r.chartHeight, "chartHeight");
+        QTEST(r.chartWidth, "chartWidth");
+        QCOMPARE(r.chartTop, r.dialHeight + 38);
+        QVERIFY(r.gridHeight >= 0 && r.backdropHeight >= 0);
+    }
+
+    void portPanelsRingThroughTheFourPorts() {
+        const QList<BevelPanel*> panels{window->BtCOM1, window->BtCOM2, window->BtCOM3,
+                                        window->BtCOM4};
+        const QList<QAction*> entries{window->COM11, window->COM21, window->COM31, window->COM41};
+        for (int step = 1; step <= 4; ++step) {
+            BevelPanel* visible = panels[(step - 1) % 4];
+            QTest::mouseClick(visible, Qt::LeftButton);
+            const int port = step % 4; // index of the next port
+            for (int i = 0; i < 4; ++i) {
+                QCOMPARE(panels[i]->isVisibleTo(window.get()), i == port);
+                QCOMPARE(entries[i]->isChecked(), i == port);
+            }
+            QCOMPARE(int(window->COMM2->ComPort()), port);
+        }
+    }
+
+    void aPortThatCannotBeOpenedIsReportedAndTheScreenStaysDisconnected() {
+        qputenv("VELMAR_COM1", "/nonexistent/ttyX");
+        window->BTCon1Click();
+        QVERIFY(!window->COMM2->IsConnected());
+        QCOMPARE(messages->errors.size(), 1);
+        const QString& text = messages->errors[0];
+        QVERIFY2(text.contains("COM1") && text.contains("/nonexistent/ttyX") &&
+                     text.contains("absent"),
+                 qPrintable(text));
+        QVERIFY(window->BTCon->isVisibleTo(window.get()));
+        QVERIFY(!window->BtDiscon->isVisibleTo(window.get()));
+        QVERIFY(window->START1->isEnabled());
+        QVERIFY(window->ComSetup->isEnabled());
+    }
+
+    void connectAndDisconnectSwitchPanelsAndMenus() {
+        connectToPty();
+        QVERIFY(!window->ComSetup->isEnabled());
+        QVERIFY(window->START1->isChecked() && !window->START1->isEnabled());
+        QVERIFY(window->STOP1->isEnabled() && !window->STOP1->isChecked());
+        QVERIFY(window->BtDiscon->isVisibleTo(window.get()));
+        window->BtDiscon1Click();
+        QVERIFY(!window->COMM2->IsConnected());
+        QVERIFY(window->ComSetup->isEnabled());
+        QVERIFY(window->START1->isEnabled() && !window->START1->isChecked());
+        QVERIFY(!window->STOP1->isEnabled() && window->STOP1->isChecked());
+        QVERIFY(window->BTCon->isVisibleTo(window.get()));
+    }
+
+    void portPanelsDoNothingWhileConnected() {
+        connectToPty();
+        QTest::mouseClick(window->BtCOM1, Qt::LeftButton);
+        QVERIFY(window->BtCOM1->isVisibleTo(window.get()));
+        QVERIFY(window->COM11->isChecked());
+        QCOMPARE(window->COMM2->ComPort(), pnCOM1);
+    }
+
+    void theMeterReceivesTheRequestCycleInOrderAndInTime() {
+        connectToPty();
+        window->ConTimer->stop();
+        const QByteArray got = pty->readFor(1550);
+        // Three 100 ms cycles of five steps: 12 requests, give or take one at either end.
+        QVERIFY2(got.size() >= 11 && got.size() <= 13, qPrintable(got.toHex(' ')));
+        const QByteArray cycle = QByteArray::fromHex("8A8A8A89");
+        const QByteArray pattern = cycle + cycle + cycle + cycle + cycle;
+        QVERIFY2(pattern.contains(got), qPrintable(got.toHex(' ')));
+    }
+
+    void framesFromTheMeterAreTracedAndLightTheLink() {
+        connectToPty();
+        quietTimers();
+        pty->write(QByteArray::fromHex("89700800000F01"));
+        QTest::qWait(80);
+        pty->write(QByteArray::fromHex("0203040A8A123456789A0A"));
+        QTRY_COMPARE_WITH_TIMEOUT(window->Memo1.size(), std::size_t(2), 1000);
+        QCOMPARE(window->Memo1.line(0), QString("89700800000F010203040A"));
+        QCOMPARE(window->Memo1.line(1), QString("8A123456789A0A"));
+        QCOMPARE(window->MltDigits, QString("9A784"));
+        QVERIFY(window->CONok->isVisibleTo(window.get()));
+
+        window->ConTimerTimer();
+        window->ConTimerTimer();
+        QVERIFY(window->CONok->isVisibleTo(window.get()));
+        window->ConTimerTimer();
+        QVERIFY(!window->CONok->isVisibleTo(window.get()));
+        QVERIFY(window->CONokN->isVisibleTo(window.get()));
+    }
+
+    void keyPanelsSendShortAndLongCodesForAnyButton_data() {
+        QTest::addColumn<QString>("panel");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<bool>("held");
+        QTest::addColumn<int>("code");
+        QTest::newRow("Hold short, left") << "BtHold" << int(Qt::LeftButton) << false << 0xA5;
+        QTest::newRow("Hold long, left") << "BtHold" << int(Qt::LeftButton) << true << 0xA4;
+        QTest::newRow("Hold short, right") << "BtHold" << int(Qt::RightButton) << false << 0xA5;
+        QTest::newRow("RANGE long, middle") << "BtRange" << int(Qt::MiddleButton) << true << 0xA0;
+        QTest::newRow("AC-DC-Cap short") << "BtSel" << int(Qt::LeftButton) << false << 0xAD;
+        QTest::newRow("Peak-Buzzer long") << "BtPeak" << int(Qt::LeftButton) << true << 0xAA;
+    }
+
+    void keyPanelsSendShortAndLongCodesForAnyButton() {
+        QFETCH(QString, panel);
+        QFETCH(int, button);
+        QFETCH(bool, held);
+        QFETCH(int, code);
+        connectToPty();
+        quietTimers();
+        auto* key = window->findChild<BevelPanel*>(panel);
+        QVERIFY(key);
+        QTest::mousePress(key, Qt::MouseButton(button));
+        QCOMPARE(key->outerBevel(), BevelPanel::Bevel::Raised);
+        if (held)
+            window->TdownBTimer(); // the long-press timer has run out
+        QTest::mouseRelease(key, Qt::MouseButton(button));
+        QCOMPARE(pty->readFor(60), QByteArray(1, char(code)));
+        QCOMPARE(key->outerBevel(), BevelPanel::Bevel::Lowered);
+        QVERIFY(!window->TdownB->isActive());
+    }
+
+    void theLongPressTimerCountsFromTheFirstPress() {
+        QTest::mousePress(window->BtHold, Qt::LeftButton);
+        QVERIFY(window->TdownB->isActive());
+        const int left = window->TdownB->remainingTime();
+        QTest::qWait(30);
+        QTest::mousePress(window->BtHold, Qt::LeftButton);
+        QVERIFY(window->TdownB->remainingTime() < left);
+    }
+
+    void relAdvancesOnEveryPressEvenWhileDisconnected() {
+        for (int expected : {1, 2, 0, 1}) {
+            QTest::mousePress(window->BtRel, Qt::LeftButton);
+            QTest::mouseRelease(window->BtRel, Qt::LeftButton);
+            QCOMPARE(window->RelPressState, expected);
+        }
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,597 @@
+#include "link/PosixSerialBackend.h"
+#include "link/TCommPortDriver.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <poll.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// A pseudo-terminal pair standing in for a meter on a serial line. The test keeps a descriptor
+// of the slave, opened before the component opens it, to read the line settings back.
+class PseudoTerminal {
+public:
+    PseudoTerminal() {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+            return;
+        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+        m_slavePath = QString::fromLocal8Bit(::ptsname(m_master));
+        m_slave = ::open(::ptsname(m_master), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    }
+    ~PseudoTerminal() {
+        closeMaster();
+        if (m_slave >= 0)
+            ::close(m_slave);
+    }
+    PseudoTerminal(const PseudoTerminal&) = delete;
+    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+
+    [[nodiscard]] bool isReady() const { return m_master >= 0 && m_slave >= 0; }
+    [[nodiscard]] const QString& slavePath() const { return m_slavePath; }
+    [[nodiscard]] int master() const { return m_master; }
+    void forgetMaster() { m_master = -1; }
+    void closeMaster() {
+        if (m_master >= 0)
+            ::close(m_master);
+        m_master = -1;
+    }
+
+    [[nodiscard]] termios slaveAttributes() const {
+        termios tio{};
+        ::tcgetattr(m_slave, &tio);
+        return tio;
+    }
+
+    // The meter's side writes these bytes onto the line.
+    void send(const QByteArray& bytes) const {
+        QCOMPARE(::write(m_master, bytes.constData(), bytes.size()), bytes.size());
+    }
+
+    // True once bytes wait on the component's side of the line.
+    [[nodiscard]] bool waitForSlaveInput(int timeoutMs) const {
+        pollfd entry{m_slave, POLLIN, 0};
+        return ::poll(&entry, 1, timeoutMs) == 1;
+    }
+
+    // Everything the component has written, until the line stays quiet for quietMs.
+    [[nodiscard]] QByteArray receive(int quietMs = 30) const {
+        QByteArray bytes;
+        char chunk[4096];
+        pollfd entry{m_master, POLLIN, 0};
+        while (::poll(&entry, 1, quietMs) == 1) {
+            const ssize_t n = ::read(m_master, chunk, sizeof chunk);
+            if (n <= 0)
+                break;
+            bytes.append(chunk, n);
+        }
+        return bytes;
+    }
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_slavePath;
+};
+
+// What the receive event delivered.
+struct Received {
+    QByteArray bytes;
+    QList<int> sizes;
+
+    TCommPortDriver::TComPortReceiveDataEvent handler() {
+        return [this](TCommPortDriver*, const std::uint8_t* data, qint32 size) {
+            bytes.append(reinterpret_cast<const char*>(data), size);
+            sizes.append(size);
+        };
+    }
+};
+
+QByteArray everyByteValue() {
+    QByteArray bytes;
+    for (int value = 0; value < 256; ++value)
+        bytes.append(static_cast<char>(value));
+    return bytes;
+}
+
+constexpr speed_t kSpeedUnchanged = static_cast<speed_t>(-1);
+
+} // namespace
+
+// The serial component over a pseudo-terminal, COM1 and COM2 mapped to the slaves of two pairs.
+class TestCommPortDriver : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void propertiesStartAtTheMeterLineDefaults();
+    void connectSetsUpTheLine_data();
+    void connectSetsUpTheLine();
+    void lineAttributesCarryDataBitsAndParity_data();
+    void lineAttributesCarryDataBitsAndParity();
+    void connectOnAnOpenPortKeepsThatPort();
+    void portChosenWhileOpenIsForgottenAfterReconnecting();
+    void secondComponentOnTheSameDeviceFindsItBusy();
+    void destroyingTheComponentReleasesTheDevice();
+    void connectFailureSaysWhy_data();
+    void connectFailureSaysWhy();
+    void closedPortSendsNothing();
+    void sendingNoBytesWritesNothing();
+    void sentBytesArriveUnchangedAndInOrder();
+    void bufferSizesChangeOnlyInTheirState();
+    void fullQueueGivesUpAfterTheTimeoutWithMinusTheBytesWritten();
+    void queueDrainingSlowerThanTheTimeoutKeepsSending();
+    void failingWriteEndsAtOnceWithMinusTheBytesWritten();
+    void noEventIsRaisedUntilBytesArrive();
+    void receivedBytesArriveUnchangedAndInOrderAcrossEvents();
+    void eventsCarryAtMostTheInputBufferSize();
+    void handlerRunningANestedLoopGetsNoOverlappingEvent();
+    void speedChangedWhileOpenReappliesTheLineAndPurges();
+
+private:
+    std::unique_ptr<PseudoTerminal> m_com1;
+    std::unique_ptr<PseudoTerminal> m_com2;
+};
+
+void TestCommPortDriver::init() {
+    m_com1 = std::make_unique<PseudoTerminal>();
+    m_com2 = std::make_unique<PseudoTerminal>();
+    QVERIFY(m_com1->isReady());
+    QVERIFY(m_com2->isReady());
+    qputenv("VELMAR_COM1", m_com1->slavePath().toLocal8Bit());
+    qputenv("VELMAR_COM2", m_com2->slavePath().toLocal8Bit());
+}
+
+void TestCommPortDriver::cleanup() {
+    qunsetenv("VELMAR_COM1");
+    qunsetenv("VELMAR_COM2");
+    qunsetenv("VELMAR_COM3");
+    m_com1.reset();
+    m_com2.reset();
+}
+
+void TestCommPortDriver::propertiesStartAtTheMeterLineDefaults() {
+    const TCommPortDriver port;
+    QCOMPARE(port.ComPort(), pnCOM2);
+    QCOMPARE(port.ComPortSpeed(), br9600);
+    QCOMPARE(port.ComPortDataBits(), db8BITS);
+    QCOMPARE(port.ComPortStopBits(), sb1BITS);
+    QCOMPARE(port.ComPortParity(), ptNONE);
+    QCOMPARE(port.ComPortHwHandshaking(), hhNONE);
+    QCOMPARE(port.ComPortSwHandshaking(), shNONE);
+    QCOMPARE(port.ComPortInBufSize(), quint16(2048));
+    QCOMPARE(port.ComPortOutBufSize(), quint16(2048));
+    QCOMPARE(port.ComPortPollingDelay(), quint16(50));
+    QVERIFY(port.EnableDTROnOpen());
+    QCOMPARE(port.OutputTimeout(), quint16(4000));
+    QVERIFY(!port.OnReceiveData());
+    QVERIFY(!port.IsConnected());
+    QCOMPARE(TCommPortDriver::baudRateOf(br110), 110);
+    QCOMPARE(TCommPortDriver::baudRateOf(br56000), 56000);
+    QCOMPARE(TCommPortDriver::baudRateOf(br115200), 115200);
+}
+
+void TestCommPortDriver::connectSetsUpTheLine_data() {
+    QTest::addColumn<int>("speed");
+    QTest::addColumn<int>("stopBits");
+    QTest::addColumn<int>("hw");
+    QTest::addColumn<int>("sw");
+    QTest::addColumn<uint>("lineSpeed");
+    QTest::addColumn<bool>("twoStopBits");
+    QTest::addColumn<bool>("rtsCts");
+    QTest::addColumn<bool>("xonXoff");
+
+    QTest::newRow("the meter's line: 9600 baud, one stop bit, no flow control")
+        << int(br9600) << int(sb1BITS) << int(hhNONE) << int(shNONE) << uint(B9600) << false
+        << false << false;
+    QTest::newRow("115200 baud with two stop bits")
+        << int(br115200) << int(sb2BITS) << int(hhNONE) << int(shNONE) << uint(B115200) << true
+        << false << false;
+    QTest::newRow("one and a half stop bits become two")
+        << int(br2400) << int(sb1HALFBITS) << int(hhNONE) << int(shNONE) << uint(B2400) << true
+        << false << false;
+    QTest::newRow("RTS/CTS handshaking") << int(br19200) << int(sb1BITS) << int(hhRTSCTS)
+                                         << int(shNONE) << uint(B19200) << false << true << false;
+    QTest::newRow("XON/XOFF handshaking") << int(br110) << int(sb1BITS) << int(hhNONE)
+                                          << int(shXONXOFF) << uint(B110) << false << false << true;
+    QTest::newRow("a rate without a POSIX code keeps the line's speed instead of hanging up")
+        << int(br14400) << int(sb1BITS) << int(hhNONE) << int(shNONE) << uint(kSpeedUnchanged)
+        << false << false << false;
+}
+
+void TestCommPortDriver::connectSetsUpTheLine() {
+    QFETCH(int, speed);
+    QFETCH(int, stopBits);
+    QFETCH(int, hw);
+    QFETCH(int, sw);
+    QFETCH(uint, lineSpeed);
+    QFETCH(bool, twoStopBits);
+    QFETCH(bool, rtsCts);
+    QFETCH(bool, xonXoff);
+
+    const termios original = m_com1->slaveAttributes();
+    const speed_t before = ::cfgetospeed(&original);
+    TCommPortDriver port;
+    port.setComPort(pnCOM1);
+    port.setComPortSpeed(TComPortBaudRate(speed));
+    port.setComPortStopBits(TComPortStopBits(stopBits));
+    port.setComPortHwHandshaking(TComPortHwHandshaking(hw));
+    port.setComPortSwHandshaking(TComPortSwHandshaking(sw));
+    QVERIFY(port.Connect());
+
+    const termios tio = m_com1->slaveAttributes();
+    QCOMPARE(uint(::cfgetospeed(&tio)),
+             lineSpeed == uint(kSpeedUnchanged) ? uint(before) : lineSpeed);
+    QCOMPARE(uint(::cfgetispeed(&tio)), uint(::cfgetospeed(&tio)));
+    QCOMPARE(tio.c_cflag & CSIZE, tcflag_t(CS8));
+    QCOMPARE(tio.c_cflag & PARENB, tcflag_t(0));
+    QCOMPARE(tio.c_cflag & (CLOCAL | CREAD), tcflag_t(CLOCAL | CREAD));
+    QCOMPARE(bool(tio.c_cflag & CSTOPB), twoStopBits);
+    QCOMPARE(bool(tio.c_cflag & CRTSCTS), rtsCts);
+    QCOMPARE(bool(tio.c_iflag & IXON), xonXoff);
+    QCOMPARE(bool(tio.c_iflag & IXOFF), xonXoff);
+    QCOMPARE(tio.c_cc[VSTART], cc_t(0x11));
+    QCOMPARE(tio.c_cc[VSTOP], cc_t(0x13));
+    // Raw: nothing added, removed, translated or echoed.
+    QCOMPARE(tio.c_lflag & (ICANON | ECHO | ECHONL | ISIG | IEXTEN), tcflag_t(0));
+    QCOMPARE(tio.c_oflag & OPOST, tcflag_t(0));
+    QCOMPARE(tio.c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP | BRKINT | PARMRK), tcflag_t(0));
+    QCOMPARE(tio.c_cc[VMIN], cc_t(0));
+    QCOMPARE(tio.c_cc[VTIME], cc_t(0));
+}
+
+// A pseudo-terminal forces eight bits without parity, so these are read from the block itself.
+void TestCommPortDriver::lineAttributesCarryDataBitsAndParity_data() {
+    using Parity = SerialLineSettings::Parity;
+    QTest::addColumn<int>("dataBits");
+    QTest::addColumn<int>("parity");
+    QTest::addColumn<uint>("size");
+    QTest::addColumn<uint>("parityFlags");
+
+    QTest::newRow("five bits, no parity") << 5 << int(Parity::None) << uint(CS5) << 0u;
+    QTest::newRow("six bits, odd") << 6 << int(Parity::Odd) << uint(CS6) << uint(PARENB | PARODD);
+    QTest::newRow("seven bits, even") << 7 << int(Parity::Even) << uint(CS7) << uint(PARENB);
+    QTest::newRow("eight bits, mark")
+        << 8 << int(Parity::Mark) << uint(CS8) << uint(PARENB | PARODD | CMSPAR);
+    QTest::newRow("eight bits, space")
+        << 8 << int(Parity::Space) << uint(CS8) << uint(PARENB | CMSPAR);
+}
+
+void TestCommPortDriver::lineAttributesCarryDataBitsAndParity() {
+    QFETCH(int, dataBits);
+    QFETCH(int, parity);
+    QFETCH(uint, size);
+    QFETCH(uint, parityFlags);
+
+    SerialLineSettings settings;
+    settings.dataBits = dataBits;
+    settings.parity = SerialLineSettings::Parity(parity);
+    const termios tio = PosixSerialBackend::lineAttributes(settings, B0);
+    QCOMPARE(uint(tio.c_cflag & CSIZE), size);
+    QCOMPARE(uint(tio.c_cflag & (PARENB | PARODD | CMSPAR)), parityFlags);
+    QCOMPARE(uint(::cfgetospeed(&tio)), uint(B9600));
+}
+
+void TestCommPortDriver::connectOnAnOpenPortKeepsThatPort() {
+    TCommPortDriver port;
+    port.setComPort(pnCOM1);
+    QVERIFY(port.Connect());
+    port.setComPort(pnCOM2);
+    QCOMPARE(port.ComPort(), pnCOM1);
+    QVERIFY(port.Connect());
+    QVERIFY(port.IsConnected());
+
+    QCOMPARE(port.SendBytes("x", 1), 1);
+    QCOMPARE(m_com1->receive(), QByteArray("x"));
+    QCOMPARE(m_com2->receive(), QByteArray());
+}
+
+void TestCommPortDriver::portChosenWhileOpenIsForgottenAfterReconnecting() {
+    TCommPortDriver port;
+    port.setComPort(pnCOM1);
+    QVERIFY(port.Connect());
+    port.setComPort(pnCOM2);
+    port.Disconnect();
+    QVERIFY(!port.IsConnected());
+    QVERIFY(port.Connect());
+
+    QCOMPARE(port.SendBytes("y", 1), 1);
+    QCOMPARE(m_com1->receive(), QByteArray("y"));
+    QCOMPARE(m_com2->receive(), QByteArray());
+}
+
+void TestCommPortDriver::secondComponentOnTheSameDeviceFindsItBusy() {
+    TCommPortDriver first;
+    TCommPortDriver second;
+    first.setComPort(pnCOM1);
+    second.setComPort(pnCOM1);
+    QVERIFY(first.Connect());
+
+    QVERIFY(!second.Connect());
+    QVERIFY(!second.IsConnected());
+    QCOMPARE(second.lastOpenError().reason, PortOpenError::Busy);
+    QCOMPARE(second.lastOpenError().portName, QStringLiteral("COM1"));
+    QCOMPARE(second.lastOpenError().device, m_com1->slavePath());
+    QCOMPARE(second.lastOpenError().text, QStringLiteral("busy (in use by another program)"));
+    QCOMPARE(second.SendBytes("z", 1), 0);
+    QVERIFY(first.IsConnected());
+
+    first.Disconnect();
+    QVERIFY(second.Connect());
+}
+
+void TestCommPortDriver::destroyingTheComponentReleasesTheDevice() {
+    auto first = std::make_unique<TCommPortDriver>();
+    first->setComPort(pnCOM1);
+    QVERIFY(first->Connect());
+    first.reset();
+
+    TCommPortDriver second;
+    second.setComPort(pnCOM1);
+    QVERIFY(second.Connect());
+}
+
+void TestCommPortDriver::connectFailureSaysWhy_data() {
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<int>("reason");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("a device that does not exist is absent")
+        << "/nonexistent/velmar/ttyUSB9" << int(PortOpenError::Absent) << "absent";
+    QTest::newRow("a file that is not a terminal is no serial device")
+        << QFINDTESTDATA("tst_commportdriver.cpp") << int(PortOpenError::Other)
+        << "not a serial device";
+}
+
+void TestCommPortDriver::connectFailureSaysWhy() {
+    QFETCH(QString, device);
+    QFETCH(int, reason);
+    QFETCH(QString, text);
+    QVERIFY(!device.isEmpty());
+
+    qputenv("VELMAR_COM3", device.toLocal8Bit());
+    TCommPortDriver port;
+    port.setComPort(pnCOM3);
+    QVERIFY(!port.Connect());
+    QVERIFY(!port.IsConnected());
+    const PortOpenError& why = port.lastOpenError();
+    QCOMPARE(int(why.reason), reason);
+    QCOMPARE(why.text, text);
+    QCOMPARE(why.describe(), QStringLiteral("COM3 (%1): %2").arg(device, text));
+}
+
+void TestCommPortDriver::closedPortSendsNothing() {
+    TCommPortDriver port;
+    port.setComPort(pnCOM1);
+    QCOMPARE(port.OutputFreeSpace(), quint16(65535));
+    QCOMPARE(port.SendBytes("abc", 3), 0);
+    port.Disconnect();
+    port.PurgeBuffers(true, true);
+    QVERIFY(!port.IsConnected());
+    QCOMPARE(m_com1->receive(), QByteArray());
+}
+
+void TestCommPortDriver::sendingNoBytesWritesNothing() {
+    TCommPortDriver port;
+    port.setComPort(pnCOM1);
+    QVERIFY(port.Connect());
+    QCOMPARE(port.SendBytes("abc", 0), 0);
+    QCOMPARE(port.SendBytes("abc", -3), 0);
+    QCOMPARE(port.SendBytes(nullptr, 3), 0);
+    QCOMPARE(m_com1->receive(), QByteArray());
+}
+
+void TestCommPortDriver::sentBytesArriveUnchangedAndInOrder() {
+    TCommPortDriver port;
+    port.setComPort(pnCOM1);
+    QVERIFY(port.Connect());
+    const QByteArray bytes = everyByteValue().repeated(4);
+
+    QCOMPARE(port.SendBytes(bytes.constData(), 300), 300);
+    QCOMPARE(port.SendBytes(bytes.constData() + 300, bytes.size() - 300), bytes.size() - 300);
+    QCOMPARE(m_com1->receive(), bytes);
+}
+
+void TestCommPortDriver::bufferSizesChangeOnlyInTheirState() {
+    TCommPortDriver port;
+    port.setComPort(pnCOM1);
+    port.setComPortOutBufSize(100);
+    QCOMPARE(port.ComPortOutBufSize(), quint16(2048));
+
+    QVERIFY(port.Connect());
+    QCOMPARE(port.OutputFreeSpace(), quint16(2048));
+    port.setComPortOutBufSize(100);
+    QCOMPARE(port.OutputFreeSpace(), quint16(100));
+    port.setComPortInBufSize(16);
+    QCOMPARE(port.ComPortInBufSize(), quint16(2048));
+}
+
+void TestCommPortDriver::fullQueueGivesUpAfterTheTimeoutWithMinusTheBytesWritten() {
+    TCommPortDriver port;
+    port.setComPort(pnCOM1);
+    port.setOutputTimeout(100);
+    QVERIFY(port.Connect());
+    const QByteArray bytes(1 << 20, '\x55');
+
+    QElapsedTimer clock;
+    clock.start();
+    const qint32 result = port.SendBytes(bytes.constData(), bytes.size());
+    const qint64 elapsed = clock.elapsed();
+
+    QVERIFY2(result < 0, qPrintable(QString::number(result)));
+    QVERIFY2(elapsed >= 100 && elapsed < 1000, qPrintable(QString::number(elapsed)));
+    QCOMPARE(m_com1->receive().size(), -result);
+}
+
+// The time-out counts from the last progress, not from the start of the send.
+void TestCommPortDriver::queueDrainingSlowerThanTheTimeoutKeepsSending() {
+    TCommPortDriver port;
+    port.setComPort(pnCOM1);
+    port.setOutputTimeout(200);
+    QVERIFY(port.Connect());
+    const QByteArray bytes(1 << 20, '\x55');
+
+    const int master = m_com1->master();
+    qsizetype drained = 0;
+    std::thread slowReader([master, &drained] {
+        char chunk[4096];
+        for (int step = 0; step < 8; ++step) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(40));
+            // A bounded amount per step, so that the queue runs full again in between.
+            for (int read = 0; read < 2; ++read)
+                drained += std::max<ssize_t>(::read(master, chunk, sizeof chunk), 0);
+        }
+    });
+    QElapsedTimer clock;
+    clock.start();
+    const qint32 result = port.SendBytes(bytes.constData(), bytes.size());
+    const qint64 elapsed = clock.elapsed();
+    slowReader.join();
+
+    QVERIFY2(elapsed >= 320 && elapsed < 1500, qPrintable(QString::number(elapsed)));
+    QVERIFY(drained > 0);
+    QCOMPARE(drained + m_com1->receive().size(), -result);
+}
+
+void TestCommPortDriver::failingWriteEndsAtOnceWithMinusTheBytesWritten() {
+    TCommPortDriver port;
+    port.setComPort(pnCOM1);
+    QVERIFY(port.Connect());
+    QCOMPARE(port.OutputTimeout(), quint16(4000));
+    const QByteArray bytes(1 << 20, '\x55');
+
+    // The far end goes away while the component waits for room in a full queue.
+    const int master = m_com1->master();
+    m_com1->forgetMaster();
+    std::thread hangUp([master] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ::close(master);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    const qint32 result = port.SendBytes(bytes.constData(), bytes.size());
+    const qint64 elapsed = clock.elapsed();
+    hangUp.join();
+
+    QVERIFY2(result < 0, qPrintable(QString::number(result)));
+    QVERIFY2(elapsed < 1000, qPrintable(QString::number(elapsed)));
+}
+
+void TestCommPortDriver::noEventIsRaisedUntilBytesArrive() {
+    TCommPortDriver port;
+    Received received;
+    port.setComPort(pnCOM1);
+    port.setComPortPollingDelay(10);
+    port.setOnReceiveData(received.handler());
+    QVERIFY(port.Connect());
+
+    QTest::qWait(60);
+    QCOMPARE(received.sizes.size(), 0);
+    m_com1->send("\x89\x0A");
+    QTRY_COMPARE_WITH_TIMEOUT(received.bytes, QByteArray("\x89\x0A"), 1000);
+    QTest::qWait(40);
+    QCOMPARE(received.bytes, QByteArray("\x89\x0A"));
+}
+
+void TestCommPortDriver::receivedBytesArriveUnchangedAndInOrderAcrossEvents() {
+    TCommPortDriver port;
+    Received received;
+    port.setComPort(pnCOM1);
+    port.setComPortPollingDelay(10);
+    port.setOnReceiveData(received.handler());
+    QVERIFY(port.Connect());
+
+    const QByteArray bytes = everyByteValue();
+    QByteArray expected;
+    for (qsizetype from = 0; from < bytes.size(); from += 64) {
+        const QByteArray part = bytes.mid(from, 64);
+        m_com1->send(part);
+        expected += part;
+        QTRY_COMPARE_WITH_TIMEOUT(received.bytes, expected, 1000);
+    }
+    QVERIFY(received.sizes.size() >= 4);
+    QVERIFY(!received.sizes.contains(0));
+}
+
+void TestCommPortDriver::eventsCarryAtMostTheInputBufferSize() {
+    TCommPortDriver port;
+    Received received;
+    port.setComPort(pnCOM1);
+    port.setComPortPollingDelay(10);
+    port.setComPortInBufSize(4);
+    port.setOnReceiveData(received.handler());
+    QVERIFY(port.Connect());
+
+    m_com1->send("0123456789");
+    QTRY_COMPARE_WITH_TIMEOUT(received.bytes, QByteArray("0123456789"), 1000);
+    QVERIFY(received.sizes.size() >= 3);
+    for (const int size : std::as_const(received.sizes))
+        QVERIFY(size >= 1 && size <= 4);
+}
+
+// A handler that shows a message box runs a nested event loop while it holds the bytes, and in
+// that loop the user may reconnect the port, which starts the poll afresh.
+void TestCommPortDriver::handlerRunningANestedLoopGetsNoOverlappingEvent() {
+    TCommPortDriver port;
+    port.setComPort(pnCOM1);
+    port.setComPortPollingDelay(10);
+    QByteArray bytes;
+    int depth = 0;
+    bool overlapped = false;
+    bool reconnected = false;
+    const PseudoTerminal& meter = *m_com1;
+    port.setOnReceiveData([&](TCommPortDriver* sender, const std::uint8_t* data, qint32 size) {
+        overlapped = overlapped || depth > 0;
+        ++depth;
+        if (!reconnected) {
+            reconnected = true;
+            sender->Disconnect();
+            QVERIFY(sender->Connect());
+            meter.send("more");
+            QTest::qWait(60);
+        }
+        bytes.append(reinterpret_cast<const char*>(data), size);
+        --depth;
+    });
+    QVERIFY(port.Connect());
+
+    m_com1->send("first");
+    QTRY_COMPARE_WITH_TIMEOUT(bytes, QByteArray("firstmore"), 1000);
+    QVERIFY(!overlapped);
+}
+
+void TestCommPortDriver::speedChangedWhileOpenReappliesTheLineAndPurges() {
+    TCommPortDriver port;
+    Received received;
+    port.setComPort(pnCOM1);
+    port.setComPortPollingDelay(10);
+    port.setOnReceiveData(received.handler());
+    QVERIFY(port.Connect());
+
+    // Bytes that arrived before the change, not yet collected by a poll tick.
+    m_com1->send("stale");
+    QVERIFY(m_com1->waitForSlaveInput(500));
+    port.setComPortSpeed(br19200);
+
+    const termios tio = m_com1->slaveAttributes();
+    QCOMPARE(uint(::cfgetospeed(&tio)), uint(B19200));
+    QCOMPARE(tio.c_lflag & ICANON, tcflag_t(0));
+    QTest::qWait(40);
+    QCOMPARE(received.bytes, QByteArray());
+
+    m_com1->send("fresh");
+    QTRY_COMPARE_WITH_TIMEOUT(received.bytes, QByteArray("fresh"), 1000);
+}
+
+QTEST_GUILESS_MAIN(TestCommPortDriver)
+#include "tst_commportdriver.moc"
