@@ -26,8 +26,9 @@ TCommPortDriver::TCommPortDriver(QObject* owner)
     : TCommPortDriver(std::make_unique<PosixSerialBackend>(), owner) {}
 
 TCommPortDriver::TCommPortDriver(std::unique_ptr<SerialBackend> backend, QObject* owner)
-    : QObject(owner), m_backend(std::move(backend)), m_pollTimer(new QTimer(this)),
-      m_receiveBuffer(m_inBufSize) {
+    : QObject(owner), m_backend(std::move(backend)), m_pollTimer(new QTimer(this)) {
+    // Sized here, not in the initialiser list: the size member is declared after the buffer.
+    m_receiveBuffer.resize(m_inBufSize);
     connect(m_pollTimer, &QTimer::timeout, this, &TCommPortDriver::ReceivePoll);
 }
 

@@ -135,6 +135,7 @@ private slots:
     void noEventIsRaisedUntilBytesArrive();
     void receivedBytesArriveUnchangedAndInOrderAcrossEvents();
     void eventsCarryAtMostTheInputBufferSize();
+    void aNewComponentTakesAWholeBatchInOneEvent();
     void handlerRunningANestedLoopGetsNoOverlappingEvent();
     void speedChangedWhileOpenReappliesTheLineAndPurges();
 
@@ -537,6 +538,21 @@ void TestCommPortDriver::eventsCarryAtMostTheInputBufferSize() {
     QVERIFY(received.sizes.size() >= 3);
     for (const int size : std::as_const(received.sizes))
         QVERIFY(size >= 1 && size <= 4);
+}
+
+// The receive buffer comes with the component: a batch well under the default 2048 bytes
+// arrives in one event without any size ever being set.
+void TestCommPortDriver::aNewComponentTakesAWholeBatchInOneEvent() {
+    TCommPortDriver port;
+    Received received;
+    port.setComPort(pnCOM1);
+    port.setOnReceiveData(received.handler());
+    QVERIFY(port.Connect());
+
+    const QByteArray batch(1000, 'x');
+    m_com1->send(batch);
+    QTRY_COMPARE_WITH_TIMEOUT(received.bytes, batch, 1000);
+    QCOMPARE(received.sizes, QList<int>{1000});
 }
 
 // A handler that shows a message box runs a nested event loop while it holds the bytes, and in
