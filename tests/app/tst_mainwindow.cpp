@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QTableView>
 #include <QTimer>
 
@@ -235,6 +236,73 @@ private slots:
         QTest::qWait(30);
         QTest::mousePress(window->BtHold, Qt::LeftButton);
         QVERIFY(window->TdownB->remainingTime() < left);
+    }
+
+    void theWorkedExampleShowsOnTheMirrorAndFillsTheReading() {
+        quietTimers();
+        const std::uint8_t frame[] = {0x89, 0x70, 0x08, 0x00, 0x00, 0x0F,
+                                      0x01, 0x02, 0x03, 0x04, 0x0A};
+        window->VelmarCDRData(window->COMM2.get(), frame, sizeof frame);
+        QCOMPARE(window->reading.ReadingText, QString("012.34"));
+        QCOMPARE(window->reading.ReadingValue, 1234.0f);
+        QCOMPARE(window->reading.UnitText, QString("V"));
+        QCOMPARE(window->reading.AcDcText, QString("DC"));
+        QCOMPARE(window->reading.RangeText, QString("AUTO"));
+        LcdPanel& lcd = *window->Panel1;
+        QVERIFY(!lcd.isControlVisible(LcdControl::LCDD0));
+        QStringList digits;
+        for (auto d : {LcdControl::LcdDa, LcdControl::LcdDb, LcdControl::LcdDc, LcdControl::LcdDd})
+            digits << lcd.caption(d);
+        QCOMPARE(digits, (QStringList{"1", "2", "3", "4"}));
+        for (auto lit :
+             {LcdControl::LcdDc1, LcdControl::LcdV, LcdControl::LcdAuto, LcdControl::LcdP2})
+            QVERIFY2(lcd.isControlVisible(lit), qPrintable(LcdPanel::controlName(lit).toString()));
+        for (auto off : {LcdControl::LcdAC, LcdControl::LcdP0, LcdControl::LcdP1, LcdControl::LcdP3,
+                         LcdControl::LcdFH, LcdControl::LCDHold})
+            QVERIFY(!lcd.isControlVisible(off));
+        QVERIFY(window->CONok->isVisibleTo(window.get()));
+        // The first frame counts as a change of unit: the MIN row takes it, MAX stays empty.
+        QCOMPARE(window->MinText->text(), QString("012.34"));
+        QCOMPARE(window->MaxText->text(), QString());
+        QCOMPARE(window->PrevUnitText, QString("V"));
+    }
+
+    void peaksFollowTheReadingsUntilTheRangeChanges() {
+        quietTimers();
+        auto frame = [this](std::uint8_t byte2, std::uint8_t lastDigit) {
+            const std::uint8_t f[] = {0x89, 0x70, byte2, 0x00,      0x00, 0x0F,
+                                      0x01, 0x02, 0x03,  lastDigit, 0x0A};
+            window->VelmarCDRData(window->COMM2.get(), f, sizeof f);
+        };
+        frame(0x08, 4);
+        frame(0x08, 9);
+        frame(0x08, 1);
+        QCOMPARE(window->MaxText->text(), QString("012.39"));
+        QCOMPARE(window->MinText->text(), QString("012.31"));
+        frame(0x10, 5); // range 2: the peaks start afresh
+        QCOMPARE(window->MinText->text(), QString("0123.5"));
+        QCOMPARE(window->MaxText->text(), QString("012.39"));
+    }
+
+    void barGraphFramesSetTheSignAndTheBar_data() {
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<QString>("sign");
+        QTest::addColumn<int>("position");
+        QTest::newRow("negative, empty") << QByteArray::fromHex("8A00000010000A") << "-" << 1;
+        QTest::newRow("overload") << QByteArray::fromHex("8A00000008050A") << "+" << 41;
+        QTest::newRow("past the end draws full")
+            << QByteArray::fromHex("8A000000003F0A") << "+" << 41;
+        QTest::newRow("middle") << QByteArray::fromHex("8A000000609A0A") << "+" << 27;
+    }
+
+    void barGraphFramesSetTheSignAndTheBar() {
+        QFETCH(QByteArray, frame);
+        quietTimers();
+        window->VelmarCDRData(window->COMM2.get(),
+                              reinterpret_cast<const std::uint8_t*>(frame.constData()),
+                              frame.size());
+        QTEST(window->MltSN->text(), "sign");
+        QTEST(window->PBar2->value(), "position");
     }
 
     void relAdvancesOnEveryPressEvenWhileDisconnected() {
