@@ -43,12 +43,23 @@ void BM_CutOneFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_CutOneFrame);
 
-// One main-display frame through the window's receive handler: cut, traced, decoded, shown.
+// One main-display frame through the window's receive handler: cut, traced, decoded, shown, and
+// the changed controls repainted. Two different readings alternate so that every frame changes
+// digits, points and symbols.
 void BM_ReceiveAndDispatchOneFrame(benchmark::State& state) {
+    const std::uint8_t other[] = {0x89, 0x68, 0x01, 0x00, 0x10, 0x01,
+                                  0x05, 0x06, 0x07, 0x08, 0x0A};
     TFCOMM window(std::make_shared<SilentMessages>());
     window.Timer1->stop();
-    for (auto _ : state)
-        window.VelmarCDRData(window.COMM2.get(), kMainFrame, sizeof kMainFrame);
+    window.ConTimer->stop();
+    window.show();
+    QCoreApplication::processEvents();
+    bool flip = false;
+    for (auto _ : state) {
+        flip = !flip;
+        window.VelmarCDRData(window.COMM2.get(), flip ? kMainFrame : other, sizeof kMainFrame);
+        QCoreApplication::processEvents();
+    }
 }
 BENCHMARK(BM_ReceiveAndDispatchOneFrame);
 
