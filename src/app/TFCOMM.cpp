@@ -7,6 +7,8 @@
 #include "app/UserMessages.h"
 #include "decode/LcdPanel.h"
 #include "link/TCommPortDriver.h"
+#include "record/ReadingsTable.h"
+#include "record/ReadingsTableModel.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -49,6 +51,8 @@ TFCOMM::TFCOMM(std::shared_ptr<UserMessages> messages, QWidget* parent)
     setCentralWidget(client);
 
     COMM2 = std::make_unique<TCommPortDriver>();
+    TOrlanBDB = std::make_unique<ReadingsTable>();
+    Data1 = new ReadingsTableModel(*TOrlanBDB, this);
     COMM2->setComPort(pnCOM1);
     COMM2->setComPortSpeed(br2400);
 
@@ -94,9 +98,9 @@ void TFCOMM::FormCreate() {
     startupStep([this] { openReadingsTable(); });
     startupStep([this] { drawDialAtStart(); });
     startupStep([this] {
-        NextRecordNo = 1;
+        recording.NextRecordNo = 1;
         FollowLastPage = true;
-        RecordLimit = 10000;
+        recording.RecordLimit = 10000;
     });
     startupStep([this] { resetChartSeries(); });
     startupStep([this] { applyModelRows(); });

@@ -6,6 +6,7 @@
 #include "link/LinkIndicator.h"
 #include "link/RequestCycle.h"
 #include "link/TraceList.h"
+#include "record/Recording.h"
 #include "view/PeakTracking.h"
 
 #include <QMainWindow>
@@ -28,6 +29,9 @@ class QTimer;
 class QToolButton;
 class QChartView;
 class LcdPanel;
+class QKeyEvent;
+class ReadingsTable;
+class ReadingsTableModel;
 class SegraLabel;
 class TCommPortDriver;
 class UserMessages;
@@ -90,7 +94,11 @@ public:
     void BtNewClick();
     void BtSaveClick();
     void FillClick();
+    // --- Recording (app/TFCOMMRecord.cpp) ---
     void TrecordTimer();
+    void RecordSITimeChange(const QString& text);
+    // True when the key is swallowed: only digits and backspace reach the edit.
+    [[nodiscard]] bool RecordSITimeKeyPress(const QKeyEvent& key);
     void RecordNewClick();
     void RecordSaveClick();
     void N10001Click();
@@ -188,6 +196,8 @@ public:
 
     // Components.
     std::unique_ptr<TCommPortDriver> COMM2;
+    std::unique_ptr<ReadingsTable> TOrlanBDB;
+    ReadingsTableModel* Data1 = nullptr;
 
     // --- State the handlers share ---
     bool WideScale = false;
@@ -199,9 +209,8 @@ public:
     Reading reading;
     QString PrevUnitText;
     int PrevRangeCode = 0;
-    int NextRecordNo = 0;
     bool FollowLastPage = false;
-    int RecordLimit = 0;
+    RecordingState recording; // NextRecordNo, RecordedCount, RecordLimit, RecordCountdown
 
     QString FrameHex;
     QString MltDigits;
@@ -214,6 +223,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildTopRow(QWidget* client);
@@ -222,6 +232,7 @@ private:
     void buildChart(QWidget* client);
     void buildLimitsPanel(QWidget* client);
     void buildRecordingRow(QWidget* client);
+    void buildGrid(QWidget* client);
     void buildModelBoxes(QWidget* client);
     void buildMenu();
     void buildTimers();
@@ -237,6 +248,8 @@ private:
     void openReadingsTable();
     [[nodiscard]] bool closeReadingsTable();
     void drawDialAtStart();
+    [[nodiscard]] bool saveReadings();
+    void chooseRecordLimit(QAction* item, qint32 limit);
     void resetChartSeries();
     // Runs one start-up step; a failure is reported and start-up carries on with the next step.
     template <typename Step> void startupStep(Step&& step);

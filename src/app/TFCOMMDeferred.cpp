@@ -7,17 +7,12 @@
 
 void TFCOMM::layoutDialContents() {}
 void TFCOMM::layoutChartContents() {}
-void TFCOMM::openReadingsTable() {}
-bool TFCOMM::closeReadingsTable() {
-    return true;
-}
 void TFCOMM::drawDialAtStart() {}
 void TFCOMM::KDsetup(int) {}
 void TFCOMM::KDrun(int) {}
 void TFCOMM::setChartAxis(int, int) {}
 void TFCOMM::addChartPoint(int) {}
 void TFCOMM::showLastChartPage() {}
-void TFCOMM::INDataToTable() {}
 void TFCOMM::resetChartSeries() {}
 
 void TFCOMM::BtFirstClick() {}
@@ -27,15 +22,6 @@ void TFCOMM::BTlastClick() {}
 void TFCOMM::BtNewClick() {}
 void TFCOMM::BtSaveClick() {}
 void TFCOMM::FillClick() {}
-void TFCOMM::TrecordTimer() {}
-void TFCOMM::RecordNewClick() {}
-void TFCOMM::RecordSaveClick() {}
-void TFCOMM::N10001Click() {}
-void TFCOMM::N50001Click() {}
-void TFCOMM::N100001Click() {}
-void TFCOMM::N500001Click() {}
-void TFCOMM::N1000001Click() {}
-void TFCOMM::limitessClick() {}
 void TFCOMM::OpenDataFilesClick() {}
 void TFCOMM::saveasClick() {}
 void TFCOMM::BtPrintClick() {}

@@ -3,8 +3,10 @@
 #include "app/LinkPicture.h"
 #include "app/TFCOMM.h"
 #include "decode/LcdPanel.h"
+#include "decode/SegraDelegate.h"
 #include "decode/SegraGlyphs.h"
 #include "decode/SegraLabel.h"
+#include "record/ReadingsTableModel.h"
 
 #include <QAction>
 #include <QChartView>
@@ -207,6 +209,7 @@ void TFCOMM::buildChart(QWidget* client) {
     BtFill->setChecked(true);
     setBackground(BtFill, kToolBarColour);
     Maxrecord = place(new QLineEdit("100", Chtshow), "Maxrecord", 48, 3, 41, 21);
+    Maxrecord->installEventFilter(this);
     setBackground(Maxrecord, kToolBarColour);
     BtNew = toolButton(Chtshow, "BtNew", 91, 3, 35, 21, "New", "New");
     BtSave = toolButton(Chtshow, "BtSave", 125, 3, 35, 21, "Save", "Save");
@@ -267,16 +270,15 @@ void TFCOMM::buildLimitsPanel(QWidget* client) {
 }
 
 void TFCOMM::buildRecordingRow(QWidget* client) {
-    RepeatSet = new QCheckBox("Repeat", client);
-    RepeatSet->setObjectName("RepeatSet");
+    const QFont boxFont = arialFont(11, false);
+    RepeatSet = place(new QCheckBox("Repeat", client), "RepeatSet", 3, 242, 54, 20);
+    RepeatSet->setToolTip("Repeage Record");
     RepeatSet->setChecked(true);
-    RepeatSet->move(3, 242);
-    RepeatSet->adjustSize();
-    RecordSI = new QCheckBox("Sampling Interval             'S", client);
-    RecordSI->setObjectName("RecordSI");
-    RecordSI->move(64, 242);
-    RecordSI->adjustSize();
-    RecordSITime = place(new QLineEdit("10", client), "RecordSITime", 167, 242, 41, 21);
+    RecordSI = place(new QCheckBox("Sampling Interval             'S", client), "RecordSI", 64, 242,
+                     149, 20);
+    for (QCheckBox* box : {RepeatSet, RecordSI})
+        box->setFont(boxFont);
+    RecordSITime = place(new QLineEdit("10", client), "RecordSITime", 167, 242, 32, 22);
 
     auto icon = [](QColor colour, int shape) {
         return glyphIcon([colour, shape](QPainter& p) {
@@ -310,10 +312,41 @@ void TFCOMM::buildRecordingRow(QWidget* client) {
     connect(saveas, &QToolButton::clicked, this, &TFCOMM::saveasClick);
     connect(SpeedButton2, &QToolButton::clicked, this, &TFCOMM::BtPrintClick);
 
+    RecordSITime->installEventFilter(this);
+    connect(RecordSITime, &QLineEdit::textChanged, this, &TFCOMM::RecordSITimeChange);
+
+    buildGrid(client);
+}
+
+void TFCOMM::buildGrid(QWidget* client) {
     DBGrid1 = place(new QTableView(client), "DBGrid1", 3, 264, 299, 145);
+    DBGrid1->setModel(Data1);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid1->setFont(arialFont(12, false));
+    QPalette pal = DBGrid1->palette();
+    pal.setColor(QPalette::Base, QColor(202, 255, 228));
+    DBGrid1->setPalette(pal);
+    DBGrid1->horizontalHeader()->setFont(
+        pixelFont({"MS Sans Serif", "Liberation Sans", "DejaVu Sans"}, 11, false));
+    DBGrid1->horizontalHeader()->setMinimumSectionSize(20);
+    DBGrid1->horizontalHeader()->setHighlightSections(false);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(17);
+    DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     DBGrid1->verticalHeader()->hide();
+    const int widths[ReadingsTableModel::kColumns] = {42, 53, 37, 52, 39, 36};
+    for (int c = 0; c < ReadingsTableModel::kColumns; ++c)
+        DBGrid1->setColumnWidth(c, widths[c]);
+    // Units and the range are written in the display font, so "k*" reads as kilohm.
+    for (int c : {ReadingsTableModel::kUnitColumn, ReadingsTableModel::kAutoColumn}) {
+        auto* delegate = new SegraDelegate(DBGrid1);
+        delegate->setPixelHeight(12);
+        delegate->setAlignment(c == ReadingsTableModel::kUnitColumn
+                                   ? Qt::AlignRight | Qt::AlignVCenter
+                                   : Qt::AlignCenter);
+        DBGrid1->setItemDelegateForColumn(c, delegate);
+    }
 }
 
 void TFCOMM::buildModelBoxes(QWidget* client) {

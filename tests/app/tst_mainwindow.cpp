@@ -8,11 +8,13 @@
 #include "link/TCommPortDriver.h"
 
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <memory>
@@ -23,6 +25,7 @@ class MainWindowTest : public QObject {
     std::shared_ptr<RecordingMessages> messages;
     std::unique_ptr<TFCOMM> window;
     std::unique_ptr<PtyPair> pty;
+    QTemporaryDir dir; // the table of readings lives in the current folder
 
     void connectToPty() {
         pty = std::make_unique<PtyPair>();
@@ -38,6 +41,8 @@ class MainWindowTest : public QObject {
     }
 
 private slots:
+    void initTestCase() { QVERIFY(QDir::setCurrent(dir.path())); }
+
     void init() {
         messages = std::make_shared<RecordingMessages>();
         window = std::make_unique<TFCOMM>(messages);
@@ -69,8 +74,8 @@ private slots:
         QVERIFY(!window->CONok->isVisibleTo(window.get()));
         QVERIFY(window->CONokN->isVisibleTo(window.get()));
         QCOMPARE(window->PrevUnitText, QString("113"));
-        QCOMPARE(window->RecordLimit, 10000);
-        QCOMPARE(window->NextRecordNo, 1);
+        QCOMPARE(window->recording.RecordLimit, 10000);
+        QCOMPARE(window->recording.NextRecordNo, 1);
         QVERIFY(window->FollowLastPage);
         QCOMPARE(window->DialScale, 80);
     }

@@ -1,0 +1,113 @@
+#include "record/ReadingsTable.h"
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+namespace {
+
+ReadingRecord sampleReading(qint32 no) {
+    return {no,
+            no % 86'400'000,
+            QStringLiteral("DC"),
+            QStringLiteral("-12.345"),
+            QStringLiteral("mV"),
+            QStringLiteral("AUTO"),
+            -12.345};
+}
+
+void openFresh(ReadingsTable& table, const QTemporaryDir& dir) {
+    table.setTableName(dir.filePath(QStringLiteral("Velmarbdb.DB")));
+    table.openOrCreate();
+}
+
+std::size_t heapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+// One reading appended as a pending record (the work of recording per stored reading).
+void BM_AppendReading(benchmark::State& state) {
+    QTemporaryDir dir;
+    ReadingsTable table;
+    openFresh(table, dir);
+    qint32 no = 0;
+    for (auto _ : state)
+        table.append(sampleReading(++no));
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_AppendReading);
+
+// Record/Save of 100,000 pending readings into an empty table, flushed to disk.
+void BM_Save100kPendingReadings(benchmark::State& state) {
+    QTemporaryDir dir;
+    ReadingsTable table;
+    openFresh(table, dir);
+    for (auto _ : state) {
+        state.PauseTiming();
+        table.empty();
+        for (qint32 no = 1; no <= 100'000; ++no)
+            table.append(sampleReading(no));
+        state.ResumeTiming();
+        table.applyUpdates();
+    }
+}
+BENCHMARK(BM_Save100kPendingReadings)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The cost of the whole-file rewrite: one pending reading saved onto 1,000,000 saved ones.
+void BM_SaveOntoMillionRecords(benchmark::State& state) {
+    QTemporaryDir dir;
+    ReadingsTable table;
+    openFresh(table, dir);
+    for (qint32 no = 1; no <= 1'000'000; ++no)
+        table.append(sampleReading(no));
+    table.applyUpdates();
+    qint32 no = 1'000'000;
+    for (auto _ : state) {
+        table.append(sampleReading(++no));
+        table.applyUpdates();
+    }
+}
+BENCHMARK(BM_SaveOntoMillionRecords)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Opening (and closing) a table of 1,000,000 records.
+void BM_OpenMillionRecords(benchmark::State& state) {
+    QTemporaryDir dir;
+    {
+        ReadingsTable table;
+        openFresh(table, dir);
+        for (qint32 no = 1; no <= 1'000'000; ++no)
+            table.append(sampleReading(no));
+        table.applyUpdates();
+    }
+    ReadingsTable table;
+    table.setTableName(dir.filePath(QStringLiteral("Velmarbdb.DB")));
+    for (auto _ : state) {
+        table.open();
+        benchmark::DoNotOptimize(table.recordCount());
+        table.close();
+    }
+}
+BENCHMARK(BM_OpenMillionRecords)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Heap held per pending reading, measured over 1,000,000 of them.
+void BM_PendingReadingMemory(benchmark::State& state) {
+    constexpr qint32 kReadings = 1'000'000;
+    for (auto _ : state) {
+        QTemporaryDir dir;
+        ReadingsTable table;
+        openFresh(table, dir);
+        const std::size_t before = heapInUse();
+        for (qint32 no = 1; no <= kReadings; ++no)
+            table.append(sampleReading(no));
+        const std::size_t after = heapInUse();
+        state.counters["bytes_per_pending_reading"] =
+            static_cast<double>(after - before) / kReadings;
+    }
+}
+BENCHMARK(BM_PendingReadingMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+BENCHMARK_MAIN();

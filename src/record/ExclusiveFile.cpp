@@ -1,0 +1,235 @@
+#include "record/ExclusiveFile.h"
+
+#include "record/TableError.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+QString systemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+[[noreturn]] void throwWriteError(const QString& path, int error) {
+    throw TableError(QStringLiteral("Could not write the table file '%1': %2")
+                         .arg(QFileInfo(path).absoluteFilePath(), systemError(error)));
+}
+
+// The largest file a Paradox table can be: a header and 65535 blocks of 32 KiB.
+constexpr off_t kLargestTable = off_t{65536} * 32 * 1024;
+
+// A file being written beside its final path; deleted again unless moved into place.
+class TemporaryFile {
+public:
+    TemporaryFile(const QString& directory, const QString& finalName, const QString& finalPath) {
+        static std::atomic<unsigned> counter{0};
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QString path = QStringLiteral("%1/.%2.%3-%4.tmp")
+                                     .arg(directory, finalName)
+                                     .arg(::getpid())
+                                     .arg(counter++);
+            m_name = QFile::encodeName(path);
+            m_fd = ::open(m_name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (m_fd >= 0)
+                return;
+            if (errno != EEXIST)
+                throwWriteError(finalPath, errno);
+        }
+        throwWriteError(finalPath, EEXIST);
+    }
+
+    ~TemporaryFile() {
+        if (m_fd < 0)
+            return;
+        ::close(m_fd);
+        ::unlink(m_name.constData());
+    }
+
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    [[nodiscard]] int fd() const { return m_fd; }
+    [[nodiscard]] const char* name() const { return m_name.constData(); }
+
+    // The file now lives under its final name; the caller owns the descriptor.
+    int release() { return std::exchange(m_fd, -1); }
+
+private:
+    QByteArray m_name;
+    int m_fd = -1;
+};
+
+// Returns 0 or the error number of the failed write.
+int writeAll(int fd, std::span<const char> bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return errno;
+        bytes = bytes.subspan(static_cast<std::size_t>(written));
+    }
+    return 0;
+}
+
+// Makes the rename itself durable. The new contents are already in place once the rename has
+// returned, so a failure here is not reported as a failed write.
+void syncDirectory(const QString& directory) {
+    const int fd =
+        ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// Gives the temporary file its final name unless a file of that name exists (someone else
+// created it meanwhile); link() refuses to replace. Returns false when the name was taken.
+bool linkWithoutReplacing(const char* temp, const QByteArray& target, const QString& path) {
+    if (::link(temp, target.constData()) == 0) {
+        ::unlink(temp);
+        return true;
+    }
+    if (errno == EEXIST)
+        return false;
+    // File systems without hard links: fall back to a rename, which only loses the race against
+    // a second instance creating the same table in the same instant.
+    struct stat st {};
+    if (::stat(target.constData(), &st) == 0)
+        return false;
+    if (::rename(temp, target.constData()) != 0)
+        throwWriteError(path, errno);
+    return true;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+} // namespace
+
+ExclusiveFile::~ExclusiveFile() {
+    close();
+}
+
+ExclusiveFile::ExclusiveFile(ExclusiveFile&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)) {}
+
+ExclusiveFile& ExclusiveFile::operator=(ExclusiveFile&& other) noexcept {
+    if (this != &other) {
+        close();
+        m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+}
+
+void ExclusiveFile::close() {
+    if (m_fd >= 0)
+        ::close(std::exchange(m_fd, -1));
+}
+
+ExclusiveFile ExclusiveFile::open(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    // A save elsewhere may rename a new file over the path between our open and our lock; the
+    // lock would then guard a file no one opens any more, so check and try again.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT)
+            throw TableError(QStringLiteral("The table file '%1' does not exist.").arg(path));
+        if (fd < 0) {
+            throw TableError(QStringLiteral("Could not open the table file '%1': %2")
+                                 .arg(path, systemError(errno)));
+        }
+        ExclusiveFile file(fd);
+        struct stat opened {};
+        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode))
+            throw TableError(QStringLiteral("'%1' is not a table file.").arg(path));
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EWOULDBLOCK) {
+                throw TableError(
+                    QStringLiteral("The table '%1' is already in use by another program.")
+                        .arg(path));
+            }
+            throw TableError(QStringLiteral("Could not lock the table file '%1': %2")
+                                 .arg(path, systemError(errno)));
+        }
+        struct stat current {};
+        if (::stat(name.constData(), &current) == 0 && sameFile(opened, current))
+            return file;
+    }
+    throw TableError(
+        QStringLiteral("The table '%1' is already in use by another program.").arg(path));
+}
+
+ExclusiveFile ExclusiveFile::write(const QString& path, std::span<const char> bytes,
+                                   Existing existing, const mode_t* mode) {
+    const QFileInfo info(path);
+    TemporaryFile temp(info.absolutePath(), info.fileName(), path);
+    if (mode && ::fchmod(temp.fd(), *mode) != 0)
+        throwWriteError(path, errno);
+    if (const int error = writeAll(temp.fd(), bytes))
+        throwWriteError(path, error);
+    if (::fsync(temp.fd()) != 0)
+        throwWriteError(path, errno);
+    if (::flock(temp.fd(), LOCK_EX | LOCK_NB) != 0)
+        throwWriteError(path, errno);
+
+    const QByteArray target = QFile::encodeName(path);
+    if (existing == Existing::Keep && !linkWithoutReplacing(temp.name(), target, path))
+        return {};
+    if (existing == Existing::Replace && ::rename(temp.name(), target.constData()) != 0)
+        throwWriteError(path, errno);
+    ExclusiveFile written(temp.release());
+    syncDirectory(info.absolutePath());
+    return written;
+}
+
+bool ExclusiveFile::exists(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 || errno != ENOENT;
+}
+
+std::vector<char> ExclusiveFile::readAll(const QString& path) const {
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) {
+        throw TableError(
+            QStringLiteral("Could not read the table file '%1': %2").arg(path, systemError(errno)));
+    }
+    if (st.st_size > kLargestTable)
+        throw TableError(QStringLiteral("'%1' is too large to be a Paradox table.").arg(path));
+    std::vector<char> bytes(static_cast<std::size_t>(st.st_size));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got =
+            ::pread(m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            throw TableError(QStringLiteral("Could not read the table file '%1': %2")
+                                 .arg(path, systemError(errno)));
+        }
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+mode_t ExclusiveFile::permissions() const {
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0)
+        return 0666;
+    return st.st_mode & 07777;
+}

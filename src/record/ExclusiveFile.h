@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+
+#include <sys/types.h>
+
+#include <span>
+#include <vector>
+
+// A table file held open under an exclusive lock for as long as the object lives, so that a
+// second program, a second instance of this one, or a second table object in this process that
+// opens the same file is refused. New contents never overwrite the file in place: they are
+// written beside it, flushed to disk and moved over it in one rename, so that a crash or a full
+// disk at any moment leaves either the old file or the new one whole.
+class ExclusiveFile {
+public:
+    enum class Existing { Replace, Keep };
+
+    ExclusiveFile() = default;
+    ~ExclusiveFile();
+    ExclusiveFile(ExclusiveFile&& other) noexcept;
+    ExclusiveFile& operator=(ExclusiveFile&& other) noexcept;
+    ExclusiveFile(const ExclusiveFile&) = delete;
+    ExclusiveFile& operator=(const ExclusiveFile&) = delete;
+
+    // Opens and locks an existing regular file. Throws TableError if the file is missing,
+    // unreadable, or locked by someone else.
+    [[nodiscard]] static ExclusiveFile open(const QString& path);
+
+    // Writes bytes to a new file beside path and renames it to path; returns it still locked.
+    // With Existing::Keep an existing file at path is left alone and an empty object returned.
+    // mode gives the new file's permission bits; without it the process's defaults apply.
+    // Throws TableError (leaving the old file and no temporary behind) if anything fails.
+    [[nodiscard]] static ExclusiveFile write(const QString& path, std::span<const char> bytes,
+                                             Existing existing = Existing::Replace,
+                                             const mode_t* mode = nullptr);
+
+    [[nodiscard]] static bool exists(const QString& path);
+
+    [[nodiscard]] bool isOpen() const { return m_fd >= 0; }
+    [[nodiscard]] std::vector<char> readAll(const QString& path) const;
+    [[nodiscard]] mode_t permissions() const;
+    void close();
+
+private:
+    explicit ExclusiveFile(int fd) : m_fd(fd) {}
+
+    int m_fd = -1;
+};

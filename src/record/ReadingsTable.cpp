@@ -1,0 +1,291 @@
+#include "record/ReadingsTable.h"
+
+#include "record/ParadoxFile.h"
+#include "record/TableError.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <new>
+
+namespace {
+
+// A bare name such as "Velmarbdb" means the Paradox file "Velmarbdb.DB".
+QString withExtension(const QString& name) {
+    return QFileInfo(name).fileName().contains(QLatin1Char('.')) ? name
+                                                                 : name + QStringLiteral(".DB");
+}
+
+// The one file in the folder whose name differs from the wanted one only in case, as the table
+// names of a system that ignores case may; the wanted path itself when there is none or several.
+QString matchIgnoringCase(const QFileInfo& wanted) {
+    const QDir folder = wanted.dir();
+    QStringList matches;
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden, QDir::NoSort)) {
+        if (name.compare(wanted.fileName(), Qt::CaseInsensitive) == 0)
+            matches << name;
+    }
+    return matches.size() == 1 ? folder.filePath(matches.first()) : wanted.absoluteFilePath();
+}
+
+// Relative names count from the current directory; symbolic links are followed so that a save
+// replaces the file itself and not the link to it.
+QString resolvedPath(const QString& name) {
+    QFileInfo info(QDir::current().absoluteFilePath(withExtension(name)));
+    if (!info.exists())
+        info.setFile(matchIgnoringCase(info));
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+QString reasonNotWritable(const ParadoxFile& file, const RecordLayout& layout,
+                          const QString& path) {
+    if (file.isKeyed()) {
+        return QStringLiteral("The table '%1' is keyed (it has a primary index); this program "
+                              "can show it but not change it.")
+            .arg(path);
+    }
+    if (file.isEncrypted()) {
+        return QStringLiteral("The table '%1' is password-protected; this program can show it "
+                              "but not change it.")
+            .arg(path);
+    }
+    if (layout.hasBlobFields()) {
+        return QStringLiteral("The table '%1' has memo or binary fields; this program can show "
+                              "it but not change it.")
+            .arg(path);
+    }
+    return {};
+}
+
+} // namespace
+
+void ReadingsTable::setTableName(const QString& name) {
+    if (isOpen())
+        throw TableError(QStringLiteral("The table name cannot change while the table is open."));
+    m_tableName = name;
+}
+
+void ReadingsTable::open() {
+    if (!isOpen())
+        openFile(resolvedPath(m_tableName));
+}
+
+void ReadingsTable::openOrCreate() {
+    if (isOpen())
+        return;
+    const QString path = resolvedPath(m_tableName);
+    if (!ExclusiveFile::exists(path)) {
+        const RecordLayout layout = RecordLayout::readings();
+        const std::vector<char> image = ParadoxFile::build(layout, RecordStore(layout.recordSize()),
+                                                           QFileInfo(path).fileName());
+        // Keep: should another instance create the file first, that one is opened instead.
+        ExclusiveFile created = ExclusiveFile::write(path, image, ExclusiveFile::Existing::Keep);
+        created.close();
+    }
+    openFile(path);
+}
+
+void ReadingsTable::openFile(const QString& path) {
+    ExclusiveFile file = ExclusiveFile::open(path);
+    std::vector<char> image = file.readAll(path);
+    try {
+        const ParadoxFile table(std::move(image));
+        RecordLayout layout = table.layout();
+        RecordStore records(layout.recordSize());
+        table.readRecords(records);
+        m_readOnlyReason = reasonNotWritable(table, layout, path);
+        m_layout = std::move(layout);
+        m_records = std::move(records);
+    } catch (const TableError& error) {
+        throw TableError(
+            QStringLiteral("Could not open the table '%1': %2").arg(path, error.message()));
+    } catch (const std::bad_alloc&) {
+        throw TableError(
+            QStringLiteral("Could not open the table '%1': not enough memory.").arg(path));
+    }
+    m_file = std::move(file);
+    m_path = path;
+    m_savedCount = m_records.size();
+    m_cursor = 0;
+    m_edit.clear();
+}
+
+void ReadingsTable::close() {
+    m_file.close();
+    m_layout.reset();
+    m_records = RecordStore();
+    m_path.clear();
+    m_savedCount = 0;
+    m_cursor = 0;
+    m_edit.clear();
+    m_readOnlyReason.clear();
+}
+
+int ReadingsTable::fieldCount() const {
+    return m_layout ? m_layout->fieldCount() : 0;
+}
+
+QString ReadingsTable::fieldName(int field) const {
+    requireOpen();
+    if (field < 0 || field >= fieldCount())
+        throw TableError(QStringLiteral("Field %1 does not exist.").arg(field));
+    return m_layout->field(field).name;
+}
+
+int ReadingsTable::fieldIndex(QStringView name) const {
+    return m_layout ? m_layout->indexOf(name) : -1;
+}
+
+QString ReadingsTable::text(qsizetype row, int field) const {
+    requireOpen();
+    if (row < 0 || row >= recordCount() || field < 0 || field >= fieldCount())
+        throw TableError(QStringLiteral("Record %1, field %2 does not exist.").arg(row).arg(field));
+    return m_layout->text(m_records.at(row), field);
+}
+
+void ReadingsTable::append() {
+    requireOpen();
+    requireWritable();
+    m_edit.assign(static_cast<std::size_t>(m_layout->recordSize()), 0);
+}
+
+void ReadingsTable::setText(QStringView field, const QString& text) {
+    char* record = editRecord(); // a record being appended implies an open table
+    m_layout->setText(record, requireField(field), text);
+}
+
+void ReadingsTable::setInteger(QStringView field, qint32 value) {
+    char* record = editRecord(); // a record being appended implies an open table
+    m_layout->setInteger(record, requireField(field), value);
+}
+
+void ReadingsTable::setNumber(QStringView field, double value) {
+    char* record = editRecord(); // a record being appended implies an open table
+    m_layout->setNumber(record, requireField(field), value);
+}
+
+void ReadingsTable::setTimeOfDay(QStringView field, qint32 msSinceMidnight) {
+    char* record = editRecord(); // a record being appended implies an open table
+    m_layout->setTimeOfDay(record, requireField(field), msSinceMidnight);
+}
+
+void ReadingsTable::post() {
+    m_records.append(editRecord());
+    m_edit.clear();
+    m_cursor = recordCount() - 1;
+}
+
+void ReadingsTable::cancel() {
+    m_edit.clear();
+}
+
+void ReadingsTable::append(const ReadingRecord& reading) {
+    append();
+    try {
+        // The field names as recording has always written them; they match in any case.
+        setText(u"value", reading.value);
+        setNumber(u"Nval", reading.nval);
+        setTimeOfDay(u"time", reading.timeOfDayMs);
+        setInteger(u"no", reading.no);
+        setText(u"DC/AC", reading.acDc);
+        setText(u"unit", reading.unit);
+        setText(u"Auto", reading.range);
+        post();
+    } catch (...) {
+        cancel();
+        throw;
+    }
+}
+
+void ReadingsTable::applyUpdates() {
+    requireOpen();
+    if (pendingCount() == 0)
+        return;
+    writeFile(m_records);
+    m_savedCount = recordCount();
+}
+
+void ReadingsTable::empty() {
+    requireOpen();
+    requireWritable();
+    writeFile(RecordStore(m_layout->recordSize()));
+    m_records.clear();
+    m_savedCount = 0;
+    m_cursor = 0;
+    m_edit.clear();
+}
+
+void ReadingsTable::next() {
+    if (m_cursor < recordCount())
+        ++m_cursor;
+}
+
+QString ReadingsTable::fieldText(QStringView field) const {
+    requireOpen();
+    const int index = requireField(field);
+    if (eof())
+        throw TableError(QStringLiteral("There is no current record: the end of the table."));
+    return m_layout->text(m_records.at(m_cursor), index);
+}
+
+void ReadingsTable::copyTo(const QString& path) const {
+    requireOpen();
+    if (m_layout->hasBlobFields()) {
+        throw TableError(QStringLiteral("The table '%1' has memo or binary fields, which this "
+                                        "program cannot copy.")
+                             .arg(m_path));
+    }
+    const QString target = resolvedPath(path);
+    if (target == m_path)
+        throw TableError(
+            QStringLiteral("The table '%1' cannot be copied onto itself.").arg(m_path));
+    // A table that another program holds open is not replaced under it.
+    ExclusiveFile previous;
+    if (ExclusiveFile::exists(target))
+        previous = ExclusiveFile::open(target);
+    const std::vector<char> image = buildImage(m_records, target);
+    ExclusiveFile written = ExclusiveFile::write(target, image);
+}
+
+void ReadingsTable::requireOpen() const {
+    if (!isOpen())
+        throw TableError(QStringLiteral("The table of readings is not open."));
+}
+
+void ReadingsTable::requireWritable() const {
+    if (!m_readOnlyReason.isEmpty())
+        throw TableError(m_readOnlyReason);
+}
+
+int ReadingsTable::requireField(QStringView name) const {
+    requireOpen();
+    const int index = m_layout->indexOf(name);
+    if (index < 0) {
+        throw TableError(
+            QStringLiteral("Field '%1' not found in the table '%2'.").arg(name, m_path));
+    }
+    return index;
+}
+
+char* ReadingsTable::editRecord() {
+    if (m_edit.empty())
+        throw TableError(QStringLiteral("No record is being appended."));
+    return m_edit.data();
+}
+
+void ReadingsTable::writeFile(const RecordStore& records) {
+    const std::vector<char> image = buildImage(records, m_path);
+    const mode_t mode = m_file.permissions();
+    // The old file stays locked until the new one, already locked, has taken its place.
+    m_file = ExclusiveFile::write(m_path, image, ExclusiveFile::Existing::Replace, &mode);
+}
+
+std::vector<char> ReadingsTable::buildImage(const RecordStore& records, const QString& path) const {
+    try {
+        return ParadoxFile::build(*m_layout, records, QFileInfo(path).fileName());
+    } catch (const std::bad_alloc&) {
+        throw TableError(
+            QStringLiteral("Could not write the table file '%1': not enough memory.").arg(path));
+    }
+}

@@ -1,0 +1,233 @@
+#include "RecordingMessages.h"
+
+#include "app/TFCOMM.h"
+#include "link/TCommPortDriver.h"
+#include "record/ReadingsTable.h"
+#include "record/ReadingsTableModel.h"
+#include "record/TableError.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+// The window's recording: start-up with and without a table, storing readings, the Record menu
+// and closing with readings not yet saved. Each test runs in a folder of its own.
+class RecordingWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    QString startDir;
+    std::shared_ptr<RecordingMessages> messages;
+    std::unique_ptr<TFCOMM> window;
+
+    void makeWindow() {
+        window = std::make_unique<TFCOMM>(messages);
+        window->Timer1->stop();
+        window->ConTimer->stop();
+        window->Trecord->stop();
+    }
+
+    // A main-display frame of the worked example's kind whose last digit is `last`.
+    void frame(std::uint8_t last) {
+        const std::uint8_t f[] = {0x89, 0x70, 0x08, 0x00, 0x00, 0x0F, 0x01, 0x02, 0x03, last, 0x0A};
+        window->VelmarCDRData(window->COMM2.get(), f, sizeof f);
+    }
+
+    QString tablePath() const { return dir->filePath("Velmarbdb.DB"); }
+
+private slots:
+    void initTestCase() { startDir = QDir::currentPath(); }
+
+    void init() {
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(dir->path()));
+        messages = std::make_shared<RecordingMessages>();
+    }
+
+    void cleanup() {
+        window.reset();
+        QDir::setCurrent(startDir);
+        dir.reset();
+    }
+
+    void startUpCreatesAnEmptyTableOnAFreshMachine() {
+        makeWindow();
+        QVERIFY(messages->errors.isEmpty());
+        QVERIFY(QFileInfo::exists(tablePath()));
+        QVERIFY(window->TOrlanBDB->isOpen());
+        QCOMPARE(window->TOrlanBDB->recordCount(), 0);
+    }
+
+    void aTableHeldElsewhereIsReportedAndStartUpCarriesOn() {
+        ReadingsTable other;
+        other.openOrCreate();
+        makeWindow();
+        QCOMPARE(messages->errors.size(), 1);
+        QVERIFY(!window->TOrlanBDB->isOpen());
+        // The steps after the table still ran: the model is applied and frames decode.
+        QCOMPARE(window->windowTitle(), QString("VelmarD Interface Program _Ver: 1.00"));
+        QVERIFY(bool(window->COMM2->OnReceiveData()));
+        frame(4);
+        QCOMPARE(window->reading.ReadingText, QString("012.34"));
+        QCOMPARE(messages->errors.size(), 1);
+    }
+
+    void storedReadingsFillTheGridAndTheLastIsSelected() {
+        makeWindow();
+        frame(4);
+        frame(4); // repeated: not stored
+        frame(5);
+        frame(6);
+        QCOMPARE(window->Data1->rowCount(), 3);
+        QCOMPARE(window->DBGrid1->currentIndex().row(), 2);
+        const auto cell = [this](int row, int column) {
+            return window->Data1->index(row, column).data().toString();
+        };
+        QCOMPARE(cell(0, 0), QString("1"));
+        QCOMPARE(cell(2, 0), QString("3"));
+        QCOMPARE(cell(2, 2), QString("DC"));
+        QCOMPARE(cell(2, 3), QString("012.36"));
+        QCOMPARE(cell(2, 4), QString("V"));
+        QCOMPARE(cell(2, 5), QString("AUTO"));
+        QVERIFY(QTime::fromString(cell(2, 1), "HH:mm:ss").isValid());
+        QCOMPARE(window->TOrlanBDB->pendingCount(), 3);
+    }
+
+    void saveWritesTheReadingsThenSaysSo() {
+        makeWindow();
+        frame(4);
+        frame(5);
+        window->RecordSaveClick();
+        QCOMPARE(messages->informations,
+                 QStringList{"Record has saved, it will be there when you enter the application "
+                             "next time."});
+        QCOMPARE(window->TOrlanBDB->pendingCount(), 0);
+        window.reset();
+
+        ReadingsTable reread;
+        reread.open();
+        QCOMPARE(reread.recordCount(), 2);
+        reread.first();
+        reread.next();
+        QCOMPARE(reread.fieldText(u"No"), QString("2"));
+        QCOMPARE(reread.fieldText(u"Value"), QString("012.35"));
+        QCOMPARE(reread.fieldText(u"nval"), QString("1235"));
+    }
+
+    void aFailedSaveIsReportedAndKeepsTheReadingsPending() {
+        makeWindow();
+        frame(4);
+        // The folder disappears under the open table: the new file cannot be written.
+        QVERIFY(QDir(dir->path()).removeRecursively());
+        window->RecordSaveClick();
+        QCOMPARE(messages->errors.size(), 1);
+        QVERIFY(messages->informations.isEmpty());
+        QCOMPARE(window->TOrlanBDB->pendingCount(), 1);
+    }
+
+    void closingWithUnsavedReadingsAsks_data() {
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<int>("savedRecords");
+        QTest::newRow("yes saves") << true << 2;
+        QTest::newRow("no drops") << false << 0;
+    }
+
+    void closingWithUnsavedReadingsAsks() {
+        QFETCH(bool, yes);
+        makeWindow();
+        frame(4);
+        frame(5);
+        messages->answerYes = yes;
+        window->BtExit1Click();
+        QCOMPARE(messages->questions, QStringList{"Save the recorded readings before closing?"});
+        QVERIFY(!window->TOrlanBDB->isOpen());
+        window.reset();
+        ReadingsTable reread;
+        reread.open();
+        QTEST(int(reread.recordCount()), "savedRecords");
+    }
+
+    void closingWithNothingUnsavedAsksNothing() {
+        makeWindow();
+        window->BtExit1Click();
+        QVERIFY(messages->questions.isEmpty());
+        QVERIFY(!window->TOrlanBDB->isOpen());
+    }
+
+    void aSaveThatFailsOnExitKeepsTheWindowOpen() {
+        makeWindow();
+        frame(4);
+        QVERIFY(QDir(dir->path()).removeRecursively());
+        messages->answerYes = true;
+        window->show();
+        window->BtExit1Click();
+        QVERIFY(window->isVisible());
+        QVERIFY(window->TOrlanBDB->isOpen());
+        QCOMPARE(window->TOrlanBDB->pendingCount(), 1);
+    }
+
+    void recordNewEmptiesTheTableAndNumbersFromOne() {
+        makeWindow();
+        frame(4);
+        window->RecordSaveClick();
+        frame(5);
+        messages->informations.clear();
+        window->RecordNewClick();
+        QCOMPARE(messages->informations, QStringList{" Record deleted "});
+        QCOMPARE(window->Data1->rowCount(), 0);
+        frame(6);
+        QCOMPARE(window->Data1->index(0, 0).data().toString(), QString("1"));
+        window->RecordNewClick(); // an empty table: the message still shows
+        QCOMPARE(messages->informations.size(), 2);
+    }
+
+    void limitItemsCheckThemselvesAndSetTheLimit() {
+        makeWindow();
+        window->N10001->trigger();
+        QCOMPARE(window->recording.RecordLimit, 1000);
+        QVERIFY(window->N10001->isChecked());
+        QVERIFY(!window->N100001->isChecked());
+        window->limitess->trigger();
+        QCOMPARE(window->recording.RecordLimit, 10000000);
+        QVERIFY(!window->N10001->isChecked());
+    }
+
+    void theIntervalEditTakesOnlyDigitsAndRestartsTheWait() {
+        makeWindow();
+        window->show();
+        window->RecordSITime->clear();
+        QTest::keyClicks(window->RecordSITime, "1a-2 3");
+        QCOMPARE(window->RecordSITime->text(), QString("123"));
+        QCOMPARE(window->recording.RecordCountdown, 123);
+        QTest::keyClick(window->RecordSITime, Qt::Key_Backspace);
+        QCOMPARE(window->recording.RecordCountdown, 12);
+    }
+
+    void intervalSamplingWaitsForTheTimer() {
+        makeWindow();
+        window->RepeatSet->setChecked(false);
+        window->RecordSI->setChecked(true);
+        window->RecordSITime->setText("2"); // editing restarts the wait
+        frame(3);
+        QCOMPARE(window->Data1->rowCount(), 0);
+        window->TrecordTimer();
+        window->TrecordTimer();
+        frame(4);
+        frame(5);
+        QCOMPARE(window->Data1->rowCount(), 1);
+        window->TrecordTimer();
+        window->TrecordTimer();
+        frame(6);
+        QCOMPARE(window->Data1->rowCount(), 2);
+    }
+};
+
+QTEST_MAIN(RecordingWindowTest)
+#include "tst_recordingwindow.moc"
