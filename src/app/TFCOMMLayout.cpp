@@ -324,7 +324,9 @@ void TFCOMM::buildGrid(QWidget* client) {
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
-    DBGrid1->setFont(arialFont(12, false));
+    // Times like "08:29:21" must fit the 53-pixel column with the style's cell margins.
+    DBGrid1->setFont(arialFont(11, false));
+    DBGrid1->setTextElideMode(Qt::ElideNone);
     QPalette pal = DBGrid1->palette();
     pal.setColor(QPalette::Base, QColor(202, 255, 228));
     DBGrid1->setPalette(pal);

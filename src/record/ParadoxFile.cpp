@@ -219,7 +219,7 @@ ParadoxFile& ParadoxFile::operator=(ParadoxFile&&) noexcept = default;
 RecordLayout ParadoxFile::layout() const {
     const pxhead_t* head = m_doc->doc->px_head;
     const CodePage codePage(head->px_doscodepage);
-    std::vector<RecordLayout::FieldSpec> specs;
+    std::vector<RecordLayout::FieldDefinition> specs;
     specs.reserve(static_cast<std::size_t>(head->px_numfields));
     for (int i = 0; i < head->px_numfields; ++i) {
         const pxfield_t& f = head->px_fields[i];

@@ -97,12 +97,12 @@ QString numberText(double value) {
 
 } // namespace
 
-RecordLayout::RecordLayout(const std::vector<FieldSpec>& fields, int codePage)
+RecordLayout::RecordLayout(const std::vector<FieldDefinition>& fields, int codePage)
     : m_codePage(codePage) {
     m_fields.reserve(fields.size());
-    for (const FieldSpec& spec : fields) {
-        m_fields.push_back({spec.name, spec.type, spec.size, m_recordSize, spec.digits});
-        m_recordSize += spec.size;
+    for (const FieldDefinition& field : fields) {
+        m_fields.push_back({field.name, field.type, field.size, m_recordSize, field.digits});
+        m_recordSize += field.size;
     }
 }
 

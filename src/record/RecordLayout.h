@@ -42,14 +42,14 @@ struct TableField {
 // Setters throw TableError with a text for the user when a value does not suit the field.
 class RecordLayout {
 public:
-    struct FieldSpec {
+    struct FieldDefinition {
         QString name;
         FieldType type;
         int size;
         int digits = 0;
     };
 
-    RecordLayout(const std::vector<FieldSpec>& fields, int codePage);
+    RecordLayout(const std::vector<FieldDefinition>& fields, int codePage);
 
     // The fields a new table of readings is created with.
     [[nodiscard]] static RecordLayout readings();
