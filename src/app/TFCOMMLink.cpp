@@ -42,7 +42,7 @@ void TFCOMM::MarkLinkAlive() {
 }
 
 void TFCOMM::showLinkPicture(bool linked) {
-    if (CONok->isVisible() == linked && CONokN->isHidden() == linked)
+    if (CONok->isHidden() != linked)
         return;
     CONok->setVisible(linked);
     CONokN->setVisible(!linked);
