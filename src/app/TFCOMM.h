@@ -51,7 +51,7 @@ public:
     void FormCreate();
     void FormResize();
     void BtExit1Click();
-    // The outer size the layout rules work with: the client area plus the design's frame allowance.
+    // The outer size the layout rules work with: the client area plus the designed frame allowance.
     [[nodiscard]] QSize outerSize() const;
 
     // --- Meter link (app/TFCOMMLink.cpp) ---

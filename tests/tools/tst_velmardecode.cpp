@@ -99,14 +99,14 @@ private slots:
                  strings({"LCDBATT", "LCDBF", "LCDFm", "LCDRel", "LCDk", "LCDohm", "LcdP2"}));
     }
 
-    void lineFeedsInsideALineCutItIntoFrames_data() {
+    void lineFeedsInsideALineCutItOnlyWhenAsked_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QStringList>("kinds");
         QTest::newRow("cut like the receiver")
-            << QStringList{} << QStringList{"main", "other", "bar"};
-        QTest::newRow("whole lines") << QStringList{"--whole-lines"} << QStringList{"main"};
+            << QStringList{"--cut"} << QStringList{"main", "other", "bar"};
+        QTest::newRow("one line, one frame") << QStringList{} << QStringList{"main"};
     }
-    void lineFeedsInsideALineCutItIntoFrames() {
+    void lineFeedsInsideALineCutItOnlyWhenAsked() {
         QFETCH(QStringList, arguments);
         QFETCH(QStringList, kinds);
         const Run run = runDecode(arguments, "89700A00000F010203040A8A000000100C\n");

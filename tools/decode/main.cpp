@@ -30,11 +30,12 @@ frame (e.g. 89700800000F010203040A); lower-case hex and surrounding white space
 are accepted. Frames starting 89 print {"kind":"main",...}, frames starting 8A
 {"kind":"bar",...}, any other frame or an empty line {"kind":"other"}.
 
-Line feeds: like the program's frame receiver, a line is cut after every 0A
-byte, so a line holding several line feeds gives one object per frame, in
-order. Bytes after the last line feed (or a whole line without one) are decoded
-as one more frame as they stand, not dropped. With --whole-lines each line is
-decoded as a single frame, line feeds inside included.
+Line feeds: each line is one frame, as the trace list holds it, so every input
+line gives exactly one object, even when a data byte inside it is 0A. For raw
+captures that hold several frames on a line, --cut cuts a line after every 0A
+byte as the program's frame receiver does, giving one object per frame in
+order; bytes after the last line feed are decoded as one more frame as they
+stand, not dropped.
 
 State: the frames of all inputs are decoded in order as one run of the program,
 with the REL state given by --rel. The dial scale the program keeps between
@@ -47,7 +48,7 @@ option, 0 otherwise.)";
 
 struct Options {
     int relPressState = 0;
-    bool wholeLines = false;
+    bool cutAtLineFeeds = false;
 };
 
 void printLine(const std::string& json) {
@@ -88,7 +89,7 @@ void decodeHexLine(const QByteArray& hex, const Options& options) {
         printLine(FrameJson::otherLine());
         return;
     }
-    if (options.wholeLines) {
+    if (!options.cutAtLineFeeds) {
         decodeFrame(QString::fromLatin1(hex).toUpper(), options);
         return;
     }
@@ -153,17 +154,22 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption relOption(
         QStringLiteral("rel"), QStringLiteral("REL key state: 0 off, 1 relative, 2 relative %."),
         QStringLiteral("N"), QStringLiteral("0"));
-    const QCommandLineOption wholeOption(QStringLiteral("whole-lines"),
-                                         QStringLiteral("Decode each line as one frame."));
+    const QCommandLineOption cutOption(
+        QStringLiteral("cut"),
+        QStringLiteral("Cut lines into frames after every 0A byte, as the receiver does."));
     parser.addOption(relOption);
-    parser.addOption(wholeOption);
+    parser.addOption(cutOption);
+    // Earlier versions cut by default and took --whole-lines for today's behaviour.
+    QCommandLineOption wholeLinesOption(QStringLiteral("whole-lines"));
+    wholeLinesOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(wholeLinesOption);
     parser.addPositionalArgument(QStringLiteral("files"),
                                  QStringLiteral("Files of frames; none or - reads standard input."),
                                  QStringLiteral("[files...]"));
     parser.process(app);
 
     Options options;
-    options.wholeLines = parser.isSet(wholeOption);
+    options.cutAtLineFeeds = parser.isSet(cutOption);
     const QString rel = parser.value(relOption);
     if (rel != u"0" && rel != u"1" && rel != u"2") {
         std::fprintf(stderr, "velmar-decode: --rel takes 0, 1 or 2, not '%s'\n",
