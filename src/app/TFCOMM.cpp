@@ -11,6 +11,7 @@
 #include "record/ReadingsTableModel.h"
 
 #include <QApplication>
+#include <QChartView>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
@@ -20,6 +21,7 @@
 #include <QTableView>
 #include <QTimer>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -159,6 +161,18 @@ void TFCOMM::FormResize() {
     Chtshow->setGeometry(Chtshow->x(), r.chartTop, Chtshow->width(), r.chartHeight);
     layoutDialContents();
     layoutChartContents();
+}
+
+// The dial's picture fills its panel inside the bevels.
+void TFCOMM::layoutDialContents() {
+    KD1->setGeometry(2, 2, std::max(KD->width() - 4, 0), std::max(KD->height() - 4, 0));
+}
+
+// The plot fills the chart below its tool bar.
+void TFCOMM::layoutChartContents() {
+    constexpr int kToolBarHeight = 27;
+    ChartView->setGeometry(0, kToolBarHeight, Chtshow->width(),
+                           std::max(Chtshow->height() - kToolBarHeight, 0));
 }
 
 void TFCOMM::resizeEvent(QResizeEvent* event) {

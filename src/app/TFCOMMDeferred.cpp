@@ -5,8 +5,6 @@
 
 #include <QLineEdit>
 
-void TFCOMM::layoutDialContents() {}
-void TFCOMM::layoutChartContents() {}
 void TFCOMM::drawDialAtStart() {}
 void TFCOMM::KDsetup(int) {}
 void TFCOMM::KDrun(int) {}
