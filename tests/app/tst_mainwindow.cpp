@@ -68,6 +68,14 @@ private slots:
         QVERIFY(window->Fill1->isChecked());
         QVERIFY(!window->COMM2->IsConnected());
         QVERIFY(messages->errors.isEmpty());
+        // Before any frame the mirror shows the model's captions with every symbol off.
+        QCOMPARE(window->Panel1->caption(LcdControl::LcdAC), QString("AC trms"));
+        QString digits;
+        for (auto d : {LcdControl::LCDD0, LcdControl::LcdDa, LcdControl::LcdDb, LcdControl::LcdDc,
+                       LcdControl::LcdDd})
+            digits += window->Panel1->caption(d);
+        QCOMPARE(digits, QString("79999"));
+        QVERIFY(!window->Panel1->isControlVisible(LcdControl::LcdAC));
     }
 
     void startsWithTheBrokenLinkPictureAndTheDesignedState() {
