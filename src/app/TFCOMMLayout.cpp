@@ -1,8 +1,8 @@
 // The window's static layout: every control at its designed place, size, caption and colour.
 #include "app/BevelPanel.h"
-#include "app/GridTextDelegate.h"
 #include "app/LinkPicture.h"
 #include "app/TFCOMM.h"
+#include "decode/CellTextDelegate.h"
 #include "decode/LcdPanel.h"
 #include "decode/SegraDelegate.h"
 #include "decode/SegraGlyphs.h"
@@ -341,7 +341,7 @@ void TFCOMM::buildGrid(QWidget* client) {
     const int widths[ReadingsTableModel::kColumns] = {42, 53, 37, 52, 39, 36};
     for (int c = 0; c < ReadingsTableModel::kColumns; ++c)
         DBGrid1->setColumnWidth(c, widths[c]);
-    DBGrid1->setItemDelegate(new GridTextDelegate(DBGrid1));
+    DBGrid1->setItemDelegate(new CellTextDelegate(DBGrid1));
     // Units and the range are written in the display font, so "k*" reads as kilohm.
     for (int c : {ReadingsTableModel::kUnitColumn, ReadingsTableModel::kAutoColumn}) {
         auto* delegate = new SegraDelegate(DBGrid1);
