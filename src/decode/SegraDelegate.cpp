@@ -1,4 +1,5 @@
 #include "decode/SegraDelegate.h"
+
 #include <cmath>
 
 SegraDelegate::SegraDelegate(QObject* parent) : CellTextDelegate(parent) {}
