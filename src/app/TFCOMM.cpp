@@ -153,12 +153,9 @@ void TFCOMM::FormResize() {
     BTCon->move(r.connectLeft, BTCon->y());
     BtDiscon->move(r.connectLeft, BtDiscon->y());
     DBGrid1->resize(DBGrid1->width(), r.gridHeight);
-    Chtshow->resize(r.chartWidth, Chtshow->height());
-    KD->resize(r.dialWidth, KD->height());
-    KD2->resize(r.backdropWidth, KD2->height());
-    KD->resize(KD->width(), r.dialHeight);
-    KD2->resize(KD2->width(), r.backdropHeight);
-    Chtshow->setGeometry(Chtshow->x(), r.chartTop, Chtshow->width(), r.chartHeight);
+    KD->resize(r.dialWidth, r.dialHeight);
+    KD2->resize(r.backdropWidth, r.backdropHeight);
+    Chtshow->setGeometry(Chtshow->x(), r.chartTop, r.chartWidth, r.chartHeight);
     layoutDialContents();
     layoutChartContents();
 }
