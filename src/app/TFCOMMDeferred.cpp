@@ -1,9 +1,6 @@
 // Handlers of the chart, the dial, recording, export and print. The window binds them to their
 // controls and menu entries; each subsystem fills its own as it is built.
-#include "app/ModelSelection.h"
 #include "app/TFCOMM.h"
-
-#include <QLineEdit>
 
 void TFCOMM::drawDialAtStart() {}
 void TFCOMM::KDsetup(int) {}
