@@ -1,4 +1,4 @@
-// Handlers of the chart, the dial, recording, export and print. The window binds them to their
+// Handlers of the dial, the chart, data files and print. The window binds them to their
 // controls and menu entries; each subsystem fills its own as it is built.
 #include "app/TFCOMM.h"
 
