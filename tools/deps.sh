@@ -3,7 +3,7 @@
 # Usage: tools/deps.sh [run]   ("run" adds what starting the program on a virtual display needs)
 set -euo pipefail
 
-packages=(build-essential cmake pkg-config qt6-base-dev qt6-charts-dev libgl-dev pxlib-dev
+packages=(build-essential cmake pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev pxlib-dev
           libbenchmark-dev fonts-dejavu-core fonts-liberation)
 if [ "${1:-}" = run ]; then
   packages+=(xvfb xauth x11-utils)
