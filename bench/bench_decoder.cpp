@@ -1,8 +1,8 @@
 // Time per decoded frame: main-display frames from their hex text, bar-graph frames from their
 // digits and from the whole frame text.
 
-#include "decode/BarFrameDecoder.h"
-#include "decode/MainFrameDecoder.h"
+#include "BarFrameDecoder.h"
+#include "MainFrameDecoder.h"
 
 #include <benchmark/benchmark.h>
 

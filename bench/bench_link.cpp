@@ -1,9 +1,9 @@
 // The link's costs: cutting and dispatching one frame, and the whole program's CPU use while it
 // talks to the simulated meter.
-#include "app/TFCOMM.h"
-#include "app/UserMessages.h"
-#include "link/FrameCutter.h"
-#include "link/TCommPortDriver.h"
+#include "FrameCutter.h"
+#include "TCommPortDriver.h"
+#include "TFCOMM.h"
+#include "UserMessages.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,6 +25,11 @@ public:
     void error(const QString& text) override { qWarning("%s", qPrintable(text)); }
     void information(const QString&) override {}
     bool askYesNo(const QString&) override { return false; }
+    Answer askYesNoCancel(const QString&) override { return Answer::Cancel; }
+    std::optional<QString> chooseFileToOpen(const FileChoice&) override { return std::nullopt; }
+    std::optional<QString> chooseFileToSave(const FileChoice&) override { return std::nullopt; }
+    void showReportPreview(QWidget*) override {}
+    void beep() override {}
 };
 
 double cpuSeconds() {
@@ -47,8 +52,7 @@ BENCHMARK(BM_CutOneFrame);
 // the changed controls repainted. Two different readings alternate so that every frame changes
 // digits, points and symbols.
 void BM_ReceiveAndDispatchOneFrame(benchmark::State& state) {
-    const std::uint8_t other[] = {0x89, 0x68, 0x01, 0x00, 0x10, 0x01,
-                                  0x05, 0x06, 0x07, 0x08, 0x0A};
+    const std::uint8_t other[] = {0x89, 0x68, 0x01, 0x00, 0x10, 0x01, 0x05, 0x06, 0x07, 0x08, 0x0A};
     TFCOMM window(std::make_shared<SilentMessages>());
     window.Timer1->stop();
     window.ConTimer->stop();

@@ -1,4 +1,4 @@
-#include "record/ReadingsTable.h"
+#include "ReadingsTable.h"
 
 #include <QTemporaryDir>
 

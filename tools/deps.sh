@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs that are not installed yet.
-# Usage: tools/deps.sh [run]   ("run" adds what starting the program on a virtual display needs)
+# Usage: tools/deps.sh [run|shots]   ("run" adds what starting the program on a virtual display
+# needs; "shots" adds what taking and comparing screenshots of the window on it needs)
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev pxlib-dev
           libbenchmark-dev fonts-dejavu-core fonts-liberation)
 if [ "${1:-}" = run ]; then
   packages+=(xvfb xauth x11-utils)
+fi
+if [ "${1:-}" = shots ]; then
+  packages+=(xvfb xauth x11-utils xdotool imagemagick)
 fi
 
 missing=()

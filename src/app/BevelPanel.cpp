@@ -1,4 +1,4 @@
-#include "app/BevelPanel.h"
+#include "BevelPanel.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "app/ModelSelection.h"
+#include "ModelSelection.h"
 
 ModelRow modelRow(MeterModel model) {
     switch (model) {

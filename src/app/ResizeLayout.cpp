@@ -1,4 +1,4 @@
-#include "app/ResizeLayout.h"
+#include "ResizeLayout.h"
 
 #include <algorithm>
 #include <cmath>

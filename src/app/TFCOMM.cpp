@@ -1,27 +1,25 @@
 // Start-up, model selection, layout on resize and exit.
-#include "app/TFCOMM.h"
+#include "TFCOMM.h"
 
-#include "app/BevelPanel.h"
-#include "app/ModelSelection.h"
-#include "app/ResizeLayout.h"
-#include "app/UserMessages.h"
-#include "decode/LcdPanel.h"
-#include "link/TCommPortDriver.h"
-#include "record/ReadingsTable.h"
-#include "record/ReadingsTableModel.h"
+#include "BevelPanel.h"
+#include "ChartPanel.h"
+#include "DialPanel.h"
+#include "LcdPanel.h"
+#include "LimitsPanel.h"
+#include "ModelSelection.h"
+#include "PanelStyle.h"
+#include "ReadingsTable.h"
+#include "ReadingsTableModel.h"
+#include "ResizeLayout.h"
+#include "TCommPortDriver.h"
+#include "UserMessages.h"
 
 #include <QApplication>
-#include <QChartView>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFrame>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QTableView>
-#include <QTimer>
 
-#include <algorithm>
 #include <exception>
 
 namespace {
@@ -38,11 +36,7 @@ TFCOMM::TFCOMM(std::shared_ptr<UserMessages> messages, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
-    QFont windowFont;
-    windowFont.setFamilies({"MS Sans Serif", "Liberation Sans", "DejaVu Sans"});
-    windowFont.setPixelSize(11);
-    windowFont.setBold(true);
-    setFont(windowFont);
+    setFont(PanelStyle::windowFont(11, true));
 
     auto* client = new QWidget(this);
     client->setObjectName("ClientArea");
@@ -85,24 +79,18 @@ template <typename Step> void TFCOMM::startupStep(Step&& step) {
 void TFCOMM::FormCreate() {
     // A failing step is reported and the rest of start-up still runs, so one bad step (the table,
     // say) cannot leave the program unable to decode.
+    startupStep([this] { dialScale = DialScaleState{}; });
     startupStep([this] {
-        WideScale = false;
-        DialScale = 80;
-        DialOffset = 0;
+        limitState = LimitState{};
+        peaks = Peaks{};
     });
-    startupStep([this] {
-        MaxLimit = 8002.0f;
-        MinLimit = -8002.0f;
-        peaks.PeakMax = -8001.0f;
-        peaks.PeakMin = 8001.0f;
-    });
-    startupStep([this] { PrevUnitText = QStringLiteral("113"); });
+    startupStep([this] { previous = PreviousReading{}; });
     startupStep([this] { openReadingsTable(); });
     startupStep([this] { drawDialAtStart(); });
     startupStep([this] {
-        recording.NextRecordNo = 1;
-        FollowLastPage = true;
-        recording.RecordLimit = 10000;
+        recording.NextRecordNo = RecordingState{}.NextRecordNo;
+        chartState = ChartState{};
+        recording.RecordLimit = RecordingState{}.RecordLimit;
     });
     startupStep([this] { resetChartSeries(); });
     startupStep([this] { applyModelRows(); });
@@ -131,8 +119,7 @@ void TFCOMM::applyModelCaptions(const ModelRow& row) {
         Panel1->setCaption(LcdControl::LCDD0, *row.d0Caption);
     if (row.daCaption)
         Panel1->setCaption(LcdControl::LcdDa, *row.daCaption);
-    Setmax->setText(row.maxLimitText);
-    SetMin->setText(row.minLimitText);
+    limits->setLimitTexts(row.maxLimitText, row.minLimitText);
 }
 
 QSize TFCOMM::outerSize() const {
@@ -141,35 +128,17 @@ QSize TFCOMM::outerSize() const {
 }
 
 void TFCOMM::FormResize() {
-    if (Chtshow->y() < 100 && m_chartEnlarged) {
-        TbSx->hide();
-        TbFd->show();
-        Chtshow->setGeometry(m_chartSavedBounds);
-        m_chartEnlarged = false;
-    }
+    // An enlarged chart goes back to its bounds before the new layout is applied.
+    if (chart->isEnlarged() && Chtshow->y() < 100)
+        chart->restore();
     const QSize outer = outerSize();
     const ResizeLayout r = computeResizeLayout(outer.width(), outer.height());
     BtExit->move(r.exitLeft, BtExit->y());
     BTCon->move(r.connectLeft, BTCon->y());
     BtDiscon->move(r.connectLeft, BtDiscon->y());
     DBGrid1->resize(DBGrid1->width(), r.gridHeight);
-    KD->resize(r.dialWidth, r.dialHeight);
-    KD2->resize(r.backdropWidth, r.backdropHeight);
+    dial->setSizes({r.dialWidth, r.dialHeight}, {r.backdropWidth, r.backdropHeight});
     Chtshow->setGeometry(Chtshow->x(), r.chartTop, r.chartWidth, r.chartHeight);
-    layoutDialContents();
-    layoutChartContents();
-}
-
-// The dial's picture fills its panel inside the bevels.
-void TFCOMM::layoutDialContents() {
-    KD1->setGeometry(2, 2, std::max(KD->width() - 4, 0), std::max(KD->height() - 4, 0));
-}
-
-// The plot fills the chart below its tool bar.
-void TFCOMM::layoutChartContents() {
-    constexpr int kToolBarHeight = 27;
-    ChartView->setGeometry(0, kToolBarHeight, Chtshow->width(),
-                           std::max(Chtshow->height() - kToolBarHeight, 0));
 }
 
 void TFCOMM::resizeEvent(QResizeEvent* event) {

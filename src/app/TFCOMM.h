@@ -1,22 +1,26 @@
 #pragma once
 
-#include "decode/Reading.h"
-#include "link/FrameCutter.h"
-#include "link/KeyCommands.h"
-#include "link/LinkIndicator.h"
-#include "link/RequestCycle.h"
-#include "link/TraceList.h"
-#include "record/Recording.h"
-#include "view/PeakTracking.h"
+#include "FrameCutter.h"
+#include "KeyCommands.h"
+#include "LinkIndicator.h"
+#include "PeakTracking.h"
+#include "Reading.h"
+#include "Recording.h"
+#include "RequestCycle.h"
+#include "TraceList.h"
+#include "WindowState.h"
 
 #include <QMainWindow>
-#include <QRect>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
 
 class BevelPanel;
+class ChartPanel;
+class DialPanel;
+class LimitsPanel;
+class StatusPlace;
 class QAction;
 class QCheckBox;
 class QFrame;
@@ -37,9 +41,11 @@ class TCommPortDriver;
 class UserMessages;
 struct ModelRow;
 
-// The program's one window. It owns every control, timer and component and the state its handlers
-// share; the handlers keep the names of their controls and events and call into the pure pieces of
-// link/, decode/, view/ and record/. Its handlers are spread over one source file per subsystem.
+// The program's one window: a host that places the panels of view/ (LCD mirror, dial, chart area,
+// limits), owns the timers and components, keeps the state its handlers share, and binds every
+// control, menu entry and timer to its handler. The handlers keep the names of their controls and
+// events and delegate to the pure pieces of link/, decode/ and record/ and to the panels' setters.
+// Its handlers are spread over one source file per subsystem.
 class TFCOMM : public QMainWindow {
     Q_OBJECT
 public:
@@ -86,7 +92,11 @@ public:
     void showLastChartPage();
     void INDataToTable();
 
-    // --- Chart, recording, export and print: bound now, built with their subsystems ---
+    // --- Chart, limits, export and print: bound now, filled with their subsystems ---
+    void BtFillClick();
+    void MaxrecordExit();
+    void SetmaxExit();
+    void SetMinExit();
     void BtFirstClick();
     void BTPreviousClick();
     void BtNextClick();
@@ -111,7 +121,8 @@ public:
     void saveasClick();
     void BtPrintClick();
 
-    // --- Controls (names of the layout) ---
+    // --- Panels, and the layout's controls by their names ---
+    // Top row.
     BevelPanel* BtCOM1 = nullptr;
     BevelPanel* BtCOM2 = nullptr;
     BevelPanel* BtCOM3 = nullptr;
@@ -127,15 +138,20 @@ public:
     BevelPanel* BTCon = nullptr;
     BevelPanel* BtDiscon = nullptr;
     BevelPanel* BtExit = nullptr;
+    // The LCD mirror and the bar graph.
     LcdPanel* Panel1 = nullptr;
+    QLabel* MltSN = nullptr;
+    QProgressBar* PBar2 = nullptr;
+    // The dial panel and its children.
+    DialPanel* dial = nullptr;
     QFrame* KD = nullptr;
     QLabel* KD1 = nullptr;
     QLabel* KD2 = nullptr;
     QLabel* CONok = nullptr;
     QLabel* CONokN = nullptr;
     QLabel* oltext = nullptr;
-    QLabel* MltSN = nullptr;
-    QProgressBar* PBar2 = nullptr;
+    // The chart area and its tool bar.
+    ChartPanel* chart = nullptr;
     QFrame* Chtshow = nullptr;
     QChartView* ChartView = nullptr;
     QCheckBox* BtFill = nullptr;
@@ -149,6 +165,8 @@ public:
     QToolButton* BTlast = nullptr;
     QLabel* TbFd = nullptr;
     QLabel* TbSx = nullptr;
+    // The limits panel and its children.
+    LimitsPanel* limits = nullptr;
     QFrame* Panel3 = nullptr;
     SegraLabel* Label11 = nullptr;
     SegraLabel* Label12 = nullptr;
@@ -160,6 +178,7 @@ public:
     QLineEdit* SetMin = nullptr;
     QCheckBox* SetMaxB = nullptr;
     QCheckBox* SetMinB = nullptr;
+    // Recording row, grid and the hidden model boxes.
     QCheckBox* RepeatSet = nullptr;
     QCheckBox* RecordSI = nullptr;
     QLineEdit* RecordSITime = nullptr;
@@ -200,25 +219,24 @@ public:
     ReadingsTableModel* Data1 = nullptr;
 
     // --- State the handlers share ---
-    bool WideScale = false;
-    int DialScale = 80;
-    int DialOffset = 0;
-    float MaxLimit = 8002.0f;
-    float MinLimit = -8002.0f;
-    Peaks peaks; // PeakMax, PeakMin and their texts
     Reading reading;
-    QString PrevUnitText;
-    int PrevRangeCode = 0;
-    bool FollowLastPage = false;
+    DialScaleState dialScale; // WideScale, DialScale, DialOffset
+    LimitState limitState;    // MaxLimit, MinLimit
+    Peaks peaks;              // PeakMax, PeakMin and their texts
+    PreviousReading previous; // PrevUnitText, PrevRangeCode
+    ChartState chartState;    // FollowLastPage
     RecordingState recording; // NextRecordNo, RecordedCount, RecordLimit, RecordCountdown
+    KeyState keys;            // KeyBaseCode, RelPressState
 
     QString FrameHex;
     QString MltDigits;
     TraceList Memo1;
     RequestCycle requestCycle;   // PollPhase
     LinkIndicator linkIndicator; // LinkIdleTicks
-    std::uint8_t KeyBaseCode = 0;
-    int RelPressState = 0;
+
+    // Where lasting conditions are said without a modal box.
+    [[nodiscard]] StatusPlace* statusPlace() const { return m_statusPlace; }
+    [[nodiscard]] UserMessages& messages() const { return *m_messages; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -238,12 +256,9 @@ private:
     void buildTimers();
     void bindKeyPanel(BevelPanel* panel);
     void choosePort(int port);
-    void showLinkPicture(bool linked);
     void applyModelRows();
     void applyModelCaptions(const ModelRow& row);
     void dispatchFrame(const QString& frameHex);
-    void layoutDialContents();
-    void layoutChartContents();
     // Seams of the subsystems built after the window; each is filled by its own subsystem.
     void openReadingsTable();
     [[nodiscard]] bool closeReadingsTable();
@@ -256,6 +271,5 @@ private:
 
     std::shared_ptr<UserMessages> m_messages;
     FrameCutter m_frameCutter;
-    bool m_chartEnlarged = false;
-    QRect m_chartSavedBounds;
+    StatusPlace* m_statusPlace = nullptr;
 };

@@ -1,15 +1,15 @@
 // Frames from the meter turned into the Reading and everything the window shows of it, in the
 // order the later steps rely on: dial face, mirror, needle, alarm, peaks, recording, chart.
-#include "app/TFCOMM.h"
+#include "TFCOMM.h"
 
-#include "decode/BarFrameDecoder.h"
-#include "decode/LcdPanel.h"
-#include "decode/MainFrameDecoder.h"
-#include "decode/MirrorUpdate.h"
-#include "decode/SegraLabel.h"
+#include "BarFrameDecoder.h"
+#include "DialPanel.h"
+#include "LcdPanel.h"
+#include "LimitsPanel.h"
+#include "MainFrameDecoder.h"
+#include "MirrorUpdate.h"
+#include "UserMessages.h"
 
-#include <QApplication>
-#include <QCheckBox>
 #include <QLabel>
 #include <QProgressBar>
 
@@ -17,11 +17,9 @@
 
 void TFCOMM::LcdDisplayVelmarCD(int) {
     MarkLinkAlive();
-    const MainDisplay d = MainFrameDecoder::decode(FrameHex, RelPressState);
+    const MainDisplay d = MainFrameDecoder::decode(FrameHex, keys.RelPressState);
     reading = {d.readingValue, d.readingText, d.unitText, d.acDcText, d.rangeText, d.rangeCode};
-    WideScale = d.wideScale;
-    DialScale = d.dialScale;
-    DialOffset = d.dialOffset;
+    dialScale = {d.wideScale, d.dialScale, d.dialOffset};
     setChartAxis(d.axisMinimum, d.axisMaximum);
     KDsetup(1);
     showOnMirror(*Panel1, d);
@@ -31,7 +29,7 @@ void TFCOMM::LcdDisplayVelmarCD(int) {
     TrackPeaks();
     INDataToTable();
     addChartPoint(d.chartValue);
-    if (FollowLastPage)
+    if (chartState.FollowLastPage)
         showLastChartPage();
 }
 
@@ -44,27 +42,21 @@ void TFCOMM::LcdDisplayVelmarCDMlt(int) {
 }
 
 void TFCOMM::LimitAlarmTest() {
-    const bool over = SetMaxB->isChecked() && reading.ReadingValue > MaxLimit;
-    const bool under = SetMinB->isChecked() && reading.ReadingValue < MinLimit;
-    if (over || under) {
-        QApplication::beep();
-        oltext->show();
-        return;
-    }
-    oltext->hide();
+    const bool over = limits->isMaxArmed() && reading.ReadingValue > limitState.MaxLimit;
+    const bool under = limits->isMinArmed() && reading.ReadingValue < limitState.MinLimit;
+    if (over || under)
+        m_messages->beep();
+    dial->setAlarmShown(over || under);
 }
 
 void TFCOMM::TrackPeaks() {
-    if (reading.UnitText != PrevUnitText || reading.RangeCode != PrevRangeCode) {
+    if (reading.UnitText != previous.PrevUnitText || reading.RangeCode != previous.PrevRangeCode) {
         BtNewClick();
         resetPeaks(peaks, reading.ReadingText);
-        PrevUnitText = reading.UnitText;
+        previous.PrevUnitText = reading.UnitText;
     } else {
         updatePeaks(peaks, reading.ReadingValue, reading.ReadingText);
     }
-    PrevRangeCode = reading.RangeCode;
-    MaxText->setText(peaks.PeakMaxText);
-    MinText->setText(peaks.PeakMinText);
-    MaxTextU->setText(reading.UnitText);
-    MinTextU->setText(reading.UnitText);
+    previous.PrevRangeCode = reading.RangeCode;
+    limits->showPeaks(peaks.PeakMinText, peaks.PeakMaxText, reading.UnitText);
 }

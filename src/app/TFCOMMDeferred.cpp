@@ -1,6 +1,6 @@
-// Handlers of the dial, the chart, data files and print. The window binds them to their
-// controls and menu entries; each subsystem fills its own as it is built.
-#include "app/TFCOMM.h"
+// Handlers of the dial, the chart, the limits, data files and print. The window binds them to
+// their controls and menu entries; each subsystem fills its own as it is built.
+#include "TFCOMM.h"
 
 void TFCOMM::drawDialAtStart() {}
 void TFCOMM::KDsetup(int) {}
@@ -10,6 +10,10 @@ void TFCOMM::addChartPoint(int) {}
 void TFCOMM::showLastChartPage() {}
 void TFCOMM::resetChartSeries() {}
 
+void TFCOMM::BtFillClick() {}
+void TFCOMM::MaxrecordExit() {}
+void TFCOMM::SetmaxExit() {}
+void TFCOMM::SetMinExit() {}
 void TFCOMM::BtFirstClick() {}
 void TFCOMM::BTPreviousClick() {}
 void TFCOMM::BtNextClick() {}

@@ -1,23 +1,23 @@
 // The meter's front-panel keys, operated from the window's key panels.
-#include "app/BevelPanel.h"
-#include "app/TFCOMM.h"
+#include "BevelPanel.h"
+#include "TFCOMM.h"
 
 #include <QTimer>
 
 void TFCOMM::BtSetMouseDown(BevelPanel* sender) {
-    const std::pair<BevelPanel*, MeterKey> keys[] = {
+    const std::pair<BevelPanel*, MeterKey> panelKeys[] = {
         {BtRange, MeterKey::Range},   {BtHz, MeterKey::Hz},         {BtHold, MeterKey::Hold},
         {BtRel, MeterKey::Rel},       {BtRecord, MeterKey::Record}, {BtPeak, MeterKey::Peak},
         {BtBuzzer, MeterKey::Buzzer}, {BtSel, MeterKey::Sel}};
-    for (const auto& [panel, key] : keys) {
+    for (const auto& [panel, key] : panelKeys) {
         if (panel != sender)
             continue;
-        KeyBaseCode = longPressCode(key);
+        keys.KeyBaseCode = longPressCode(key);
         panel->setBevels(BevelPanel::Bevel::Raised, BevelPanel::Bevel::Lowered);
         break;
     }
     if (sender == BtRel)
-        RelPressState = nextRelPressState(RelPressState);
+        keys.RelPressState = nextRelPressState(keys.RelPressState);
     // Starting a running timer would restart it; the long press counts from the first press.
     if (!TdownB->isActive())
         TdownB->start();
@@ -28,7 +28,7 @@ void TFCOMM::BtSetMouseUp(BevelPanel*) {
         panel->setBevels(BevelPanel::Bevel::Lowered, BevelPanel::Bevel::Raised);
     const bool longPress = !TdownB->isActive();
     TdownB->stop();
-    WriteTo232(keyCodeAtRelease(KeyBaseCode, longPress));
+    WriteTo232(keyCodeAtRelease(keys.KeyBaseCode, longPress));
 }
 
 void TFCOMM::TdownBTimer() {

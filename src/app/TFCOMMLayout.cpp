@@ -1,13 +1,16 @@
 // The window's static layout: every control at its designed place, size, caption and colour.
-#include "app/BevelPanel.h"
-#include "app/LinkPicture.h"
-#include "app/TFCOMM.h"
-#include "decode/CellTextDelegate.h"
-#include "decode/LcdPanel.h"
-#include "decode/SegraDelegate.h"
-#include "decode/SegraGlyphs.h"
-#include "decode/SegraLabel.h"
-#include "record/ReadingsTableModel.h"
+#include "BevelPanel.h"
+#include "CellTextDelegate.h"
+#include "ChartPanel.h"
+#include "DialPanel.h"
+#include "LcdPanel.h"
+#include "LimitsPanel.h"
+#include "PanelStyle.h"
+#include "ReadingsTableModel.h"
+#include "SegraDelegate.h"
+#include "SegraGlyphs.h"
+#include "StatusPlace.h"
+#include "TFCOMM.h"
 
 #include <QAction>
 #include <QChartView>
@@ -22,38 +25,11 @@
 #include <QTimer>
 #include <QToolButton>
 
+using namespace PanelStyle;
+
 namespace {
 
 const QColor kTopRowColour(35, 35, 35);
-const QColor kToolBarColour(0xFD, 0xE9, 0xE1);
-const QColor kLimitsPanelColour(0xCA, 0xFF, 0xE4);
-
-QFont pixelFont(const QStringList& families, int pixels, bool bold = false, bool italic = false) {
-    QFont f;
-    f.setFamilies(families);
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    f.setItalic(italic);
-    return f;
-}
-
-QFont arialFont(int pixels, bool bold) {
-    return pixelFont({"Arial", "Liberation Sans", "DejaVu Sans"}, pixels, bold);
-}
-
-template <typename W> W* place(W* w, const char* name, int left, int top, int width, int height) {
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(left, top, width, height);
-    return w;
-}
-
-void setBackground(QWidget* w, const QColor& colour) {
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::Window, colour);
-    pal.setColor(QPalette::Base, colour);
-    w->setPalette(pal);
-    w->setAutoFillBackground(true);
-}
 
 BevelPanel* topRowPanel(QWidget* parent, const char* name, const QString& caption, int left,
                         int top, int width, int height, const QFont& font) {
@@ -61,15 +37,6 @@ BevelPanel* topRowPanel(QWidget* parent, const char* name, const QString& captio
     p->setColors(kTopRowColour, Qt::yellow);
     p->setFont(font);
     return p;
-}
-
-QToolButton* toolButton(QWidget* parent, const char* name, int left, int top, int width, int height,
-                        const QString& hint, const QString& text = {}) {
-    auto* b = place(new QToolButton(parent), name, left, top, width, height);
-    b->setToolTip(hint);
-    b->setText(text);
-    b->setAutoRaise(true);
-    return b;
 }
 
 // A small glyph for a tool button, drawn so the program ships no image files.
@@ -80,36 +47,6 @@ QIcon glyphIcon(const std::function<void(QPainter&)>& draw) {
     p.setRenderHint(QPainter::Antialiasing);
     draw(p);
     return QIcon(pm);
-}
-
-QPixmap magnifier(bool plus) {
-    QPixmap pm(25, 25);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(60, 60, 60), 2.5));
-    p.drawLine(QPointF(15, 15), QPointF(22, 22));
-    p.setPen(QPen(QColor(60, 60, 60), 1.5));
-    p.setBrush(QColor(220, 240, 255));
-    p.drawEllipse(QPointF(10, 10), 7.5, 7.5);
-    p.setPen(QPen(Qt::red, 2));
-    p.drawLine(QPointF(6, 10), QPointF(14, 10));
-    if (plus)
-        p.drawLine(QPointF(10, 6), QPointF(10, 14));
-    return pm;
-}
-
-QPixmap dialBackdrop() {
-    QPixmap pm(256, 256);
-    QPainter p(&pm);
-    QLinearGradient g(0, 0, 256, 256);
-    g.setColorAt(0, QColor(10, 20, 80));
-    g.setColorAt(1, QColor(20, 40, 120));
-    p.fillRect(pm.rect(), g);
-    p.setPen(QColor(30, 50, 130));
-    for (int i = 0; i < 256; i += 8)
-        p.drawLine(0, i, 256, i);
-    return pm;
 }
 
 // The port panels' captions in the display font: "COM /" reads COM1.
@@ -175,99 +112,57 @@ void TFCOMM::buildLcdColumn(QWidget* client) {
 }
 
 void TFCOMM::buildDialPanel(QWidget* client) {
-    KD2 = place(new QLabel(client), "KD2", 307, 39, 316, 132);
-    KD2->setPixmap(dialBackdrop());
-    KD2->setScaledContents(true);
-
-    KD = place(new QFrame(client), "KD", 303, 32, 318, 137);
-    setBackground(KD, Qt::black);
-    KD->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    KD1 = place(new QLabel(KD), "KD1", 2, 2, 314, 133);
-    KD1->setScaledContents(true);
-
-    oltext = place(new QLabel("OL !!", KD), "oltext", 109, 72, 113, 49);
-    oltext->setFont(arialFont(35, true));
-    oltext->setAlignment(Qt::AlignCenter);
-    setBackground(oltext, Qt::yellow);
-    oltext->hide();
-
-    CONok = place(new QLabel(KD), "CONok", 5, 5, 46, 24);
-    CONok->setPixmap(drawLinkPicture(true));
-    CONokN = place(new QLabel(KD), "CONokN", 5, 5, 46, 24);
-    CONokN->setPixmap(drawLinkPicture(false));
-    CONok->hide();
+    dial = new DialPanel(client);
+    KD = dial;
+    KD1 = dial->picture();
+    KD2 = dial->backdrop();
+    oltext = dial->banner();
+    CONok = dial->linkedPicture();
+    CONokN = dial->unlinkedPicture();
 }
 
 void TFCOMM::buildChart(QWidget* client) {
-    Chtshow = place(new QFrame(client), "Chtshow", 305, 176, 320, 233);
-    setBackground(Chtshow, Qt::white);
-    ChartView = place(new QChartView(Chtshow), "ChartView", 0, 27, 320, 206);
-
-    auto* bevel = place(new QFrame(Chtshow), "Bevel1", 2, 2, 40, 20);
-    bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    BtFill = place(new QCheckBox("Fill", Chtshow), "BtFill", 5, 5, 36, 15);
-    BtFill->setToolTip("Graphic Fill");
-    BtFill->setChecked(true);
-    setBackground(BtFill, kToolBarColour);
-    Maxrecord = place(new QLineEdit("100", Chtshow), "Maxrecord", 48, 3, 41, 21);
+    chart = new ChartPanel(client);
+    Chtshow = chart;
+    ChartView = chart->chartView();
+    BtFill = chart->fillBox();
+    Maxrecord = chart->pointsPerPageEdit();
+    BtNew = chart->newButton();
+    BtSave = chart->saveButton();
+    BtFirst = chart->firstButton();
+    BTPrevious = chart->previousButton();
+    Bt10 = chart->pageButton();
+    BtNext = chart->nextButton();
+    BTlast = chart->lastButton();
+    TbFd = chart->enlargeImage();
+    TbSx = chart->restoreImage();
     Maxrecord->installEventFilter(this);
-    setBackground(Maxrecord, kToolBarColour);
-    BtNew = toolButton(Chtshow, "BtNew", 91, 3, 35, 21, "New", "New");
-    BtSave = toolButton(Chtshow, "BtSave", 125, 3, 35, 21, "Save", "Save");
-    BtFirst = toolButton(Chtshow, "BtFirst", 163, 3, 25, 21, "First", "|<");
-    BTPrevious = toolButton(Chtshow, "BTPrevious", 187, 3, 25, 21, "Previous", "<");
-    Bt10 = toolButton(Chtshow, "Bt10", 211, 3, 25, 21, "Page No.", "1");
-    QFont pageFont = pixelFont({"MS Sans Serif", "Liberation Sans"}, 11, false);
-    Bt10->setFont(pageFont);
-    Bt10->setStyleSheet("color: blue");
-    BtNext = toolButton(Chtshow, "BtNext", 235, 3, 25, 21, "Next", ">");
-    BTlast = toolButton(Chtshow, "BTlast", 259, 3, 25, 21, "last", ">|");
-    TbFd = place(new QLabel(Chtshow), "TbFd", 288, 3, 25, 25);
-    TbFd->setPixmap(magnifier(true));
-    TbFd->setToolTip("Graphic Enlarge");
-    TbSx = place(new QLabel(Chtshow), "TbSx", 288, 3, 25, 25);
-    TbSx->setPixmap(magnifier(false));
-    TbSx->setToolTip("Graphic Restore");
-    TbSx->hide();
 
-    connect(BtNew, &QToolButton::clicked, this, &TFCOMM::BtNewClick);
-    connect(BtSave, &QToolButton::clicked, this, &TFCOMM::BtSaveClick);
-    connect(BtFirst, &QToolButton::clicked, this, &TFCOMM::BtFirstClick);
-    connect(BTPrevious, &QToolButton::clicked, this, &TFCOMM::BTPreviousClick);
-    connect(BtNext, &QToolButton::clicked, this, &TFCOMM::BtNextClick);
-    connect(BTlast, &QToolButton::clicked, this, &TFCOMM::BTlastClick);
+    connect(chart, &ChartPanel::fillClicked, this, &TFCOMM::BtFillClick);
+    connect(chart, &ChartPanel::pointsPerPageEdited, this, &TFCOMM::MaxrecordExit);
+    connect(chart, &ChartPanel::newClicked, this, &TFCOMM::BtNewClick);
+    connect(chart, &ChartPanel::saveClicked, this, &TFCOMM::BtSaveClick);
+    connect(chart, &ChartPanel::firstClicked, this, &TFCOMM::BtFirstClick);
+    connect(chart, &ChartPanel::previousClicked, this, &TFCOMM::BTPreviousClick);
+    connect(chart, &ChartPanel::nextClicked, this, &TFCOMM::BtNextClick);
+    connect(chart, &ChartPanel::lastClicked, this, &TFCOMM::BTlastClick);
 }
 
 void TFCOMM::buildLimitsPanel(QWidget* client) {
-    Panel3 = place(new QFrame(client), "Panel3", 3, 188, 298, 50);
-    setBackground(Panel3, kLimitsPanelColour);
-    Panel3->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    auto label = [this](const char* name, const QString& text, QRect bounds, QFont font) {
-        auto* l = place(new QLabel(text, Panel3), name, bounds.x(), bounds.y(), bounds.width(),
-                        bounds.height());
-        l->setFont(font);
-        return l;
-    };
-    auto symbolLabel = [this](const char* name, const QString& text, QRect bounds, int pixels,
-                              bool bold) {
-        auto* l = place(new SegraLabel(text, Panel3), name, bounds.x(), bounds.y(), bounds.width(),
-                        bounds.height());
-        l->setPixelHeight(pixels);
-        l->setBold(bold);
-        l->setColor(Qt::black);
-        l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        return l;
-    };
-    Label11 = symbolLabel("Label11", "MIN: ", {8, 9, 40, 16}, 12, true);
-    Label12 = symbolLabel("Label12", "MAX: ", {8, 29, 40, 16}, 12, true);
-    MinText = label("MinText", "8001", {48, 9, 48, 16}, arialFont(14, false));
-    MaxText = label("MaxText", "-8001", {48, 29, 48, 16}, arialFont(14, false));
-    MinTextU = symbolLabel("MinTextU", "*", {96, 8, 60, 18}, 14, false);
-    MaxTextU = symbolLabel("MaxTextU", "*", {96, 28, 60, 18}, 14, false);
-    SetMaxB = place(new QCheckBox("SetMax:", Panel3), "SetMaxB", 159, 6, 68, 17);
-    Setmax = place(new QLineEdit("8000", Panel3), "Setmax", 227, 3, 65, 21);
-    SetMinB = place(new QCheckBox("SetMin: ", Panel3), "SetMinB", 159, 29, 65, 17);
-    SetMin = place(new QLineEdit("-8000", Panel3), "SetMin", 227, 26, 65, 21);
+    limits = new LimitsPanel(client);
+    Panel3 = limits;
+    Label11 = limits->minCaption();
+    Label12 = limits->maxCaption();
+    MinText = limits->minText();
+    MaxText = limits->maxText();
+    MinTextU = limits->minUnit();
+    MaxTextU = limits->maxUnit();
+    Setmax = limits->maxEdit();
+    SetMin = limits->minEdit();
+    SetMaxB = limits->maxBox();
+    SetMinB = limits->minBox();
+    connect(limits, &LimitsPanel::maxLimitChanged, this, &TFCOMM::SetmaxExit);
+    connect(limits, &LimitsPanel::minLimitChanged, this, &TFCOMM::SetMinExit);
 }
 
 void TFCOMM::buildRecordingRow(QWidget* client) {
@@ -331,8 +226,7 @@ void TFCOMM::buildGrid(QWidget* client) {
     QPalette pal = DBGrid1->palette();
     pal.setColor(QPalette::Base, QColor(202, 255, 228));
     DBGrid1->setPalette(pal);
-    DBGrid1->horizontalHeader()->setFont(
-        pixelFont({"MS Sans Serif", "Liberation Sans", "DejaVu Sans"}, 11, false));
+    DBGrid1->horizontalHeader()->setFont(windowFont(11, false));
     DBGrid1->horizontalHeader()->setMinimumSectionSize(20);
     DBGrid1->horizontalHeader()->setHighlightSections(false);
     DBGrid1->verticalHeader()->setDefaultSectionSize(17);
@@ -351,6 +245,7 @@ void TFCOMM::buildGrid(QWidget* client) {
                                    : Qt::AlignCenter);
         DBGrid1->setItemDelegateForColumn(c, delegate);
     }
+    m_statusPlace = new StatusPlace(DBGrid1);
 }
 
 void TFCOMM::buildModelBoxes(QWidget* client) {

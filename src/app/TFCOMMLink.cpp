@@ -1,13 +1,14 @@
 // The conversation with the meter: request cycle, frame reception and dispatch, the link
 // picture, connect and disconnect, and the choice of port.
-#include "app/BevelPanel.h"
-#include "app/TFCOMM.h"
-#include "app/UserMessages.h"
-#include "link/MltDigits.h"
-#include "link/TCommPortDriver.h"
+#include "BevelPanel.h"
+#include "DialPanel.h"
+#include "FrameKind.h"
+#include "MltDigits.h"
+#include "TCommPortDriver.h"
+#include "TFCOMM.h"
+#include "UserMessages.h"
 
 #include <QAction>
-#include <QLabel>
 #include <QMenu>
 
 void TFCOMM::WriteTo232(std::uint8_t b) {
@@ -28,29 +29,27 @@ void TFCOMM::VelmarCDRData(TCommPortDriver*, const std::uint8_t* data, qint32 si
 void TFCOMM::dispatchFrame(const QString& frameHex) {
     FrameHex = frameHex;
     Memo1.append(frameHex);
-    if (frameHex.startsWith(QLatin1String("89"))) {
+    switch (frameKindOf(frameHex)) {
+    case FrameKind::MainDisplay:
         LcdDisplayVelmarCD(1);
-    } else if (frameHex.startsWith(QLatin1String("8A"))) {
+        return;
+    case FrameKind::BarGraph:
         MltDigits = mltDigitsOf(frameHex);
         LcdDisplayVelmarCDMlt(1);
+        return;
+    case FrameKind::Other:
+        return;
     }
 }
 
 void TFCOMM::MarkLinkAlive() {
     linkIndicator.markAlive();
-    showLinkPicture(true);
-}
-
-void TFCOMM::showLinkPicture(bool linked) {
-    if (CONok->isHidden() != linked)
-        return;
-    CONok->setVisible(linked);
-    CONokN->setVisible(!linked);
+    dial->setLinked(true);
 }
 
 void TFCOMM::ConTimerTimer() {
     if (linkIndicator.tick())
-        showLinkPicture(false);
+        dial->setLinked(false);
 }
 
 void TFCOMM::BTCon1Click() {

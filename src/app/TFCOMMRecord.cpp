@@ -1,9 +1,9 @@
 // Recording readings into the table of readings, the table's commands and its grid.
-#include "app/TFCOMM.h"
-#include "app/UserMessages.h"
-#include "record/ReadingsTable.h"
-#include "record/ReadingsTableModel.h"
-#include "record/TableError.h"
+#include "ReadingsTable.h"
+#include "ReadingsTableModel.h"
+#include "TFCOMM.h"
+#include "TableError.h"
+#include "UserMessages.h"
 
 #include <QAction>
 #include <QCheckBox>

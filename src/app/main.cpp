@@ -1,4 +1,4 @@
-#include "app/TFCOMM.h"
+#include "TFCOMM.h"
 
 #include <QApplication>
 #include <QScreen>

@@ -2,11 +2,20 @@
 
 #include <QLatin1StringView>
 
+#include <array>
 #include <cstdint>
+#include <string_view>
 
-// The symbols of the LCD mirror that a main-display frame switches on and off: every annunciator
-// and the four decimal points, each named after its control in the window's layout.
+// The symbols of the LCD mirror that a main-display frame switches on and off: the four decimal
+// points and every annunciator, each named after its control in the window's layout. The order is
+// the mirror's own: its controls are the five digits followed by these, so a symbol's mirror
+// control is found by arithmetic, never by matching names at run time.
 enum class Annunciator : std::uint8_t {
+    LcdP0,
+    LcdP1,
+    LcdP2,
+    LcdP3,
+    LcdFH,
     LcdAuto,
     LCDRel,
     LCDBF,
@@ -34,17 +43,24 @@ enum class Annunciator : std::uint8_t {
     LcdMin,
     LcdAvg,
     LcdMax,
-    LcdFH,
-    LcdP0,
-    LcdP1,
-    LcdP2,
-    LcdP3,
 };
 
-inline constexpr int kAnnunciatorCount = static_cast<int>(Annunciator::LcdP3) + 1;
+inline constexpr int kAnnunciatorCount = static_cast<int>(Annunciator::LcdMax) + 1;
+
+// The layout's control names, in the order above; the mirror checks its own list against them at
+// compile time.
+inline constexpr std::array<std::string_view, kAnnunciatorCount> kAnnunciatorNames = {
+    "LcdP0",   "LcdP1",    "LcdP2",  "LcdP3", "LcdFH",  "LcdAuto", "LCDRel", "LCDBF",
+    "LCDHold", "LCDBATT",  "LCDFm",  "LCDDI", "LCDk",   "LCDM1",   "LCDHz",  "LCDohm",
+    "LCDu",    "Lcdm",     "LCDn",   "LCDA",  "LCDF",   "LcdS",    "LcdV",   "LcdAC",
+    "LcdDc1",  "Lcd100ms", "Lcd1ms", "LCD1S", "LcdREC", "LcdMin",  "LcdAvg", "LcdMax",
+};
 
 // The layout's control name, e.g. "LCDohm".
-[[nodiscard]] QLatin1StringView controlName(Annunciator a);
+[[nodiscard]] constexpr QLatin1StringView controlName(Annunciator a) {
+    const std::string_view name = kAnnunciatorNames[static_cast<std::size_t>(a)];
+    return QLatin1StringView(name.data(), static_cast<qsizetype>(name.size()));
+}
 
 // Decimal point P0..P3 as its control.
 [[nodiscard]] constexpr Annunciator pointControl(int index) {

@@ -1,7 +1,7 @@
-#include "decode/BarFrameDecoder.h"
+#include "BarFrameDecoder.h"
 
-#include "decode/HexNibble.h"
-#include "link/MltDigits.h"
+#include "HexNibble.h"
+#include "MltDigits.h"
 
 #include <QString>
 

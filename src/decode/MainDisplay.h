@@ -1,6 +1,6 @@
 #pragma once
 
-#include "decode/Annunciator.h"
+#include "Annunciator.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "decode/MainFrameDecoder.h"
+#include "MainFrameDecoder.h"
 
-#include "decode/HexNibble.h"
+#include "HexNibble.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "decode/MainDisplay.h"
+#include "MainDisplay.h"
 
 #include <QStringView>
 

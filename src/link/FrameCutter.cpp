@@ -1,4 +1,4 @@
-#include "link/FrameCutter.h"
+#include "FrameCutter.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "link/PosixSerialBackend.h"
+#include "PosixSerialBackend.h"
 
 #include <cerrno>
 #include <cstring>

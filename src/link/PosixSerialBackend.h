@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/SerialBackend.h"
+#include "SerialBackend.h"
 
 #include <termios.h>
 

@@ -1,4 +1,4 @@
-#include "link/RequestCycle.h"
+#include "RequestCycle.h"
 
 std::optional<std::uint8_t> RequestCycle::step() {
     std::optional<std::uint8_t> request;

@@ -1,7 +1,7 @@
-#include "link/TCommPortDriver.h"
+#include "TCommPortDriver.h"
 
-#include "link/PortNames.h"
-#include "link/PosixSerialBackend.h"
+#include "PortNames.h"
+#include "PosixSerialBackend.h"
 
 #include <QElapsedTimer>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/SerialBackend.h"
+#include "SerialBackend.h"
 
 #include <QObject>
 #include <QTimer>
@@ -89,8 +89,11 @@ public:
     // The baud rate a speed name carries (br9600 -> 9600).
     [[nodiscard]] static qint32 baudRateOf(TComPortBaudRate speed);
 
-private:
+    // One tick of the poll timer: reads what has arrived and raises the receive event. Public so
+    // that a test can drive the line without waiting for the timer.
     void ReceivePoll();
+
+private:
     [[nodiscard]] SerialLineSettings lineSettings() const;
 
     std::unique_ptr<SerialBackend> m_backend;

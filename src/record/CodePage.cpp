@@ -1,4 +1,4 @@
-#include "record/CodePage.h"
+#include "CodePage.h"
 
 #include <iconv.h>
 

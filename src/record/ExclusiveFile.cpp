@@ -1,6 +1,6 @@
-#include "record/ExclusiveFile.h"
+#include "ExclusiveFile.h"
 
-#include "record/TableError.h"
+#include "TableError.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "record/ParadoxFile.h"
+#include "ParadoxFile.h"
 
-#include "record/RecordStore.h"
-#include "record/TableError.h"
+#include "RecordStore.h"
+#include "TableError.h"
 
 #include <algorithm>
 #include <cstdio>

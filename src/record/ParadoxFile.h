@@ -1,6 +1,6 @@
 #pragma once
 
-#include "record/RecordLayout.h"
+#include "RecordLayout.h"
 
 #include <QString>
 

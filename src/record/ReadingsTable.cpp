@@ -1,7 +1,7 @@
-#include "record/ReadingsTable.h"
+#include "ReadingsTable.h"
 
-#include "record/ParadoxFile.h"
-#include "record/TableError.h"
+#include "ParadoxFile.h"
+#include "TableError.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "record/ExclusiveFile.h"
-#include "record/ReadingRecord.h"
-#include "record/RecordLayout.h"
-#include "record/RecordStore.h"
+#include "ExclusiveFile.h"
+#include "ReadingRecord.h"
+#include "RecordLayout.h"
+#include "RecordStore.h"
 
 #include <QString>
 

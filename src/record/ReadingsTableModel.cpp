@@ -1,6 +1,6 @@
-#include "record/ReadingsTableModel.h"
+#include "ReadingsTableModel.h"
 
-#include "record/ReadingsTable.h"
+#include "ReadingsTable.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "record/RecordLayout.h"
+#include "RecordLayout.h"
 
-#include "record/TableError.h"
+#include "TableError.h"
 
 #include <QDate>
 #include <QLocale>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "record/CodePage.h"
+#include "CodePage.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "record/RecordStore.h"
+#include "RecordStore.h"
 
 #include <algorithm>
 #include <cstring>

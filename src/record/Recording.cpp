@@ -1,4 +1,4 @@
-#include "record/Recording.h"
+#include "Recording.h"
 
 std::optional<qint32> intervalFromText(const QString& text) {
     if (text.isEmpty() || text == QLatin1String("-") || text == QLatin1String("+"))

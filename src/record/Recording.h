@@ -1,6 +1,6 @@
 #pragma once
 
-#include "decode/Reading.h"
+#include "Reading.h"
 
 #include <QString>
 

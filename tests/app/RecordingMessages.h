@@ -1,10 +1,14 @@
 #pragma once
 
-#include "app/UserMessages.h"
+#include "UserMessages.h"
 
+#include <QList>
 #include <QStringList>
 
-// Stands in for the message boxes: remembers what the window said and answers questions as told.
+#include <optional>
+
+// Stands in for every box and dialog: remembers what the window said and asked, answers questions
+// and file dialogs as told, and never blocks.
 class RecordingMessages final : public UserMessages {
 public:
     void error(const QString& text) override { errors << text; }
@@ -13,9 +17,38 @@ public:
         questions << text;
         return answerYes;
     }
+    Answer askYesNoCancel(const QString& text) override {
+        questions << text;
+        return threeWayAnswer;
+    }
+    std::optional<QString> chooseFileToOpen(const FileChoice& choice) override {
+        openChoices << choice;
+        return nextPath();
+    }
+    std::optional<QString> chooseFileToSave(const FileChoice& choice) override {
+        saveChoices << choice;
+        return nextPath();
+    }
+    void showReportPreview(QWidget* preview) override { previews << preview; }
+    void beep() override { ++beeps; }
 
     QStringList errors;
     QStringList informations;
     QStringList questions;
     bool answerYes = false;
+    Answer threeWayAnswer = Answer::Cancel;
+    // The paths the file dialogs return, in order; an empty path, or none left, is a cancel.
+    QStringList chosenPaths;
+    QList<FileChoice> openChoices;
+    QList<FileChoice> saveChoices;
+    QList<QWidget*> previews;
+    int beeps = 0;
+
+private:
+    std::optional<QString> nextPath() {
+        const QString path = chosenPaths.isEmpty() ? QString() : chosenPaths.takeFirst();
+        if (path.isEmpty())
+            return std::nullopt;
+        return path;
+    }
 };

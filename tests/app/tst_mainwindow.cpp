@@ -1,11 +1,11 @@
 #include "../support/PtyPair.h"
 #include "RecordingMessages.h"
 
-#include "app/BevelPanel.h"
-#include "app/ResizeLayout.h"
-#include "app/TFCOMM.h"
-#include "decode/LcdPanel.h"
-#include "link/TCommPortDriver.h"
+#include "BevelPanel.h"
+#include "DialPanel.h"
+#include "LcdPanel.h"
+#include "TCommPortDriver.h"
+#include "TFCOMM.h"
 
 #include <QAction>
 #include <QDir>
@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
+#include <QProperty>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -81,49 +82,11 @@ private slots:
     void startsWithTheBrokenLinkPictureAndTheDesignedState() {
         QVERIFY(!window->CONok->isVisibleTo(window.get()));
         QVERIFY(window->CONokN->isVisibleTo(window.get()));
-        QCOMPARE(window->PrevUnitText, QString("113"));
+        QCOMPARE(window->previous.PrevUnitText, QString("113"));
         QCOMPARE(window->recording.RecordLimit, 10000);
         QCOMPARE(window->recording.NextRecordNo, 1);
-        QVERIFY(window->FollowLastPage);
-        QCOMPARE(window->DialScale, 80);
-    }
-
-    void theDesignedSizeReproducesTheDesignedLayout() {
-        window->show();
-        window->centralWidget()->resize(627, 413);
-        window->FormResize();
-        QCOMPARE(window->outerSize(), QSize(637, 459));
-        QCOMPARE(window->KD->height(), 138);
-        QCOMPARE(window->Chtshow->height(), 234);
-        QCOMPARE(window->Chtshow->y(), 176);
-        QCOMPARE(window->BtExit->x(), 557);
-        QCOMPARE(window->DBGrid1->height(), 146);
-        QCOMPARE(window->Panel1->geometry(), QRect(3, 33, 298, 136));
-    }
-
-    void resizeRules_data() {
-        QTest::addColumn<int>("w");
-        QTest::addColumn<int>("h");
-        QTest::addColumn<int>("dialHeight");
-        QTest::addColumn<int>("chartHeight");
-        QTest::addColumn<int>("chartWidth");
-        QTest::newRow("designed") << 637 << 459 << 138 << 234 << 322;
-        // A = 113: 41.81 and 71.19.
-        QTest::newRow("small") << 700 << 200 << 42 << 71 << 385;
-        // A = 100: 37 and 63 exactly.
-        QTest::newRow("exact products") << 800 << 187 << 37 << 63 << 485;
-        QTest::newRow("too small stays non-negative") << 100 << 50 << 0 << 0 << 0;
-    }
-
-    void resizeRules() {
-        QFETCH(int, w);
-        QFETCH(int, h);
-        const ResizeLayout r = computeResizeLayout(w, h);
-        QTEST(r.dialHeight, "dialHeight");
-        QTEST(r.chartHeight, "chartHeight");
-        QTEST(r.chartWidth, "chartWidth");
-        QCOMPARE(r.chartTop, r.dialHeight + 38);
-        QVERIFY(r.gridHeight >= 0 && r.backdropHeight >= 0);
+        QVERIFY(window->chartState.FollowLastPage);
+        QCOMPARE(window->dialScale.DialScale, 80);
     }
 
     void portPanelsRingThroughTheFourPorts() {
@@ -181,22 +144,29 @@ private slots:
 
     void theMeterReceivesTheRequestCycleInOrderAndInTime() {
         connectToPty();
-        window->ConTimer->stop();
-        const QByteArray got = pty->readFor(1550);
-        // Three 100 ms cycles of five steps: 12 requests, give or take one at either end.
-        QVERIFY2(got.size() >= 11 && got.size() <= 13, qPrintable(got.toHex(' ')));
-        const QByteArray cycle = QByteArray::fromHex("8A8A8A89");
-        const QByteArray pattern = cycle + cycle + cycle + cycle + cycle;
-        QVERIFY2(pattern.contains(got), qPrintable(got.toHex(' ')));
+        quietTimers();
+        QCOMPARE(window->Timer1->interval(), 100);
+        // Fifteen ticks of 100 ms are three cycles of five steps: 12 requests, each cycle ending in
+        // a pause.
+        QByteArray got;
+        for (int tick = 0; tick < 15; ++tick) {
+            window->Timer1Timer();
+            got += pty->receive();
+        }
+        QCOMPARE(got, QByteArray::fromHex("8A8A8A89").repeated(3));
     }
 
     void framesFromTheMeterAreTracedAndLightTheLink() {
         connectToPty();
         quietTimers();
-        pty->write(QByteArray::fromHex("89700800000F01"));
-        QTest::qWait(80);
-        pty->write(QByteArray::fromHex("0203040A8A123456789A0A"));
-        QTRY_COMPARE_WITH_TIMEOUT(window->Memo1.size(), std::size_t(2), 1000);
+        // The frames arrive over two polls of the port.
+        pty->send(QByteArray::fromHex("89700800000F01"));
+        QVERIFY(pty->waitForSlaveInput(1000));
+        window->COMM2->ReceivePoll();
+        pty->send(QByteArray::fromHex("0203040A8A123456789A0A"));
+        QVERIFY(pty->waitForSlaveInput(1000));
+        window->COMM2->ReceivePoll();
+        QCOMPARE(window->Memo1.size(), std::size_t(2));
         QCOMPARE(window->Memo1.line(0), QString("89700800000F010203040A"));
         QCOMPARE(window->Memo1.line(1), QString("8A123456789A0A"));
         QCOMPARE(window->MltDigits, QString("9A784"));
@@ -237,7 +207,7 @@ private slots:
         if (held)
             window->TdownBTimer(); // the long-press timer has run out
         QTest::mouseRelease(key, Qt::MouseButton(button));
-        QCOMPARE(pty->readFor(60), QByteArray(1, char(code)));
+        QCOMPARE(pty->receive(), QByteArray(1, char(code)));
         QCOMPARE(key->outerBevel(), BevelPanel::Bevel::Lowered);
         QVERIFY(!window->TdownB->isActive());
     }
@@ -245,10 +215,17 @@ private slots:
     void theLongPressTimerCountsFromTheFirstPress() {
         QTest::mousePress(window->BtHold, Qt::LeftButton);
         QVERIFY(window->TdownB->isActive());
-        const int left = window->TdownB->remainingTime();
-        QTest::qWait(30);
+        // A restart stops and starts the timer, and each step notifies its active property; a
+        // second press must leave the running timer alone.
+        int activeChanges = 0;
+        const auto watch =
+            window->TdownB->bindableActive().onValueChanged([&activeChanges] { ++activeChanges; });
         QTest::mousePress(window->BtHold, Qt::LeftButton);
-        QVERIFY(window->TdownB->remainingTime() < left);
+        QVERIFY(window->TdownB->isActive());
+        QCOMPARE(activeChanges, 0);
+        // The watch itself sees a stop.
+        window->TdownBTimer();
+        QVERIFY(activeChanges > 0);
     }
 
     void theWorkedExampleShowsOnTheMirrorAndFillsTheReading() {
@@ -277,7 +254,7 @@ private slots:
         // The first frame counts as a change of unit: the MIN row takes it, MAX stays empty.
         QCOMPARE(window->MinText->text(), QString("012.34"));
         QCOMPARE(window->MaxText->text(), QString());
-        QCOMPARE(window->PrevUnitText, QString("V"));
+        QCOMPARE(window->previous.PrevUnitText, QString("V"));
     }
 
     void peaksFollowTheReadingsUntilTheRangeChanges() {
@@ -322,7 +299,7 @@ private slots:
         for (int expected : {1, 2, 0, 1}) {
             QTest::mousePress(window->BtRel, Qt::LeftButton);
             QTest::mouseRelease(window->BtRel, Qt::LeftButton);
-            QCOMPARE(window->RelPressState, expected);
+            QCOMPARE(window->keys.RelPressState, expected);
         }
     }
 };

@@ -1,10 +1,10 @@
 #include "RecordingMessages.h"
 
-#include "app/TFCOMM.h"
-#include "link/TCommPortDriver.h"
-#include "record/ReadingsTable.h"
-#include "record/ReadingsTableModel.h"
-#include "record/TableError.h"
+#include "ReadingsTable.h"
+#include "ReadingsTableModel.h"
+#include "TCommPortDriver.h"
+#include "TFCOMM.h"
+#include "TableError.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "decode/BarFrameDecoder.h"
+#include "BarFrameDecoder.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "decode/MainFrameDecoder.h"
+#include "MainFrameDecoder.h"
 
 #include <QTest>
 

@@ -1,5 +1,7 @@
-#include "link/PosixSerialBackend.h"
-#include "link/TCommPortDriver.h"
+#include "../support/PtyPair.h"
+
+#include "PosixSerialBackend.h"
+#include "TCommPortDriver.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -14,73 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A pseudo-terminal pair standing in for a meter on a serial line. The test keeps a descriptor
-// of the slave, opened before the component opens it, to read the line settings back.
-class PseudoTerminal {
-public:
-    PseudoTerminal() {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
-            return;
-        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-        m_slavePath = QString::fromLocal8Bit(::ptsname(m_master));
-        m_slave = ::open(::ptsname(m_master), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    }
-    ~PseudoTerminal() {
-        closeMaster();
-        if (m_slave >= 0)
-            ::close(m_slave);
-    }
-    PseudoTerminal(const PseudoTerminal&) = delete;
-    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
-
-    [[nodiscard]] bool isReady() const { return m_master >= 0 && m_slave >= 0; }
-    [[nodiscard]] const QString& slavePath() const { return m_slavePath; }
-    [[nodiscard]] int master() const { return m_master; }
-    void forgetMaster() { m_master = -1; }
-    void closeMaster() {
-        if (m_master >= 0)
-            ::close(m_master);
-        m_master = -1;
-    }
-
-    [[nodiscard]] termios slaveAttributes() const {
-        termios tio{};
-        ::tcgetattr(m_slave, &tio);
-        return tio;
-    }
-
-    // The meter's side writes these bytes onto the line.
-    void send(const QByteArray& bytes) const {
-        QCOMPARE(::write(m_master, bytes.constData(), bytes.size()), bytes.size());
-    }
-
-    // True once bytes wait on the component's side of the line.
-    [[nodiscard]] bool waitForSlaveInput(int timeoutMs) const {
-        pollfd entry{m_slave, POLLIN, 0};
-        return ::poll(&entry, 1, timeoutMs) == 1;
-    }
-
-    // Everything the component has written, until the line stays quiet for quietMs.
-    [[nodiscard]] QByteArray receive(int quietMs = 30) const {
-        QByteArray bytes;
-        char chunk[4096];
-        pollfd entry{m_master, POLLIN, 0};
-        while (::poll(&entry, 1, quietMs) == 1) {
-            const ssize_t n = ::read(m_master, chunk, sizeof chunk);
-            if (n <= 0)
-                break;
-            bytes.append(chunk, n);
-        }
-        return bytes;
-    }
-
-private:
-    int m_master = -1;
-    int m_slave = -1;
-    QString m_slavePath;
-};
 
 // What the receive event delivered.
 struct Received {
@@ -140,15 +75,15 @@ private slots:
     void speedChangedWhileOpenReappliesTheLineAndPurges();
 
 private:
-    std::unique_ptr<PseudoTerminal> m_com1;
-    std::unique_ptr<PseudoTerminal> m_com2;
+    std::unique_ptr<PtyPair> m_com1;
+    std::unique_ptr<PtyPair> m_com2;
 };
 
 void TestCommPortDriver::init() {
-    m_com1 = std::make_unique<PseudoTerminal>();
-    m_com2 = std::make_unique<PseudoTerminal>();
-    QVERIFY(m_com1->isReady());
-    QVERIFY(m_com2->isReady());
+    m_com1 = std::make_unique<PtyPair>();
+    m_com2 = std::make_unique<PtyPair>();
+    QVERIFY(m_com1->ok());
+    QVERIFY(m_com2->ok());
     qputenv("VELMAR_COM1", m_com1->slavePath().toLocal8Bit());
     qputenv("VELMAR_COM2", m_com2->slavePath().toLocal8Bit());
 }
@@ -496,12 +431,15 @@ void TestCommPortDriver::noEventIsRaisedUntilBytesArrive() {
     port.setOnReceiveData(received.handler());
     QVERIFY(port.Connect());
 
-    QTest::qWait(60);
+    port.ReceivePoll();
     QCOMPARE(received.sizes.size(), 0);
     m_com1->send("\x89\x0A");
-    QTRY_COMPARE_WITH_TIMEOUT(received.bytes, QByteArray("\x89\x0A"), 1000);
-    QTest::qWait(40);
+    QVERIFY(m_com1->waitForSlaveInput(1000));
+    port.ReceivePoll();
     QCOMPARE(received.bytes, QByteArray("\x89\x0A"));
+    port.ReceivePoll();
+    QCOMPARE(received.bytes, QByteArray("\x89\x0A"));
+    QCOMPARE(received.sizes.size(), 1);
 }
 
 void TestCommPortDriver::receivedBytesArriveUnchangedAndInOrderAcrossEvents() {
@@ -565,7 +503,7 @@ void TestCommPortDriver::handlerRunningANestedLoopGetsNoOverlappingEvent() {
     int depth = 0;
     bool overlapped = false;
     bool reconnected = false;
-    const PseudoTerminal& meter = *m_com1;
+    const PtyPair& meter = *m_com1;
     port.setOnReceiveData([&](TCommPortDriver* sender, const std::uint8_t* data, qint32 size) {
         overlapped = overlapped || depth > 0;
         ++depth;
@@ -574,7 +512,9 @@ void TestCommPortDriver::handlerRunningANestedLoopGetsNoOverlappingEvent() {
             sender->Disconnect();
             QVERIFY(sender->Connect());
             meter.send("more");
-            QTest::qWait(60);
+            // What a nested loop would deliver: the restarted poll's tick, while this call runs.
+            QVERIFY(meter.waitForSlaveInput(1000));
+            sender->ReceivePoll();
         }
         bytes.append(reinterpret_cast<const char*>(data), size);
         --depth;
@@ -602,7 +542,7 @@ void TestCommPortDriver::speedChangedWhileOpenReappliesTheLineAndPurges() {
     const termios tio = m_com1->slaveAttributes();
     QCOMPARE(uint(::cfgetospeed(&tio)), uint(B19200));
     QCOMPARE(tio.c_lflag & ICANON, tcflag_t(0));
-    QTest::qWait(40);
+    port.ReceivePoll();
     QCOMPARE(received.bytes, QByteArray());
 
     m_com1->send("fresh");

@@ -1,5 +1,4 @@
-#include "link/FrameCutter.h"
-#include "link/MltDigits.h"
+#include "FrameCutter.h"
 
 #include <QTest>
 
@@ -47,8 +46,8 @@ private slots:
 
     void everySplitOfAStreamGivesTheSameFrames() {
         QFETCH(int, cut);
-        const Bytes stream{0x89, 0x70, 0x08, 0x00, 0x00, 0x0F, 0x01, 0x02, 0x03, 0x04, 0x0A,
-                           0x8A, 0x12, 0x34, 0x56, 0x78, 0x9A, 0x0A};
+        const Bytes stream{0x89, 0x70, 0x08, 0x00, 0x00, 0x0F, 0x01, 0x02, 0x03,
+                           0x04, 0x0A, 0x8A, 0x12, 0x34, 0x56, 0x78, 0x9A, 0x0A};
         cutter.feed(stream.data(), cut);
         cutter.feed(stream.data() + cut, stream.size() - cut);
         QCOMPARE(frames, (QStringList{"89700800000F010203040A", "8A123456789A0A"}));
@@ -72,21 +71,6 @@ private slots:
         QCOMPARE(frames.size(), 1);
         QCOMPARE(frames[0].size(), 2 * FrameCutter::kMaxLineBytes);
         QCOMPARE(cutter.pending().size(), 20);
-    }
-
-    void mltDigitsAreBytesFiveAndFourThenTheLowNibbleOfTwo_data() {
-        QTest::addColumn<QString>("frame");
-        QTest::addColumn<QString>("digits");
-        QTest::newRow("full frame") << "8A123456789A0A" << "9A784";
-        QTest::newRow("five bytes: line feed stands for byte 5") << "8A123456780A" << "0A784";
-        QTest::newRow("three bytes") << "8A12340A" << "4";
-        QTest::newRow("line feed only") << "0A" << "";
-    }
-
-    void mltDigitsAreBytesFiveAndFourThenTheLowNibbleOfTwo() {
-        QFETCH(QString, frame);
-        QFETCH(QString, digits);
-        QCOMPARE(mltDigitsOf(frame), digits);
     }
 };
 

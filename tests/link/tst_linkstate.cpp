@@ -1,7 +1,7 @@
-#include "link/KeyCommands.h"
-#include "link/LinkIndicator.h"
-#include "link/RequestCycle.h"
-#include "link/TraceList.h"
+#include "KeyCommands.h"
+#include "LinkIndicator.h"
+#include "RequestCycle.h"
+#include "TraceList.h"
 
 #include <QTest>
 

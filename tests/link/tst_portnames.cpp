@@ -1,4 +1,4 @@
-#include "link/PortNames.h"
+#include "PortNames.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
-#include "record/ReadingsTable.h"
-#include "record/TableError.h"
+#include "ReadingsTable.h"
+#include "TableError.h"
 
 #include "ParadoxLayoutReader.h"
 #include "PxlibTable.h"

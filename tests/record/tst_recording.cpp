@@ -1,4 +1,4 @@
-#include "record/Recording.h"
+#include "Recording.h"
 
 #include <QTest>
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QString>
 #include <QTest>
 
@@ -12,60 +11,71 @@
 #include <unistd.h>
 
 // A pseudo-terminal pair standing in for a serial line: the program opens the slave as its
-// device, the test plays the meter on the master.
+// device, the test plays the meter on the master. The pair keeps a descriptor of its own on the
+// slave, opened before the program opens it, in raw mode, so that the master never reads a
+// hang-up between opens and the line settings can be read back.
 class PtyPair {
 public:
     PtyPair() {
-        m_master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0)
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
             return;
-        m_slavePath = QString::fromLocal8Bit(ptsname(m_master));
-        // Hold the slave open in raw mode so the master never reads a hang-up between opens.
-        m_slave = ::open(ptsname(m_master), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        m_slavePath = QString::fromLocal8Bit(::ptsname(m_master));
+        m_slave = ::open(::ptsname(m_master), O_RDWR | O_NOCTTY | O_NONBLOCK);
         termios t{};
-        if (m_slave >= 0 && tcgetattr(m_slave, &t) == 0) {
-            cfmakeraw(&t);
-            tcsetattr(m_slave, TCSANOW, &t);
+        if (m_slave >= 0 && ::tcgetattr(m_slave, &t) == 0) {
+            ::cfmakeraw(&t);
+            ::tcsetattr(m_slave, TCSANOW, &t);
         }
     }
     ~PtyPair() {
+        closeMaster();
         if (m_slave >= 0)
             ::close(m_slave);
-        if (m_master >= 0)
-            ::close(m_master);
     }
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
 
     [[nodiscard]] bool ok() const { return m_master >= 0 && m_slave >= 0; }
     [[nodiscard]] const QString& slavePath() const { return m_slavePath; }
-
-    // What the program wrote, gathered for up to `ms` milliseconds while Qt's events run.
-    QByteArray readFor(int ms) {
-        QByteArray got;
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms) {
-            QTest::qWait(5);
-            got += readNow();
-        }
-        return got;
+    [[nodiscard]] int master() const { return m_master; }
+    // The test takes the master over (to close it from elsewhere).
+    void forgetMaster() { m_master = -1; }
+    void closeMaster() {
+        if (m_master >= 0)
+            ::close(m_master);
+        m_master = -1;
     }
 
-    QByteArray readNow() {
-        QByteArray got;
-        char buf[256];
-        for (;;) {
-            const ssize_t n = ::read(m_master, buf, sizeof buf);
+    [[nodiscard]] termios slaveAttributes() const {
+        termios tio{};
+        ::tcgetattr(m_slave, &tio);
+        return tio;
+    }
+
+    // The meter's side writes these bytes onto the line.
+    void send(const QByteArray& bytes) const {
+        QCOMPARE(::write(m_master, bytes.constData(), bytes.size()), bytes.size());
+    }
+
+    // True once bytes wait on the program's side of the line (a wait for an event, not a pause).
+    [[nodiscard]] bool waitForSlaveInput(int timeoutMs) const {
+        pollfd entry{m_slave, POLLIN, 0};
+        return ::poll(&entry, 1, timeoutMs) == 1;
+    }
+
+    // Everything the program has written, until the line stays quiet for quietMs.
+    [[nodiscard]] QByteArray receive(int quietMs = 30) const {
+        QByteArray bytes;
+        char chunk[4096];
+        pollfd entry{m_master, POLLIN, 0};
+        while (::poll(&entry, 1, quietMs) == 1) {
+            const ssize_t n = ::read(m_master, chunk, sizeof chunk);
             if (n <= 0)
                 break;
-            got.append(buf, n);
+            bytes.append(chunk, n);
         }
-        return got;
-    }
-
-    void write(const QByteArray& bytes) {
-        (void)!::write(m_master, bytes.constData(), bytes.size());
+        return bytes;
     }
 
 private:

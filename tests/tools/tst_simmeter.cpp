@@ -1,7 +1,7 @@
-#include "sim/MeterModel.h"
-#include "sim/PtyServer.h"
-#include "sim/SimOptions.h"
-#include "sim/UniqueFd.h"
+#include "MeterModel.h"
+#include "PtyServer.h"
+#include "SimOptions.h"
+#include "UniqueFd.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "decode/BarFrameDecoder.h"
-#include "decode/MainDisplay.h"
+#include "BarFrameDecoder.h"
+#include "MainDisplay.h"
 
 #include <string>
 

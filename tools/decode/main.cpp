@@ -1,10 +1,11 @@
 // velmar-decode: decodes meter frames, written as the hex text the trace list holds, into one JSON
 // object per frame, so that the decoders can be checked against recorded or generated frames.
 
+#include "BarFrameDecoder.h"
+#include "FrameCutter.h"
 #include "FrameJson.h"
-#include "decode/BarFrameDecoder.h"
-#include "decode/MainFrameDecoder.h"
-#include "link/FrameCutter.h"
+#include "FrameKind.h"
+#include "MainFrameDecoder.h"
 
 #include <QByteArray>
 #include <QCommandLineParser>
@@ -57,12 +58,17 @@ void printLine(const std::string& json) {
 }
 
 void decodeFrame(const QString& frameHex, const Options& options) {
-    if (frameHex.startsWith(u"89"))
+    switch (frameKindOf(frameHex)) {
+    case FrameKind::MainDisplay:
         printLine(FrameJson::mainLine(MainFrameDecoder::decode(frameHex, options.relPressState)));
-    else if (frameHex.startsWith(u"8A"))
+        return;
+    case FrameKind::BarGraph:
         printLine(FrameJson::barLine(BarFrameDecoder::decodeFrame(frameHex)));
-    else
+        return;
+    case FrameKind::Other:
         printLine(FrameJson::otherLine());
+        return;
+    }
 }
 
 // Why a trimmed line is not hex text; empty when it is. Columns count in the untrimmed line.

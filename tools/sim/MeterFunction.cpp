@@ -1,4 +1,4 @@
-#include "sim/MeterFunction.h"
+#include "MeterFunction.h"
 
 #include <array>
 

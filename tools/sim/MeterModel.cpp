@@ -1,4 +1,4 @@
-#include "sim/MeterModel.h"
+#include "MeterModel.h"
 
 #include <algorithm>
 #include <cmath>

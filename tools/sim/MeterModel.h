@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sim/MeterFunction.h"
-#include "sim/MeterSettings.h"
+#include "MeterFunction.h"
+#include "MeterSettings.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/MeterFunction.h"
+#include "MeterFunction.h"
 
 #include <optional>
 

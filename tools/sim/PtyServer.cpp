@@ -1,6 +1,6 @@
-#include "sim/PtyServer.h"
+#include "PtyServer.h"
 
-#include "sim/MeterModel.h"
+#include "MeterModel.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/UniqueFd.h"
+#include "UniqueFd.h"
 
 #include <atomic>
 #include <chrono>

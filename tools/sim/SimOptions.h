@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/MeterSettings.h"
+#include "MeterSettings.h"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "sim/SymlinkGuard.h"
+#include "SymlinkGuard.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
-#include "sim/MeterModel.h"
-#include "sim/PtyServer.h"
-#include "sim/SimOptions.h"
-#include "sim/SymlinkGuard.h"
+#include "MeterModel.h"
+#include "PtyServer.h"
+#include "SimOptions.h"
+#include "SymlinkGuard.h"
 
 #include <csignal>
 #include <iostream>

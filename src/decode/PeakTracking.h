@@ -4,8 +4,12 @@
 
 // The lowest and highest reading since the unit or the range last changed.
 struct Peaks {
-    float PeakMax = -8001.0f;
-    float PeakMin = 8001.0f;
+    // Just inside the four-digit counts, so that the first reading after a reset takes both.
+    static constexpr float kPeakMaxStart = -8001.0f;
+    static constexpr float kPeakMinStart = 8001.0f;
+
+    float PeakMax = kPeakMaxStart;
+    float PeakMin = kPeakMinStart;
     QString PeakMaxText;
     QString PeakMinText;
 };
@@ -14,8 +18,8 @@ struct Peaks {
 // maximum row keeps its old text, and both values reset so that the next reading takes them.
 inline void resetPeaks(Peaks& peaks, const QString& readingText) {
     peaks.PeakMinText = readingText;
-    peaks.PeakMax = -8001.0f;
-    peaks.PeakMin = 8001.0f;
+    peaks.PeakMax = Peaks::kPeakMaxStart;
+    peaks.PeakMin = Peaks::kPeakMinStart;
 }
 
 // Equal values take the newer text.

@@ -1,4 +1,4 @@
-#include "decode/SegraGlyphs.h"
+#include "SegraGlyphs.h"
 
 #include <QFont>
 #include <QFontMetricsF>

@@ -1,15 +1,16 @@
 #pragma once
 
-#include <QAnyStringView>
+#include "Annunciator.h"
+
 #include <QFrame>
 #include <QLatin1StringView>
 #include <QString>
 
 #include <array>
 #include <cstdint>
-#include <optional>
 
-// Every control of the display mirror, named as in the window's layout.
+// Every control of the display mirror, named as in the window's layout: the five digits, then the
+// symbols in the order of Annunciator, so that one numbering serves the decoder and the mirror.
 enum class LcdControl : std::uint8_t {
     LCDD0,
     LcdDa,
@@ -51,6 +52,17 @@ enum class LcdControl : std::uint8_t {
 };
 
 inline constexpr int kLcdControlCount = static_cast<int>(LcdControl::LcdMax) + 1;
+inline constexpr int kLcdDigitCount = 5;
+
+// The mirror's control that shows a decoded symbol.
+[[nodiscard]] constexpr LcdControl mirrorControl(Annunciator a) {
+    return static_cast<LcdControl>(kLcdDigitCount + static_cast<int>(a));
+}
+
+static_assert(kLcdControlCount == kLcdDigitCount + kAnnunciatorCount);
+static_assert(mirrorControl(Annunciator::LcdP0) == LcdControl::LcdP0);
+static_assert(mirrorControl(Annunciator::LcdFH) == LcdControl::LcdFH);
+static_assert(mirrorControl(Annunciator::LcdMax) == LcdControl::LcdMax);
 
 // The on-screen copy of the meter's display (`Panel1`): a black panel on which every digit, point
 // and annunciator is a child widget at the meter's place for it, shown while the meter shows it.
@@ -71,13 +83,8 @@ public:
 
     [[nodiscard]] QWidget* control(LcdControl control) const;
 
-    // The same by the layout's control name; an unknown name is reported and changes nothing.
-    bool setControlVisible(QAnyStringView name, bool visible);
-    bool setCaption(QAnyStringView name, const QString& caption);
-    [[nodiscard]] QWidget* control(QAnyStringView name) const;
-
+    // The layout's name of a control, which is also its widget's object name.
     [[nodiscard]] static QLatin1StringView controlName(LcdControl control);
-    [[nodiscard]] static std::optional<LcdControl> controlByName(QAnyStringView name);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

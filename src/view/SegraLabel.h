@@ -1,6 +1,6 @@
 #pragma once
 
-#include "decode/SegraGlyphs.h"
+#include "SegraGlyphs.h"
 
 #include <QColor>
 #include <QPainterPath>

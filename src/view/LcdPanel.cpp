@@ -1,11 +1,10 @@
-#include "decode/LcdPanel.h"
+#include "LcdPanel.h"
 
-#include "decode/SegraLabel.h"
+#include "SegraLabel.h"
 
 #include <QFont>
 #include <QLabel>
 #include <QPainter>
-#include <QtDebug>
 
 namespace {
 
@@ -79,6 +78,18 @@ constexpr bool tableFollowsEnum() {
     return true;
 }
 static_assert(tableFollowsEnum(), "kControls must list the controls in LcdControl order");
+
+// Each decoded symbol lands on the mirror control of the same name.
+constexpr bool symbolsMatchTheirControls() {
+    for (int i = 0; i < kAnnunciatorCount; ++i) {
+        const QLatin1StringView name = kControls[kLcdDigitCount + i].name;
+        const std::string_view own(name.data(), static_cast<std::size_t>(name.size()));
+        if (own != kAnnunciatorNames[static_cast<std::size_t>(i)])
+            return false;
+    }
+    return true;
+}
+static_assert(symbolsMatchTheirControls(), "Annunciator and LcdControl must share one numbering");
 
 constexpr QSize kPanelSize(298, 136);
 constexpr int kBevel = 2;
@@ -205,41 +216,8 @@ QWidget* LcdPanel::control(LcdControl control) const {
     return m_controls[static_cast<int>(control)];
 }
 
-bool LcdPanel::setControlVisible(QAnyStringView name, bool visible) {
-    const std::optional<LcdControl> id = controlByName(name);
-    if (!id) {
-        qWarning().noquote() << "LCD mirror: no control named" << name.toString();
-        return false;
-    }
-    setControlVisible(*id, visible);
-    return true;
-}
-
-bool LcdPanel::setCaption(QAnyStringView name, const QString& caption) {
-    const std::optional<LcdControl> id = controlByName(name);
-    if (!id) {
-        qWarning().noquote() << "LCD mirror: no control named" << name.toString();
-        return false;
-    }
-    setCaption(*id, caption);
-    return true;
-}
-
-QWidget* LcdPanel::control(QAnyStringView name) const {
-    const std::optional<LcdControl> id = controlByName(name);
-    return id ? control(*id) : nullptr;
-}
-
 QLatin1StringView LcdPanel::controlName(LcdControl control) {
     return placeOf(control).name;
-}
-
-std::optional<LcdControl> LcdPanel::controlByName(QAnyStringView name) {
-    for (const ControlPlace& place : kControls) {
-        if (QAnyStringView::equal(name, place.name))
-            return place.id;
-    }
-    return std::nullopt;
 }
 
 void LcdPanel::paintEvent(QPaintEvent* /*event*/) {

@@ -1,4 +1,4 @@
-#include "app/LinkPicture.h"
+#include "LinkPicture.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,6 +1,6 @@
-#include "decode/SegraDelegate.h"
-#include "decode/SegraGlyphs.h"
-#include "decode/SegraLabel.h"
+#include "SegraDelegate.h"
+#include "SegraGlyphs.h"
+#include "SegraLabel.h"
 
 #include <QFont>
 #include <QImage>

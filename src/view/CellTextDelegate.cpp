@@ -1,4 +1,4 @@
-#include "decode/CellTextDelegate.h"
+#include "CellTextDelegate.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "decode/SegraDelegate.h"
+#include "SegraDelegate.h"
 
 #include <cmath>
 

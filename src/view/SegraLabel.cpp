@@ -1,4 +1,4 @@
-#include "decode/SegraLabel.h"
+#include "SegraLabel.h"
 
 #include <QPainter>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "decode/CellTextDelegate.h"
-#include "decode/SegraGlyphs.h"
+#include "CellTextDelegate.h"
+#include "SegraGlyphs.h"
 
 // Draws a grid cell's text in the display's lettering, so that the unit column shows "k*" as
 // kilohm and the range column reads like the meter.

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QFrame>
+
+class QLabel;
+class QPixmap;
+
+// The dial's black panel (`KD`): the dial picture `KD1` inside its bevels, the "OL !!" banner
+// `oltext`, and the link pictures `CONok`/`CONokN` at its top-left corner. Its backdrop `KD2`
+// stands behind it in the same parent, a little lower and to the right, so the panel creates it
+// there. The panel only shows what it is told: the dial is drawn elsewhere and handed in as a
+// picture.
+class DialPanel : public QFrame {
+    Q_OBJECT
+public:
+    explicit DialPanel(QWidget* parent = nullptr);
+
+    [[nodiscard]] QLabel* picture() const { return m_picture; }          // KD1
+    [[nodiscard]] QLabel* backdrop() const { return m_backdrop; }        // KD2
+    [[nodiscard]] QLabel* banner() const { return m_banner; }            // oltext
+    [[nodiscard]] QLabel* linkedPicture() const { return m_linked; }     // CONok
+    [[nodiscard]] QLabel* unlinkedPicture() const { return m_unlinked; } // CONokN
+
+    // The picture the dial was drawn on; shown stretched to the inside of the panel.
+    void setDialPicture(const QPixmap& picture);
+
+    // Frames arriving (true) or not: one of the two link pictures shows.
+    void setLinked(bool linked);
+    [[nodiscard]] bool isLinked() const;
+
+    // The banner that says a limit is exceeded.
+    void setAlarmShown(bool shown);
+    [[nodiscard]] bool isAlarmShown() const;
+
+    // The panel's and the backdrop's sizes; their places stay as designed.
+    void setSizes(const QSize& panel, const QSize& backdrop);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QLabel* m_backdrop = nullptr;
+    QLabel* m_picture = nullptr;
+    QLabel* m_banner = nullptr;
+    QLabel* m_linked = nullptr;
+    QLabel* m_unlinked = nullptr;
+};

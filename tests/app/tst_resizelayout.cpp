@@ -1,0 +1,108 @@
+#include "RecordingMessages.h"
+
+#include "BevelPanel.h"
+#include "ChartPanel.h"
+#include "DialPanel.h"
+#include "LcdPanel.h"
+#include "ResizeLayout.h"
+#include "TFCOMM.h"
+
+#include <QChartView>
+#include <QDir>
+#include <QLabel>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// Where the window's resizable controls go for a given outer size.
+class ResizeLayoutTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir; // the window opens its table of readings in the current folder
+
+    [[nodiscard]] std::unique_ptr<TFCOMM> shownWindow() {
+        auto window = std::make_unique<TFCOMM>(std::make_shared<RecordingMessages>());
+        window->show();
+        window->centralWidget()->resize(627, 413);
+        window->FormResize();
+        return window;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(QDir::setCurrent(dir.path())); }
+
+    void resizeRules_data() {
+        QTest::addColumn<int>("w");
+        QTest::addColumn<int>("h");
+        QTest::addColumn<int>("dialHeight");
+        QTest::addColumn<int>("chartHeight");
+        QTest::addColumn<int>("chartWidth");
+        QTest::newRow("designed") << 637 << 459 << 138 << 234 << 322;
+        // A = 113: 41.81 and 71.19.
+        QTest::newRow("small") << 700 << 200 << 42 << 71 << 385;
+        // A = 100: 37 and 63 exactly.
+        QTest::newRow("exact products") << 800 << 187 << 37 << 63 << 485;
+        QTest::newRow("too small stays non-negative") << 100 << 50 << 0 << 0 << 0;
+    }
+
+    void resizeRules() {
+        QFETCH(int, w);
+        QFETCH(int, h);
+        const ResizeLayout r = computeResizeLayout(w, h);
+        QTEST(r.dialHeight, "dialHeight");
+        QTEST(r.chartHeight, "chartHeight");
+        QTEST(r.chartWidth, "chartWidth");
+        QCOMPARE(r.chartTop, r.dialHeight + 38);
+        QVERIFY(r.gridHeight >= 0 && r.backdropHeight >= 0);
+    }
+
+    void theDesignedSizeReproducesTheDesignedLayout() {
+        const auto window = shownWindow();
+        QCOMPARE(window->outerSize(), QSize(637, 459));
+        QCOMPARE(window->KD->height(), 138);
+        QCOMPARE(window->Chtshow->height(), 234);
+        QCOMPARE(window->Chtshow->y(), 176);
+        QCOMPARE(window->BtExit->x(), 557);
+        QCOMPARE(window->DBGrid1->height(), 146);
+        QCOMPARE(window->Panel1->geometry(), QRect(3, 33, 298, 136));
+    }
+
+    // The panels keep their insides in step with their new sizes.
+    void aResizeCarriesThePanelsInsides() {
+        const auto window = shownWindow();
+        window->centralWidget()->resize(890, 654);
+        window->FormResize();
+        const ResizeLayout r = computeResizeLayout(900, 700);
+        QCOMPARE(window->KD->size(), QSize(r.dialWidth, r.dialHeight));
+        QCOMPARE(window->KD2->size(), QSize(r.backdropWidth, r.backdropHeight));
+        QCOMPARE(window->KD1->geometry(), QRect(2, 2, r.dialWidth - 4, r.dialHeight - 4));
+        QCOMPARE(window->Chtshow->geometry(), QRect(305, r.chartTop, r.chartWidth, r.chartHeight));
+        QCOMPARE(window->ChartView->geometry(), QRect(0, ChartPanel::kToolBarHeight, r.chartWidth,
+                                                      r.chartHeight - ChartPanel::kToolBarHeight));
+        // The backdrop stays behind the dial.
+        const QObjectList order = window->centralWidget()->children();
+        QVERIFY(order.indexOf(window->KD2) < order.indexOf(window->KD));
+    }
+
+    void anEnlargedChartIsPutBackBeforeTheNewLayout() {
+        const auto window = shownWindow();
+        const QRect designed = window->Chtshow->geometry();
+        window->chart->enlarge(QRect(2, 28, 625, 379));
+        QVERIFY(window->TbSx->isVisibleTo(window.get()));
+        QVERIFY(!window->TbFd->isVisibleTo(window.get()));
+
+        window->centralWidget()->resize(727, 513);
+        window->FormResize();
+        QVERIFY(!window->chart->isEnlarged());
+        QVERIFY(window->TbFd->isVisibleTo(window.get()));
+        QVERIFY(!window->TbSx->isVisibleTo(window.get()));
+        const ResizeLayout r = computeResizeLayout(737, 559);
+        QCOMPARE(window->Chtshow->geometry(),
+                 QRect(designed.x(), r.chartTop, r.chartWidth, r.chartHeight));
+    }
+};
+
+QTEST_MAIN(ResizeLayoutTest)
+#include "tst_resizelayout.moc"
