@@ -81,8 +81,6 @@ class TestCapture : public QObject {
 
 private slots:
     void writtenEventsReadBackUnchanged();
-    void timesAreSecondsWithThreeDecimals_data();
-    void timesAreSecondsWithThreeDecimals();
     void linesAreReadAsEventsCommentsOrProblems_data();
     void linesAreReadAsEventsCommentsOrProblems();
     void badLinesAreReportedWithTheirNumbersAndReadingGoesOn();
@@ -123,22 +121,6 @@ void TestCapture::writtenEventsReadBackUnchanged() {
     const ReadBack back = readAll(in);
     QVERIFY(back.problems.empty());
     QVERIFY(back.events == events);
-}
-
-void TestCapture::timesAreSecondsWithThreeDecimals_data() {
-    QTest::addColumn<qint64>("ms");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("start") << qint64{0} << "0.000";
-    QTest::newRow("milliseconds keep their zeros") << qint64{5} << "0.005";
-    QTest::newRow("seconds and milliseconds") << qint64{12'345} << "12.345";
-    QTest::newRow("a day") << qint64{86'400'000} << "86400.000";
-    QTest::newRow("a clock before the start") << qint64{-7} << "0.000";
-}
-
-void TestCapture::timesAreSecondsWithThreeDecimals() {
-    QFETCH(qint64, ms);
-    QFETCH(QString, text);
-    QCOMPARE(QString::fromStdString(CaptureWriter::formatTime(ms)), text);
 }
 
 void TestCapture::linesAreReadAsEventsCommentsOrProblems_data() {

@@ -84,13 +84,6 @@ private slots:
         QCOMPARE(kinds(run), (QStringList{"bar", "main"}));
         QVERIFY2(run.errors.contains("ends inside a frame (5 bytes"), qPrintable(run.errors));
     }
-
-    void helpDescribesCaptureFiles() {
-        QProcess process;
-        process.start(QCoreApplication::applicationDirPath() + "/../bin/velmar-decode", {"--help"});
-        QVERIFY(process.waitForFinished(30000));
-        QVERIFY(process.readAllStandardOutput().contains("Capture files:"));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestDecodeCapture)

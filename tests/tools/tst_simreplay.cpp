@@ -71,7 +71,6 @@ class TestSimReplay : public QObject {
 
 private slots:
     void framesAreCutAcrossEventsFromReceivedBytesOnly();
-    void requestsTakeTheNextFrameOfTheirKind();
     void keyCodesAreIgnoredAndSaidToBe();
     void aKindThatRunsOutStopsAnsweringOnceSaid();
     void loopStartsAKindAgainFromItsFirstFrame();
@@ -102,14 +101,6 @@ void TestSimReplay::framesAreCutAcrossEventsFromReceivedBytesOnly() {
         CaptureReplay::cutFrames({received(Frame(CaptureReplay::kMaxFrameBytes * 2 + 3, 0x89))});
     QCOMPARE(endless.main.size(), std::size_t{2});
     QCOMPARE(endless.unfinishedBytes, std::size_t{3});
-}
-
-void TestSimReplay::requestsTakeTheNextFrameOfTheirKind() {
-    CaptureReplay replay(twoOfEach(), false, {});
-    QCOMPARE(hex(replay.receive(0x8A)), hex(kBarA));
-    QCOMPARE(hex(replay.receive(0x89)), hex(kMainA));
-    QCOMPARE(hex(replay.receive(0x8A)), hex(kBarB));
-    QCOMPARE(hex(replay.receive(0x89)), hex(kMainB));
 }
 
 void TestSimReplay::keyCodesAreIgnoredAndSaidToBe() {
