@@ -1,8 +1,7 @@
 // velmar-decode: decodes meter frames, written as the hex text the trace list holds, into one JSON
 // object per frame, so that the decoders can be checked against recorded or generated frames.
 
-#include "BarFrameDecoder.h"
-#include "FrameCutter.h"
+#include "CaptureInput.h"
 #include "FrameJson.h"
 #include "FrameKind.h"
 #include "MainFrameDecoder.h"
@@ -110,8 +109,11 @@ void decodeHexLine(const QByteArray& hex, const Options& options) {
 void decodeStream(std::istream& in, const std::string& name, const Options& options) {
     std::string raw;
     long long number = 0;
+    CaptureInput capture(name, [&](const QString& frameHex) { decodeFrame(frameHex, options); });
     while (std::getline(in, raw)) {
         ++number;
+        if (capture.takeLine(raw, number))
+            continue;
         const QByteArray line = QByteArray::fromStdString(raw);
         const QByteArray hex = line.trimmed();
         const qsizetype leadingSpace = hex.isEmpty() ? 0 : line.indexOf(hex.front());
@@ -125,6 +127,7 @@ void decodeStream(std::istream& in, const std::string& name, const Options& opti
         }
         decodeHexLine(hex, options);
     }
+    capture.finish();
 }
 
 // Decodes one named file; false (with a message) when it cannot be read.
@@ -155,7 +158,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("velmar-decode"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromUtf8(kDescription));
+    parser.setApplicationDescription(QString::fromUtf8(kDescription) + CaptureInput::help());
     parser.addHelpOption();
     const QCommandLineOption relOption(
         QStringLiteral("rel"), QStringLiteral("REL key state: 0 off, 1 relative, 2 relative %."),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LinePeer.h"
 #include "MeterFunction.h"
 #include "MeterSettings.h"
 
@@ -11,10 +12,8 @@
 // The simulated meter without any I/O: its front-panel state, a slowly drifting input, the
 // effect of each key code and the frames it answers the two requests with. Time passes only
 // through advance(), so every frame is reproducible.
-class MeterModel {
+class MeterModel final : public LinePeer {
 public:
-    using Frame = std::vector<std::uint8_t>;
-
     static constexpr std::uint8_t kMainRequest = 0x89;
     static constexpr std::uint8_t kBarRequest = 0x8A;
     static constexpr std::uint8_t kLineFeed = 0x0A;
@@ -22,11 +21,11 @@ public:
     explicit MeterModel(const MeterSettings& settings = {});
 
     // Lets simulated time pass; the input is sampled again unless the reading is held.
-    void advance(double seconds);
+    void advance(double seconds) override;
 
     // Acts on one received byte: a request gives its frame, a key code changes the state and
     // gives an empty frame, any other byte is ignored.
-    [[nodiscard]] Frame receive(std::uint8_t byte);
+    [[nodiscard]] Frame receive(std::uint8_t byte) override;
 
     // Returns false for a byte that is no key code.
     bool pressKey(std::uint8_t code);
@@ -39,6 +38,9 @@ public:
 
     // "RANGE short", "main-display request", "ignored" ...: for the trace.
     [[nodiscard]] static std::string describeByte(std::uint8_t byte);
+    [[nodiscard]] std::string describe(std::uint8_t byte) const override {
+        return describeByte(byte);
+    }
 
     // Segments of the bar graph at full scale; the frame's field could carry up to 63.
     static constexpr int kBarSegments = 40;

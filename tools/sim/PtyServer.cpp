@@ -1,6 +1,6 @@
 #include "PtyServer.h"
 
-#include "MeterModel.h"
+#include "LinePeer.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -82,7 +82,7 @@ std::unique_ptr<PtyServer> PtyServer::open(std::string& error) {
 PtyServer::PtyServer(UniqueFd master, UniqueFd slave, std::string slavePath)
     : m_master(std::move(master)), m_slave(std::move(slave)), m_slavePath(std::move(slavePath)) {}
 
-bool PtyServer::run(MeterModel& meter, const std::atomic<bool>& stop, const Options& options) {
+bool PtyServer::run(LinePeer& peer, const std::atomic<bool>& stop, const Options& options) {
     m_lastTick = std::chrono::steady_clock::now();
     std::array<std::uint8_t, 256> buffer{};
     while (!stop.load()) {
@@ -103,7 +103,7 @@ bool PtyServer::run(MeterModel& meter, const std::atomic<bool>& stop, const Opti
         if (watched.revents & POLLIN) {
             const ssize_t got = ::read(m_master.get(), buffer.data(), buffer.size());
             if (got > 0) {
-                serveBytes(buffer.data(), static_cast<std::size_t>(got), meter, options);
+                serveBytes(buffer.data(), static_cast<std::size_t>(got), peer, options);
                 continue;
             }
             if (got < 0 && (errno == EAGAIN || errno == EINTR))
@@ -116,16 +116,15 @@ bool PtyServer::run(MeterModel& meter, const std::atomic<bool>& stop, const Opti
     return true;
 }
 
-void PtyServer::serveBytes(const std::uint8_t* data, std::size_t size, MeterModel& meter,
+void PtyServer::serveBytes(const std::uint8_t* data, std::size_t size, LinePeer& peer,
                            const Options& options) {
     for (std::size_t i = 0; i < size; ++i) {
         const auto now = std::chrono::steady_clock::now();
-        meter.advance(std::chrono::duration<double>(now - m_lastTick).count());
+        peer.advance(std::chrono::duration<double>(now - m_lastTick).count());
         m_lastTick = now;
 
-        const MeterModel::Frame answer = meter.receive(data[i]);
-        report(options.trace,
-               "<- " + hexBytes(&data[i], 1) + "  " + MeterModel::describeByte(data[i]));
+        const LinePeer::Frame answer = peer.receive(data[i]);
+        report(options.trace, "<- " + hexBytes(&data[i], 1) + "  " + peer.describe(data[i]));
         if (answer.empty())
             continue;
         report(options.trace, "-> " + hexBytes(answer.data(), answer.size()));

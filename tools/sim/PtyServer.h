@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-class MeterModel;
+class LinePeer;
 
-// Serves a meter model on a pseudo-terminal: every byte the program writes to the terminal is
-// handed to the model in order, and the frames it answers with go back at the pace of a 9600
+// Serves a meter model or a replay on a pseudo-terminal: every byte the program writes to the
+// terminal is handed to it in order, and the frames it answers with go back at the pace of a 9600
 // baud line. The server holds the terminal's slave side open itself, so a program that closes
 // the port leaves no hang-up behind and the next one that opens it is served the same way.
 class PtyServer {
@@ -37,8 +37,7 @@ public:
 
     // Serves until stop becomes true (looked at least every poll interval and after each
     // signal). Returns false, with lastError() set, when the terminal itself fails.
-    [[nodiscard]] bool run(MeterModel& meter, const std::atomic<bool>& stop,
-                           const Options& options);
+    [[nodiscard]] bool run(LinePeer& peer, const std::atomic<bool>& stop, const Options& options);
 
     [[nodiscard]] const std::string& lastError() const { return m_error; }
 
@@ -47,7 +46,7 @@ public:
 private:
     PtyServer(UniqueFd master, UniqueFd slave, std::string slavePath);
 
-    void serveBytes(const std::uint8_t* data, std::size_t size, MeterModel& meter,
+    void serveBytes(const std::uint8_t* data, std::size_t size, LinePeer& peer,
                     const Options& options);
     [[nodiscard]] bool sendPaced(const std::vector<std::uint8_t>& frame,
                                  std::chrono::nanoseconds byteTime);

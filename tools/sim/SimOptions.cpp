@@ -7,8 +7,12 @@
 
 namespace {
 
-constexpr std::array<std::string_view, 7> kValueOptions{
-    "--link", "--function", "--range", "--mode", "--value", "--drift", "--hz"};
+constexpr std::array<std::string_view, 8> kValueOptions{
+    "--link", "--replay", "--function", "--range", "--mode", "--value", "--drift", "--hz"};
+// Options that say how to serve rather than what the meter shows; all others set the meter's
+// state, which a replay does not have.
+constexpr std::array<std::string_view, 6> kServingOptions{"--link",  "--replay", "--loop",
+                                                          "--trace", "--help",   "-h"};
 constexpr std::string_view kDutyCycleOption = "--duty-cycle";
 
 template <typename Number> std::optional<Number> parseNumber(std::string_view text) {
@@ -42,6 +46,8 @@ bool applySwitch(std::string_view name, SimOptions& options) {
         options.help = true;
     else if (name == "--trace")
         options.trace = true;
+    else if (name == "--loop")
+        options.loop = true;
     else if (name == "--frequency")
         meter.mode = MeasureMode::Frequency;
     else if (name == "--duty")
@@ -85,6 +91,12 @@ std::string applyValue(std::string_view name, std::string_view value, SimOptions
         options.linkPath = value;
         return {};
     }
+    if (name == "--replay") {
+        if (value.empty())
+            return badValue(name, value, "a capture file");
+        options.replayPath = value;
+        return {};
+    }
     if (name == "--function") {
         const auto function = functionByName(value);
         if (!function)
@@ -120,8 +132,22 @@ std::string applyValue(std::string_view name, std::string_view value, SimOptions
     return {};
 }
 
-// Checks the options against each other once all are known.
-std::string validate(const SimOptions& options) {
+bool setsMeterState(std::string_view name) {
+    for (std::string_view option : kServingOptions) {
+        if (option == name)
+            return false;
+    }
+    return true;
+}
+
+// Checks the options against each other once all are known; firstStateOption is the first
+// option given that sets the meter's state, or empty.
+std::string validate(const SimOptions& options, std::string_view firstStateOption) {
+    if (options.loop && options.replayPath.empty())
+        return "--loop needs --replay FILE";
+    if (!options.replayPath.empty() && !firstStateOption.empty())
+        return std::string(firstStateOption) +
+               " sets the meter's state, which --replay takes from the capture";
     const MeterSettings& meter = options.meter;
     const FunctionInfo& info = functionInfo(meter.function);
     const int ranges = static_cast<int>(info.ranges.size());
@@ -146,11 +172,14 @@ std::string validate(const SimOptions& options) {
 std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args,
                                           std::string& error) {
     SimOptions options;
+    std::string_view firstStateOption;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];
         const std::size_t equals = arg.find('=');
         const std::string_view name = arg.substr(0, equals);
         const bool inlineValue = equals != std::string_view::npos;
+        if (firstStateOption.empty() && setsMeterState(name))
+            firstStateOption = name;
         if (!inlineValue && applySwitch(name, options))
             continue;
         if (!takesValue(name)) {
@@ -167,7 +196,7 @@ std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args,
         if (!error.empty())
             return std::nullopt;
     }
-    error = validate(options);
+    error = validate(options, firstStateOption);
     if (!error.empty())
         return std::nullopt;
     return options;
@@ -183,6 +212,11 @@ std::string simUsage() {
            "  --link PATH          make PATH a symbolic link to the terminal (a stale link is\n"
            "                       replaced; the link is removed on exit)\n"
            "  --trace              print received requests and keys to standard error\n"
+           "  --replay FILE        answer each request with the next frame of its kind from\n"
+           "                       a capture file instead of simulating; key codes are\n"
+           "                       ignored; when a kind runs out its requests go unanswered\n"
+           "  --loop               with --replay: start a kind again from its first frame\n"
+           "                       when it runs out\n"
            "  -h, --help           show this text\n"
            "\n"
            "Starting state:\n"

@@ -9,7 +9,9 @@
 // The simulator's command line: the meter's starting state plus how to serve it.
 struct SimOptions {
     MeterSettings meter;
-    std::string linkPath; // empty: no symbolic link
+    std::string linkPath;   // empty: no symbolic link
+    std::string replayPath; // a capture to play back instead of the meter; empty: none
+    bool loop = false;      // a replay starts again when a kind of frame runs out
     bool trace = false;
     bool help = false;
 };

@@ -1,10 +1,18 @@
+#include "CaptureReader.h"
+#include "CaptureReplay.h"
 #include "MeterModel.h"
 #include "PtyServer.h"
 #include "SimOptions.h"
 #include "SymlinkGuard.h"
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <fstream>
 #include <iostream>
+#include <memory>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -29,6 +37,53 @@ void printToStderr(const std::string& line) {
     std::cerr << "velmar-sim: " << line << std::endl;
 }
 
+// The capture's frames, with each line it could not read and what it leaves out said on
+// standard error; nothing when it cannot be read or holds no frame to answer with.
+std::optional<CaptureReplay::Frames> loadCapture(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        printToStderr("cannot open the capture '" + path + "': " + std::strerror(errno));
+        return std::nullopt;
+    }
+    std::vector<CaptureEvent> events;
+    CaptureReader reader(in, [&path](const CaptureProblem& problem) {
+        printToStderr(path + ":" + std::to_string(problem.line) +
+                      ": not a capture event: " + problem.text + "; line skipped");
+    });
+    while (auto event = reader.next())
+        events.push_back(std::move(*event));
+    if (in.bad()) {
+        printToStderr("error while reading the capture '" + path + "'");
+        return std::nullopt;
+    }
+    CaptureReplay::Frames frames = CaptureReplay::cutFrames(events);
+    if (frames.main.empty() && frames.bar.empty()) {
+        printToStderr("the capture '" + path +
+                      "' holds no main-display or bar-graph frame received from the meter");
+        return std::nullopt;
+    }
+    std::string summary = "replaying '" + path + "': " + std::to_string(frames.main.size()) +
+                          " main-display and " + std::to_string(frames.bar.size()) +
+                          " bar-graph frames";
+    if (frames.others > 0)
+        summary += "; " + std::to_string(frames.others) + " frames of neither kind left out";
+    if (frames.unfinishedBytes > 0)
+        summary += "; the capture ends inside a frame, whose " +
+                   std::to_string(frames.unfinishedBytes) + " bytes are left out";
+    printToStderr(summary);
+    return frames;
+}
+
+// The meter the options describe, or the capture they name played back.
+std::unique_ptr<LinePeer> makePeer(const SimOptions& options) {
+    if (options.replayPath.empty())
+        return std::make_unique<MeterModel>(options.meter);
+    auto frames = loadCapture(options.replayPath);
+    if (!frames)
+        return nullptr;
+    return std::make_unique<CaptureReplay>(std::move(*frames), options.loop, printToStderr);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -42,6 +97,11 @@ int main(int argc, char** argv) {
         std::cout << simUsage();
         return 0;
     }
+
+    // Before the terminal exists, so that a capture that cannot be replayed ends the run at once.
+    const std::unique_ptr<LinePeer> peer = makePeer(*options);
+    if (!peer)
+        return 1;
 
     installStopHandlers();
     const auto server = PtyServer::open(error);
@@ -60,12 +120,11 @@ int main(int argc, char** argv) {
         }
     }
 
-    MeterModel meter(options->meter);
     PtyServer::Options serving;
     serving.warning = printToStderr;
     if (options->trace)
         serving.trace = [](const std::string& line) { std::cerr << line << std::endl; };
-    if (!server->run(meter, g_stopRequested, serving)) {
+    if (!server->run(*peer, g_stopRequested, serving)) {
         std::cerr << "velmar-sim: " << server->lastError() << '\n';
         return 1;
     }

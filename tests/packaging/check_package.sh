@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a build tree and checks what it holds: exactly the programs,
+# desktop entry, icon and README; a Depends line that names the package of every library the
+# programs are linked against, as dpkg-shlibdeps gives it; and the dialout advice.
+# Usage: check_package.sh BUILD_DIR PROGRAM...
+set -euo pipefail
+build=$1
+shift
+programs=("$@")
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1; then
+  cat "$work/cpack.log" >&2
+  fail "cpack could not build the package"
+fi
+debs=("$work"/*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one .deb, found: ${debs[*]}"
+deb=${debs[0]}
+echo "built $(basename "$deb")"
+
+# Files, directories left out, against the exact list.
+expected=()
+for p in "${programs[@]}"; do expected+=("./usr/bin/$p"); done
+expected+=(./usr/share/applications/velmar.desktop
+           ./usr/share/icons/hicolor/scalable/apps/velmar.svg
+           ./usr/share/doc/velmar/README.md)
+actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
+wanted=$(printf '%s\n' "${expected[@]}" | sort)
+if [ "$actual" != "$wanted" ]; then
+  diff <(echo "$wanted") <(echo "$actual") >&2 || true
+  fail "file list differs (< expected, > in the package)"
+fi
+
+# The package that owns a library file; merged /usr means it may be known by either path.
+owner_of() {
+  local path=$1 candidate
+  for candidate in "$path" "$(readlink -f "$path")" "${path#/usr}" "/usr$path"; do
+    dpkg -S "$candidate" 2>/dev/null | head -n1 | cut -d: -f1 && return 0
+  done
+  return 1
+}
+
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+[ -n "$depends" ] || fail "no Depends line"
+depends_names=$(sed 's/, /\n/g' <<<"$depends" | awk '{print $1}')
+for p in "${programs[@]}"; do
+  for soname in $(objdump -p "$build/bin/$p" | awk '$1 == "NEEDED" {print $2}'); do
+    path=$(ldconfig -p | awk -v so="$soname" '$1 == so {print $NF; exit}')
+    [ -n "$path" ] || fail "$p needs $soname, which ldconfig does not know"
+    package=$(owner_of "$path") || fail "no package owns $path ($soname of $p)"
+    grep -Fxq "$package" <<<"$depends_names" ||
+      fail "Depends lacks $package, which provides $soname to $p"
+  done
+done
+# dpkg-shlibdeps, unlike a hand-written list, gives the versions the symbols need.
+grep -Eq "(^|, )libc6 \\(>= [0-9.]+\\)" <<<"$depends" || fail "libc6 carries no version"
+if grep -Eq -- '-dev( |,|$)' <<<"$depends"; then fail "Depends names a development package"; fi
+
+dpkg-deb -f "$deb" Description | grep -q dialout || fail "the description does not mention dialout"
+echo "package contents and dependencies as expected"
