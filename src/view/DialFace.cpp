@@ -9,10 +9,11 @@
 #include <QString>
 
 #include <array>
+#include <utility>
 
 namespace {
 
-struct Label {
+struct LabelText {
     const char* text;
     int dx;
     int dy;
@@ -20,28 +21,28 @@ struct Label {
 
 // Texts of every tenth division and their nudges from the anchor, tuned by hand so that each
 // label sits clear of its dot.
-constexpr std::array<Label, 9> kNormalLabels{{{"-80", -5, -7},
-                                              {"-60", -8, -5},
-                                              {"-40", -10, -5},
-                                              {"-20", -10, -4},
-                                              {"0", -3, -3},
-                                              {"20", -5, -5},
-                                              {"40", -8, -5},
-                                              {"60", -10, -5},
-                                              {"80", -11, -7}}};
-constexpr std::array<Label, 11> kWideLabels{{{"-99", -5, -7},
-                                             {"-80", -8, -6},
-                                             {"-60", -10, -5},
-                                             {"-40", -10, -4},
-                                             {"-20", -5, -4},
-                                             {"0", -3, -3},
-                                             {"20", -8, -5},
-                                             {"40", -8, -5},
-                                             {"60", -9, -4},
-                                             {"80", -12, -9},
-                                             {"99", -14, -11}}};
+constexpr std::array<LabelText, 9> kNormalLabels{{{"-80", -5, -7},
+                                                  {"-60", -8, -5},
+                                                  {"-40", -10, -5},
+                                                  {"-20", -10, -4},
+                                                  {"0", -3, -3},
+                                                  {"20", -5, -5},
+                                                  {"40", -8, -5},
+                                                  {"60", -10, -5},
+                                                  {"80", -11, -7}}};
+constexpr std::array<LabelText, 11> kWideLabels{{{"-99", -5, -7},
+                                                 {"-80", -8, -6},
+                                                 {"-60", -10, -5},
+                                                 {"-40", -10, -4},
+                                                 {"-20", -5, -4},
+                                                 {"0", -3, -3},
+                                                 {"20", -8, -5},
+                                                 {"40", -8, -5},
+                                                 {"60", -9, -4},
+                                                 {"80", -12, -9},
+                                                 {"99", -14, -11}}};
 
-const Label* labelOf(int division, bool wideScale) {
+const LabelText* labelOf(int division, bool wideScale) {
     if (division % 10 != 0)
         return nullptr;
     const auto index = static_cast<std::size_t>(division / 10);
@@ -64,51 +65,65 @@ void drawDot(QPainter& painter, QPoint at, int penWidth, QColor colour) {
     painter.drawEllipse(QRect(at, QSize(2, 2)));
 }
 
-void drawLabel(QPainter& painter, QPoint anchor, const Label& label) {
+void drawLabel(QPainter& painter, const DialFace::Label& label) {
     painter.setPen(Qt::white);
-    const QPoint topLeft = anchor + QPoint(label.dx, label.dy);
-    painter.drawText(QRect(topLeft, QSize(40, 20)), Qt::AlignLeft | Qt::AlignTop,
-                     QString::fromLatin1(label.text));
-}
-
-void drawScale(QPainter& painter, const DialGeometry& g, const DialFace& face) {
-    const double labelR = static_cast<double>(g.R) + DialGeometry::kLabelDistance;
-    const double dotR = static_cast<double>(g.R) + DialGeometry::kDotDistance;
-    for (int i = 0; i <= face.dialScale; ++i) {
-        const double f = static_cast<double>(i) / face.dialScale;
-        // Each label is drawn before its own dot and over the dots before it, on black. (A fixed
-        // arc of zero height once drawn beside each label never left a mark, so it is left out.)
-        if (const Label* label = labelOf(i, face.wideScale))
-            drawLabel(painter, g.pointAt(f, labelR), *label);
-        drawDot(painter, g.pointAt(f, dotR), 1, Qt::white);
-    }
-}
-
-void drawBand(QPainter& painter, const DialGeometry& g, const LimitBand& band) {
-    const double bandR = static_cast<double>(g.R) + DialGeometry::kBandDistance;
-    for (int j = 0; j <= LimitBand::kSteps; ++j) {
-        const QColor colour = band.isRed(j) ? QColor(Qt::red) : QColor(Qt::white);
-        drawDot(painter, g.pointAt(static_cast<double>(j) / LimitBand::kSteps, bandR), 4, colour);
-    }
+    painter.drawText(QRect(label.topLeft, QSize(40, 20)), Qt::AlignLeft | Qt::AlignTop, label.text);
 }
 
 } // namespace
+
+std::vector<DialFace::Division> DialFace::divisions() const {
+    const DialGeometry g(panel);
+    if (!g.drawable() || dialScale <= 0)
+        return {};
+    const double labelR = static_cast<double>(g.R) + DialGeometry::kLabelDistance;
+    const double dotR = static_cast<double>(g.R) + DialGeometry::kDotDistance;
+    std::vector<Division> result;
+    result.reserve(static_cast<std::size_t>(dialScale) + 1);
+    for (int i = 0; i <= dialScale; ++i) {
+        const double f = static_cast<double>(i) / dialScale;
+        Division division{g.pointAt(f, dotR), std::nullopt};
+        if (const LabelText* text = labelOf(i, wideScale)) {
+            const QPoint nudge(text->dx, text->dy);
+            division.label = Label{QString::fromLatin1(text->text), g.pointAt(f, labelR) + nudge};
+        }
+        result.push_back(std::move(division));
+    }
+    return result;
+}
+
+std::vector<DialFace::BandDot> DialFace::bandDots() const {
+    const DialGeometry g(panel);
+    if (!g.drawable() || dialScale <= 0)
+        return {};
+    const double bandR = static_cast<double>(g.R) + DialGeometry::kBandDistance;
+    std::vector<BandDot> result;
+    result.reserve(LimitBand::kSteps + 1);
+    for (int j = 0; j <= LimitBand::kSteps; ++j) {
+        const double f = static_cast<double>(j) / LimitBand::kSteps;
+        result.push_back({g.pointAt(f, bandR), band.isRed(j)});
+    }
+    return result;
+}
 
 void DialFace::draw(QPainter& painter) const {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(QRect(QPoint(0, 0), surface), Qt::black);
-    const DialGeometry g(panel);
-    // A scale needs at least one division; a panel too low for an arc keeps the black face.
-    if (g.drawable() && dialScale > 0) {
-        painter.setFont(labelFont());
-        painter.setBackgroundMode(Qt::OpaqueMode);
-        painter.setBackground(Qt::black);
-        painter.setBrush(Qt::black);
-        drawScale(painter, g, *this);
-        painter.setBackgroundMode(Qt::TransparentMode);
-        drawBand(painter, g, band);
+    painter.setFont(labelFont());
+    painter.setBackground(Qt::black);
+    painter.setBrush(Qt::black);
+    // Each label is drawn on black before its own dot and over the dots before it. (A fixed arc
+    // of zero height once drawn beside each label never left a mark, so it is left out.)
+    painter.setBackgroundMode(Qt::OpaqueMode);
+    for (const Division& division : divisions()) {
+        if (division.label)
+            drawLabel(painter, *division.label);
+        drawDot(painter, division.dot, 1, Qt::white);
     }
+    painter.setBackgroundMode(Qt::TransparentMode);
+    for (const BandDot& dot : bandDots())
+        drawDot(painter, dot.at, 4, dot.red ? QColor(Qt::red) : QColor(Qt::white));
     painter.restore();
 }
 

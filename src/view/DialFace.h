@@ -5,6 +5,10 @@
 #include <QColor>
 #include <QPoint>
 #include <QSize>
+#include <QString>
+
+#include <optional>
+#include <vector>
 
 class QPainter;
 
@@ -19,6 +23,23 @@ struct DialFace {
     LimitBand band{AlarmLimits{}, false};
 
     bool operator==(const DialFace&) const = default;
+
+    struct Label {
+        QString text;
+        QPoint topLeft;
+    };
+    struct Division {
+        QPoint dot; // top left of the dot's box
+        std::optional<Label> label;
+    };
+    struct BandDot {
+        QPoint at; // top left of the dot's box
+        bool red = false;
+    };
+
+    // What the face holds, in drawing order; empty when the panel is too low for an arc.
+    [[nodiscard]] std::vector<Division> divisions() const;
+    [[nodiscard]] std::vector<BandDot> bandDots() const;
 
     // Wipes the surface and draws the whole face.
     void draw(QPainter& painter) const;
