@@ -84,8 +84,8 @@ void ChartComponent::addSeries() {
     Series1 = new QLineSeries;
     Series1->setPen(QPen(Qt::red, 1));
     Series1->setPointsVisible(false);
-    for (QAbstractSeries* series : {static_cast<QAbstractSeries*>(Series2),
-                                    static_cast<QAbstractSeries*>(Series1)}) {
+    for (QAbstractSeries* series :
+         {static_cast<QAbstractSeries*>(Series2), static_cast<QAbstractSeries*>(Series1)}) {
         chart()->addSeries(series);
         series->attachAxis(pointAxis);
         series->attachAxis(valueAxis);

@@ -64,8 +64,8 @@ private:
     int shown = kAreaSeries;
     qint64 spanFirst = 0;
     qint64 spanWidth = 100;
-    int columns = 0;         // plot width the shown points were made for
-    bool reduced = false;    // the shown series holds column extremes, not points
+    int columns = 0;                 // plot width the shown points were made for
+    bool reduced = false;            // the shown series holds column extremes, not points
     QLineSeries* areaLine = nullptr; // the area series' upper edge, which holds its points
     QGraphicsRectItem* leftWall = nullptr;
     QGraphicsRectItem* bottomWall = nullptr;

@@ -3,6 +3,7 @@
 #include "view/DialGeometry.h"
 
 #include <QFont>
+#include <QImage>
 #include <QPainter>
 #include <QPen>
 #include <QRect>
@@ -60,9 +61,33 @@ QFont labelFont() {
     return font;
 }
 
-void drawDot(QPainter& painter, QPoint at, int penWidth, QColor colour) {
+// A dot drawn once and then stamped: a wide pen round a tiny box is slow to draw, and the face
+// has 801 band dots. A stamp also gives every dot the same shape wherever it lies.
+constexpr int kStampOrigin = 4;
+
+QImage dotStamp(int penWidth, QColor colour) {
+    QImage stamp(QSize(12, 12), QImage::Format_ARGB32_Premultiplied);
+    stamp.fill(Qt::transparent);
+    QPainter painter(&stamp);
     painter.setPen(QPen(colour, penWidth));
-    painter.drawEllipse(QRect(at, QSize(2, 2)));
+    painter.setBrush(Qt::black);
+    painter.drawEllipse(QRect(QPoint(kStampOrigin, kStampOrigin), QSize(2, 2)));
+    return stamp;
+}
+
+const QImage& scaleDot() {
+    static const QImage stamp = dotStamp(1, Qt::white);
+    return stamp;
+}
+
+const QImage& bandDot(bool red) {
+    static const QImage white = dotStamp(4, Qt::white);
+    static const QImage redStamp = dotStamp(4, Qt::red);
+    return red ? redStamp : white;
+}
+
+void drawDot(QPainter& painter, QPoint at, const QImage& stamp) {
+    painter.drawImage(at - QPoint(kStampOrigin, kStampOrigin), stamp);
 }
 
 void drawLabel(QPainter& painter, const DialFace::Label& label) {
@@ -112,18 +137,17 @@ void DialFace::draw(QPainter& painter) const {
     painter.fillRect(QRect(QPoint(0, 0), surface), Qt::black);
     painter.setFont(labelFont());
     painter.setBackground(Qt::black);
-    painter.setBrush(Qt::black);
     // Each label is drawn on black before its own dot and over the dots before it. (A fixed arc
     // of zero height once drawn beside each label never left a mark, so it is left out.)
     painter.setBackgroundMode(Qt::OpaqueMode);
     for (const Division& division : divisions()) {
         if (division.label)
             drawLabel(painter, *division.label);
-        drawDot(painter, division.dot, 1, Qt::white);
+        drawDot(painter, division.dot, scaleDot());
     }
     painter.setBackgroundMode(Qt::TransparentMode);
     for (const BandDot& dot : bandDots())
-        drawDot(painter, dot.at, 4, dot.red ? QColor(Qt::red) : QColor(Qt::white));
+        drawDot(painter, dot.at, bandDot(dot.red));
     painter.restore();
 }
 
