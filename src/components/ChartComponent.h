@@ -1,0 +1,72 @@
+#pragma once
+
+#include "ChartBitmap.h"
+#include "ChartHistory.h"
+
+#include <QChartView>
+#include <QList>
+#include <QPointF>
+
+class QAreaSeries;
+class QGraphicsRectItem;
+class QLineSeries;
+class QValueAxis;
+
+// The trend chart's drawing: an area series and a line series fed with the same points, of which
+// one is shown, a value axis on the left and the point number below. The points live once in a
+// ChartHistory; the shown series gets only the stretch on screen, reduced to the lowest and
+// highest value per pixel column when it holds more points than the plot has columns, so the
+// cost of a new point does not grow with the history.
+class ChartComponent : public QChartView {
+    Q_OBJECT
+public:
+    static constexpr int kAreaSeries = 0; // Series2
+    static constexpr int kLineSeries = 1; // Series1
+
+    explicit ChartComponent(QWidget* parent = nullptr);
+
+    // A point for both series; its X is the number of points before it.
+    void addPoint(qint32 value);
+    // Empties both series and puts in the one placeholder point a new chart starts with.
+    void startAfresh();
+    [[nodiscard]] qint64 pointCount() const { return history.size(); }
+    [[nodiscard]] const ChartHistory& points() const { return history; }
+
+    // Shows the series at `index` (kAreaSeries or kLineSeries) and hides the other.
+    void showSeries(int index);
+    [[nodiscard]] int shownSeries() const { return shown; }
+
+    void setValueRange(int minimum, int maximum);
+    // The points with X from `first` to `first` + `width` - 1, across the whole plot.
+    void showSpan(qint64 first, qint64 width);
+
+    // The picture as shown, at its current size, written as a bitmap.
+    [[nodiscard]] ChartBitmap::Result saveBitmap(const QString& path);
+
+    // What the shown series holds, and the plot's width in pixels (for tests and benchmarks).
+    [[nodiscard]] QList<QPointF> shownPoints() const;
+    [[nodiscard]] int plotColumns() const;
+
+    QLineSeries* Series1 = nullptr;
+    QAreaSeries* Series2 = nullptr;
+    QValueAxis* valueAxis = nullptr;
+    QValueAxis* pointAxis = nullptr;
+
+private:
+    void styleChart();
+    void addSeries();
+    void placeWalls();
+    [[nodiscard]] QLineSeries* shownLine() const;
+    // Gives the shown series the stretch on screen, from scratch.
+    void refresh();
+
+    ChartHistory history;
+    int shown = kAreaSeries;
+    qint64 spanFirst = 0;
+    qint64 spanWidth = 100;
+    int columns = 0;                 // plot width the shown points were made for
+    bool reduced = false;            // the shown series holds column extremes, not points
+    QLineSeries* areaLine = nullptr; // the area series' upper edge, which holds its points
+    QGraphicsRectItem* leftWall = nullptr;
+    QGraphicsRectItem* bottomWall = nullptr;
+};
