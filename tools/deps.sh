@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev pxlib-dev
-          libbenchmark-dev fonts-dejavu-core fonts-liberation)
+          libbenchmark-dev fonts-dejavu-core fonts-liberation poppler-utils)
 if [ "${1:-}" = run ]; then
   packages+=(xvfb xauth x11-utils)
 fi
