@@ -172,10 +172,12 @@ ProgressCallback ReportPreview::progressFor(const QString& label) {
 void ReportPreview::print() {
     if (pageCount() == 0)
         return;
-    // Without a printer there is nothing to print on; the set-up chooses one first.
-    if (!m_printerChosen && !m_printer->isValid())
+    // Without a system printer there is nothing to print on; the set-up chooses one first.
+    const bool hasPrinter = m_printer->outputFormat() == QPrinter::NativeFormat &&
+                            !m_printer->printerName().isEmpty();
+    if (!m_printerChosen && !hasPrinter)
         printerSetup();
-    if (!m_printerChosen && !m_printer->isValid())
+    if (!m_printerChosen && !hasPrinter)
         return;
     const auto result =
         ReportRenderer::print(m_document, *m_printer, progressFor(QStringLiteral("Printing...")));
