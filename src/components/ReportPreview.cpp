@@ -7,6 +7,7 @@
 #include "record/ReportLayout.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPrinter>
@@ -46,6 +47,7 @@ ReportPreview::ReportPreview(ReportDialogs& dialogs, QWidget* parent)
     m_scroll->setBackgroundRole(QPalette::Dark);
     m_view = new ReportPageView(m_scroll);
     m_scroll->setWidget(m_view);
+    m_scroll->viewport()->installEventFilter(this);
     layout->addWidget(m_scroll, 1);
     resize(720, 900);
     updateActions();
@@ -139,9 +141,10 @@ void ReportPreview::applyZoom() {
                                                    m_scroll->viewport()->size(), logicalDpiY()));
 }
 
-void ReportPreview::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    applyZoom();
+bool ReportPreview::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_scroll->viewport() && event->type() == QEvent::Resize)
+        applyZoom();
+    return QDialog::eventFilter(watched, event);
 }
 
 void ReportPreview::firstPage() {
@@ -173,8 +176,8 @@ void ReportPreview::print() {
     if (pageCount() == 0)
         return;
     // Without a system printer there is nothing to print on; the set-up chooses one first.
-    const bool hasPrinter = m_printer->outputFormat() == QPrinter::NativeFormat &&
-                            !m_printer->printerName().isEmpty();
+    const bool hasPrinter =
+        m_printer->outputFormat() == QPrinter::NativeFormat && !m_printer->printerName().isEmpty();
     if (!m_printerChosen && !hasPrinter)
         printerSetup();
     if (!m_printerChosen && !hasPrinter)

@@ -56,7 +56,9 @@ public slots:
     void load();
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    // The zoom follows the size of the scroll area's viewport, which is known only once the
+    // scroll area has laid out its children.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildToolBar();

@@ -110,6 +110,13 @@ private slots:
         QCOMPARE(m_preview->zoomMode(), ReportZoom::Mode::Fit);
     }
 
+    void fitFillsTheWindowOnceItIsShown() {
+        m_preview->show();
+        const double pageHeight = m_preview->pixelsPerMm() * 297;
+        // The 800-pixel window less its tool bar: the page takes most of it, not a corner.
+        QVERIFY2(pageHeight > 600 && pageHeight < 800, qPrintable(QString::number(pageHeight)));
+    }
+
     void savesPdfAndPageFileAndLoadsThePagesBack() {
         m_dialogs.saveName = m_dir.filePath(QStringLiteral("report")); // no extension: PDF
         trigger("save");
