@@ -80,6 +80,14 @@ public:
     // Writes every record, saved and pending, as a new table at path (replacing a file there).
     void copyTo(const QString& path) const;
 
+    // Raw access for readers that walk many records at once (exports, the report); only while
+    // the table is open. Records already stored never move when more are appended.
+    [[nodiscard]] const RecordLayout& layout() const {
+        requireOpen();
+        return *m_layout;
+    }
+    [[nodiscard]] const RecordStore& records() const { return m_records; }
+
 private:
     void openFile(const QString& path);
     void requireOpen() const;

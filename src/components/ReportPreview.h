@@ -1,0 +1,80 @@
+#pragma once
+
+#include "ReportZoom.h"
+#include "LongWork.h"
+#include "ReportDocument.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class QAction;
+class QLabel;
+class QPrinter;
+class QScrollArea;
+class ReportDialogs;
+class ReportPageView;
+
+// The report's preview window: turns through the prepared pages, zooms, sets up the printer and
+// prints, saves the pages as PDF or as a page file and loads a page file. Printing happens only
+// from here. Its dialogs come through ReportDialogs, so it can be driven without modal boxes.
+class ReportPreview : public QDialog {
+    Q_OBJECT
+public:
+    // dialogs must outlive the preview.
+    ReportPreview(ReportDialogs& dialogs, QWidget* parent = nullptr);
+    ~ReportPreview() override;
+
+    void setDocument(ReportDocument document);
+    [[nodiscard]] const ReportDocument& document() const { return m_document; }
+
+    [[nodiscard]] int pageCount() const { return static_cast<int>(m_document.pages.size()); }
+    // From 0; 0 when there are no pages.
+    [[nodiscard]] int currentPage() const { return m_page; }
+    [[nodiscard]] ReportZoom::Mode zoomMode() const { return m_zoom; }
+    [[nodiscard]] double pixelsPerMm() const;
+    [[nodiscard]] QString pageCaption() const;
+    [[nodiscard]] QPrinter& printer() { return *m_printer; }
+
+    // The actions of the tool bar, by the name of their command.
+    [[nodiscard]] QAction* action(const QString& name) const;
+
+    static constexpr const char* kPdfFilter = "PDF file (*.pdf)";
+    static constexpr const char* kPageFileFilter = "Report pages (*.vrp)";
+
+public slots:
+    void zoomToFit();
+    void zoomTo100();
+    void zoomToWidth();
+    void firstPage();
+    void previousPage();
+    void nextPage();
+    void lastPage();
+    void printerSetup();
+    void print();
+    void save();
+    void load();
+
+protected:
+    // The zoom follows the size of the scroll area's viewport, which is known only once the
+    // scroll area has laid out its children.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildToolBar();
+    void showPage(int page);
+    void setZoom(ReportZoom::Mode mode);
+    void applyZoom();
+    void updateActions();
+    [[nodiscard]] ProgressCallback progressFor(const QString& label);
+
+    ReportDialogs& m_dialogs;
+    ReportDocument m_document;
+    std::unique_ptr<QPrinter> m_printer;
+    bool m_printerChosen = false;
+    int m_page = 0;
+    ReportZoom::Mode m_zoom = ReportZoom::Mode::Fit;
+    QScrollArea* m_scroll = nullptr;
+    ReportPageView* m_view = nullptr;
+    QLabel* m_caption = nullptr;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+#include <sys/types.h>
+
+#include <optional>
+
+// The file an export is about to replace or create, checked before any work is done: the table
+// of readings itself, a folder, or a file without write permission is refused rather than
+// replaced. The check holds for root as well, who could otherwise replace anything.
+class ExportTarget {
+public:
+    // Throws TableError with a text for the user when the export must not write to path.
+    // openTablePath is the file of the table of readings (empty when none is open).
+    [[nodiscard]] static ExportTarget check(const QString& path, const QString& openTablePath);
+
+    // Where the new file goes: symbolic links are followed, so the file itself is replaced.
+    [[nodiscard]] const QString& filePath() const { return m_filePath; }
+    // The permission bits of the file being replaced; none for a new file.
+    [[nodiscard]] const std::optional<mode_t>& keptMode() const { return m_mode; }
+
+private:
+    QString m_filePath;
+    std::optional<mode_t> m_mode;
+};

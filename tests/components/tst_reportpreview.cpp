@@ -1,0 +1,187 @@
+#include "ReportDialogs.h"
+#include "ReportPageFile.h"
+#include "ReportPreview.h"
+#include "ReportLayout.h"
+
+#include <QAction>
+#include <QFile>
+#include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Answers the preview's dialogs from the test's script instead of showing them.
+class ScriptedDialogs : public ReportDialogs {
+public:
+    QString saveName;
+    QString openName;
+    QString printerFile; // empty: the set-up is cancelled
+    QStringList messages;
+    int setUps = 0;
+    int progressBars = 0;
+
+    QString saveFileName(QWidget*, const QString&, const QString&) override { return saveName; }
+    QString openFileName(QWidget*, const QString&, const QString&) override { return openName; }
+    bool setUpPrinter(QWidget*, QPrinter& printer) override {
+        ++setUps;
+        if (printerFile.isEmpty())
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printerFile);
+        return true;
+    }
+    void showMessage(QWidget*, const QString& text) override { messages << text; }
+    ProgressCallback progress(QWidget*, const QString&) override {
+        ++progressBars;
+        return [](qsizetype, qsizetype) { return true; };
+    }
+};
+
+ReportDocument pages(int records) {
+    std::vector<ReportLayout::Row> rows(static_cast<std::size_t>(records),
+                                        {"1", "12:00:00", "DC", "1.000", "V", "AUTO"});
+    return ReportLayout::build(rows);
+}
+
+int pdfPages(const QString& pdf) {
+    QProcess process;
+    process.start(QStringLiteral("pdfinfo"), {pdf});
+    process.waitForFinished(60000);
+    for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
+        if (line.startsWith("Pages:"))
+            return line.mid(6).trimmed().toInt();
+    }
+    return -1;
+}
+
+} // namespace
+
+// The preview driven through its commands, with its dialogs scripted.
+class ReportPreviewTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    ScriptedDialogs m_dialogs;
+    std::unique_ptr<ReportPreview> m_preview;
+
+    void trigger(const char* name) { m_preview->action(QLatin1String(name))->trigger(); }
+
+private slots:
+    void init() {
+        m_dialogs = ScriptedDialogs();
+        m_preview = std::make_unique<ReportPreview>(m_dialogs);
+        m_preview->resize(600, 800);
+        m_preview->setDocument(pages(500));
+    }
+    void cleanup() { m_preview.reset(); }
+
+    void turnsThroughThePages() {
+        QCOMPARE(m_preview->pageCount(), 14);
+        QCOMPARE(m_preview->pageCaption(), QStringLiteral("Page 1 of 14"));
+        QVERIFY(!m_preview->action("previousPage")->isEnabled());
+        trigger("nextPage");
+        trigger("nextPage");
+        QCOMPARE(m_preview->currentPage(), 2);
+        trigger("previousPage");
+        QCOMPARE(m_preview->currentPage(), 1);
+        trigger("lastPage");
+        QCOMPARE(m_preview->pageCaption(), QStringLiteral("Page 14 of 14"));
+        QVERIFY(!m_preview->action("nextPage")->isEnabled());
+        m_preview->nextPage(); // beyond the last page stays there
+        QCOMPARE(m_preview->currentPage(), 13);
+        trigger("firstPage");
+        QCOMPARE(m_preview->currentPage(), 0);
+    }
+
+    void zoomCommandsChangeTheScale() {
+        trigger("zoom100");
+        QCOMPARE(m_preview->zoomMode(), ReportZoom::Mode::Actual);
+        QCOMPARE(m_preview->pixelsPerMm(), m_preview->logicalDpiY() / 25.4);
+        trigger("zoomWidth");
+        const double width = m_preview->pixelsPerMm();
+        trigger("zoomFit");
+        // A tall page in a window narrower than the page fits by its height: smaller than width.
+        QVERIFY(m_preview->pixelsPerMm() < width);
+        m_preview->resize(1200, 800);
+        QCOMPARE(m_preview->zoomMode(), ReportZoom::Mode::Fit);
+    }
+
+    void fitFillsTheWindowOnceItIsShown() {
+        m_preview->show();
+        const double pageHeight = m_preview->pixelsPerMm() * 297;
+        // The 800-pixel window less its tool bar: the page takes most of it, not a corner.
+        QVERIFY2(pageHeight > 600 && pageHeight < 800, qPrintable(QString::number(pageHeight)));
+    }
+
+    void savesPdfAndPageFileAndLoadsThePagesBack() {
+        m_dialogs.saveName = m_dir.filePath(QStringLiteral("report")); // no extension: PDF
+        trigger("save");
+        QVERIFY(m_dialogs.messages.isEmpty());
+        QCOMPARE(pdfPages(m_dir.filePath(QStringLiteral("report.pdf"))), 14);
+
+        m_dialogs.saveName = m_dir.filePath(QStringLiteral("report.vrp"));
+        trigger("save");
+        const ReportDocument saved = m_preview->document();
+        m_preview->setDocument(pages(1));
+        m_dialogs.openName = m_dialogs.saveName;
+        trigger("load");
+        QVERIFY(m_preview->document() == saved);
+        QCOMPARE(m_preview->pageCaption(), QStringLiteral("Page 1 of 14"));
+    }
+
+    void loadingADamagedFileKeepsThePagesShown() {
+        const QString bad = m_dir.filePath(QStringLiteral("bad.vrp"));
+        QFile file(bad);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not pages") > 0);
+        file.close();
+        m_preview->lastPage();
+        m_dialogs.openName = bad;
+        trigger("load");
+        QCOMPARE(m_dialogs.messages.size(), 1);
+        QCOMPARE(m_preview->pageCount(), 14);
+        QCOMPARE(m_preview->currentPage(), 13);
+    }
+
+    void printsOnThePrinterChosenInTheSetUp() {
+        m_dialogs.printerFile = m_dir.filePath(QStringLiteral("printed.pdf"));
+        trigger("printerSetup");
+        QCOMPARE(m_dialogs.setUps, 1);
+        trigger("print");
+        QCOMPARE(m_dialogs.setUps, 1); // printing itself asks nothing more
+        QCOMPARE(pdfPages(m_dialogs.printerFile), 14);
+        QCOMPARE(m_preview->printer().copyCount(), 1);
+    }
+
+    void cancelledSetUpPrintsNothing() {
+        const QPrinter probe;
+        if (probe.outputFormat() == QPrinter::NativeFormat && !probe.printerName().isEmpty())
+            QSKIP("a printer is installed here, so printing needs no set-up first");
+        trigger("print");
+        QCOMPARE(m_dialogs.setUps, 1);
+        QVERIFY(m_dialogs.messages.isEmpty());
+    }
+
+    void longReportsShowProgress() {
+        m_preview->setDocument(pages(21000));
+        m_dialogs.saveName = m_dir.filePath(QStringLiteral("long.pdf"));
+        trigger("save");
+        QCOMPARE(m_dialogs.progressBars, 1);
+        m_preview->setDocument(pages(500));
+        trigger("save");
+        QCOMPARE(m_dialogs.progressBars, 1);
+    }
+
+    void nothingToPrintOrSaveWithoutPages() {
+        m_preview->setDocument({});
+        QCOMPARE(m_preview->pageCaption(), QStringLiteral("Page 0 of 0"));
+        QVERIFY(!m_preview->action("print")->isEnabled());
+        QVERIFY(!m_preview->action("save")->isEnabled());
+    }
+};
+
+QTEST_MAIN(ReportPreviewTest)
+#include "tst_reportpreview.moc"
