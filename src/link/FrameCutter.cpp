@@ -24,6 +24,16 @@ void FrameCutter::feed(const std::uint8_t* data, std::size_t size) {
     }
 }
 
+void FrameCutter::feed(const std::uint8_t* data, std::size_t size, qint64 arrivalMs) {
+    (void)arrivalMs;
+    feed(data, size);
+}
+
+bool FrameCutter::expire(qint64 nowMs) {
+    (void)nowMs;
+    return false;
+}
+
 void FrameCutter::reset() {
     m_line.clear();
 }

@@ -47,8 +47,8 @@ private slots:
 
     void everySplitOfAStreamGivesTheSameFrames() {
         QFETCH(int, cut);
-        const Bytes stream{0x89, 0x70, 0x08, 0x00, 0x00, 0x0F, 0x01, 0x02, 0x03, 0x04, 0x0A,
-                           0x8A, 0x12, 0x34, 0x56, 0x78, 0x9A, 0x0A};
+        const Bytes stream{0x89, 0x70, 0x08, 0x00, 0x00, 0x0F, 0x01, 0x02, 0x03,
+                           0x04, 0x0A, 0x8A, 0x12, 0x34, 0x56, 0x78, 0x9A, 0x0A};
         cutter.feed(stream.data(), cut);
         cutter.feed(stream.data() + cut, stream.size() - cut);
         QCOMPARE(frames, (QStringList{"89700800000F010203040A", "8A123456789A0A"}));
@@ -74,13 +74,48 @@ private slots:
         QCOMPARE(cutter.pending().size(), 20);
     }
 
+    // A meter switched off mid-frame: its half frame must not be glued onto the next good one,
+    // which would read 11.11 V as -800.01 V with the battery symbol.
+    void halfFrameBeforeASilenceIsDroppedNotGlued() {
+        const Bytes good{0x89, 0x70, 0x08, 0x00, 0x00, 0x0F, 0x01, 0x02, 0x03, 0x04, 0x0A};
+        cutter.feed(Bytes{0x89, 0x70, 0x08}.data(), 3, 0);
+        cutter.feed(good.data(), good.size(), 1500);
+        QEXPECT_FAIL("", "the unfinished line is kept without a time limit", Continue);
+        QCOMPARE(frames, QStringList{"89700800000F010203040A"});
+    }
+
+    void silenceDropsTheLineOnlyAfterTwoPolls_data() {
+        QTest::addColumn<qint64>("gap");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("next poll (50 ms)") << qint64(50) << QStringList{"89700A"};
+        QTest::newRow("exactly two polls") << qint64(100) << QStringList{"89700A"};
+        QTest::newRow("just over two polls") << qint64(101) << QStringList{"0A"};
+        QTest::newRow("clock stepped back") << qint64(-5000) << QStringList{"89700A"};
+    }
+
+    void silenceDropsTheLineOnlyAfterTwoPolls() {
+        QFETCH(qint64, gap);
+        QFETCH(QStringList, expected);
+        const std::uint8_t head[] = {0x89, 0x70};
+        const std::uint8_t tail[] = {0x0A};
+        cutter.feed(head, sizeof head, 10'000);
+        cutter.feed(tail, sizeof tail, 10'000 + gap);
+        if (gap > 100)
+            QEXPECT_FAIL("", "the unfinished line is kept without a time limit", Continue);
+        QCOMPARE(frames, expected);
+    }
+
     void mltDigitsAreBytesFiveAndFourThenTheLowNibbleOfTwo_data() {
         QTest::addColumn<QString>("frame");
         QTest::addColumn<QString>("digits");
-        QTest::newRow("full frame") << "8A123456789A0A" << "9A784";
-        QTest::newRow("five bytes: line feed stands for byte 5") << "8A123456780A" << "0A784";
-        QTest::newRow("three bytes") << "8A12340A" << "4";
-        QTest::newRow("line feed only") << "0A" << "";
+        QTest::newRow("full frame") << "8A123456789A0A"
+                                    << "9A784";
+        QTest::newRow("five bytes: line feed stands for byte 5") << "8A123456780A"
+                                                                 << "0A784";
+        QTest::newRow("three bytes") << "8A12340A"
+                                     << "4";
+        QTest::newRow("line feed only") << "0A"
+                                        << "";
     }
 
     void mltDigitsAreBytesFiveAndFourThenTheLowNibbleOfTwo() {
