@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 // Turns the received byte stream into meter frames: upper-case hex text, two characters per byte,
 // cut after each line feed (0x0A) with the line feed included. An unfinished line is kept across
@@ -12,6 +13,8 @@
 class FrameCutter {
 public:
     using FrameHandler = std::function<void(const QString& frameHex)>;
+    // Told the hex text of each unfinished line dropped as stale, so that no drop is silent.
+    using StaleLineHandler = std::function<void(const QString& lineHex)>;
 
     explicit FrameCutter(FrameHandler onFrame);
 
@@ -31,6 +34,7 @@ public:
     // further apart than one poll, while the request period is 500 ms.
     static constexpr qint64 kDefaultStaleAfterMs = 100;
     void setStaleAfterMs(qint64 milliseconds) { m_staleAfterMs = milliseconds; }
+    void setOnStaleLine(StaleLineHandler handler) { m_onStaleLine = std::move(handler); }
     [[nodiscard]] qint64 staleAfterMs() const { return m_staleAfterMs; }
 
     // Forgets the unfinished line (on connect and disconnect, where it can only be stale).
@@ -45,5 +49,9 @@ public:
 private:
     FrameHandler m_onFrame;
     QString m_line;
+    bool dropIfStale(qint64 nowMs);
+
+    StaleLineHandler m_onStaleLine;
     qint64 m_staleAfterMs = kDefaultStaleAfterMs;
+    qint64 m_lastArrivalMs = 0;
 };
