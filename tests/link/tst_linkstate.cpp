@@ -1,3 +1,4 @@
+#include "link/FrameCutter.h"
 #include "link/KeyCommands.h"
 #include "link/LinkIndicator.h"
 #include "link/RequestCycle.h"
@@ -47,6 +48,21 @@ private slots:
         QCOMPARE(trace.size(), std::size_t(3));
         QCOMPARE(trace.line(0), QString("3"));
         QCOMPARE(trace.last(), QString("5"));
+    }
+
+    // A line that never sends a line feed gives the longest lines the cutter makes, one after
+    // another; the default trace must stay within a few megabytes of text however long it runs.
+    void junkLinesKeepTheTraceWithinAFewMegabytes() {
+        TraceList trace;
+        const QString longest(2 * FrameCutter::kMaxLineBytes, u'5');
+        for (int i = 0; i < 20000; ++i)
+            trace.append(longest);
+        std::size_t bytes = 0;
+        for (std::size_t i = 0; i < trace.size(); ++i)
+            bytes += std::size_t(trace.line(i).size()) * sizeof(QChar);
+        QEXPECT_FAIL("", "the trace is bounded by lines only", Continue);
+        QVERIFY2(bytes <= 8u * 1024 * 1024, qPrintable(QString::number(bytes)));
+        QCOMPARE(trace.last(), longest);
     }
 
     void keyCodesAreEvenForLongAndOddForShortPresses_data() {
