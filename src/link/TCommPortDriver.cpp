@@ -145,6 +145,16 @@ qint32 TCommPortDriver::SendBytes(const void* data, qint32 count) {
     return sent;
 }
 
+qint32 TCommPortDriver::TrySendBytes(const void* data, qint32 count) {
+    if (!IsConnected())
+        return -1;
+    if (data == nullptr || count <= 0 || OutputFreeSpace() == 0)
+        return 0;
+    const SerialBackend::WriteResult result =
+        m_backend->write(static_cast<const std::uint8_t*>(data), count);
+    return result.failed ? -1 : result.taken;
+}
+
 // Skips a tick that arrives while the handler is still running (a nested event loop inside
 // it): reading then would overwrite the bytes it is working on. The bytes wait in the device's
 // queue for the next tick.

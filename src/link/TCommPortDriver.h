@@ -55,6 +55,10 @@ public:
     void PurgeBuffers(bool input, bool output);
     [[nodiscard]] quint16 OutputFreeSpace();
     qint32 SendBytes(const void* data, qint32 count);
+    // Writes what the line takes now and never waits: the bytes taken (0 when the output queue
+    // has no room), or -1 when the port is closed or the write failed. For callers on the
+    // window's thread that must not block, such as the request cycle.
+    qint32 TrySendBytes(const void* data, qint32 count);
 
     // Why the last failed Connect failed; reason Other with empty texts until one has failed.
     [[nodiscard]] const PortOpenError& lastOpenError() const { return m_lastOpenError; }
