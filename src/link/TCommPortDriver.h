@@ -93,8 +93,14 @@ public:
     // The baud rate a speed name carries (br9600 -> 9600).
     [[nodiscard]] static qint32 baudRateOf(TComPortBaudRate speed);
 
-private:
+    // One tick of the receive poll; public so that tests drive it without waiting for the timer.
     void ReceivePoll();
+
+signals:
+    // The open device went away (unplugged, hung up, its path gone); the port has been closed.
+    void deviceGone(const QString& portName, const QString& device);
+
+private:
     [[nodiscard]] SerialLineSettings lineSettings() const;
 
     std::unique_ptr<SerialBackend> m_backend;
