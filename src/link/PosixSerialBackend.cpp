@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -120,6 +121,10 @@ bool PosixSerialBackend::open(const QString& device, PortOpenError& whyNot) {
         return false;
     }
     ::ioctl(fd, TIOCEXCL);
+    struct stat info {};
+    m_device = ::fstat(fd, &info) == 0 ? info.st_rdev : 0;
+    m_path = path;
+    m_gone = false;
     m_fd = fd;
     return true;
 }
@@ -127,6 +132,7 @@ bool PosixSerialBackend::open(const QString& device, PortOpenError& whyNot) {
 void PosixSerialBackend::close() {
     if (m_fd < 0)
         return;
+    m_gone = false;
     ::ioctl(m_fd, TIOCNXCL);
     ::close(m_fd); // releases the lock too
     m_fd = -1;
@@ -222,7 +228,10 @@ qint32 PosixSerialBackend::read(std::uint8_t* buffer, qint32 capacity) {
             return static_cast<qint32>(n);
         if (errno == EINTR)
             continue;
-        return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return 0;
+        noteFailure(errno);
+        return -1;
     }
 }
 
@@ -239,6 +248,7 @@ SerialBackend::WriteResult PosixSerialBackend::write(const std::uint8_t* data, q
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK)
             return {0, false};
+        noteFailure(errno);
         return {0, true};
     }
 }
@@ -248,4 +258,24 @@ void PosixSerialBackend::waitWritable(int timeoutMs) {
         return;
     pollfd entry{m_fd, POLLOUT, 0};
     ::poll(&entry, 1, timeoutMs < 0 ? 0 : timeoutMs);
+}
+
+void PosixSerialBackend::noteFailure(int error) {
+    m_gone = m_gone || error == EIO || error == ENXIO || error == ENODEV || error == EBADF;
+}
+
+// A hang-up shows on the descriptor; a node that udev removed, or that now names another device,
+// shows only on the path.
+bool PosixSerialBackend::isGone() {
+    if (m_fd < 0)
+        return false;
+    if (m_gone)
+        return true;
+    pollfd entry{m_fd, 0, 0};
+    if (::poll(&entry, 1, 0) == 1 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+        return m_gone = true;
+    struct stat info {};
+    if (::stat(m_path.constData(), &info) != 0)
+        return m_gone = (errno == ENOENT || errno == ENOTDIR);
+    return m_gone = (m_device != 0 && info.st_rdev != m_device);
 }

@@ -2,6 +2,9 @@
 
 #include "link/SerialBackend.h"
 
+#include <QByteArray>
+
+#include <sys/types.h>
 #include <termios.h>
 
 #include <optional>
@@ -26,6 +29,7 @@ public:
     [[nodiscard]] qint32 read(std::uint8_t* buffer, qint32 capacity) override;
     [[nodiscard]] WriteResult write(const std::uint8_t* data, qint32 count) override;
     void waitWritable(int timeoutMs) override;
+    [[nodiscard]] bool isGone() override;
 
     // The termios speed code of a baud rate; none for rates POSIX has no code for (14400, 56000).
     [[nodiscard]] static std::optional<speed_t> speedCode(qint32 baudRate);
@@ -36,5 +40,10 @@ public:
                                                 speed_t fallbackSpeed);
 
 private:
+    void noteFailure(int error);
+
     int m_fd = -1;
+    QByteArray m_path;
+    dev_t m_device = 0;
+    bool m_gone = false;
 };

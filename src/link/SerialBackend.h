@@ -68,4 +68,8 @@ public:
     [[nodiscard]] virtual WriteResult write(const std::uint8_t* data, qint32 count) = 0;
     // Sleeps until the device may take more bytes, or the time is up, or it has failed.
     virtual void waitWritable(int timeoutMs) = 0;
+
+    // Whether the open device has gone away for good: unplugged, hung up, or its path no longer
+    // leads to it. Looked at after a failed read or write and at every poll tick.
+    [[nodiscard]] virtual bool isGone() { return false; }
 };

@@ -10,6 +10,7 @@
 #include <array>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -59,16 +60,55 @@ bool TCommPortDriver::Connect() {
         return false;
     }
     m_lastOpenError = PortOpenError{};
+    startPolling(why.portName, why.device);
+    return true;
+}
+
+void TCommPortDriver::startPolling(const QString& portName, const QString& device) {
+    m_openPortName = portName;
+    m_openDevice = device;
+    m_awaitedPortName.clear();
+    m_awaitedDevice.clear();
     ApplyPortSettings();
     m_pollTimer->start(m_pollingDelay);
+}
+
+bool TCommPortDriver::Reconnect() {
+    if (IsConnected())
+        return true;
+    if (m_awaitedDevice.isEmpty())
+        return false;
+    PortOpenError why;
+    why.portName = m_awaitedPortName;
+    if (!m_backend->open(m_awaitedDevice, why))
+        return false;
+    const QString portName = m_awaitedPortName;
+    const QString device = m_awaitedDevice;
+    startPolling(portName, device);
+    emit deviceBack(portName, device);
     return true;
 }
 
 void TCommPortDriver::Disconnect() {
+    m_awaitedPortName.clear();
+    m_awaitedDevice.clear();
     if (!IsConnected())
         return;
     m_pollTimer->stop();
     m_backend->close();
+    m_openPortName.clear();
+    m_openDevice.clear();
+}
+
+bool TCommPortDriver::closeIfGone() {
+    if (!IsConnected() || !m_backend->isGone())
+        return false;
+    m_pollTimer->stop();
+    m_backend->close();
+    m_awaitedPortName = std::exchange(m_openPortName, QString());
+    m_awaitedDevice = std::exchange(m_openDevice, QString());
+    emit deviceGone(m_awaitedPortName, m_awaitedDevice);
+    return true;
 }
 
 bool TCommPortDriver::IsConnected() const {
@@ -124,8 +164,10 @@ qint32 TCommPortDriver::SendBytes(const void* data, qint32 count) {
         const bool room = OutputFreeSpace() > 0;
         if (room) {
             const SerialBackend::WriteResult result = m_backend->write(bytes + sent, count);
-            if (result.failed)
+            if (result.failed) {
+                closeIfGone();
                 return -sent;
+            }
             sent += result.taken;
             count -= result.taken;
             if (result.taken > 0) {
@@ -152,25 +194,30 @@ qint32 TCommPortDriver::TrySendBytes(const void* data, qint32 count) {
         return 0;
     const SerialBackend::WriteResult result =
         m_backend->write(static_cast<const std::uint8_t*>(data), count);
-    return result.failed ? -1 : result.taken;
+    if (!result.failed)
+        return result.taken;
+    closeIfGone();
+    return -1;
 }
 
 // Skips a tick that arrives while the handler is still running (a nested event loop inside
 // it): reading then would overwrite the bytes it is working on. The bytes wait in the device's
-// queue for the next tick.
+// queue for the next tick. What arrived before a hang-up is delivered before the port closes.
 void TCommPortDriver::ReceivePoll() {
     if (m_delivering || !IsConnected())
         return;
     const qint32 count =
         m_backend->read(m_receiveBuffer.data(), static_cast<qint32>(m_receiveBuffer.size()));
-    if (count <= 0 || !m_onReceiveData || !*m_onReceiveData)
-        return;
-    const std::shared_ptr<const TComPortReceiveDataEvent> handler = m_onReceiveData;
-    const QPointer<TCommPortDriver> alive(this);
-    m_delivering = true;
-    (*handler)(this, m_receiveBuffer.data(), count);
-    if (alive)
+    if (count > 0 && m_onReceiveData && *m_onReceiveData) {
+        const std::shared_ptr<const TComPortReceiveDataEvent> handler = m_onReceiveData;
+        const QPointer<TCommPortDriver> alive(this);
+        m_delivering = true;
+        (*handler)(this, m_receiveBuffer.data(), count);
+        if (!alive)
+            return;
         m_delivering = false;
+    }
+    closeIfGone();
 }
 
 void TCommPortDriver::setComPort(TComPortNumber port) {

@@ -49,6 +49,7 @@ public:
     ~TCommPortDriver() override;
 
     [[nodiscard]] bool Connect();
+    // Also gives up waiting for a device that went away: the user no longer wants the line.
     void Disconnect();
     [[nodiscard]] bool IsConnected() const;
     void ApplyPortSettings();
@@ -59,6 +60,15 @@ public:
     // has no room), or -1 when the port is closed or the write failed. For callers on the
     // window's thread that must not block, such as the request cycle.
     qint32 TrySendBytes(const void* data, qint32 count);
+
+    // Opens again the device that went away, at the path it had at Connect, with the present
+    // settings; true when the port is open afterwards. Nothing to do (false) unless awaiting one.
+    [[nodiscard]] bool Reconnect();
+    // The path of the device that went away while open, until it is back or the user connects
+    // or disconnects; empty otherwise.
+    [[nodiscard]] const QString& awaitedDevice() const { return m_awaitedDevice; }
+    // The path the open port was mapped to when it was opened; empty while closed.
+    [[nodiscard]] const QString& openDevice() const { return m_openDevice; }
 
     // Why the last failed Connect failed; reason Other with empty texts until one has failed.
     [[nodiscard]] const PortOpenError& lastOpenError() const { return m_lastOpenError; }
@@ -99,15 +109,24 @@ public:
 signals:
     // The open device went away (unplugged, hung up, its path gone); the port has been closed.
     void deviceGone(const QString& portName, const QString& device);
+    // The device that went away is open again (Reconnect).
+    void deviceBack(const QString& portName, const QString& device);
 
 private:
     [[nodiscard]] SerialLineSettings lineSettings() const;
+    void startPolling(const QString& portName, const QString& device);
+    // Closes the port once its device has gone and says so; false when it has not gone.
+    bool closeIfGone();
 
     std::unique_ptr<SerialBackend> m_backend;
     QTimer* m_pollTimer;
     std::vector<std::uint8_t> m_receiveBuffer;
     bool m_delivering = false;
     PortOpenError m_lastOpenError;
+    QString m_openPortName;
+    QString m_openDevice;
+    QString m_awaitedPortName;
+    QString m_awaitedDevice;
 
     TComPortNumber m_port = pnCOM2;
     TComPortBaudRate m_speed = br9600;

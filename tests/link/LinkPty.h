@@ -51,6 +51,13 @@ public:
         (void)!::write(m_master, bytes.constData(), static_cast<size_t>(bytes.size()));
     }
 
+    // True once the bytes the meter sent wait on the component's side (the kernel moves them
+    // between the two sides on its own time).
+    [[nodiscard]] bool waitForInput(int timeoutMs) const {
+        pollfd entry{m_slave, POLLIN, 0};
+        return ::poll(&entry, 1, timeoutMs) == 1;
+    }
+
     // Everything written so far that waits at the master, without waiting for more.
     [[nodiscard]] QByteArray receiveNow() const {
         QByteArray bytes;
