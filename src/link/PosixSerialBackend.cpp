@@ -167,6 +167,10 @@ std::optional<speed_t> PosixSerialBackend::speedCode(qint32 baudRate) {
     }
 }
 
+QString PosixSerialBackend::refusedSetting(const SerialLineSettings&) {
+    return {};
+}
+
 termios PosixSerialBackend::lineAttributes(const SerialLineSettings& settings,
                                            speed_t fallbackSpeed) {
     termios tio{};

@@ -34,6 +34,9 @@ public:
     // The termios speed code of a baud rate; none for rates POSIX has no code for (14400, 56000).
     [[nodiscard]] static std::optional<speed_t> speedCode(qint32 baudRate);
 
+    // What of the settings a POSIX line cannot carry, worded for a message; empty when all.
+    [[nodiscard]] static QString refusedSetting(const SerialLineSettings& settings);
+
     // The whole attribute block for the settings, built from zero like a raw 8-bit line; the
     // speed is fallbackSpeed when the rate has no code.
     [[nodiscard]] static termios lineAttributes(const SerialLineSettings& settings,

@@ -226,34 +226,40 @@ void TCommPortDriver::setComPort(TComPortNumber port) {
     m_port = port;
 }
 
-void TCommPortDriver::setComPortSpeed(TComPortBaudRate speed) {
+bool TCommPortDriver::setComPortSpeed(TComPortBaudRate speed) {
     m_speed = speed;
     ApplyPortSettings();
+    return true;
 }
 
-void TCommPortDriver::setComPortDataBits(TComPortDataBits dataBits) {
+bool TCommPortDriver::setComPortDataBits(TComPortDataBits dataBits) {
     m_dataBits = dataBits;
     ApplyPortSettings();
+    return true;
 }
 
-void TCommPortDriver::setComPortStopBits(TComPortStopBits stopBits) {
+bool TCommPortDriver::setComPortStopBits(TComPortStopBits stopBits) {
     m_stopBits = stopBits;
     ApplyPortSettings();
+    return true;
 }
 
-void TCommPortDriver::setComPortParity(TComPortParity parity) {
+bool TCommPortDriver::setComPortParity(TComPortParity parity) {
     m_parity = parity;
     ApplyPortSettings();
+    return true;
 }
 
-void TCommPortDriver::setComPortHwHandshaking(TComPortHwHandshaking handshaking) {
+bool TCommPortDriver::setComPortHwHandshaking(TComPortHwHandshaking handshaking) {
     m_hwHandshaking = handshaking;
     ApplyPortSettings();
+    return true;
 }
 
-void TCommPortDriver::setComPortSwHandshaking(TComPortSwHandshaking handshaking) {
+bool TCommPortDriver::setComPortSwHandshaking(TComPortSwHandshaking handshaking) {
     m_swHandshaking = handshaking;
     ApplyPortSettings();
+    return true;
 }
 
 void TCommPortDriver::setComPortInBufSize(quint16 size) {

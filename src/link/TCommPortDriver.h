@@ -75,18 +75,21 @@ public:
 
     [[nodiscard]] TComPortNumber ComPort() const { return m_port; }
     void setComPort(TComPortNumber port);
+    // The line setters store the value and, while open, apply the whole line at once. They return
+    // false, keep the previous value and emit settingsRefused when the open line cannot carry
+    // the new one; while closed a value the line cannot carry is reported at Connect.
     [[nodiscard]] TComPortBaudRate ComPortSpeed() const { return m_speed; }
-    void setComPortSpeed(TComPortBaudRate speed);
+    bool setComPortSpeed(TComPortBaudRate speed);
     [[nodiscard]] TComPortDataBits ComPortDataBits() const { return m_dataBits; }
-    void setComPortDataBits(TComPortDataBits dataBits);
+    bool setComPortDataBits(TComPortDataBits dataBits);
     [[nodiscard]] TComPortStopBits ComPortStopBits() const { return m_stopBits; }
-    void setComPortStopBits(TComPortStopBits stopBits);
+    bool setComPortStopBits(TComPortStopBits stopBits);
     [[nodiscard]] TComPortParity ComPortParity() const { return m_parity; }
-    void setComPortParity(TComPortParity parity);
+    bool setComPortParity(TComPortParity parity);
     [[nodiscard]] TComPortHwHandshaking ComPortHwHandshaking() const { return m_hwHandshaking; }
-    void setComPortHwHandshaking(TComPortHwHandshaking handshaking);
+    bool setComPortHwHandshaking(TComPortHwHandshaking handshaking);
     [[nodiscard]] TComPortSwHandshaking ComPortSwHandshaking() const { return m_swHandshaking; }
-    void setComPortSwHandshaking(TComPortSwHandshaking handshaking);
+    bool setComPortSwHandshaking(TComPortSwHandshaking handshaking);
     [[nodiscard]] quint16 ComPortInBufSize() const { return m_inBufSize; }
     void setComPortInBufSize(quint16 size);
     [[nodiscard]] quint16 ComPortOutBufSize() const { return m_outBufSize; }
@@ -109,6 +112,8 @@ public:
 signals:
     // The open device went away (unplugged, hung up, its path gone); the port has been closed.
     void deviceGone(const QString& portName, const QString& device);
+    // The open line cannot carry a setting ("14400 baud", "1.5 stop bits with 8 data bits").
+    void settingsRefused(const QString& what);
     // The device that went away is open again (Reconnect).
     void deviceBack(const QString& portName, const QString& device);
 

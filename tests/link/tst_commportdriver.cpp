@@ -1,7 +1,9 @@
+#include "link/LinuxLineSpeed.h"
 #include "link/PosixSerialBackend.h"
 #include "link/TCommPortDriver.h"
 
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <cerrno>
@@ -38,6 +40,7 @@ public:
     [[nodiscard]] bool isReady() const { return m_master >= 0 && m_slave >= 0; }
     [[nodiscard]] const QString& slavePath() const { return m_slavePath; }
     [[nodiscard]] int master() const { return m_master; }
+    [[nodiscard]] int slave() const { return m_slave; }
     void forgetMaster() { m_master = -1; }
     void closeMaster() {
         if (m_master >= 0)
@@ -138,6 +141,10 @@ private slots:
     void aNewComponentTakesAWholeBatchInOneEvent();
     void handlerRunningANestedLoopGetsNoOverlappingEvent();
     void speedChangedWhileOpenReappliesTheLineAndPurges();
+    void ratesWithoutAPosixCodeAreSetOnTheLine_data();
+    void ratesWithoutAPosixCodeAreSetOnTheLine();
+    void oneAndAHalfStopBitsNeedFiveDataBits();
+    void aSettingRefusedWhileOpenKeepsTheLineAndThePropertyAsTheyWere();
 
 private:
     std::unique_ptr<PseudoTerminal> m_com1;
@@ -607,6 +614,73 @@ void TestCommPortDriver::speedChangedWhileOpenReappliesTheLineAndPurges() {
 
     m_com1->send("fresh");
     QTRY_COMPARE_WITH_TIMEOUT(received.bytes, QByteArray("fresh"), 1000);
+}
+
+void TestCommPortDriver::ratesWithoutAPosixCodeAreSetOnTheLine_data() {
+    QTest::addColumn<int>("speed");
+    QTest::addColumn<int>("rate");
+    QTest::newRow("14400 baud") << int(br14400) << 14400;
+    QTest::newRow("56000 baud") << int(br56000) << 56000;
+}
+
+// Both at Connect and when changed while open, from a rate with a code and back.
+void TestCommPortDriver::ratesWithoutAPosixCodeAreSetOnTheLine() {
+#ifndef __linux__
+    QSKIP("only Linux sets any rate (termios2)");
+#endif
+    QFETCH(int, speed);
+    QFETCH(int, rate);
+    TCommPortDriver port;
+    QSignalSpy refused(&port, &TCommPortDriver::settingsRefused);
+    port.setComPort(pnCOM1);
+    QVERIFY(port.setComPortSpeed(TComPortBaudRate(speed)));
+    QVERIFY(port.Connect());
+    QEXPECT_FAIL("", "a rate without a POSIX code keeps the line's speed", Continue);
+    QCOMPARE(LinuxLineSpeed::baudRate(m_com1->slave()), rate);
+
+    QVERIFY(port.setComPortSpeed(br9600));
+    QCOMPARE(LinuxLineSpeed::baudRate(m_com1->slave()), 9600);
+    QVERIFY(port.setComPortSpeed(TComPortBaudRate(speed)));
+    QEXPECT_FAIL("", "a rate without a POSIX code keeps the line's speed", Continue);
+    QCOMPARE(LinuxLineSpeed::baudRate(m_com1->slave()), rate);
+    QCOMPARE(refused.size(), 0);
+}
+
+// Five-bit characters with two stop bits give 1.5 on common UARTs; other sizes have no 1.5.
+void TestCommPortDriver::oneAndAHalfStopBitsNeedFiveDataBits() {
+    SerialLineSettings settings;
+    settings.stopBits = SerialLineSettings::StopBits::OneAndHalf;
+    settings.dataBits = 5;
+    QVERIFY(PosixSerialBackend::refusedSetting(settings).isEmpty());
+    QVERIFY(PosixSerialBackend::lineAttributes(settings, B9600).c_cflag & CSTOPB);
+    settings.dataBits = 8;
+    QEXPECT_FAIL("", "1.5 stop bits are set as 2 without a word", Continue);
+    QCOMPARE(PosixSerialBackend::refusedSetting(settings),
+             QString("1.5 stop bits with 8 data bits"));
+
+    TCommPortDriver port;
+    QSignalSpy refused(&port, &TCommPortDriver::settingsRefused);
+    port.setComPort(pnCOM1);
+    QVERIFY(port.setComPortStopBits(sb1HALFBITS)); // closed: stored, judged at Connect
+    QVERIFY(port.Connect());
+    QEXPECT_FAIL("", "1.5 stop bits are set as 2 without a word", Continue);
+    QCOMPARE(refused.size(), 1);
+}
+
+void TestCommPortDriver::aSettingRefusedWhileOpenKeepsTheLineAndThePropertyAsTheyWere() {
+    TCommPortDriver port;
+    QSignalSpy refused(&port, &TCommPortDriver::settingsRefused);
+    port.setComPort(pnCOM1);
+    QVERIFY(port.Connect());
+    const bool accepted = port.setComPortStopBits(sb1HALFBITS);
+    QEXPECT_FAIL("", "1.5 stop bits are set as 2 without a word", Continue);
+    QVERIFY(!accepted);
+    QEXPECT_FAIL("", "1.5 stop bits are set as 2 without a word", Continue);
+    QCOMPARE(port.ComPortStopBits(), sb1BITS);
+    QEXPECT_FAIL("", "1.5 stop bits are set as 2 without a word", Continue);
+    QCOMPARE(bool(m_com1->slaveAttributes().c_cflag & CSTOPB), false);
+    QEXPECT_FAIL("", "1.5 stop bits are set as 2 without a word", Continue);
+    QCOMPARE(refused.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCommPortDriver)
