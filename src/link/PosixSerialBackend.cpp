@@ -1,5 +1,7 @@
 #include "link/PosixSerialBackend.h"
 
+#include "link/LinuxLineSpeed.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -167,8 +169,11 @@ std::optional<speed_t> PosixSerialBackend::speedCode(qint32 baudRate) {
     }
 }
 
-QString PosixSerialBackend::refusedSetting(const SerialLineSettings&) {
-    return {};
+// Common UARTs send 1.5 stop bits for two with five-bit characters, and have no 1.5 otherwise.
+QString PosixSerialBackend::refusedSetting(const SerialLineSettings& settings) {
+    if (settings.stopBits != SerialLineSettings::StopBits::OneAndHalf || settings.dataBits == 5)
+        return {};
+    return QStringLiteral("1.5 stop bits with %1 data bits").arg(settings.dataBits);
 }
 
 termios PosixSerialBackend::lineAttributes(const SerialLineSettings& settings,
@@ -177,7 +182,7 @@ termios PosixSerialBackend::lineAttributes(const SerialLineSettings& settings,
     tio.c_cflag =
         CREAD | CLOCAL | HUPCL | sizeFlag(settings.dataBits) | parityFlags(settings.parity);
     if (settings.stopBits != SerialLineSettings::StopBits::One)
-        tio.c_cflag |= CSTOPB; // no 1.5 on POSIX
+        tio.c_cflag |= CSTOPB;
     if (settings.rtsCts)
         tio.c_cflag |= CRTSCTS;
     if (settings.xonXoff)
@@ -192,19 +197,26 @@ termios PosixSerialBackend::lineAttributes(const SerialLineSettings& settings,
     return tio;
 }
 
-bool PosixSerialBackend::applyLineSettings(const SerialLineSettings& settings) {
+SerialBackend::LineSettingsResult
+PosixSerialBackend::applyLineSettings(const SerialLineSettings& settings) {
     if (m_fd < 0)
-        return false;
+        return {};
     // A rate without a code keeps the line's present speed rather than hanging up with B0.
     termios current{};
     const bool known = ::tcgetattr(m_fd, &current) == 0;
     const speed_t keep = known ? ::cfgetospeed(&current) : B9600;
     termios tio = lineAttributes(settings, keep);
-    const bool applied = ::tcsetattr(m_fd, TCSANOW, &tio) == 0;
+    LineSettingsResult result;
+    result.applied = ::tcsetattr(m_fd, TCSANOW, &tio) == 0;
+    result.refused = refusedSetting(settings);
     setModemLine(m_fd, TIOCM_DTR, settings.raiseDtr);
     if (!settings.rtsCts)
         setModemLine(m_fd, TIOCM_RTS, false);
-    return applied && speedCode(settings.baudRate).has_value();
+    if (speedCode(settings.baudRate) || LinuxLineSpeed::setBaudRate(m_fd, settings.baudRate))
+        return result;
+    const QString rate = QStringLiteral("%1 baud").arg(settings.baudRate);
+    result.refused = result.refused.isEmpty() ? rate : rate + QStringLiteral(", ") + result.refused;
+    return result;
 }
 
 bool PosixSerialBackend::purge(bool input, bool output) {

@@ -22,7 +22,9 @@ public:
     void close() override;
     [[nodiscard]] bool isOpen() const override { return m_fd >= 0; }
 
-    bool applyLineSettings(const SerialLineSettings& settings) override;
+    // Rates without a speed code are set through termios2 on Linux; where that fails too the line
+    // keeps its present speed and the rate is reported refused.
+    LineSettingsResult applyLineSettings(const SerialLineSettings& settings) override;
     bool purge(bool input, bool output) override;
     [[nodiscard]] qint32 outputQueued() override;
 
@@ -38,7 +40,8 @@ public:
     [[nodiscard]] static QString refusedSetting(const SerialLineSettings& settings);
 
     // The whole attribute block for the settings, built from zero like a raw 8-bit line; the
-    // speed is fallbackSpeed when the rate has no code.
+    // speed is fallbackSpeed when the rate has no code. 1.5 stop bits give two stop bits, which
+    // is 1.5 with five data bits.
     [[nodiscard]] static termios lineAttributes(const SerialLineSettings& settings,
                                                 speed_t fallbackSpeed);
 

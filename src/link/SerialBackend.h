@@ -58,7 +58,14 @@ public:
     virtual void close() = 0;
     [[nodiscard]] virtual bool isOpen() const = 0;
 
-    virtual bool applyLineSettings(const SerialLineSettings& settings) = 0;
+    // Whether the device took the settings, and what of them the line cannot carry, worded for a
+    // message ("14400 baud", "1.5 stop bits with 8 data bits"); empty when it carries them all.
+    struct LineSettingsResult {
+        bool applied = false;
+        QString refused;
+    };
+
+    virtual LineSettingsResult applyLineSettings(const SerialLineSettings& settings) = 0;
     virtual bool purge(bool input, bool output) = 0;
     // Bytes written but not yet sent on the line; 0 when unknown.
     [[nodiscard]] virtual qint32 outputQueued() = 0;

@@ -132,10 +132,33 @@ SerialLineSettings TCommPortDriver::lineSettings() const {
 void TCommPortDriver::ApplyPortSettings() {
     if (!IsConnected())
         return;
-    // Not looked at: a device that refuses a setting (a pseudo-terminal's parity) still carries
-    // bytes, and the caller has no better line to fall back to.
-    (void)m_backend->applyLineSettings(lineSettings());
+    const QString refused = applyLine();
+    if (!refused.isEmpty())
+        emit settingsRefused(refused);
+}
+
+// Whether the device took the block is not looked at: a device that refuses a flag (a
+// pseudo-terminal's parity) still carries bytes. A value the line cannot carry at all is.
+QString TCommPortDriver::applyLine() {
+    m_refusedSettings = m_backend->applyLineSettings(lineSettings()).refused;
     PurgeBuffers(true, true);
+    return m_refusedSettings;
+}
+
+// A refused value is taken back and the line set up as it was, so that neither the line nor the
+// property claims a setting the other does not have.
+template <typename Setting>
+bool TCommPortDriver::changeLineSetting(Setting& member, Setting value) {
+    const Setting previous = std::exchange(member, value);
+    if (!IsConnected())
+        return true;
+    const QString refused = applyLine();
+    if (refused.isEmpty())
+        return true;
+    member = previous;
+    (void)applyLine();
+    emit settingsRefused(refused);
+    return false;
 }
 
 void TCommPortDriver::PurgeBuffers(bool input, bool output) {
@@ -227,39 +250,27 @@ void TCommPortDriver::setComPort(TComPortNumber port) {
 }
 
 bool TCommPortDriver::setComPortSpeed(TComPortBaudRate speed) {
-    m_speed = speed;
-    ApplyPortSettings();
-    return true;
+    return changeLineSetting(m_speed, speed);
 }
 
 bool TCommPortDriver::setComPortDataBits(TComPortDataBits dataBits) {
-    m_dataBits = dataBits;
-    ApplyPortSettings();
-    return true;
+    return changeLineSetting(m_dataBits, dataBits);
 }
 
 bool TCommPortDriver::setComPortStopBits(TComPortStopBits stopBits) {
-    m_stopBits = stopBits;
-    ApplyPortSettings();
-    return true;
+    return changeLineSetting(m_stopBits, stopBits);
 }
 
 bool TCommPortDriver::setComPortParity(TComPortParity parity) {
-    m_parity = parity;
-    ApplyPortSettings();
-    return true;
+    return changeLineSetting(m_parity, parity);
 }
 
 bool TCommPortDriver::setComPortHwHandshaking(TComPortHwHandshaking handshaking) {
-    m_hwHandshaking = handshaking;
-    ApplyPortSettings();
-    return true;
+    return changeLineSetting(m_hwHandshaking, handshaking);
 }
 
 bool TCommPortDriver::setComPortSwHandshaking(TComPortSwHandshaking handshaking) {
-    m_swHandshaking = handshaking;
-    ApplyPortSettings();
-    return true;
+    return changeLineSetting(m_swHandshaking, handshaking);
 }
 
 void TCommPortDriver::setComPortInBufSize(quint16 size) {

@@ -70,6 +70,9 @@ public:
     // The path the open port was mapped to when it was opened; empty while closed.
     [[nodiscard]] const QString& openDevice() const { return m_openDevice; }
 
+    // What the open line refused at the last time its settings were applied; empty when nothing.
+    [[nodiscard]] const QString& refusedSettings() const { return m_refusedSettings; }
+
     // Why the last failed Connect failed; reason Other with empty texts until one has failed.
     [[nodiscard]] const PortOpenError& lastOpenError() const { return m_lastOpenError; }
 
@@ -119,6 +122,9 @@ signals:
 
 private:
     [[nodiscard]] SerialLineSettings lineSettings() const;
+    // Applies the whole line and purges both queues; what the line refused, empty when nothing.
+    [[nodiscard]] QString applyLine();
+    template <typename Setting> bool changeLineSetting(Setting& member, Setting value);
     void startPolling(const QString& portName, const QString& device);
     // Closes the port once its device has gone and says so; false when it has not gone.
     bool closeIfGone();
@@ -128,6 +134,7 @@ private:
     std::vector<std::uint8_t> m_receiveBuffer;
     bool m_delivering = false;
     PortOpenError m_lastOpenError;
+    QString m_refusedSettings;
     QString m_openPortName;
     QString m_openDevice;
     QString m_awaitedPortName;
