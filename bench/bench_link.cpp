@@ -1,9 +1,9 @@
 // The link's costs: cutting and dispatching one frame, and the whole program's CPU use while it
 // talks to the simulated meter.
 #include "FrameCutter.h"
+#include "SilentMessages.h"
 #include "TCommPortDriver.h"
 #include "TFCOMM.h"
-#include "UserMessages.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,18 +19,6 @@ namespace {
 
 const std::uint8_t kMainFrame[] = {0x89, 0x70, 0x08, 0x00, 0x00, 0x0F,
                                    0x01, 0x02, 0x03, 0x04, 0x0A};
-
-class SilentMessages final : public UserMessages {
-public:
-    void error(const QString& text) override { qWarning("%s", qPrintable(text)); }
-    void information(const QString&) override {}
-    bool askYesNo(const QString&) override { return false; }
-    Answer askYesNoCancel(const QString&) override { return Answer::Cancel; }
-    std::optional<QString> chooseFileToOpen(const FileChoice&) override { return std::nullopt; }
-    std::optional<QString> chooseFileToSave(const FileChoice&) override { return std::nullopt; }
-    void showReportPreview(QWidget*) override {}
-    void beep() override {}
-};
 
 double cpuSeconds() {
     rusage u{};

@@ -22,14 +22,15 @@ void CapturingSerialBackend::close() {
 
 // Purges and line settings change what later reads see, so a capture that explains a fault
 // must show where they happened.
-bool CapturingSerialBackend::applyLineSettings(const SerialLineSettings& settings) {
-    const bool applied = m_line->applyLineSettings(settings);
+SerialBackend::LineSettingsResult
+CapturingSerialBackend::applyLineSettings(const SerialLineSettings& settings) {
+    LineSettingsResult result = m_line->applyLineSettings(settings);
     if (m_capture && m_line->isOpen()) {
         m_capture->note("line " + std::to_string(settings.baudRate) + " baud, " +
                         std::to_string(settings.dataBits) + " data bits" +
-                        (applied ? "" : " (refused)"));
+                        (result.applied ? "" : " (refused: " + result.refused.toStdString() + ")"));
     }
-    return applied;
+    return result;
 }
 
 bool CapturingSerialBackend::purge(bool input, bool output) {

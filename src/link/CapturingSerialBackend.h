@@ -23,13 +23,14 @@ public:
     void close() override;
     [[nodiscard]] bool isOpen() const override { return m_line->isOpen(); }
 
-    bool applyLineSettings(const SerialLineSettings& settings) override;
+    LineSettingsResult applyLineSettings(const SerialLineSettings& settings) override;
     bool purge(bool input, bool output) override;
     [[nodiscard]] qint32 outputQueued() override { return m_line->outputQueued(); }
 
     [[nodiscard]] qint32 read(std::uint8_t* buffer, qint32 capacity) override;
     [[nodiscard]] WriteResult write(const std::uint8_t* data, qint32 count) override;
     void waitWritable(int timeoutMs) override { m_line->waitWritable(timeoutMs); }
+    [[nodiscard]] bool isGone() override { return m_line->isGone(); }
 
 private:
     std::unique_ptr<SerialBackend> m_line;

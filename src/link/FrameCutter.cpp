@@ -24,6 +24,29 @@ void FrameCutter::feed(const std::uint8_t* data, std::size_t size) {
     }
 }
 
+void FrameCutter::feed(const std::uint8_t* data, std::size_t size, qint64 arrivalMs) {
+    if (size == 0)
+        return;
+    dropIfStale(arrivalMs);
+    m_lastArrivalMs = arrivalMs;
+    feed(data, size);
+}
+
+bool FrameCutter::expire(qint64 nowMs) {
+    return dropIfStale(nowMs);
+}
+
+// A clock that steps back gives a negative gap, which never counts as silence.
+bool FrameCutter::dropIfStale(qint64 nowMs) {
+    if (m_line.isEmpty() || nowMs - m_lastArrivalMs <= m_staleAfterMs)
+        return false;
+    const QString stale = std::exchange(m_line, QString());
+    m_line.reserve(64);
+    if (m_onStaleLine)
+        m_onStaleLine(stale);
+    return true;
+}
+
 void FrameCutter::reset() {
     m_line.clear();
 }

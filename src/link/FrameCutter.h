@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 // Turns the received byte stream into meter frames: upper-case hex text, two characters per byte,
 // cut after each line feed (0x0A) with the line feed included. An unfinished line is kept across
@@ -12,11 +13,29 @@
 class FrameCutter {
 public:
     using FrameHandler = std::function<void(const QString& frameHex)>;
+    // Told the hex text of each unfinished line dropped as stale, so that no drop is silent.
+    using StaleLineHandler = std::function<void(const QString& lineHex)>;
 
     explicit FrameCutter(FrameHandler onFrame);
 
     // Feeds one receive event's bytes; the handler runs once per completed frame, in order.
     void feed(const std::uint8_t* data, std::size_t size);
+
+    // The same for bytes that arrived at arrivalMs, on any monotonic millisecond clock. An
+    // unfinished line whose last byte came longer than staleAfterMs() before is dropped first:
+    // a meter switched off mid-frame must not glue its half frame onto the next good one.
+    void feed(const std::uint8_t* data, std::size_t size, qint64 arrivalMs);
+
+    // Drops the unfinished line when it has gone stale by nowMs; true when it dropped one. Lets a
+    // tick report a dropped line without waiting for the next byte.
+    bool expire(qint64 nowMs);
+
+    // Two receive polls of 50 ms: a frame takes about 12 ms on the line, so its bytes never lie
+    // further apart than one poll, while the request period is 500 ms.
+    static constexpr qint64 kDefaultStaleAfterMs = 100;
+    void setStaleAfterMs(qint64 milliseconds) { m_staleAfterMs = milliseconds; }
+    void setOnStaleLine(StaleLineHandler handler) { m_onStaleLine = std::move(handler); }
+    [[nodiscard]] qint64 staleAfterMs() const { return m_staleAfterMs; }
 
     // Forgets the unfinished line (on connect and disconnect, where it can only be stale).
     void reset();
@@ -30,4 +49,9 @@ public:
 private:
     FrameHandler m_onFrame;
     QString m_line;
+    bool dropIfStale(qint64 nowMs);
+
+    StaleLineHandler m_onStaleLine;
+    qint64 m_staleAfterMs = kDefaultStaleAfterMs;
+    qint64 m_lastArrivalMs = 0;
 };

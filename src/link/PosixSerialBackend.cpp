@@ -1,5 +1,7 @@
 #include "PosixSerialBackend.h"
 
+#include "LinuxLineSpeed.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -7,6 +9,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -120,6 +123,10 @@ bool PosixSerialBackend::open(const QString& device, PortOpenError& whyNot) {
         return false;
     }
     ::ioctl(fd, TIOCEXCL);
+    struct stat info {};
+    m_device = ::fstat(fd, &info) == 0 ? info.st_rdev : 0;
+    m_path = path;
+    m_gone = false;
     m_fd = fd;
     return true;
 }
@@ -127,6 +134,7 @@ bool PosixSerialBackend::open(const QString& device, PortOpenError& whyNot) {
 void PosixSerialBackend::close() {
     if (m_fd < 0)
         return;
+    m_gone = false;
     ::ioctl(m_fd, TIOCNXCL);
     ::close(m_fd); // releases the lock too
     m_fd = -1;
@@ -161,13 +169,20 @@ std::optional<speed_t> PosixSerialBackend::speedCode(qint32 baudRate) {
     }
 }
 
+// Common UARTs send 1.5 stop bits for two with five-bit characters, and have no 1.5 otherwise.
+QString PosixSerialBackend::refusedSetting(const SerialLineSettings& settings) {
+    if (settings.stopBits != SerialLineSettings::StopBits::OneAndHalf || settings.dataBits == 5)
+        return {};
+    return QStringLiteral("1.5 stop bits with %1 data bits").arg(settings.dataBits);
+}
+
 termios PosixSerialBackend::lineAttributes(const SerialLineSettings& settings,
                                            speed_t fallbackSpeed) {
     termios tio{};
     tio.c_cflag =
         CREAD | CLOCAL | HUPCL | sizeFlag(settings.dataBits) | parityFlags(settings.parity);
     if (settings.stopBits != SerialLineSettings::StopBits::One)
-        tio.c_cflag |= CSTOPB; // no 1.5 on POSIX
+        tio.c_cflag |= CSTOPB;
     if (settings.rtsCts)
         tio.c_cflag |= CRTSCTS;
     if (settings.xonXoff)
@@ -182,19 +197,26 @@ termios PosixSerialBackend::lineAttributes(const SerialLineSettings& settings,
     return tio;
 }
 
-bool PosixSerialBackend::applyLineSettings(const SerialLineSettings& settings) {
+SerialBackend::LineSettingsResult
+PosixSerialBackend::applyLineSettings(const SerialLineSettings& settings) {
     if (m_fd < 0)
-        return false;
+        return {};
     // A rate without a code keeps the line's present speed rather than hanging up with B0.
     termios current{};
     const bool known = ::tcgetattr(m_fd, &current) == 0;
     const speed_t keep = known ? ::cfgetospeed(&current) : B9600;
     termios tio = lineAttributes(settings, keep);
-    const bool applied = ::tcsetattr(m_fd, TCSANOW, &tio) == 0;
+    LineSettingsResult result;
+    result.applied = ::tcsetattr(m_fd, TCSANOW, &tio) == 0;
+    result.refused = refusedSetting(settings);
     setModemLine(m_fd, TIOCM_DTR, settings.raiseDtr);
     if (!settings.rtsCts)
         setModemLine(m_fd, TIOCM_RTS, false);
-    return applied && speedCode(settings.baudRate).has_value();
+    if (speedCode(settings.baudRate) || LinuxLineSpeed::setBaudRate(m_fd, settings.baudRate))
+        return result;
+    const QString rate = QStringLiteral("%1 baud").arg(settings.baudRate);
+    result.refused = result.refused.isEmpty() ? rate : rate + QStringLiteral(", ") + result.refused;
+    return result;
 }
 
 bool PosixSerialBackend::purge(bool input, bool output) {
@@ -222,7 +244,10 @@ qint32 PosixSerialBackend::read(std::uint8_t* buffer, qint32 capacity) {
             return static_cast<qint32>(n);
         if (errno == EINTR)
             continue;
-        return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return 0;
+        noteFailure(errno);
+        return -1;
     }
 }
 
@@ -239,6 +264,7 @@ SerialBackend::WriteResult PosixSerialBackend::write(const std::uint8_t* data, q
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK)
             return {0, false};
+        noteFailure(errno);
         return {0, true};
     }
 }
@@ -248,4 +274,24 @@ void PosixSerialBackend::waitWritable(int timeoutMs) {
         return;
     pollfd entry{m_fd, POLLOUT, 0};
     ::poll(&entry, 1, timeoutMs < 0 ? 0 : timeoutMs);
+}
+
+void PosixSerialBackend::noteFailure(int error) {
+    m_gone = m_gone || error == EIO || error == ENXIO || error == ENODEV || error == EBADF;
+}
+
+// A hang-up shows on the descriptor; a node that udev removed, or that now names another device,
+// shows only on the path.
+bool PosixSerialBackend::isGone() {
+    if (m_fd < 0)
+        return false;
+    if (m_gone)
+        return true;
+    pollfd entry{m_fd, 0, 0};
+    if (::poll(&entry, 1, 0) == 1 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+        return m_gone = true;
+    struct stat info {};
+    if (::stat(m_path.constData(), &info) != 0)
+        return m_gone = (errno == ENOENT || errno == ENOTDIR);
+    return m_gone = (m_device != 0 && info.st_rdev != m_device);
 }

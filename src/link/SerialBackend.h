@@ -58,7 +58,14 @@ public:
     virtual void close() = 0;
     [[nodiscard]] virtual bool isOpen() const = 0;
 
-    virtual bool applyLineSettings(const SerialLineSettings& settings) = 0;
+    // Whether the device took the settings, and what of them the line cannot carry, worded for a
+    // message ("14400 baud", "1.5 stop bits with 8 data bits"); empty when it carries them all.
+    struct LineSettingsResult {
+        bool applied = false;
+        QString refused;
+    };
+
+    virtual LineSettingsResult applyLineSettings(const SerialLineSettings& settings) = 0;
     virtual bool purge(bool input, bool output) = 0;
     // Bytes written but not yet sent on the line; 0 when unknown.
     [[nodiscard]] virtual qint32 outputQueued() = 0;
@@ -68,4 +75,8 @@ public:
     [[nodiscard]] virtual WriteResult write(const std::uint8_t* data, qint32 count) = 0;
     // Sleeps until the device may take more bytes, or the time is up, or it has failed.
     virtual void waitWritable(int timeoutMs) = 0;
+
+    // Whether the open device has gone away for good: unplugged, hung up, or its path no longer
+    // leads to it. Looked at after a failed read or write and at every poll tick.
+    [[nodiscard]] virtual bool isGone() { return false; }
 };

@@ -10,6 +10,7 @@
 #include <array>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -59,16 +60,55 @@ bool TCommPortDriver::Connect() {
         return false;
     }
     m_lastOpenError = PortOpenError{};
+    startPolling(why.portName, why.device);
+    return true;
+}
+
+void TCommPortDriver::startPolling(const QString& portName, const QString& device) {
+    m_openPortName = portName;
+    m_openDevice = device;
+    m_awaitedPortName.clear();
+    m_awaitedDevice.clear();
     ApplyPortSettings();
     m_pollTimer->start(m_pollingDelay);
+}
+
+bool TCommPortDriver::Reconnect() {
+    if (IsConnected())
+        return true;
+    if (m_awaitedDevice.isEmpty())
+        return false;
+    PortOpenError why;
+    why.portName = m_awaitedPortName;
+    if (!m_backend->open(m_awaitedDevice, why))
+        return false;
+    const QString portName = m_awaitedPortName;
+    const QString device = m_awaitedDevice;
+    startPolling(portName, device);
+    emit deviceBack(portName, device);
     return true;
 }
 
 void TCommPortDriver::Disconnect() {
+    m_awaitedPortName.clear();
+    m_awaitedDevice.clear();
     if (!IsConnected())
         return;
     m_pollTimer->stop();
     m_backend->close();
+    m_openPortName.clear();
+    m_openDevice.clear();
+}
+
+bool TCommPortDriver::closeIfGone() {
+    if (!IsConnected() || !m_backend->isGone())
+        return false;
+    m_pollTimer->stop();
+    m_backend->close();
+    m_awaitedPortName = std::exchange(m_openPortName, QString());
+    m_awaitedDevice = std::exchange(m_openDevice, QString());
+    emit deviceGone(m_awaitedPortName, m_awaitedDevice);
+    return true;
 }
 
 bool TCommPortDriver::IsConnected() const {
@@ -92,10 +132,33 @@ SerialLineSettings TCommPortDriver::lineSettings() const {
 void TCommPortDriver::ApplyPortSettings() {
     if (!IsConnected())
         return;
-    // Not looked at: a device that refuses a setting (a pseudo-terminal's parity) still carries
-    // bytes, and the caller has no better line to fall back to.
-    (void)m_backend->applyLineSettings(lineSettings());
+    const QString refused = applyLine();
+    if (!refused.isEmpty())
+        emit settingsRefused(refused);
+}
+
+// Whether the device took the block is not looked at: a device that refuses a flag (a
+// pseudo-terminal's parity) still carries bytes. A value the line cannot carry at all is.
+QString TCommPortDriver::applyLine() {
+    m_refusedSettings = m_backend->applyLineSettings(lineSettings()).refused;
     PurgeBuffers(true, true);
+    return m_refusedSettings;
+}
+
+// A refused value is taken back and the line set up as it was, so that neither the line nor the
+// property claims a setting the other does not have.
+template <typename Setting>
+bool TCommPortDriver::changeLineSetting(Setting& member, Setting value) {
+    const Setting previous = std::exchange(member, value);
+    if (!IsConnected())
+        return true;
+    const QString refused = applyLine();
+    if (refused.isEmpty())
+        return true;
+    member = previous;
+    (void)applyLine();
+    emit settingsRefused(refused);
+    return false;
 }
 
 void TCommPortDriver::PurgeBuffers(bool input, bool output) {
@@ -124,8 +187,10 @@ qint32 TCommPortDriver::SendBytes(const void* data, qint32 count) {
         const bool room = OutputFreeSpace() > 0;
         if (room) {
             const SerialBackend::WriteResult result = m_backend->write(bytes + sent, count);
-            if (result.failed)
+            if (result.failed) {
+                closeIfGone();
                 return -sent;
+            }
             sent += result.taken;
             count -= result.taken;
             if (result.taken > 0) {
@@ -145,22 +210,37 @@ qint32 TCommPortDriver::SendBytes(const void* data, qint32 count) {
     return sent;
 }
 
+qint32 TCommPortDriver::TrySendBytes(const void* data, qint32 count) {
+    if (!IsConnected())
+        return -1;
+    if (data == nullptr || count <= 0 || OutputFreeSpace() == 0)
+        return 0;
+    const SerialBackend::WriteResult result =
+        m_backend->write(static_cast<const std::uint8_t*>(data), count);
+    if (!result.failed)
+        return result.taken;
+    closeIfGone();
+    return -1;
+}
+
 // Skips a tick that arrives while the handler is still running (a nested event loop inside
 // it): reading then would overwrite the bytes it is working on. The bytes wait in the device's
-// queue for the next tick.
+// queue for the next tick. What arrived before a hang-up is delivered before the port closes.
 void TCommPortDriver::ReceivePoll() {
     if (m_delivering || !IsConnected())
         return;
     const qint32 count =
         m_backend->read(m_receiveBuffer.data(), static_cast<qint32>(m_receiveBuffer.size()));
-    if (count <= 0 || !m_onReceiveData || !*m_onReceiveData)
-        return;
-    const std::shared_ptr<const TComPortReceiveDataEvent> handler = m_onReceiveData;
-    const QPointer<TCommPortDriver> alive(this);
-    m_delivering = true;
-    (*handler)(this, m_receiveBuffer.data(), count);
-    if (alive)
+    if (count > 0 && m_onReceiveData && *m_onReceiveData) {
+        const std::shared_ptr<const TComPortReceiveDataEvent> handler = m_onReceiveData;
+        const QPointer<TCommPortDriver> alive(this);
+        m_delivering = true;
+        (*handler)(this, m_receiveBuffer.data(), count);
+        if (!alive)
+            return;
         m_delivering = false;
+    }
+    closeIfGone();
 }
 
 void TCommPortDriver::setComPort(TComPortNumber port) {
@@ -169,34 +249,28 @@ void TCommPortDriver::setComPort(TComPortNumber port) {
     m_port = port;
 }
 
-void TCommPortDriver::setComPortSpeed(TComPortBaudRate speed) {
-    m_speed = speed;
-    ApplyPortSettings();
+bool TCommPortDriver::setComPortSpeed(TComPortBaudRate speed) {
+    return changeLineSetting(m_speed, speed);
 }
 
-void TCommPortDriver::setComPortDataBits(TComPortDataBits dataBits) {
-    m_dataBits = dataBits;
-    ApplyPortSettings();
+bool TCommPortDriver::setComPortDataBits(TComPortDataBits dataBits) {
+    return changeLineSetting(m_dataBits, dataBits);
 }
 
-void TCommPortDriver::setComPortStopBits(TComPortStopBits stopBits) {
-    m_stopBits = stopBits;
-    ApplyPortSettings();
+bool TCommPortDriver::setComPortStopBits(TComPortStopBits stopBits) {
+    return changeLineSetting(m_stopBits, stopBits);
 }
 
-void TCommPortDriver::setComPortParity(TComPortParity parity) {
-    m_parity = parity;
-    ApplyPortSettings();
+bool TCommPortDriver::setComPortParity(TComPortParity parity) {
+    return changeLineSetting(m_parity, parity);
 }
 
-void TCommPortDriver::setComPortHwHandshaking(TComPortHwHandshaking handshaking) {
-    m_hwHandshaking = handshaking;
-    ApplyPortSettings();
+bool TCommPortDriver::setComPortHwHandshaking(TComPortHwHandshaking handshaking) {
+    return changeLineSetting(m_hwHandshaking, handshaking);
 }
 
-void TCommPortDriver::setComPortSwHandshaking(TComPortSwHandshaking handshaking) {
-    m_swHandshaking = handshaking;
-    ApplyPortSettings();
+bool TCommPortDriver::setComPortSwHandshaking(TComPortSwHandshaking handshaking) {
+    return changeLineSetting(m_swHandshaking, handshaking);
 }
 
 void TCommPortDriver::setComPortInBufSize(quint16 size) {

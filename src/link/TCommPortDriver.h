@@ -49,30 +49,50 @@ public:
     ~TCommPortDriver() override;
 
     [[nodiscard]] bool Connect();
+    // Also gives up waiting for a device that went away: the user no longer wants the line.
     void Disconnect();
     [[nodiscard]] bool IsConnected() const;
     void ApplyPortSettings();
     void PurgeBuffers(bool input, bool output);
     [[nodiscard]] quint16 OutputFreeSpace();
     qint32 SendBytes(const void* data, qint32 count);
+    // Writes what the line takes now and never waits: the bytes taken (0 when the output queue
+    // has no room), or -1 when the port is closed or the write failed. For callers on the
+    // window's thread that must not block, such as the request cycle.
+    qint32 TrySendBytes(const void* data, qint32 count);
+
+    // Opens again the device that went away, at the path it had at Connect, with the present
+    // settings; true when the port is open afterwards. Nothing to do (false) unless awaiting one.
+    [[nodiscard]] bool Reconnect();
+    // The path of the device that went away while open, until it is back or the user connects
+    // or disconnects; empty otherwise.
+    [[nodiscard]] const QString& awaitedDevice() const { return m_awaitedDevice; }
+    // The path the open port was mapped to when it was opened; empty while closed.
+    [[nodiscard]] const QString& openDevice() const { return m_openDevice; }
+
+    // What the open line refused at the last time its settings were applied; empty when nothing.
+    [[nodiscard]] const QString& refusedSettings() const { return m_refusedSettings; }
 
     // Why the last failed Connect failed; reason Other with empty texts until one has failed.
     [[nodiscard]] const PortOpenError& lastOpenError() const { return m_lastOpenError; }
 
     [[nodiscard]] TComPortNumber ComPort() const { return m_port; }
     void setComPort(TComPortNumber port);
+    // The line setters store the value and, while open, apply the whole line at once. They return
+    // false, keep the previous value and emit settingsRefused when the open line cannot carry
+    // the new one; while closed a value the line cannot carry is reported at Connect.
     [[nodiscard]] TComPortBaudRate ComPortSpeed() const { return m_speed; }
-    void setComPortSpeed(TComPortBaudRate speed);
+    bool setComPortSpeed(TComPortBaudRate speed);
     [[nodiscard]] TComPortDataBits ComPortDataBits() const { return m_dataBits; }
-    void setComPortDataBits(TComPortDataBits dataBits);
+    bool setComPortDataBits(TComPortDataBits dataBits);
     [[nodiscard]] TComPortStopBits ComPortStopBits() const { return m_stopBits; }
-    void setComPortStopBits(TComPortStopBits stopBits);
+    bool setComPortStopBits(TComPortStopBits stopBits);
     [[nodiscard]] TComPortParity ComPortParity() const { return m_parity; }
-    void setComPortParity(TComPortParity parity);
+    bool setComPortParity(TComPortParity parity);
     [[nodiscard]] TComPortHwHandshaking ComPortHwHandshaking() const { return m_hwHandshaking; }
-    void setComPortHwHandshaking(TComPortHwHandshaking handshaking);
+    bool setComPortHwHandshaking(TComPortHwHandshaking handshaking);
     [[nodiscard]] TComPortSwHandshaking ComPortSwHandshaking() const { return m_swHandshaking; }
-    void setComPortSwHandshaking(TComPortSwHandshaking handshaking);
+    bool setComPortSwHandshaking(TComPortSwHandshaking handshaking);
     [[nodiscard]] quint16 ComPortInBufSize() const { return m_inBufSize; }
     void setComPortInBufSize(quint16 size);
     [[nodiscard]] quint16 ComPortOutBufSize() const { return m_outBufSize; }
@@ -89,18 +109,36 @@ public:
     // The baud rate a speed name carries (br9600 -> 9600).
     [[nodiscard]] static qint32 baudRateOf(TComPortBaudRate speed);
 
-    // One tick of the poll timer: reads what has arrived and raises the receive event. Public so
-    // that a test can drive the line without waiting for the timer.
+    // One tick of the receive poll; public so that tests drive it without waiting for the timer.
     void ReceivePoll();
+
+signals:
+    // The open device went away (unplugged, hung up, its path gone); the port has been closed.
+    void deviceGone(const QString& portName, const QString& device);
+    // The open line cannot carry a setting ("14400 baud", "1.5 stop bits with 8 data bits").
+    void settingsRefused(const QString& what);
+    // The device that went away is open again (Reconnect).
+    void deviceBack(const QString& portName, const QString& device);
 
 private:
     [[nodiscard]] SerialLineSettings lineSettings() const;
+    // Applies the whole line and purges both queues; what the line refused, empty when nothing.
+    [[nodiscard]] QString applyLine();
+    template <typename Setting> bool changeLineSetting(Setting& member, Setting value);
+    void startPolling(const QString& portName, const QString& device);
+    // Closes the port once its device has gone and says so; false when it has not gone.
+    bool closeIfGone();
 
     std::unique_ptr<SerialBackend> m_backend;
     QTimer* m_pollTimer;
     std::vector<std::uint8_t> m_receiveBuffer;
     bool m_delivering = false;
     PortOpenError m_lastOpenError;
+    QString m_refusedSettings;
+    QString m_openPortName;
+    QString m_openDevice;
+    QString m_awaitedPortName;
+    QString m_awaitedDevice;
 
     TComPortNumber m_port = pnCOM2;
     TComPortBaudRate m_speed = br9600;

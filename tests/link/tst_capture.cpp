@@ -52,7 +52,7 @@ public:
     }
     void close() override { m_open = false; }
     bool isOpen() const override { return m_open; }
-    bool applyLineSettings(const SerialLineSettings&) override { return true; }
+    LineSettingsResult applyLineSettings(const SerialLineSettings&) override { return {true, {}}; }
     bool purge(bool, bool) override { return true; }
     qint32 outputQueued() override { return 0; }
     qint32 read(std::uint8_t* buffer, qint32 capacity) override {

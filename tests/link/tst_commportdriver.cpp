@@ -1,9 +1,11 @@
 #include "../support/PtyPair.h"
 
+#include "LinuxLineSpeed.h"
 #include "PosixSerialBackend.h"
 #include "TCommPortDriver.h"
 
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <cerrno>
@@ -36,8 +38,6 @@ QByteArray everyByteValue() {
         bytes.append(static_cast<char>(value));
     return bytes;
 }
-
-constexpr speed_t kSpeedUnchanged = static_cast<speed_t>(-1);
 
 } // namespace
 
@@ -73,6 +73,10 @@ private slots:
     void aNewComponentTakesAWholeBatchInOneEvent();
     void handlerRunningANestedLoopGetsNoOverlappingEvent();
     void speedChangedWhileOpenReappliesTheLineAndPurges();
+    void ratesWithoutAPosixCodeAreSetOnTheLine_data();
+    void ratesWithoutAPosixCodeAreSetOnTheLine();
+    void oneAndAHalfStopBitsNeedFiveDataBits();
+    void aSettingRefusedWhileOpenKeepsTheLineAndThePropertyAsTheyWere();
 
 private:
     std::unique_ptr<PtyPair> m_com1;
@@ -133,16 +137,13 @@ void TestCommPortDriver::connectSetsUpTheLine_data() {
     QTest::newRow("115200 baud with two stop bits")
         << int(br115200) << int(sb2BITS) << int(hhNONE) << int(shNONE) << uint(B115200) << true
         << false << false;
-    QTest::newRow("one and a half stop bits become two")
+    QTest::newRow("one and a half stop bits with eight data bits: refused, the line gets two")
         << int(br2400) << int(sb1HALFBITS) << int(hhNONE) << int(shNONE) << uint(B2400) << true
         << false << false;
     QTest::newRow("RTS/CTS handshaking") << int(br19200) << int(sb1BITS) << int(hhRTSCTS)
                                          << int(shNONE) << uint(B19200) << false << true << false;
     QTest::newRow("XON/XOFF handshaking") << int(br110) << int(sb1BITS) << int(hhNONE)
                                           << int(shXONXOFF) << uint(B110) << false << false << true;
-    QTest::newRow("a rate without a POSIX code keeps the line's speed instead of hanging up")
-        << int(br14400) << int(sb1BITS) << int(hhNONE) << int(shNONE) << uint(kSpeedUnchanged)
-        << false << false << false;
 }
 
 void TestCommPortDriver::connectSetsUpTheLine() {
@@ -155,8 +156,6 @@ void TestCommPortDriver::connectSetsUpTheLine() {
     QFETCH(bool, rtsCts);
     QFETCH(bool, xonXoff);
 
-    const termios original = m_com1->slaveAttributes();
-    const speed_t before = ::cfgetospeed(&original);
     TCommPortDriver port;
     port.setComPort(pnCOM1);
     port.setComPortSpeed(TComPortBaudRate(speed));
@@ -166,8 +165,7 @@ void TestCommPortDriver::connectSetsUpTheLine() {
     QVERIFY(port.Connect());
 
     const termios tio = m_com1->slaveAttributes();
-    QCOMPARE(uint(::cfgetospeed(&tio)),
-             lineSpeed == uint(kSpeedUnchanged) ? uint(before) : lineSpeed);
+    QCOMPARE(uint(::cfgetospeed(&tio)), lineSpeed);
     QCOMPARE(uint(::cfgetispeed(&tio)), uint(::cfgetospeed(&tio)));
     QCOMPARE(tio.c_cflag & CSIZE, tcflag_t(CS8));
     QCOMPARE(tio.c_cflag & PARENB, tcflag_t(0));
@@ -547,6 +545,65 @@ void TestCommPortDriver::speedChangedWhileOpenReappliesTheLineAndPurges() {
 
     m_com1->send("fresh");
     QTRY_COMPARE_WITH_TIMEOUT(received.bytes, QByteArray("fresh"), 1000);
+}
+
+void TestCommPortDriver::ratesWithoutAPosixCodeAreSetOnTheLine_data() {
+    QTest::addColumn<int>("speed");
+    QTest::addColumn<int>("rate");
+    QTest::newRow("14400 baud") << int(br14400) << 14400;
+    QTest::newRow("56000 baud") << int(br56000) << 56000;
+}
+
+// Both at Connect and when changed while open, from a rate with a code and back.
+void TestCommPortDriver::ratesWithoutAPosixCodeAreSetOnTheLine() {
+#ifndef __linux__
+    QSKIP("only Linux sets any rate (termios2)");
+#endif
+    QFETCH(int, speed);
+    QFETCH(int, rate);
+    TCommPortDriver port;
+    QSignalSpy refused(&port, &TCommPortDriver::settingsRefused);
+    port.setComPort(pnCOM1);
+    QVERIFY(port.setComPortSpeed(TComPortBaudRate(speed)));
+    QVERIFY(port.Connect());
+    QCOMPARE(LinuxLineSpeed::baudRate(m_com1->slave()), rate);
+
+    QVERIFY(port.setComPortSpeed(br9600));
+    QCOMPARE(LinuxLineSpeed::baudRate(m_com1->slave()), 9600);
+    QVERIFY(port.setComPortSpeed(TComPortBaudRate(speed)));
+    QCOMPARE(LinuxLineSpeed::baudRate(m_com1->slave()), rate);
+    QCOMPARE(refused.size(), 0);
+}
+
+// Five-bit characters with two stop bits give 1.5 on common UARTs; other sizes have no 1.5.
+void TestCommPortDriver::oneAndAHalfStopBitsNeedFiveDataBits() {
+    SerialLineSettings settings;
+    settings.stopBits = SerialLineSettings::StopBits::OneAndHalf;
+    settings.dataBits = 5;
+    QVERIFY(PosixSerialBackend::refusedSetting(settings).isEmpty());
+    QVERIFY(PosixSerialBackend::lineAttributes(settings, B9600).c_cflag & CSTOPB);
+    settings.dataBits = 8;
+    QCOMPARE(PosixSerialBackend::refusedSetting(settings),
+             QString("1.5 stop bits with 8 data bits"));
+
+    TCommPortDriver port;
+    QSignalSpy refused(&port, &TCommPortDriver::settingsRefused);
+    port.setComPort(pnCOM1);
+    QVERIFY(port.setComPortStopBits(sb1HALFBITS)); // closed: stored, judged at Connect
+    QVERIFY(port.Connect());
+    QCOMPARE(refused.size(), 1);
+}
+
+void TestCommPortDriver::aSettingRefusedWhileOpenKeepsTheLineAndThePropertyAsTheyWere() {
+    TCommPortDriver port;
+    QSignalSpy refused(&port, &TCommPortDriver::settingsRefused);
+    port.setComPort(pnCOM1);
+    QVERIFY(port.Connect());
+    const bool accepted = port.setComPortStopBits(sb1HALFBITS);
+    QVERIFY(!accepted);
+    QCOMPARE(port.ComPortStopBits(), sb1BITS);
+    QCOMPARE(bool(m_com1->slaveAttributes().c_cflag & CSTOPB), false);
+    QCOMPARE(refused.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCommPortDriver)

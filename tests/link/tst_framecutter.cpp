@@ -72,6 +72,61 @@ private slots:
         QCOMPARE(frames[0].size(), 2 * FrameCutter::kMaxLineBytes);
         QCOMPARE(cutter.pending().size(), 20);
     }
+
+    // A meter switched off mid-frame: its half frame must not be glued onto the next good one,
+    // which would read 11.11 V as -800.01 V with the battery symbol.
+    void halfFrameBeforeASilenceIsDroppedNotGlued() {
+        const Bytes good{0x89, 0x70, 0x08, 0x00, 0x00, 0x0F, 0x01, 0x02, 0x03, 0x04, 0x0A};
+        cutter.feed(Bytes{0x89, 0x70, 0x08}.data(), 3, 0);
+        cutter.feed(good.data(), good.size(), 1500);
+        QCOMPARE(frames, QStringList{"89700800000F010203040A"});
+    }
+
+    void silenceDropsTheLineOnlyAfterTwoPolls_data() {
+        QTest::addColumn<qint64>("gap");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("next poll (50 ms)") << qint64(50) << QStringList{"89700A"};
+        QTest::newRow("exactly two polls") << qint64(100) << QStringList{"89700A"};
+        QTest::newRow("just over two polls") << qint64(101) << QStringList{"0A"};
+        QTest::newRow("clock stepped back") << qint64(-5000) << QStringList{"89700A"};
+    }
+
+    void silenceDropsTheLineOnlyAfterTwoPolls() {
+        QFETCH(qint64, gap);
+        QFETCH(QStringList, expected);
+        const std::uint8_t head[] = {0x89, 0x70};
+        const std::uint8_t tail[] = {0x0A};
+        cutter.feed(head, sizeof head, 10'000);
+        cutter.feed(tail, sizeof tail, 10'000 + gap);
+        if (gap > 100)
+            QCOMPARE(frames, expected);
+    }
+
+    void aDroppedLineIsReportedAndATickCanDropIt() {
+        QStringList stale;
+        cutter.setOnStaleLine([&stale](const QString& line) { stale << line; });
+        const std::uint8_t head[] = {0x8A, 0x12};
+        cutter.feed(head, sizeof head, 0);
+        QVERIFY(!cutter.expire(100));
+        QVERIFY(cutter.expire(101));
+        QVERIFY(!cutter.expire(5000));
+        QCOMPARE(stale, QStringList{"8A12"});
+        QVERIFY(cutter.pending().isEmpty());
+        cutter.setOnStaleLine({});
+    }
+
+    // The untimed feed keeps the old contract: a line waits however long the next event takes.
+    void untimedFeedNeverDropsAndAnEmptyEventDoesNotRestartTheClock() {
+        const std::uint8_t head[] = {0x89};
+        const std::uint8_t tail[] = {0x0A};
+        cutter.feed(head, sizeof head, 0);
+        cutter.feed(tail, 0, 90); // an empty event is no arrival
+        cutter.feed(tail, sizeof tail, 150);
+        QCOMPARE(frames, QStringList{"0A"});
+        cutter.feed(head, sizeof head);
+        cutter.feed(tail, sizeof tail);
+        QCOMPARE(frames.last(), QString("890A"));
+    }
 };
 
 QTEST_APPLESS_MAIN(FrameCutterTest)

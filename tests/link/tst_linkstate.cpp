@@ -1,3 +1,4 @@
+#include "FrameCutter.h"
 #include "KeyCommands.h"
 #include "LinkIndicator.h"
 #include "RequestCycle.h"
@@ -47,6 +48,36 @@ private slots:
         QCOMPARE(trace.size(), std::size_t(3));
         QCOMPARE(trace.line(0), QString("3"));
         QCOMPARE(trace.last(), QString("5"));
+    }
+
+    // A line that never sends a line feed gives the longest lines the cutter makes, one after
+    // another; the default trace must stay within a few megabytes of text however long it runs.
+    void junkLinesKeepTheTraceWithinAFewMegabytes() {
+        TraceList trace;
+        const QString longest(2 * FrameCutter::kMaxLineBytes, u'5');
+        for (int i = 0; i < 20000; ++i)
+            trace.append(longest);
+        std::size_t bytes = 0;
+        for (std::size_t i = 0; i < trace.size(); ++i)
+            bytes += std::size_t(trace.line(i).size()) * sizeof(QChar);
+        QVERIFY2(bytes <= 8u * 1024 * 1024, qPrintable(QString::number(bytes)));
+        QCOMPARE(trace.last(), longest);
+        QCOMPARE(trace.bytes(), bytes);
+    }
+
+    void traceDropsTheOldestLinesToStayWithinItsBytesAndKeepsTheNewest() {
+        TraceList trace(100, 40);
+        trace.append(QString(8, u'a')); // 16 bytes
+        trace.append(QString(8, u'b'));
+        trace.append(QString(8, u'c'));
+        QCOMPARE(trace.size(), std::size_t(2));
+        QCOMPARE(trace.line(0), QString(8, u'b'));
+        trace.append(QString(30, u'd')); // 60 bytes: over the bound alone, kept alone
+        QCOMPARE(trace.size(), std::size_t(1));
+        QCOMPARE(trace.bytes(), std::size_t(60));
+        trace.append(QString(2, u'e'));
+        QCOMPARE(trace.size(), std::size_t(1));
+        QCOMPARE(trace.last(), QString(2, u'e'));
     }
 
     void keyCodesAreEvenForLongAndOddForShortPresses_data() {

@@ -39,6 +39,7 @@ public:
     [[nodiscard]] bool ok() const { return m_master >= 0 && m_slave >= 0; }
     [[nodiscard]] const QString& slavePath() const { return m_slavePath; }
     [[nodiscard]] int master() const { return m_master; }
+    [[nodiscard]] int slave() const { return m_slave; }
     // The test takes the master over (to close it from elsewhere).
     void forgetMaster() { m_master = -1; }
     void closeMaster() {

@@ -11,6 +11,7 @@ namespace {
 
 struct Run {
     QList<QJsonObject> objects;
+    QStringList notes; // output lines starting with "#"
     QString errors;
     int exitCode = -1;
 };
@@ -31,6 +32,10 @@ Run runDecode(const QStringList& arguments, const QByteArray& input = {}) {
     for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
         if (line.isEmpty())
             continue;
+        if (line.startsWith('#')) {
+            run.notes.append(QString::fromUtf8(line));
+            continue;
+        }
         QJsonParseError error;
         const QJsonDocument document = QJsonDocument::fromJson(line, &error);
         if (error.error != QJsonParseError::NoError || !document.isObject())
@@ -132,6 +137,49 @@ private slots:
         QVERIFY2(run.errors.contains("cannot open '" + missing + "'"), qPrintable(run.errors));
         QCOMPARE(run.objects.size(), 1);
         QCOMPARE(run.objects[0]["sign"].toString(), QStringLiteral("-"));
+    }
+
+    // The program's trace holds its notes next to the frames; they are never decoded as frames.
+    void notesInATraceAreSkipped() {
+        const Run run = runDecode({}, "# link health: requests 3 sent, 0 skipped\n"
+                                      "  # stale 8970\n"
+                                      "8A000000100A\n");
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors));
+        QCOMPARE(run.objects.size(), 1);
+        QCOMPARE(run.objects[0]["kind"].toString(), QStringLiteral("bar"));
+        QVERIFY(run.notes.isEmpty());
+    }
+
+    void summaryCountsATraceAsTheProgramDoes_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("one line, one frame")
+            << QStringList{"--summary"}
+            << "# link health (trace): frames 1 main, 1 bar; dropped 1 stale, 1 too short, 2 "
+               "unknown; reconnects 1";
+        QTest::newRow("cut like the receiver")
+            << QStringList{"--summary", "--cut"}
+            << "# link health (trace): frames 2 main, 1 bar; dropped 1 stale, 1 too short, 2 "
+               "unknown; reconnects 1";
+    }
+
+    void summaryCountsATraceAsTheProgramDoes() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, summary);
+        const Run run = runDecode(arguments, "89700800000F010203040A89700800000F010203040A\n"
+                                             "# stale 897008\n"
+                                             "8a123456789a0a\n"
+                                             "8A12340A\n"
+                                             "550A\n"
+                                             "# gone COM1 /dev/ttyUSB0\n"
+                                             "# back COM1 /dev/ttyUSB0\n"
+                                             "\n"
+                                             "not hex\n");
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.objects.isEmpty());
+        QCOMPARE(run.notes, QStringList{summary});
+        QVERIFY(run.errors.contains(":9: not a frame's hex text"));
     }
 
     void relOutsideZeroToTwoIsRefused() {

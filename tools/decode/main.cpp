@@ -1,9 +1,12 @@
 // velmar-decode: decodes meter frames, written as the hex text the trace list holds, into one JSON
 // object per frame, so that the decoders can be checked against recorded or generated frames.
 
+#include "BarFrameDecoder.h"
 #include "CaptureInput.h"
+#include "FrameCutter.h"
 #include "FrameJson.h"
 #include "FrameKind.h"
+#include "LinkHealth.h"
 #include "MainFrameDecoder.h"
 
 #include <QByteArray>
@@ -42,6 +45,14 @@ with the REL state given by --rel. The dial scale the program keeps between
 frames is set anew by every main-display frame before it is used, so no frame
 decodes differently because of the frames before it.
 
+Notes: a line starting with # (after white space) is a note the program wrote
+into its trace, such as its link-health summary, and is skipped.
+
+Summary: --summary prints, instead of the JSON objects, one line with the
+counts the program's link health keeps, taken from the trace: frames by kind,
+lines too short for their kind, lines of unknown kind, and the stale lines and
+reconnects the trace's notes record. Requests and times are not in a trace.
+
 A line that is not hex text is reported on standard error with its line number
 and skipped. The exit code is 1 when a named file cannot be read, 2 for a bad
 option, 0 otherwise.)";
@@ -49,6 +60,8 @@ option, 0 otherwise.)";
 struct Options {
     int relPressState = 0;
     bool cutAtLineFeeds = false;
+    // Counts instead of decoding when set (--summary).
+    LinkHealth* summary = nullptr;
 };
 
 void printLine(const std::string& json) {
@@ -57,6 +70,10 @@ void printLine(const std::string& json) {
 }
 
 void decodeFrame(const QString& frameHex, const Options& options) {
+    if (options.summary) {
+        (void)options.summary->countLine(frameHex);
+        return;
+    }
     switch (frameKindOf(frameHex)) {
     case FrameKind::MainDisplay:
         printLine(FrameJson::mainLine(MainFrameDecoder::decode(frameHex, options.relPressState)));
@@ -91,7 +108,7 @@ std::string hexProblem(const QByteArray& hex, qsizetype leadingSpace) {
 
 void decodeHexLine(const QByteArray& hex, const Options& options) {
     if (hex.isEmpty()) {
-        printLine(FrameJson::otherLine());
+        decodeFrame(QString(), options);
         return;
     }
     if (!options.cutAtLineFeeds) {
@@ -112,10 +129,16 @@ void decodeStream(std::istream& in, const std::string& name, const Options& opti
     CaptureInput capture(name, [&](const QString& frameHex) { decodeFrame(frameHex, options); });
     while (std::getline(in, raw)) {
         ++number;
-        if (capture.takeLine(raw, number))
-            continue;
         const QByteArray line = QByteArray::fromStdString(raw);
         const QByteArray hex = line.trimmed();
+        // Notes of the trace and comments of a capture alike start with '#'.
+        if (LinkHealth::isNote(QString::fromLatin1(hex.left(1)))) {
+            if (options.summary)
+                options.summary->countTraceLine(QString::fromLatin1(hex));
+            continue;
+        }
+        if (capture.takeLine(raw, number))
+            continue;
         const qsizetype leadingSpace = hex.isEmpty() ? 0 : line.indexOf(hex.front());
         const std::string problem = hexProblem(hex, leadingSpace);
         if (!problem.empty()) {
@@ -166,8 +189,12 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption cutOption(
         QStringLiteral("cut"),
         QStringLiteral("Cut lines into frames after every 0A byte, as the receiver does."));
+    const QCommandLineOption summaryOption(
+        QStringLiteral("summary"),
+        QStringLiteral("Print the link-health counts of the trace instead of decoding it."));
     parser.addOption(relOption);
     parser.addOption(cutOption);
+    parser.addOption(summaryOption);
     // Earlier versions cut by default and took --whole-lines for today's behaviour.
     QCommandLineOption wholeLinesOption(QStringLiteral("whole-lines"));
     wholeLinesOption.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -186,6 +213,9 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     options.relPressState = rel.toInt();
+    LinkHealth summary(LinkHealth::Source::Trace);
+    if (parser.isSet(summaryOption))
+        options.summary = &summary;
 
     QStringList files = parser.positionalArguments();
     if (files.isEmpty())
@@ -197,6 +227,8 @@ int main(int argc, char* argv[]) {
         else
             allRead = decodeFile(file.toLocal8Bit().toStdString(), options) && allRead;
     }
+    if (options.summary)
+        printLine(summary.summaryLine().toStdString());
     std::fflush(stdout);
     return allRead ? 0 : 1;
 }

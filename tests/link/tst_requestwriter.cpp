@@ -1,0 +1,154 @@
+#include "LinkPty.h"
+#include "LinkHealth.h"
+#include "RequestWriter.h"
+#include "TCommPortDriver.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+namespace {
+
+// A line whose room the test decides: each write takes the byte while room lasts.
+struct FakeLine {
+    int room = 0;
+    bool open = true;
+    QByteArray written;
+
+    RequestWriter::TryWrite tryWrite() {
+        return [this](std::uint8_t byte) -> qint32 {
+            if (!open)
+                return -1;
+            if (room == 0)
+                return 0;
+            --room;
+            written.append(char(byte));
+            return 1;
+        };
+    }
+};
+
+} // namespace
+
+// The request and key writes, over a line the test controls and over a pseudo-terminal whose far
+// end has stopped reading.
+class RequestWriterTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<LinkPty> m_meter;
+
+    // Fills the line's queue as a meter that stopped taking bytes leaves it.
+    static void fillTheQueue(TCommPortDriver& port) {
+        const QByteArray flood(1 << 20, '\x55');
+        port.setOutputTimeout(20);
+        QVERIFY(port.SendBytes(flood.constData(), flood.size()) < 0);
+        port.setOutputTimeout(4000);
+    }
+
+private slots:
+    void requestsAreSkippedAndCountedWhileTheLineIsFull() {
+        FakeLine line;
+        LinkHealth health;
+        RequestWriter writer(line.tryWrite(), &health);
+        QCOMPARE(writer.write(0x8A), RequestWriter::Outcome::Skipped);
+        QCOMPARE(writer.write(0x89), RequestWriter::Outcome::Skipped);
+        line.room = 1;
+        QCOMPARE(writer.write(0x8A), RequestWriter::Outcome::Sent);
+        QCOMPARE(health.requestsSkipped(), 2u);
+        QCOMPARE(health.requestsSent(), 1u);
+        QCOMPARE(line.written, QByteArray("\x8A"));
+        QCOMPARE(writer.keysWaiting(), 0u);
+    }
+
+    void keyCodesWaitInOrderAndGoBeforeTheNextRequest() {
+        FakeLine line;
+        LinkHealth health;
+        RequestWriter writer(line.tryWrite(), &health);
+        QCOMPARE(writer.write(0xA1), RequestWriter::Outcome::Kept);
+        QCOMPARE(writer.write(0xA4), RequestWriter::Outcome::Kept);
+        writer.flushKeys(); // a tick with no room keeps them
+        QCOMPARE(writer.keysWaiting(), 2u);
+
+        line.room = 2;
+        // Room for one more key between ticks: it must not overtake the kept ones.
+        QCOMPARE(writer.write(0xA7), RequestWriter::Outcome::Kept);
+        QCOMPARE(line.written, QByteArray("\xA1\xA4"));
+        line.room = 2;
+        writer.flushKeys();
+        QCOMPARE(writer.write(0x89), RequestWriter::Outcome::Sent);
+        QCOMPARE(line.written, QByteArray("\xA1\xA4\xA7\x89"));
+        QCOMPARE(writer.keysWaiting(), 0u);
+        QCOMPARE(health.requestsSkipped(), 0u);
+    }
+
+    // A closed port sends nothing, as it always did; kept key codes are not sent to a later line.
+    void aClosedPortSendsNothingAndForgetsKeptKeys() {
+        FakeLine line;
+        LinkHealth health;
+        RequestWriter writer(line.tryWrite(), &health);
+        QCOMPARE(writer.write(0xA1), RequestWriter::Outcome::Kept);
+        line.open = false;
+        QCOMPARE(writer.write(0x89), RequestWriter::Outcome::NotOpen);
+        writer.flushKeys();
+        QCOMPARE(writer.keysWaiting(), 0u);
+        QCOMPARE(writer.write(0xA3), RequestWriter::Outcome::NotOpen);
+        QCOMPARE(writer.keysWaiting(), 0u);
+        QCOMPARE(health.requestsSkipped() + health.requestsSent(), 0u);
+        QVERIFY(line.written.isEmpty());
+    }
+
+    void init() {
+        m_meter = std::make_unique<LinkPty>();
+        QVERIFY(m_meter->isReady());
+        qputenv("VELMAR_COM1", m_meter->slavePath().toLocal8Bit());
+    }
+
+    void cleanup() {
+        qunsetenv("VELMAR_COM1");
+        m_meter.reset();
+    }
+
+    void tryingToSendOnAClosedPortSaysSoAndNothingIsNoWrite() {
+        TCommPortDriver port;
+        port.setComPort(pnCOM1);
+        QCOMPARE(port.TrySendBytes("x", 1), -1);
+        QVERIFY(port.Connect());
+        QCOMPARE(port.TrySendBytes("x", 0), 0);
+        QCOMPARE(port.TrySendBytes("xy", 2), 2);
+        QCOMPARE(m_meter->receiveNow(), QByteArray("xy"));
+    }
+
+    // With the 4 s output time-out each request used to hold the window for 4 s.
+    void aRequestOnAFullQueueIsSkippedAtOnce() {
+        TCommPortDriver port;
+        port.setComPort(pnCOM1);
+        QVERIFY(port.Connect());
+        fillTheQueue(port);
+        port.setOutputTimeout(1000);
+        RequestWriter writer(port);
+
+        QElapsedTimer clock;
+        clock.start();
+        const RequestWriter::Outcome outcome = writer.write(0x89);
+        const qint64 elapsed = clock.elapsed();
+        QCOMPARE(outcome, RequestWriter::Outcome::Skipped);
+        QVERIFY2(elapsed < 500, qPrintable(QString::number(elapsed)));
+    }
+
+    void aKeyCodeOnAFullQueueIsSentWhenTheLineTakesBytesAgain() {
+        TCommPortDriver port;
+        port.setComPort(pnCOM1);
+        QVERIFY(port.Connect());
+        fillTheQueue(port);
+        port.setOutputTimeout(50);
+        RequestWriter writer(port);
+
+        const RequestWriter::Outcome outcome = writer.write(0xA5);
+        QCOMPARE(outcome, RequestWriter::Outcome::Kept);
+        (void)m_meter->receiveNow(); // the meter reads again
+        writer.flushKeys();
+        QVERIFY(m_meter->receiveNow().endsWith('\xA5'));
+    }
+};
+
+QTEST_GUILESS_MAIN(RequestWriterTest)
+#include "tst_requestwriter.moc"
