@@ -124,12 +124,15 @@ ExclusiveFile::~ExclusiveFile() {
 }
 
 ExclusiveFile::ExclusiveFile(ExclusiveFile&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)) {}
+    : m_fd(std::exchange(other.m_fd, -1)), m_writable(std::exchange(other.m_writable, false)),
+      m_writeRefusal(std::exchange(other.m_writeRefusal, {})) {}
 
 ExclusiveFile& ExclusiveFile::operator=(ExclusiveFile&& other) noexcept {
     if (this != &other) {
         close();
         m_fd = std::exchange(other.m_fd, -1);
+        m_writable = std::exchange(other.m_writable, false);
+        m_writeRefusal = std::exchange(other.m_writeRefusal, {});
     }
     return *this;
 }
@@ -137,23 +140,55 @@ ExclusiveFile& ExclusiveFile::operator=(ExclusiveFile&& other) noexcept {
 void ExclusiveFile::close() {
     if (m_fd >= 0)
         ::close(std::exchange(m_fd, -1));
+    m_writable = false;
+    m_writeRefusal.clear();
 }
+
+namespace {
+
+struct Opened {
+    int fd = -1;
+    int writeError = 0; // why it was opened for reading only; 0 when writable or no write bits
+    bool writable = false;
+};
+
+// Read and write when the file's permission bits let anyone write (root ignores them, the
+// program does not), read only otherwise.
+Opened openForTable(const QByteArray& name) {
+    struct stat st {};
+    const bool writeBits = ::stat(name.constData(), &st) == 0 && (st.st_mode & 0222) != 0;
+    if (writeBits) {
+        const int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+        if (fd >= 0)
+            return {fd, 0, true};
+        if (errno != EACCES && errno != EPERM && errno != EROFS && errno != ETXTBSY)
+            return {-1, errno, false};
+        const int refusal = errno;
+        return {::open(name.constData(), O_RDONLY | O_CLOEXEC), refusal, false};
+    }
+    return {::open(name.constData(), O_RDONLY | O_CLOEXEC), 0, false};
+}
+
+} // namespace
 
 ExclusiveFile ExclusiveFile::open(const QString& path) {
     const QByteArray name = QFile::encodeName(path);
     // A save elsewhere may rename a new file over the path between our open and our lock; the
     // lock would then guard a file no one opens any more, so check and try again.
     for (int attempt = 0; attempt < 10; ++attempt) {
-        const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        const Opened opened = openForTable(name);
+        const int fd = opened.fd;
         if (fd < 0 && errno == ENOENT)
             throw TableError(QStringLiteral("The table file '%1' does not exist.").arg(path));
         if (fd < 0) {
             throw TableError(QStringLiteral("Could not open the table file '%1': %2")
                                  .arg(path, systemError(errno)));
         }
-        ExclusiveFile file(fd);
-        struct stat opened {};
-        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode))
+        ExclusiveFile file(fd, opened.writable);
+        if (opened.writeError != 0)
+            file.m_writeRefusal = systemError(opened.writeError);
+        struct stat openedStat {};
+        if (::fstat(fd, &openedStat) != 0 || !S_ISREG(openedStat.st_mode))
             throw TableError(QStringLiteral("'%1' is not a table file.").arg(path));
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             if (errno == EWOULDBLOCK) {
@@ -165,7 +200,7 @@ ExclusiveFile ExclusiveFile::open(const QString& path) {
                                  .arg(path, systemError(errno)));
         }
         struct stat current {};
-        if (::stat(name.constData(), &current) == 0 && sameFile(opened, current))
+        if (::stat(name.constData(), &current) == 0 && sameFile(openedStat, current))
             return file;
     }
     throw TableError(

@@ -23,8 +23,9 @@ public:
     ExclusiveFile(const ExclusiveFile&) = delete;
     ExclusiveFile& operator=(const ExclusiveFile&) = delete;
 
-    // Opens and locks an existing regular file. Throws TableError if the file is missing,
-    // unreadable, or locked by someone else.
+    // Opens and locks an existing regular file, for writing too when its permission bits allow
+    // it (even root does not write to a file without them) and the system lets us. Throws
+    // TableError if the file is missing, unreadable, or locked by someone else.
     [[nodiscard]] static ExclusiveFile open(const QString& path);
 
     // Writes bytes to a new file beside path and renames it to path; returns it still locked.
@@ -38,12 +39,18 @@ public:
     [[nodiscard]] static bool exists(const QString& path);
 
     [[nodiscard]] bool isOpen() const { return m_fd >= 0; }
+    [[nodiscard]] bool isWritable() const { return m_writable; }
+    // Why an open file is not writable: empty when it is or has no write permission bits,
+    // otherwise the system's words.
+    [[nodiscard]] QString writeRefusal() const { return m_writeRefusal; }
     [[nodiscard]] std::vector<char> readAll(const QString& path) const;
     [[nodiscard]] mode_t permissions() const;
     void close();
 
 private:
-    explicit ExclusiveFile(int fd) : m_fd(fd) {}
+    explicit ExclusiveFile(int fd, bool writable = true) : m_fd(fd), m_writable(writable) {}
 
     int m_fd = -1;
+    bool m_writable = false;
+    QString m_writeRefusal;
 };

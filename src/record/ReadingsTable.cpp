@@ -39,7 +39,13 @@ QString resolvedPath(const QString& name) {
 }
 
 QString reasonNotWritable(const ParadoxFile& file, const RecordLayout& layout,
-                          const QString& path) {
+                          const ExclusiveFile& opened, const QString& path) {
+    const QString damage = file.damage();
+    if (!damage.isEmpty()) {
+        return QStringLiteral("The table file '%1' is damaged: %2. It is shown as far as it could "
+                              "be read, and this program will not change it.")
+            .arg(path, damage);
+    }
     if (file.isKeyed()) {
         return QStringLiteral("The table '%1' is keyed (it has a primary index); this program "
                               "can show it but not change it.")
@@ -54,6 +60,16 @@ QString reasonNotWritable(const ParadoxFile& file, const RecordLayout& layout,
         return QStringLiteral("The table '%1' has memo or binary fields; this program can show "
                               "it but not change it.")
             .arg(path);
+    }
+    if (!opened.isWritable() && opened.writeRefusal().isEmpty()) {
+        return QStringLiteral("The table file '%1' is read-only (it has no write permission); "
+                              "this program can show it but not change it.")
+            .arg(path);
+    }
+    if (!opened.isWritable()) {
+        return QStringLiteral("The table file '%1' is read-only here (%2); this program can show "
+                              "it but not change it.")
+            .arg(path, opened.writeRefusal());
     }
     return {};
 }
@@ -94,7 +110,7 @@ void ReadingsTable::openFile(const QString& path) {
         RecordLayout layout = table.layout();
         RecordStore records(layout.recordSize());
         table.readRecords(records);
-        m_readOnlyReason = reasonNotWritable(table, layout, path);
+        m_readOnlyReason = reasonNotWritable(table, layout, file, path);
         m_layout = std::move(layout);
         m_records = std::move(records);
     } catch (const TableError& error) {

@@ -654,24 +654,6 @@ private slots:
         QCOMPARE(fileBytes(m_path), contents);
     }
 
-    void truncatedTableIsReportedClearly() {
-        {
-            ReadingsTable table;
-            openNew(table);
-            for (int no = 1; no <= 200; ++no)
-                table.append(reading(no));
-            table.applyUpdates();
-        }
-        QFile file(m_path);
-        QVERIFY(file.resize(file.size() - 3000));
-
-        ReadingsTable table;
-        table.setTableName(m_path);
-        const QString message = errorOf([&] { table.open(); });
-        QVERIFY2(message.contains(m_path), qPrintable(message));
-        QVERIFY(!table.isOpen());
-    }
-
     void tableTooBigForSmallBlocksGetsLargerOnes() {
         // pxlib reads block numbers as signed 16-bit values, so 1.5 million records of 45 bytes
         // do not fit in the 2 KiB blocks a small table uses.

@@ -48,7 +48,6 @@ private slots:
         table.setTableName(m_path);
         table.open();
         QCOMPARE(table.recordCount(), 3);
-        QEXPECT_FAIL("", "the save's rename replaces a file without write permission", Abort);
         QVERIFY2(table.readOnlyReason().contains(QStringLiteral("read-only")) &&
                      table.readOnlyReason().contains(m_path),
                  qPrintable(table.readOnlyReason()));
