@@ -1,5 +1,6 @@
 #include "record/ExclusiveFile.h"
 
+#include "record/SaveHook.h"
 #include "record/TableError.h"
 
 #include <QFile>
@@ -71,14 +72,17 @@ private:
 };
 
 // Returns 0 or the error number of the failed write.
-int writeAll(int fd, std::span<const char> bytes) {
+int writeAll(int fd, std::span<const char> bytes, off_t offset = -1) {
     while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        const ssize_t written = offset < 0 ? ::write(fd, bytes.data(), bytes.size())
+                                           : ::pwrite(fd, bytes.data(), bytes.size(), offset);
         if (written < 0 && errno == EINTR)
             continue;
         if (written < 0)
             return errno;
         bytes = bytes.subspan(static_cast<std::size_t>(written));
+        if (offset >= 0)
+            offset += written;
     }
     return 0;
 }
@@ -215,8 +219,10 @@ ExclusiveFile ExclusiveFile::write(const QString& path, std::span<const char> by
         throwWriteError(path, errno);
     if (const int error = writeAll(temp.fd(), bytes))
         throwWriteError(path, error);
+    SaveHook::at("copy-written");
     if (::fsync(temp.fd()) != 0)
         throwWriteError(path, errno);
+    SaveHook::at("copy-synced");
     if (::flock(temp.fd(), LOCK_EX | LOCK_NB) != 0)
         throwWriteError(path, errno);
 
@@ -225,6 +231,7 @@ ExclusiveFile ExclusiveFile::write(const QString& path, std::span<const char> by
         return {};
     if (existing == Existing::Replace && ::rename(temp.name(), target.constData()) != 0)
         throwWriteError(path, errno);
+    SaveHook::at("copy-renamed");
     ExclusiveFile written(temp.release());
     syncDirectory(info.absolutePath());
     return written;
@@ -267,4 +274,30 @@ mode_t ExclusiveFile::permissions() const {
     if (::fstat(m_fd, &st) != 0)
         return 0666;
     return st.st_mode & 07777;
+}
+
+int ExclusiveFile::writeAt(off_t offset, std::span<const char> bytes) const {
+    if (!m_writable)
+        return EBADF;
+    return writeAll(m_fd, bytes, offset);
+}
+
+int ExclusiveFile::syncData() const {
+    return ::fdatasync(m_fd) == 0 ? 0 : errno;
+}
+
+int ExclusiveFile::truncate(off_t size) const {
+    return ::ftruncate(m_fd, size) == 0 ? 0 : errno;
+}
+
+off_t ExclusiveFile::size() const {
+    struct stat st {};
+    return ::fstat(m_fd, &st) == 0 ? st.st_size : -1;
+}
+
+bool ExclusiveFile::isStillAt(const QString& path) const {
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(m_fd, &opened) == 0 &&
+           ::stat(QFile::encodeName(path).constData(), &named) == 0 && sameFile(opened, named);
 }

@@ -44,6 +44,14 @@ public:
     // otherwise the system's words.
     [[nodiscard]] QString writeRefusal() const { return m_writeRefusal; }
     [[nodiscard]] std::vector<char> readAll(const QString& path) const;
+    // In-place changes, for saves that add blocks and then switch to them. Each returns 0 or
+    // the error number.
+    [[nodiscard]] int writeAt(off_t offset, std::span<const char> bytes) const;
+    [[nodiscard]] int syncData() const;
+    [[nodiscard]] int truncate(off_t size) const;
+    [[nodiscard]] off_t size() const;
+    // Whether path still names this file (it was not deleted, moved or replaced meanwhile).
+    [[nodiscard]] bool isStillAt(const QString& path) const;
     [[nodiscard]] mode_t permissions() const;
     void close();
 

@@ -276,6 +276,12 @@ void ParadoxFile::readRecords(RecordStore& records) const {
     }
 }
 
+std::vector<char> ParadoxFile::headerBytes() const {
+    const std::vector<char>& image = m_image.empty() ? m_doc->image : m_image;
+    const auto size = std::min(image.size(), static_cast<std::size_t>(m_chain->headerSize()));
+    return {image.begin(), image.begin() + static_cast<std::ptrdiff_t>(size)};
+}
+
 QString ParadoxFile::damage() const {
     // The chain of a password-protected table is pxlib's to read.
     return isEncrypted() ? QString() : m_chain->problem();

@@ -40,6 +40,8 @@ public:
     [[nodiscard]] QString damage() const;
     // The block chain of a table that was read (not of one being built).
     [[nodiscard]] const TableChain& chain() const { return *m_chain; }
+    // The header's bytes as the file holds them.
+    [[nodiscard]] std::vector<char> headerBytes() const;
 
     void appendRecord(const char* record);
     // Completes the header and hands over the bytes of the whole file; the object is spent.

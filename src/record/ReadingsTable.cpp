@@ -1,6 +1,7 @@
 #include "record/ReadingsTable.h"
 
 #include "record/ParadoxFile.h"
+#include "record/TableChain.h"
 #include "record/TableError.h"
 
 #include <QDir>
@@ -111,6 +112,8 @@ void ReadingsTable::openFile(const QString& path) {
         RecordStore records(layout.recordSize());
         table.readRecords(records);
         m_readOnlyReason = reasonNotWritable(table, layout, file, path);
+        if (m_readOnlyReason.isEmpty())
+            m_append = TableAppend(table.chain(), table.headerBytes());
         m_layout = std::move(layout);
         m_records = std::move(records);
     } catch (const TableError& error) {
@@ -136,6 +139,7 @@ void ReadingsTable::close() {
     m_cursor = 0;
     m_edit.clear();
     m_readOnlyReason.clear();
+    m_append = TableAppend();
 }
 
 int ReadingsTable::fieldCount() const {
@@ -218,7 +222,12 @@ void ReadingsTable::applyUpdates() {
     requireOpen();
     if (pendingCount() == 0)
         return;
-    writeFile(m_records);
+    requireWritable();
+    // A file deleted or moved under the program would take the records out of sight: the
+    // table is written anew where it belongs.
+    if (!m_file.isStillAt(m_path) || m_append.append(m_file, m_records, m_savedCount, m_path) ==
+                                         TableAppend::Result::NeedsRewrite)
+        writeFile(m_records);
     m_savedCount = recordCount();
 }
 
@@ -295,6 +304,9 @@ void ReadingsTable::writeFile(const RecordStore& records) {
     const mode_t mode = m_file.permissions();
     // The old file stays locked until the new one, already locked, has taken its place.
     m_file = ExclusiveFile::write(m_path, image, ExclusiveFile::Existing::Replace, &mode);
+    const TableChain chain = TableChain::read(image);
+    m_append =
+        TableAppend(chain, std::vector<char>(image.begin(), image.begin() + chain.headerSize()));
 }
 
 std::vector<char> ReadingsTable::buildImage(const RecordStore& records, const QString& path) const {

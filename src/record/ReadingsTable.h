@@ -4,6 +4,7 @@
 #include "record/ReadingRecord.h"
 #include "record/RecordLayout.h"
 #include "record/RecordStore.h"
+#include "record/TableAppend.h"
 
 #include <QString>
 
@@ -11,10 +12,12 @@
 #include <vector>
 
 // The table of readings: one Paradox table file, held open exclusively, read whole into memory
-// when opened. Appended records stay pending in memory until applyUpdates(); each save writes the
-// whole table as a new file that replaces the old one in one rename, so the file on disk is
-// always a complete table. Records are numbered from 0 in table order, saved ones first, which
-// gives a grid model random access to any row.
+// when opened (a table that cannot be read whole, or may not be written, opens for viewing only,
+// with the reason). Appended records stay pending in memory until applyUpdates(), which adds them
+// to the file in place (TableAppend) so that a save costs what it adds; emptying, and a table
+// that outgrows its block size, write a new file that replaces the old one in one rename. At
+// every moment the file on disk reads as a complete table. Records are numbered from 0 in table
+// order, saved ones first, which gives a grid model random access to any row.
 //
 // Every failure throws TableError with a text for the user and leaves the table as it was.
 class ReadingsTable {
@@ -99,4 +102,5 @@ private:
     qsizetype m_cursor = 0;
     std::vector<char> m_edit; // the record being appended; empty when none
     QString m_readOnlyReason;
+    TableAppend m_append;
 };

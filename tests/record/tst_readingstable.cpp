@@ -654,6 +654,41 @@ private slots:
         QCOMPARE(fileBytes(m_path), contents);
     }
 
+    void savesInPlaceReadBackWholeAndReuseFreedBlocks_data() {
+        QTest::addColumn<QList<int>>("batches"); // readings added before each save
+        QTest::newRow("one at a time") << QList<int>{1, 1, 1, 1, 1, 1};
+        QTest::newRow("exactly a block, then one more") << QList<int>{45, 1, 44, 45};
+        QTest::newRow("several blocks at once") << QList<int>{100, 200, 7, 300};
+    }
+
+    void savesInPlaceReadBackWholeAndReuseFreedBlocks() {
+        QFETCH(QList<int>, batches);
+        ReadingsTable table;
+        openNew(table);
+        int no = 0;
+        for (const int batch : batches) {
+            for (int i = 0; i < batch; ++i)
+                table.append(reading(++no));
+            table.applyUpdates();
+            const PxlibTable onDisk = PxlibTable::read(m_path);
+            QCOMPARE(onDisk.recordCount, no);
+            for (int r = 0; r < no; ++r)
+                QCOMPARE(onDisk.rows[r][0].toLongLong(), r + 1);
+            const auto layout = ParadoxLayoutReader::parse(fileBytes(m_path));
+            QVERIFY(layout.has_value());
+            QCOMPARE(int(layout->records.size()), no);
+            // At most the blocks in use and the one a save frees.
+            const int blocks = (no + 44) / 45;
+            QVERIFY2(QFileInfo(m_path).size() <= 2048 + (blocks + 1) * 2048,
+                     qPrintable(QString::number(QFileInfo(m_path).size())));
+        }
+        table.close();
+        table.open();
+        QCOMPARE(table.readOnlyReason(), QString());
+        QCOMPARE(table.recordCount(), no);
+        QCOMPARE(table.text(no - 1, 0), QString::number(no));
+    }
+
     void tableTooBigForSmallBlocksGetsLargerOnes() {
         // pxlib reads block numbers as signed 16-bit values, so 1.5 million records of 45 bytes
         // do not fit in the 2 KiB blocks a small table uses.
