@@ -23,8 +23,7 @@ QString systemError(int error) {
 }
 
 [[noreturn]] void throwWriteError(const QString& path, int error) {
-    throw TableError(QStringLiteral("Could not write the table file '%1': %2")
-                         .arg(QFileInfo(path).absoluteFilePath(), systemError(error)));
+    ExclusiveFile::throwWriteError(path, error);
 }
 
 // The largest file a Paradox table can be: a header and 65535 blocks of 32 KiB.
@@ -300,4 +299,11 @@ bool ExclusiveFile::isStillAt(const QString& path) const {
     struct stat named {};
     return ::fstat(m_fd, &opened) == 0 &&
            ::stat(QFile::encodeName(path).constData(), &named) == 0 && sameFile(opened, named);
+}
+
+void ExclusiveFile::throwWriteError(const QString& path, int error) {
+    const bool full = error == ENOSPC || error == EDQUOT || error == EFBIG;
+    throw TableError(QStringLiteral("Could not write the table file '%1': %2")
+                         .arg(QFileInfo(path).absoluteFilePath(), systemError(error)),
+                     full ? TableCause::DiskFull : TableCause::WriteFailed);
 }

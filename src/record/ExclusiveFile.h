@@ -37,6 +37,8 @@ public:
                                              const mode_t* mode = nullptr);
 
     [[nodiscard]] static bool exists(const QString& path);
+    // Throws the TableError for a failed write of path with the system's error number.
+    [[noreturn]] static void throwWriteError(const QString& path, int error);
 
     [[nodiscard]] bool isOpen() const { return m_fd >= 0; }
     [[nodiscard]] bool isWritable() const { return m_writable; }

@@ -21,9 +21,7 @@ void putLe16(char* at, int value) {
 }
 
 [[noreturn]] void throwWriteError(const QString& path, int error) {
-    throw TableError(
-        QStringLiteral("Could not write the table file '%1': %2")
-            .arg(QFileInfo(path).absoluteFilePath(), QString::fromLocal8Bit(std::strerror(error))));
+    ExclusiveFile::throwWriteError(path, error);
 }
 
 } // namespace
@@ -166,12 +164,27 @@ void TableAppend::updateHeader(const Plan& plan, qint64 recordCount) {
         m_fileBlocks = std::max(m_fileBlocks, number);
     }
     std::sort(m_free.begin(), m_free.end());
+    describeChain(recordCount);
+}
+
+void TableAppend::describeChain(qint64 recordCount) {
     char* h = m_header.data();
     putLe16(h + TableChain::kRecordCountAt, static_cast<int>(recordCount & 0xFFFF));
     putLe16(h + TableChain::kRecordCountAt + 2, static_cast<int>((recordCount >> 16) & 0xFFFF));
     putLe16(h + TableChain::kNextBlockAt, m_fileBlocks);
     putLe16(h + TableChain::kFileBlocksAt, m_fileBlocks);
-    putLe16(h + TableChain::kFirstBlockAt, m_blocks.front().number);
-    putLe16(h + TableChain::kLastBlockAt, m_blocks.back().number);
+    putLe16(h + TableChain::kFirstBlockAt, m_blocks.empty() ? 0 : m_blocks.front().number);
+    putLe16(h + TableChain::kLastBlockAt, m_blocks.empty() ? 0 : m_blocks.back().number);
     putLe16(h + TableChain::kMaxBlocksAt, m_fileBlocks);
+}
+
+int TableAppend::settleHeader(const ExclusiveFile& file) {
+    qint64 count = 0;
+    for (const TableChain::Block& block : m_blocks)
+        count += block.count;
+    describeChain(count);
+    const std::span<const char> head(m_header.data(), std::min(kHeaderWriteSize, m_header.size()));
+    if (const int error = file.writeAt(0, head))
+        return error;
+    return file.syncData();
 }

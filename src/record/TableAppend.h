@@ -34,6 +34,10 @@ public:
     [[nodiscard]] Result append(const ExclusiveFile& file, const RecordStore& records,
                                 qsizetype first, const QString& path);
 
+    // Finishes a save cut short after its link switch: the header is made to count what the
+    // chain holds, written and synced. Returns 0 or the error number.
+    [[nodiscard]] int settleHeader(const ExclusiveFile& file);
+
     // True after a failed save that could not put the old link back: only a new file is safe.
     [[nodiscard]] bool isUnsettled() const { return m_unsettled; }
 
@@ -43,6 +47,7 @@ private:
     void writeBlocks(const ExclusiveFile& file, const RecordStore& records, const Plan& plan,
                      const QString& path) const;
     void updateHeader(const Plan& plan, qint64 recordCount);
+    void describeChain(qint64 recordCount);
 
     int m_headerSize = 0;
     int m_blockSize = 0;

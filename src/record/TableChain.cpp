@@ -58,6 +58,7 @@ TableChain TableChain::read(std::span<const char> image) {
         std::min<std::size_t>((afterHeader + chain.m_blockSize - 1) / chain.m_blockSize, 65535));
     chain.walk(image, le16(image, kFirstBlockAt));
     if (chain.isWhole() && chain.m_recordCount != chain.m_headerRecordCount) {
+        chain.m_onlyCount = true;
         chain.m_problem = QStringLiteral("its header counts %1 records but its data blocks hold %2")
                               .arg(chain.m_headerRecordCount)
                               .arg(chain.m_recordCount);

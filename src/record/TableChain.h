@@ -36,6 +36,9 @@ public:
     // the first thing found wrong, as a clause ("block 3 lies beyond the end of the file").
     [[nodiscard]] const QString& problem() const { return m_problem; }
     [[nodiscard]] bool isWhole() const { return m_problem.isEmpty(); }
+    // Every block was read, but the header counts another number of records than they hold:
+    // what a save cut short between its link switch and its header leaves.
+    [[nodiscard]] bool onlyCountDisagrees() const { return m_onlyCount; }
 
     [[nodiscard]] std::size_t blockOffset(int number) const {
         return static_cast<std::size_t>(m_headerSize) +
@@ -71,4 +74,5 @@ private:
     std::vector<Block> m_blocks;
     qint64 m_recordCount = 0;
     QString m_problem;
+    bool m_onlyCount = false;
 };
