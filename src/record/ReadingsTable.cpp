@@ -305,24 +305,7 @@ void ReadingsTable::dropJournal() {
     if (m_found.empty())
         return;
     m_found.clear();
-    if (pendingCount() == 0) {
-        m_journal.remove();
-        return;
-    }
-    std::vector<CrashJournal::Entry> pending;
-    for (qsizetype i = m_savedCount; i < m_records.size(); ++i) {
-        const char* record = m_records.at(i);
-        pending.push_back({m_pendingStamps[static_cast<std::size_t>(i - m_savedCount)],
-                           std::vector<char>(record, record + m_layout->recordSize())});
-    }
-    const QString path = CrashJournal::pathFor(m_path);
-    if (const int error = m_journal.create(path, m_layout->recordSize(), m_savedCount, pending)) {
-        m_journalOff = true;
-        notice(TableCause::JournalUnwritable,
-               QStringLiteral("The readings not yet saved cannot be kept safe in '%1' (%2); "
-                              "they are kept in memory until saved.")
-                   .arg(path, systemText(error)));
-    }
+    rewriteJournal();
 }
 
 std::optional<TableProblem> ReadingsTable::record(const ReadingRecord& reading) {
@@ -453,26 +436,21 @@ void ReadingsTable::applyUpdates() {
     m_savedCount = recordCount();
     m_pendingStamps.clear();
     m_journalOff = false;
-    if (m_found.empty()) {
-        m_journal.remove();
-        return;
-    }
     // Readings found in the journal and not yet answered for stay in it, alone.
-    const QString path = CrashJournal::pathFor(m_path);
-    if (const int error = m_journal.create(path, m_layout->recordSize(), m_savedCount, m_found)) {
-        m_journalOff = true;
-        notice(TableCause::JournalUnwritable,
-               QStringLiteral("The readings not yet saved cannot be kept safe in '%1' (%2); "
-                              "they are kept in memory until saved.")
-                   .arg(path, systemText(error)));
-    }
+    rewriteJournal();
 }
 
 void ReadingsTable::empty() {
     requireOpen();
     requireWritable();
-    writeFile(RecordStore(m_layout->recordSize()));
+    // The readings go first: a crash after the table is emptied must not offer them again.
     m_journal.remove();
+    try {
+        writeFile(RecordStore(m_layout->recordSize()));
+    } catch (const TableError&) {
+        rewriteJournal();
+        throw;
+    }
     m_found.clear();
     m_journalOff = false;
     m_pendingStamps.clear();
@@ -480,6 +458,27 @@ void ReadingsTable::empty() {
     m_savedCount = 0;
     m_cursor = 0;
     m_edit.clear();
+}
+
+void ReadingsTable::rewriteJournal() {
+    std::vector<CrashJournal::Entry> entries = m_found;
+    for (qsizetype i = m_savedCount; i < m_records.size(); ++i) {
+        const char* record = m_records.at(i);
+        entries.push_back({m_pendingStamps[static_cast<std::size_t>(i - m_savedCount)],
+                           std::vector<char>(record, record + m_layout->recordSize())});
+    }
+    if (entries.empty()) {
+        m_journal.remove();
+        return;
+    }
+    const QString path = CrashJournal::pathFor(m_path);
+    if (const int error = m_journal.create(path, m_layout->recordSize(), m_savedCount, entries)) {
+        m_journalOff = true;
+        notice(TableCause::JournalUnwritable,
+               QStringLiteral("The readings not yet saved cannot be kept safe in '%1' (%2); "
+                              "they are kept in memory until saved.")
+                   .arg(path, systemText(error)));
+    }
 }
 
 void ReadingsTable::next() {

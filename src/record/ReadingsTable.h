@@ -131,6 +131,8 @@ private:
     void writeFile(const RecordStore& records);
     void recover(const ParadoxFile& table, QString& damage);
     void keepInJournal(const char* record);
+    // Writes the journal afresh with the found and the pending readings, or removes it.
+    void rewriteJournal();
     void notice(TableCause cause, const QString& message);
     [[nodiscard]] std::vector<char> buildImage(const RecordStore& records,
                                                const QString& path) const;
