@@ -159,6 +159,10 @@ ParadoxFile::ParadoxFile(std::vector<char> image)
       m_chain(std::make_unique<TableChain>(TableChain::read(image))) {
     m_doc->image = headerOnly(image, *m_chain);
     openDocument();
+    // Blocks of an encrypted table read as noise; a whole chain that agrees with the header
+    // means the header's encryption mark is what is damaged.
+    if (m_doc->doc->px_head->px_encryption != 0 && m_chain->isWhole())
+        m_falseEncryption = true;
     if (isEncrypted()) {
         // Block headers are encrypted too, so only pxlib can follow the chain; it may read each
         // block a few times, and no more.
@@ -251,7 +255,7 @@ bool ParadoxFile::isKeyed() const {
 }
 
 bool ParadoxFile::isEncrypted() const {
-    return m_doc->doc->px_head->px_encryption != 0;
+    return m_doc->doc->px_head->px_encryption != 0 && !m_falseEncryption;
 }
 
 void ParadoxFile::readRecords(RecordStore& records) const {
@@ -283,6 +287,9 @@ std::vector<char> ParadoxFile::headerBytes() const {
 }
 
 QString ParadoxFile::damage() const {
+    if (m_falseEncryption)
+        return QStringLiteral("its header marks it as password-protected, but its blocks are "
+                              "not encrypted");
     // The chain of a password-protected table is pxlib's to read.
     return isEncrypted() ? QString() : m_chain->problem();
 }

@@ -58,4 +58,5 @@ private:
     std::unique_ptr<Document> m_doc;
     std::unique_ptr<TableChain> m_chain;
     std::vector<char> m_image; // the file read, unless pxlib holds it
+    bool m_falseEncryption = false;
 };

@@ -139,6 +139,63 @@ private slots:
                  int(kAsExpected));
     }
 
+    // Every byte of the header's numbers, the field list, the field names and each block header,
+    // set to a few values, and the file cut at many lengths: no hang, no crash, and either every
+    // reading or a reason (refusal, or viewing only) - never a short table that could be saved.
+    void everyMutantOfTheHeaderAndBlockLinksIsReadWholeOrRefused() {
+        writeTable(m_path, 200);
+        const QByteArray original = bytesOf(m_path);
+        std::vector<QByteArray> mutants;
+        std::vector<qsizetype> offsets;
+        for (qsizetype at = 0; at < 0x78 + 7 * 2; ++at)
+            offsets.push_back(at);
+        for (qsizetype at = 0x1B0; at < 0x200; ++at) // the end of the table name, field names
+            offsets.push_back(at);
+        for (int block = 1; block <= 5; ++block) {
+            for (int i = 0; i < 6; ++i)
+                offsets.push_back(blockStart(block) + i);
+        }
+        for (const qsizetype at : offsets) {
+            for (const int change : {0x00, 0xFF, 0x01, 0x80, -1}) {
+                QByteArray bytes = original;
+                bytes[at] = static_cast<char>(change < 0 ? bytes[at] + 1 : change);
+                if (bytes != original)
+                    mutants.push_back(bytes);
+            }
+        }
+        for (qsizetype size = 0; size < original.size(); size += 97)
+            mutants.push_back(original.left(size));
+
+        const int outcome = runBounded(
+            [&] {
+                for (std::size_t i = 0; i < mutants.size(); ++i) {
+                    putBytes(m_path, mutants[i]);
+                    if (qEnvironmentVariableIsSet("VELMAR_MUTANT_TRACE"))
+                        std::fprintf(stderr, "mutant %zu\n", i);
+                    ReadingsTable table;
+                    table.setTableName(m_path);
+                    try {
+                        table.open();
+                    } catch (const TableError& error) {
+                        if (error.message().isEmpty())
+                            return 1;
+                        continue;
+                    }
+                    if (!table.readOnlyReason().isEmpty())
+                        continue;
+                    if (table.recordCount() != 200) {
+                        std::fprintf(stderr, "mutant %zu: %lld records, writable\n", i,
+                                     static_cast<long long>(table.recordCount()));
+                        return 2;
+                    }
+                }
+                return 0;
+            },
+            120);
+        QCOMPARE(outcome, 0);
+        qInfo("%zu mutants", mutants.size());
+    }
+
     void wholeTableStaysWritable() {
         writeTable(m_path, 200);
         ReadingsTable table;
