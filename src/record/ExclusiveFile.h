@@ -9,9 +9,10 @@
 
 // A table file held open under an exclusive lock for as long as the object lives, so that a
 // second program, a second instance of this one, or a second table object in this process that
-// opens the same file is refused. New contents never overwrite the file in place: they are
-// written beside it, flushed to disk and moved over it in one rename, so that a crash or a full
-// disk at any moment leaves either the old file or the new one whole.
+// opens the same file is refused. A whole new file is written beside it, flushed to disk and
+// moved over it in one rename, so that a crash or a full disk at any moment leaves either the
+// old file or the new one whole; in-place writes (writeAt) are for callers that order their own
+// writes so that every moment reads whole (TableAppend).
 class ExclusiveFile {
 public:
     enum class Existing { Replace, Keep };
