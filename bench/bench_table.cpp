@@ -55,7 +55,7 @@ void BM_Save100kPendingReadings(benchmark::State& state) {
 }
 BENCHMARK(BM_Save100kPendingReadings)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The cost of the whole-file rewrite: one pending reading saved onto 1,000,000 saved ones.
+// One pending reading saved onto 1,000,000 saved ones, sync included.
 void BM_SaveOntoMillionRecords(benchmark::State& state) {
     QTemporaryDir dir;
     ReadingsTable table;
@@ -70,6 +70,32 @@ void BM_SaveOntoMillionRecords(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SaveOntoMillionRecords)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Record/Save of 1,000 pending readings onto a table of range(0) saved records, sync included:
+// a save should cost what it adds, whatever the table already holds.
+void BM_Save1000PendingOnto(benchmark::State& state) {
+    QTemporaryDir dir;
+    ReadingsTable table;
+    openFresh(table, dir);
+    const auto saved = static_cast<qint32>(state.range(0));
+    for (qint32 no = 1; no <= saved; ++no)
+        table.append(sampleReading(no));
+    table.applyUpdates();
+    qint32 no = saved;
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (int i = 0; i < 1000; ++i)
+            table.append(sampleReading(++no));
+        state.ResumeTiming();
+        table.applyUpdates();
+    }
+}
+BENCHMARK(BM_Save1000PendingOnto)
+    ->Arg(1000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(20);
 
 // Opening (and closing) a table of 1,000,000 records.
 void BM_OpenMillionRecords(benchmark::State& state) {

@@ -1,5 +1,6 @@
 #include "ExclusiveFile.h"
 
+#include "SaveHook.h"
 #include "TableError.h"
 
 #include <QFile>
@@ -22,8 +23,7 @@ QString systemError(int error) {
 }
 
 [[noreturn]] void throwWriteError(const QString& path, int error) {
-    throw TableError(QStringLiteral("Could not write the table file '%1': %2")
-                         .arg(QFileInfo(path).absoluteFilePath(), systemError(error)));
+    ExclusiveFile::throwWriteError(path, error);
 }
 
 // The largest file a Paradox table can be: a header and 65535 blocks of 32 KiB.
@@ -71,14 +71,17 @@ private:
 };
 
 // Returns 0 or the error number of the failed write.
-int writeAll(int fd, std::span<const char> bytes) {
+int writeAll(int fd, std::span<const char> bytes, off_t offset = -1) {
     while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        const ssize_t written = offset < 0 ? ::write(fd, bytes.data(), bytes.size())
+                                           : ::pwrite(fd, bytes.data(), bytes.size(), offset);
         if (written < 0 && errno == EINTR)
             continue;
         if (written < 0)
             return errno;
         bytes = bytes.subspan(static_cast<std::size_t>(written));
+        if (offset >= 0)
+            offset += written;
     }
     return 0;
 }
@@ -124,12 +127,15 @@ ExclusiveFile::~ExclusiveFile() {
 }
 
 ExclusiveFile::ExclusiveFile(ExclusiveFile&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)) {}
+    : m_fd(std::exchange(other.m_fd, -1)), m_writable(std::exchange(other.m_writable, false)),
+      m_writeRefusal(std::exchange(other.m_writeRefusal, {})) {}
 
 ExclusiveFile& ExclusiveFile::operator=(ExclusiveFile&& other) noexcept {
     if (this != &other) {
         close();
         m_fd = std::exchange(other.m_fd, -1);
+        m_writable = std::exchange(other.m_writable, false);
+        m_writeRefusal = std::exchange(other.m_writeRefusal, {});
     }
     return *this;
 }
@@ -137,23 +143,55 @@ ExclusiveFile& ExclusiveFile::operator=(ExclusiveFile&& other) noexcept {
 void ExclusiveFile::close() {
     if (m_fd >= 0)
         ::close(std::exchange(m_fd, -1));
+    m_writable = false;
+    m_writeRefusal.clear();
 }
+
+namespace {
+
+struct Opened {
+    int fd = -1;
+    int writeError = 0; // why it was opened for reading only; 0 when writable or no write bits
+    bool writable = false;
+};
+
+// Read and write when the file's permission bits let anyone write (root ignores them, the
+// program does not), read only otherwise.
+Opened openForTable(const QByteArray& name) {
+    struct stat st {};
+    const bool writeBits = ::stat(name.constData(), &st) == 0 && (st.st_mode & 0222) != 0;
+    if (writeBits) {
+        const int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+        if (fd >= 0)
+            return {fd, 0, true};
+        if (errno != EACCES && errno != EPERM && errno != EROFS && errno != ETXTBSY)
+            return {-1, errno, false};
+        const int refusal = errno;
+        return {::open(name.constData(), O_RDONLY | O_CLOEXEC), refusal, false};
+    }
+    return {::open(name.constData(), O_RDONLY | O_CLOEXEC), 0, false};
+}
+
+} // namespace
 
 ExclusiveFile ExclusiveFile::open(const QString& path) {
     const QByteArray name = QFile::encodeName(path);
     // A save elsewhere may rename a new file over the path between our open and our lock; the
     // lock would then guard a file no one opens any more, so check and try again.
     for (int attempt = 0; attempt < 10; ++attempt) {
-        const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        const Opened opened = openForTable(name);
+        const int fd = opened.fd;
         if (fd < 0 && errno == ENOENT)
             throw TableError(QStringLiteral("The table file '%1' does not exist.").arg(path));
         if (fd < 0) {
             throw TableError(QStringLiteral("Could not open the table file '%1': %2")
                                  .arg(path, systemError(errno)));
         }
-        ExclusiveFile file(fd);
-        struct stat opened {};
-        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode))
+        ExclusiveFile file(fd, opened.writable);
+        if (opened.writeError != 0)
+            file.m_writeRefusal = systemError(opened.writeError);
+        struct stat openedStat {};
+        if (::fstat(fd, &openedStat) != 0 || !S_ISREG(openedStat.st_mode))
             throw TableError(QStringLiteral("'%1' is not a table file.").arg(path));
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             if (errno == EWOULDBLOCK) {
@@ -165,7 +203,7 @@ ExclusiveFile ExclusiveFile::open(const QString& path) {
                                  .arg(path, systemError(errno)));
         }
         struct stat current {};
-        if (::stat(name.constData(), &current) == 0 && sameFile(opened, current))
+        if (::stat(name.constData(), &current) == 0 && sameFile(openedStat, current))
             return file;
     }
     throw TableError(
@@ -180,8 +218,10 @@ ExclusiveFile ExclusiveFile::write(const QString& path, std::span<const char> by
         throwWriteError(path, errno);
     if (const int error = writeAll(temp.fd(), bytes))
         throwWriteError(path, error);
+    SaveHook::at("copy-written");
     if (::fsync(temp.fd()) != 0)
         throwWriteError(path, errno);
+    SaveHook::at("copy-synced");
     if (::flock(temp.fd(), LOCK_EX | LOCK_NB) != 0)
         throwWriteError(path, errno);
 
@@ -190,6 +230,7 @@ ExclusiveFile ExclusiveFile::write(const QString& path, std::span<const char> by
         return {};
     if (existing == Existing::Replace && ::rename(temp.name(), target.constData()) != 0)
         throwWriteError(path, errno);
+    SaveHook::at("copy-renamed");
     ExclusiveFile written(temp.release());
     syncDirectory(info.absolutePath());
     return written;
@@ -232,4 +273,37 @@ mode_t ExclusiveFile::permissions() const {
     if (::fstat(m_fd, &st) != 0)
         return 0666;
     return st.st_mode & 07777;
+}
+
+int ExclusiveFile::writeAt(off_t offset, std::span<const char> bytes) const {
+    if (!m_writable)
+        return EBADF;
+    return writeAll(m_fd, bytes, offset);
+}
+
+int ExclusiveFile::syncData() const {
+    return ::fdatasync(m_fd) == 0 ? 0 : errno;
+}
+
+int ExclusiveFile::truncate(off_t size) const {
+    return ::ftruncate(m_fd, size) == 0 ? 0 : errno;
+}
+
+off_t ExclusiveFile::size() const {
+    struct stat st {};
+    return ::fstat(m_fd, &st) == 0 ? st.st_size : -1;
+}
+
+bool ExclusiveFile::isStillAt(const QString& path) const {
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(m_fd, &opened) == 0 &&
+           ::stat(QFile::encodeName(path).constData(), &named) == 0 && sameFile(opened, named);
+}
+
+void ExclusiveFile::throwWriteError(const QString& path, int error) {
+    const bool full = error == ENOSPC || error == EDQUOT || error == EFBIG;
+    throw TableError(QStringLiteral("Could not write the table file '%1': %2")
+                         .arg(QFileInfo(path).absoluteFilePath(), systemError(error)),
+                     full ? TableCause::DiskFull : TableCause::WriteFailed);
 }

@@ -1,6 +1,7 @@
 #include "ParadoxFile.h"
 
 #include "RecordStore.h"
+#include "TableChain.h"
 #include "TableError.h"
 
 #include <algorithm>
@@ -20,30 +21,22 @@ static_assert(static_cast<int>(FieldType::Bytes) == pxfBytes);
 
 namespace {
 
-constexpr std::size_t kBlockHeaderSize = 6;
-// pxlib reads block numbers as signed 16-bit values, so it follows at most this many blocks.
-constexpr int kMostBlocks = 32767;
+constexpr std::size_t kBlockHeaderSize = TableChain::kBlockHeaderSize;
+constexpr int kMostBlocks = TableChain::kMostBlocks;
 // Offset of the referential-integrity byte, which pxlib leaves uninitialised.
 constexpr std::size_t kRefIntegrityOffset = 0x55;
 
-int readLe16(const std::vector<char>& bytes, std::size_t at) {
-    return static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8;
-}
-
-// pxlib trusts the header it reads; refuse what would make it read nonsense.
-void checkHeader(const std::vector<char>& image) {
-    const QString notATable = QStringLiteral("The file is not a Paradox table.");
-    if (image.size() < 0x78)
-        throw TableError(notATable);
-    const int recordSize = readLe16(image, 0x00);
-    const int headerSize = readLe16(image, 0x02);
-    const int fileType = static_cast<unsigned char>(image[0x04]);
-    const int fieldCount = readLe16(image, 0x21);
-    if (fileType != pxfFileTypIndexDB && fileType != pxfFileTypNonIndexDB)
-        throw TableError(QStringLiteral("The file is not a Paradox table (it may be an index)."));
-    if (recordSize == 0 || fieldCount == 0 || headerSize < 0x78 ||
-        static_cast<std::size_t>(headerSize) > image.size() || 0x78 + fieldCount * 2 > headerSize)
-        throw TableError(notATable);
+// The header alone, saying the table has no blocks: pxlib takes the fields, code page and
+// flags from it and never walks a chain.
+std::vector<char> headerOnly(const std::vector<char>& image, const TableChain& chain) {
+    std::vector<char> header(image.begin(), image.begin() + chain.headerSize());
+    for (const std::size_t at :
+         {TableChain::kRecordCountAt, TableChain::kRecordCountAt + 2, TableChain::kNextBlockAt,
+          TableChain::kFileBlocksAt, TableChain::kFirstBlockAt, TableChain::kLastBlockAt}) {
+        header[at] = 0;
+        header[at + 1] = 0;
+    }
+    return header;
 }
 
 } // namespace
@@ -54,6 +47,9 @@ struct ParadoxFile::Document {
     std::vector<char> image;
     std::size_t position = 0;
     QString lastError;
+    // Reads left before the image reads as ended: pxlib walks the block chain of a table it
+    // cannot be shown beforehand (a password-protected one) and would follow a loop for ever.
+    std::size_t readsLeft = SIZE_MAX;
     FILE* stream = nullptr;
     pxdoc_t* doc = nullptr;
 
@@ -96,8 +92,9 @@ struct ParadoxFile::Document {
     }
 
     std::size_t read(char* buffer, std::size_t size) {
-        if (position >= image.size())
+        if (position >= image.size() || readsLeft == 0)
             return 0;
+        --readsLeft;
         size = std::min(size, image.size() - position);
         std::memcpy(buffer, image.data() + position, size);
         position += size;
@@ -157,12 +154,27 @@ struct ParadoxFile::Document {
     static long hookTell(pxdoc_t* doc, pxstream_t*) { return static_cast<long>(of(doc)->position); }
 };
 
-ParadoxFile::ParadoxFile(std::vector<char> image) : m_doc(std::make_unique<Document>()) {
-    checkHeader(image);
-    m_doc->image = std::move(image);
-    if (PX_open_fp(m_doc->doc, m_doc->stream) < 0 || !m_doc->doc->px_head)
-        throw TableError(m_doc->failure(QStringLiteral("The file is not a Paradox table.")));
-    m_doc->useDirectHooks();
+ParadoxFile::ParadoxFile(std::vector<char> image)
+    : m_doc(std::make_unique<Document>()),
+      m_chain(std::make_unique<TableChain>(TableChain::read(image))) {
+    m_doc->image = headerOnly(image, *m_chain);
+    openDocument();
+    // Blocks of an encrypted table read as noise; a whole chain that agrees with the header
+    // means the header's encryption mark is what is damaged.
+    if (m_doc->doc->px_head->px_encryption != 0 && m_chain->isWhole())
+        m_falseEncryption = true;
+    if (isEncrypted()) {
+        // Block headers are encrypted too, so only pxlib can follow the chain; it may read each
+        // block a few times, and no more.
+        m_doc = std::make_unique<Document>();
+        m_doc->readsLeft = static_cast<std::size_t>(m_chain->headerSize()) +
+                           8 * (static_cast<std::size_t>(m_chain->fileBlocks()) + 16);
+        m_doc->image = std::move(image);
+        openDocument();
+        m_doc->readsLeft = SIZE_MAX;
+    } else {
+        m_image = std::move(image);
+    }
 
     const pxhead_t* head = m_doc->doc->px_head;
     int total = 0;
@@ -170,6 +182,12 @@ ParadoxFile::ParadoxFile(std::vector<char> image) : m_doc(std::make_unique<Docum
         total += head->px_fields[i].px_flen;
     if (total != head->px_recordsize)
         throw TableError(QStringLiteral("The table's field list does not match its record size."));
+}
+
+void ParadoxFile::openDocument() {
+    if (PX_open_fp(m_doc->doc, m_doc->stream) < 0 || !m_doc->doc->px_head)
+        throw TableError(m_doc->failure(QStringLiteral("The file is not a Paradox table.")));
+    m_doc->useDirectHooks();
 }
 
 ParadoxFile::ParadoxFile(const RecordLayout& layout, const QString& tableName,
@@ -237,7 +255,7 @@ bool ParadoxFile::isKeyed() const {
 }
 
 bool ParadoxFile::isEncrypted() const {
-    return m_doc->doc->px_head->px_encryption != 0;
+    return m_doc->doc->px_head->px_encryption != 0 && !m_falseEncryption;
 }
 
 void ParadoxFile::readRecords(RecordStore& records) const {
@@ -255,28 +273,25 @@ void ParadoxFile::readRecords(RecordStore& records) const {
         }
         return;
     }
-
-    // PX_get_record searches the block list from its start for every record, which makes
-    // reading a large table quadratic; the block list pxlib built while opening gives each
-    // block's place and record count, and the records lie one after another behind its header.
-    const std::vector<char>& image = m_doc->image;
-    const std::size_t blockSize = static_cast<std::size_t>(head->px_maxtablesize) * 1024;
-    const int perBlock = static_cast<int>((blockSize - kBlockHeaderSize) / recordSize);
-    const auto* blocks = static_cast<const pxpindex_t*>(doc->px_indexdata);
-    for (int i = 0; blocks && i < doc->px_indexdatalen; ++i) {
-        const int count = blocks[i].numrecords;
-        // A block whose size field is out of range holds no live records.
-        if (count <= 0 || count > perBlock || blocks[i].blocknumber <= 0)
-            continue;
-        const std::size_t start =
-            static_cast<std::size_t>(head->px_headersize) +
-            (static_cast<std::size_t>(blocks[i].blocknumber) - 1) * blockSize + kBlockHeaderSize;
-        if (start + count * recordSize > image.size()) {
-            throw TableError(
-                QStringLiteral("The table file is damaged: a data block lies beyond its end."));
-        }
-        records.append(image.data() + start, count);
+    // The records of a block lie one after another behind its header.
+    for (const TableChain::Block& block : m_chain->blocks()) {
+        records.append(m_image.data() + m_chain->blockOffset(block.number) + kBlockHeaderSize,
+                       block.count);
     }
+}
+
+std::vector<char> ParadoxFile::headerBytes() const {
+    const std::vector<char>& image = m_image.empty() ? m_doc->image : m_image;
+    const auto size = std::min(image.size(), static_cast<std::size_t>(m_chain->headerSize()));
+    return {image.begin(), image.begin() + static_cast<std::ptrdiff_t>(size)};
+}
+
+QString ParadoxFile::damage() const {
+    if (m_falseEncryption)
+        return QStringLiteral("its header marks it as password-protected, but its blocks are "
+                              "not encrypted");
+    // The chain of a password-protected table is pxlib's to read.
+    return isEncrypted() ? QString() : m_chain->problem();
 }
 
 void ParadoxFile::appendRecord(const char* record) {

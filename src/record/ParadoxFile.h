@@ -8,11 +8,14 @@
 #include <vector>
 
 class RecordStore;
+class TableChain;
 
 // One Paradox table file, read or built whole in memory through pxlib (a pxdoc_t kept for the
-// object's lifetime). pxlib reaches the bytes through stream hooks that work on the in-memory
-// image: a file is read from disk in one go and written in one go, and the header rewrite that
-// pxlib makes for every record costs a memory copy instead of a dozen system calls.
+// object's lifetime). A file read is checked first (TableChain); pxlib is then shown only its
+// header, and the records are taken from the checked chain. pxlib reaches the bytes through
+// stream hooks that work on the in-memory image: a file is read from disk in one go and written
+// in one go, and the header rewrite that pxlib makes for every record costs a memory copy
+// instead of a dozen system calls.
 class ParadoxFile {
 public:
     // Reads the table whose file bytes are image. Throws TableError if they are not a Paradox
@@ -30,8 +33,15 @@ public:
     [[nodiscard]] bool isKeyed() const;
     [[nodiscard]] bool isEncrypted() const;
 
-    // Appends every record, in table order, to records (which has this table's record size).
+    // Appends every readable record, in table order, to records (which has this table's
+    // record size).
     void readRecords(RecordStore& records) const;
+    // Empty when every record could be read; otherwise what is wrong with the file, as a clause.
+    [[nodiscard]] QString damage() const;
+    // The block chain of a table that was read (not of one being built).
+    [[nodiscard]] const TableChain& chain() const { return *m_chain; }
+    // The header's bytes as the file holds them.
+    [[nodiscard]] std::vector<char> headerBytes() const;
 
     void appendRecord(const char* record);
     // Completes the header and hands over the bytes of the whole file; the object is spent.
@@ -43,5 +53,10 @@ public:
 
 private:
     struct Document;
+    void openDocument();
+
     std::unique_ptr<Document> m_doc;
+    std::unique_ptr<TableChain> m_chain;
+    std::vector<char> m_image; // the file read, unless pxlib holds it
+    bool m_falseEncryption = false;
 };

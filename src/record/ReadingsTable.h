@@ -1,24 +1,47 @@
 #pragma once
 
+#include "CrashJournal.h"
 #include "ExclusiveFile.h"
 #include "ReadingRecord.h"
 #include "RecordLayout.h"
 #include "RecordStore.h"
+#include "TableAppend.h"
+#include "TableError.h"
 
+#include <QDateTime>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
+class ParadoxFile;
+
 // The table of readings: one Paradox table file, held open exclusively, read whole into memory
-// when opened. Appended records stay pending in memory until applyUpdates(); each save writes the
-// whole table as a new file that replaces the old one in one rename, so the file on disk is
-// always a complete table. Records are numbered from 0 in table order, saved ones first, which
-// gives a grid model random access to any row.
+// when opened (a table that cannot be read whole, or may not be written, opens for viewing only,
+// with the reason). Appended records stay pending in memory until applyUpdates(), which adds them
+// to the file in place (TableAppend) so that a save costs what it adds; emptying, and a table
+// that outgrows its block size, write a new file that replaces the old one in one rename. At
+// every moment the file on disk reads as a complete table. Records are numbered from 0 in table
+// order, saved ones first, which gives a grid model random access to any row.
 //
-// Every failure throws TableError with a text for the user and leaves the table as it was.
+// Pending records are also kept in a journal beside the table (CrashJournal). When the table is
+// opened and the journal of an earlier run holds readings the table lacks, journalFound() says
+// so and they wait for adoptJournal() or dropJournal().
+//
+// Every failure throws TableError with a text for the user and a cause, and leaves the table as
+// it was; record() and save() give the same as values.
 class ReadingsTable {
 public:
+    // Readings of an earlier run, found in the journal, that the table lacks.
+    struct JournalFound {
+        qsizetype count = 0;
+        QDateTime firstRecorded;      // local time
+        std::optional<qint32> lastNo; // the largest `No` among them, when the table has it
+        // "N readings recorded on <date of the first> were not saved. Add them to the table?"
+        [[nodiscard]] QString question() const;
+    };
+
     // The table a new program instance opens, in the current directory.
     static QString defaultTableName() { return QStringLiteral("Velmarbdb.DB"); }
 
@@ -77,6 +100,25 @@ public:
     [[nodiscard]] qsizetype currentRow() const { return m_cursor; }
     [[nodiscard]] QString fieldText(QStringView field) const;
 
+    // As append(reading) and applyUpdates(), with a failure given back instead of thrown.
+    [[nodiscard]] std::optional<TableProblem> record(const ReadingRecord& reading);
+    [[nodiscard]] std::optional<TableProblem> save();
+
+    [[nodiscard]] std::optional<JournalFound> journalFound() const;
+    // Yes: the found readings become pending records, ahead of any recorded since the table
+    // opened, with their own fields and numbers.
+    void adoptJournal();
+    // No: the found readings are dropped and their file removed (readings recorded since the
+    // table opened stay pending and kept).
+    void dropJournal();
+    // Syncs the journal; the window calls it once a second.
+    void syncJournal();
+    // What the table has to say once, in the status place: a journal that cannot be written, a
+    // save finished on opening, a leftover file kept. Each is handed out once.
+    [[nodiscard]] std::vector<TableProblem> takeNotices();
+    // The clock that stamps journal entries, in ms since 1970 (UTC); tests set their own.
+    void setClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
+
     // Writes every record, saved and pending, as a new table at path (replacing a file there).
     void copyTo(const QString& path) const;
 
@@ -95,6 +137,11 @@ private:
     [[nodiscard]] int requireField(QStringView name) const;
     [[nodiscard]] char* editRecord();
     void writeFile(const RecordStore& records);
+    void recover(const ParadoxFile& table, QString& damage);
+    void keepInJournal(const char* record);
+    // Writes the journal afresh with the found and the pending readings, or removes it.
+    void rewriteJournal();
+    void notice(TableCause cause, const QString& message);
     [[nodiscard]] std::vector<char> buildImage(const RecordStore& records,
                                                const QString& path) const;
 
@@ -107,4 +154,11 @@ private:
     qsizetype m_cursor = 0;
     std::vector<char> m_edit; // the record being appended; empty when none
     QString m_readOnlyReason;
+    TableAppend m_append;
+    CrashJournal m_journal;
+    bool m_journalOff = false; // failed since the last save: recording goes on in memory
+    std::vector<CrashJournal::Entry> m_found;
+    std::vector<qint64> m_pendingStamps; // when each pending record was recorded
+    std::vector<TableProblem> m_notices;
+    std::function<qint64()> m_clock = [] { return QDateTime::currentMSecsSinceEpoch(); };
 };

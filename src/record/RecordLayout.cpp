@@ -184,13 +184,15 @@ void RecordLayout::setText(char* record, int field, QStringView text) const {
             QStringLiteral("The text '%1' for field '%2' holds characters that code page %3 "
                            "cannot store.")
                 .arg(text, f.name)
-                .arg(m_codePage.number()));
+                .arg(m_codePage.number()),
+            TableCause::ValueDoesNotFit);
     }
     if (bytes->size() > f.size) {
         throw TableError(QStringLiteral("The text '%1' is too long for field '%2', which holds "
                                         "at most %3 characters.")
                              .arg(text, f.name)
-                             .arg(f.size));
+                             .arg(f.size),
+                         TableCause::ValueDoesNotFit);
     }
     char* target = record + f.offset;
     std::memset(target, 0, f.size);
@@ -210,7 +212,8 @@ void RecordLayout::setInteger(char* record, int field, qint32 value) const {
         if (value < -limit || value > limit) {
             throw TableError(QStringLiteral("The value %1 is out of range for field '%2'.")
                                  .arg(value)
-                                 .arg(f.name));
+                                 .arg(f.name),
+                             TableCause::ValueDoesNotFit);
         }
         encodeInteger(target, f.size, value);
         return;
@@ -236,7 +239,8 @@ void RecordLayout::setTimeOfDay(char* record, int field, qint32 msSinceMidnight)
     if (msSinceMidnight < 0 || msSinceMidnight >= kMsPerDay) {
         throw TableError(QStringLiteral("%1 ms is not a time of day (field '%2').")
                              .arg(msSinceMidnight)
-                             .arg(f.name));
+                             .arg(f.name),
+                         TableCause::ValueDoesNotFit);
     }
     char* target = record + f.offset;
     if (f.type == FieldType::Time) {
@@ -252,5 +256,6 @@ void RecordLayout::setTimeOfDay(char* record, int field, qint32 msSinceMidnight)
 }
 
 void RecordLayout::throwTypeMismatch(int field, const QString& what) const {
-    throw TableError(QStringLiteral("Field '%1' cannot hold %2.").arg(m_fields[field].name, what));
+    throw TableError(QStringLiteral("Field '%1' cannot hold %2.").arg(m_fields[field].name, what),
+                     TableCause::ValueDoesNotFit);
 }

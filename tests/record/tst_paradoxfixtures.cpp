@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTime>
 
@@ -141,6 +142,33 @@ private slots:
         QFile after(fixture(file));
         QVERIFY(after.open(QIODevice::ReadOnly));
         QCOMPARE(after.readAll(), before);
+    }
+
+    void readingsSavedOntoATableOfOtherSoftwareReadBackThroughPxlib() {
+        if (!haveFixtures())
+            QSKIP("The Paradox fixtures are not available.");
+        QTemporaryDir dir;
+        const QString copy = dir.filePath(QStringLiteral("DECIMAL.DB"));
+        QVERIFY(QFile::copy(fixture(QStringLiteral("DECIMAL.DB")), copy));
+        QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner));
+        {
+            ReadingsTable table;
+            table.setTableName(copy);
+            table.open();
+            QCOMPARE(table.readOnlyReason(), QString());
+            for (int i = 0; i < 300; ++i) {
+                table.append();
+                table.setNumber(u"decimal", i + 0.5);
+                table.post();
+            }
+            table.applyUpdates();
+        }
+        const PxlibTable original = PxlibTable::read(fixture(QStringLiteral("DECIMAL.DB")));
+        const PxlibTable saved = PxlibTable::read(copy);
+        QCOMPARE(saved.recordCount, 309);
+        for (int r = 0; r < 9; ++r)
+            QCOMPARE(saved.rows[r][0], original.rows[r][0]);
+        QCOMPARE(saved.rows[308][0].toDouble(), 299.5);
     }
 
     void primaryIndexFileIsNotTakenForATable() {

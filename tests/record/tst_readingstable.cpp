@@ -237,8 +237,10 @@ private slots:
                  qPrintable(message));
         QCOMPARE(fileBytes(m_path), before);
         QCOMPARE(table.pendingCount(), 200);
-        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
-                 QStringList{QStringLiteral("Velmarbdb.DB")});
+        // The table and the journal of its pending readings, and no copy left behind.
+        QCOMPARE(
+            QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+            (QStringList{QStringLiteral(".Velmarbdb.DB.pending"), QStringLiteral("Velmarbdb.DB")}));
 
         table.applyUpdates();
         QCOMPARE(table.pendingCount(), 0);
@@ -654,22 +656,39 @@ private slots:
         QCOMPARE(fileBytes(m_path), contents);
     }
 
-    void truncatedTableIsReportedClearly() {
-        {
-            ReadingsTable table;
-            openNew(table);
-            for (int no = 1; no <= 200; ++no)
-                table.append(reading(no));
-            table.applyUpdates();
-        }
-        QFile file(m_path);
-        QVERIFY(file.resize(file.size() - 3000));
+    void savesInPlaceReadBackWholeAndReuseFreedBlocks_data() {
+        QTest::addColumn<QList<int>>("batches"); // readings added before each save
+        QTest::newRow("one at a time") << QList<int>{1, 1, 1, 1, 1, 1};
+        QTest::newRow("exactly a block, then one more") << QList<int>{45, 1, 44, 45};
+        QTest::newRow("several blocks at once") << QList<int>{100, 200, 7, 300};
+    }
 
+    void savesInPlaceReadBackWholeAndReuseFreedBlocks() {
+        QFETCH(QList<int>, batches);
         ReadingsTable table;
-        table.setTableName(m_path);
-        const QString message = errorOf([&] { table.open(); });
-        QVERIFY2(message.contains(m_path), qPrintable(message));
-        QVERIFY(!table.isOpen());
+        openNew(table);
+        int no = 0;
+        for (const int batch : batches) {
+            for (int i = 0; i < batch; ++i)
+                table.append(reading(++no));
+            table.applyUpdates();
+            const PxlibTable onDisk = PxlibTable::read(m_path);
+            QCOMPARE(onDisk.recordCount, no);
+            for (int r = 0; r < no; ++r)
+                QCOMPARE(onDisk.rows[r][0].toLongLong(), r + 1);
+            const auto layout = ParadoxLayoutReader::parse(fileBytes(m_path));
+            QVERIFY(layout.has_value());
+            QCOMPARE(int(layout->records.size()), no);
+            // At most the blocks in use and the one a save frees.
+            const int blocks = (no + 44) / 45;
+            QVERIFY2(QFileInfo(m_path).size() <= 2048 + (blocks + 1) * 2048,
+                     qPrintable(QString::number(QFileInfo(m_path).size())));
+        }
+        table.close();
+        table.open();
+        QCOMPARE(table.readOnlyReason(), QString());
+        QCOMPARE(table.recordCount(), no);
+        QCOMPARE(table.text(no - 1, 0), QString::number(no));
     }
 
     void tableTooBigForSmallBlocksGetsLargerOnes() {
