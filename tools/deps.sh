@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs that are not installed yet.
 # Usage: tools/deps.sh [run]   ("run" adds what starting the program on a virtual display needs)
+#        tools/deps.sh --list  (prints the packages the build needs, one a line, and installs nothing)
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev pxlib-dev
           libbenchmark-dev fonts-dejavu-core fonts-liberation)
+if [ "${1:-}" = --list ]; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
+fi
 if [ "${1:-}" = run ]; then
   packages+=(xvfb xauth x11-utils)
 fi
