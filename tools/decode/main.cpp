@@ -43,8 +43,15 @@ frames is set anew by every main-display frame before it is used, so no frame
 decodes differently because of the frames before it.
 
 A line that is not hex text is reported on standard error with its line number
-and skipped. The exit code is 1 when a named file cannot be read, 2 for a bad
+and skipped. So is a line of more than 8192 hex digits, the longest line the
+program's frame receiver passes on; it is read through without being kept, so
+input without line feeds takes no more memory than a line does. The exit code is 1 when a named file cannot be read, 2 for a bad
 option, 0 otherwise.)";
+
+// The longest frame the receiver passes on, as hex text, and the longest input line kept in
+// memory: that much, with room for white space around it.
+constexpr std::size_t kMaxHexDigits = 2 * FrameCutter::kMaxLineBytes;
+constexpr std::size_t kMaxInputLine = kMaxHexDigits + 256;
 
 struct Options {
     int relPressState = 0;
@@ -101,13 +108,45 @@ void decodeHexLine(const QByteArray& hex, const Options& options) {
         decodeFrame(cutter.pending(), options);
 }
 
+// Reads one line without its line feed into raw; false at the end of the input. A line longer
+// than kMaxInputLine is read to its end but not kept: raw is left empty and length tells its size.
+bool readLine(std::istream& in, std::string& raw, std::size_t& length) {
+    raw.clear();
+    length = 0;
+    std::streambuf* buffer = in.rdbuf();
+    bool ended = false;
+    for (int c = buffer->sbumpc(); c != std::char_traits<char>::eof(); c = buffer->sbumpc()) {
+        if (c == '\n') {
+            ended = true;
+            break;
+        }
+        if (++length <= kMaxInputLine)
+            raw.push_back(static_cast<char>(c));
+    }
+    if (!ended)
+        in.setstate(std::ios::eofbit);
+    if (length > kMaxInputLine)
+        raw.clear();
+    return ended || length > 0;
+}
+
 void decodeStream(std::istream& in, const std::string& name, const Options& options) {
     std::string raw;
+    raw.reserve(kMaxInputLine);
+    std::size_t length = 0;
     long long number = 0;
-    while (std::getline(in, raw)) {
+    while (readLine(in, raw, length)) {
         ++number;
         const QByteArray line = QByteArray::fromStdString(raw);
         const QByteArray hex = line.trimmed();
+        if (length > kMaxInputLine || static_cast<std::size_t>(hex.size()) > kMaxHexDigits) {
+            std::fflush(stdout);
+            std::fprintf(stderr,
+                         "velmar-decode: %s:%lld: line of %zu characters is longer than any "
+                         "frame (at most %zu hex digits); line skipped\n",
+                         name.c_str(), number, length, kMaxHexDigits);
+            continue;
+        }
         const qsizetype leadingSpace = hex.isEmpty() ? 0 : line.indexOf(hex.front());
         const std::string problem = hexProblem(hex, leadingSpace);
         if (!problem.empty()) {
@@ -178,6 +217,8 @@ int main(int argc, char* argv[]) {
     }
     options.relPressState = rel.toInt();
 
+    // Standard input is read a character at a time; without the tie to C's stdio that is cheap.
+    std::ios::sync_with_stdio(false);
     QStringList files = parser.positionalArguments();
     if (files.isEmpty())
         files.append(QStringLiteral("-"));
