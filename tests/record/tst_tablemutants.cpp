@@ -11,6 +11,8 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <fcntl.h>
 #include <map>
 #include <poll.h>
 #include <random>
@@ -227,6 +229,10 @@ void setCpuLimit(long microseconds) {
 [[noreturn]] void openMutants(const Table& t, Mutation kind, int first, const QString& path,
                               int out) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
+    const int errors =
+        open(QFile::encodeName(path + ".err").constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (errors < 0 || dup2(errors, STDERR_FILENO) < 0)
+        _exit(4);
     signal(SIGPROF, SIG_DFL);
     for (int i = first; i < kMutantsPerKind; ++i) {
         if (!writeFile(path, mutant(t, kind, i)))
@@ -238,6 +244,12 @@ void setCpuLimit(long microseconds) {
             _exit(2);
     }
     _exit(0);
+}
+
+// What the child wrote to its standard error, enough of it to show a report.
+QByteArray childErrors(const QString& path) {
+    QFile file(path + ".err");
+    return file.open(QIODevice::ReadOnly) ? file.read(16'384) : QByteArray();
 }
 
 // Runs every mutant of a kind, restarting the child after a crash or a hang, and gives each
@@ -272,8 +284,12 @@ std::vector<Outcome> runMutants(const Table& t, Mutation kind, const QString& pa
         waitpid(child, &status, 0);
         if (static_cast<int>(outcomes.size()) == kMutantsPerKind)
             break;
+        // A sanitizer's report, written while the child dies, may itself outlast the limit.
+        const QByteArray report = childErrors(path);
+        const bool reported = report.contains("runtime error") || report.contains("Sanitizer");
         const bool spun = WIFSIGNALED(status) && WTERMSIG(status) == SIGPROF;
-        outcomes.push_back(ready == 0 || spun ? Outcome::Hung : Outcome::Crashed);
+        outcomes.push_back((ready == 0 || spun) && !reported ? Outcome::Hung : Outcome::Crashed);
+        std::fwrite(report.constData(), 1, static_cast<std::size_t>(report.size()), stderr);
     }
     return outcomes;
 }
