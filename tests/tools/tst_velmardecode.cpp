@@ -7,6 +7,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
 namespace {
 
 struct Run {
@@ -42,6 +50,70 @@ Run runDecode(const QStringList& arguments, const QByteArray& input = {}) {
             qWarning("not a JSON object: %s", line.constData());
         run.objects.append(document.object());
     }
+    return run;
+}
+
+struct PeakRun {
+    int exitCode = -1;
+    long maxRssKiB = -1;
+    QByteArray output;
+    QByteArray errors;
+};
+
+// Runs velmar-decode on standard input head, fillBytes copies of fill, then tail, written
+// through a pipe while it reads, and reports its peak resident memory.
+PeakRun runWithPeak(const QByteArray& head, qsizetype fillBytes, const QByteArray& tail,
+                    const QTemporaryDir& dir) {
+    const QByteArray program =
+        QFile::encodeName(QCoreApplication::applicationDirPath() + "/../bin/velmar-decode");
+    const QByteArray outPath = QFile::encodeName(dir.filePath("out.txt"));
+    const QByteArray errPath = QFile::encodeName(dir.filePath("err.txt"));
+    int input[2];
+    if (pipe2(input, O_CLOEXEC) != 0)
+        return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.constData(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.constData(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    char* argv[] = {const_cast<char*>(program.constData()), nullptr};
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, program.constData(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(input[0]);
+    if (spawned != 0) {
+        close(input[1]);
+        return {};
+    }
+    const auto writeAll = [&](const QByteArray& bytes) {
+        for (qsizetype done = 0; done < bytes.size();) {
+            const ssize_t n = write(input[1], bytes.constData() + done, bytes.size() - done);
+            if (n <= 0)
+                return;
+            done += n;
+        }
+    };
+    writeAll(head);
+    const QByteArray chunk(1 << 20, '8');
+    for (qsizetype left = fillBytes; left > 0; left -= chunk.size())
+        writeAll(chunk.left(std::min(left, chunk.size())));
+    writeAll(tail);
+    close(input[1]);
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid)
+        return {};
+    PeakRun run;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.maxRssKiB = usage.ru_maxrss;
+    QFile out(dir.filePath("out.txt"));
+    QFile err(dir.filePath("err.txt"));
+    if (out.open(QIODevice::ReadOnly))
+        run.output = out.readAll();
+    if (err.open(QIODevice::ReadOnly))
+        run.errors = err.readAll();
     return run;
 }
 
@@ -180,6 +252,45 @@ private slots:
         QVERIFY(run.objects.isEmpty());
         QCOMPARE(run.notes, QStringList{summary});
         QVERIFY(run.errors.contains(":9: not a frame's hex text"));
+    }
+
+    // The longest line the frame receiver hands over, 4096 bytes, is the longest frame taken.
+    void linesLongerThanAFrameAreSkippedWithAMessage_data() {
+        QTest::addColumn<int>("hexDigits");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("as long as the longest frame") << 8192 << true;
+        QTest::newRow("one byte longer") << 8194 << false;
+    }
+
+    void linesLongerThanAFrameAreSkippedWithAMessage() {
+        QFETCH(int, hexDigits);
+        QFETCH(bool, taken);
+        const QByteArray line = "89" + QByteArray(hexDigits - 2, '0');
+        const Run run = runDecode({}, "  " + line + " \n8A000000100A\n");
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.objects.size(), taken ? 2 : 1);
+        QCOMPARE(run.objects.last()["kind"].toString(), QStringLiteral("bar"));
+        QCOMPARE(run.errors.contains("standard input:1: line of"), !taken);
+    }
+
+    // Input without line feeds once made the tool hold all of it; now it costs what a line does.
+    void aStreamWithoutLineFeedsIsReadInBoundedMemory() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QByteArray frame = "89700800000F010203040A\n";
+        const PeakRun small = runWithPeak({}, 0, frame, dir);
+        QCOMPARE(small.exitCode, 0);
+        constexpr qsizetype kFill = 50 << 20;
+        const PeakRun large = runWithPeak("89", kFill, "\n" + frame, dir);
+        QCOMPARE(large.exitCode, 0);
+        QVERIFY2(large.errors.contains("standard input:1: line of " +
+                                       QByteArray::number(kFill + 2) + " characters"),
+                 large.errors.constData());
+        QCOMPARE(large.output.count("\"kind\":\"main\""), 1);
+        const long grownKiB = large.maxRssKiB - small.maxRssKiB;
+        QVERIFY2(grownKiB < 16 * 1024, qPrintable(QStringLiteral("peak grew by %1 KiB from %2 KiB")
+                                                      .arg(grownKiB)
+                                                      .arg(small.maxRssKiB)));
     }
 
     void relOutsideZeroToTwoIsRefused() {

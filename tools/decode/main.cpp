@@ -54,8 +54,15 @@ lines too short for their kind, lines of unknown kind, and the stale lines and
 reconnects the trace's notes record. Requests and times are not in a trace.
 
 A line that is not hex text is reported on standard error with its line number
-and skipped. The exit code is 1 when a named file cannot be read, 2 for a bad
+and skipped. So is a line of more than 8192 hex digits, the longest line the
+program's frame receiver passes on; it is read through without being kept, so
+input without line feeds takes no more memory than a line does. The exit code is 1 when a named file cannot be read, 2 for a bad
 option, 0 otherwise.)";
+
+// The longest frame the receiver passes on, as hex text, and the longest input line kept in
+// memory: that much, with room for white space around it.
+constexpr std::size_t kMaxHexDigits = 2 * FrameCutter::kMaxLineBytes;
+constexpr std::size_t kMaxInputLine = kMaxHexDigits + 256;
 
 struct Options {
     int relPressState = 0;
@@ -123,14 +130,46 @@ void decodeHexLine(const QByteArray& hex, const Options& options) {
         decodeFrame(cutter.pending(), options);
 }
 
+// Reads one line without its line feed into raw; false at the end of the input. A line longer
+// than kMaxInputLine is read to its end but not kept: raw is left empty and length tells its size.
+bool readLine(std::istream& in, std::string& raw, std::size_t& length) {
+    raw.clear();
+    length = 0;
+    std::streambuf* buffer = in.rdbuf();
+    bool ended = false;
+    for (int c = buffer->sbumpc(); c != std::char_traits<char>::eof(); c = buffer->sbumpc()) {
+        if (c == '\n') {
+            ended = true;
+            break;
+        }
+        if (++length <= kMaxInputLine)
+            raw.push_back(static_cast<char>(c));
+    }
+    if (!ended)
+        in.setstate(std::ios::eofbit);
+    if (length > kMaxInputLine)
+        raw.clear();
+    return ended || length > 0;
+}
+
 void decodeStream(std::istream& in, const std::string& name, const Options& options) {
     std::string raw;
+    raw.reserve(kMaxInputLine);
+    std::size_t length = 0;
     long long number = 0;
     CaptureInput capture(name, [&](const QString& frameHex) { decodeFrame(frameHex, options); });
-    while (std::getline(in, raw)) {
+    while (readLine(in, raw, length)) {
         ++number;
         const QByteArray line = QByteArray::fromStdString(raw);
         const QByteArray hex = line.trimmed();
+        if (length > kMaxInputLine || static_cast<std::size_t>(hex.size()) > kMaxHexDigits) {
+            std::fflush(stdout);
+            std::fprintf(stderr,
+                         "velmar-decode: %s:%lld: line of %zu characters is longer than any "
+                         "frame (at most %zu hex digits); line skipped\n",
+                         name.c_str(), number, length, kMaxHexDigits);
+            continue;
+        }
         // Notes of the trace and comments of a capture alike start with '#'.
         if (LinkHealth::isNote(QString::fromLatin1(hex.left(1)))) {
             if (options.summary)
@@ -217,6 +256,8 @@ int main(int argc, char* argv[]) {
     if (parser.isSet(summaryOption))
         options.summary = &summary;
 
+    // Standard input is read a character at a time; without the tie to C's stdio that is cheap.
+    std::ios::sync_with_stdio(false);
     QStringList files = parser.positionalArguments();
     if (files.isEmpty())
         files.append(QStringLiteral("-"));
