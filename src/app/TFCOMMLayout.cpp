@@ -7,6 +7,7 @@
 #include "LimitsPanel.h"
 #include "PanelStyle.h"
 #include "ReadingsTableModel.h"
+#include "RowIndicatorHeader.h"
 #include "SegraDelegate.h"
 #include "SegraGlyphs.h"
 #include "StatusPlace.h"
@@ -57,7 +58,8 @@ void paintComCaption(QPainter& p, const QRect& rect, const QString& caption) {
 } // namespace
 
 void TFCOMM::buildTopRow(QWidget* client) {
-    const QFont keyFont = arialFont(12, true);
+    // The panels keep the window's own bold lettering; at 11 pixels "RANGE" and "AC-DC-Cap" fit.
+    const QFont keyFont = windowFont(11, true);
     BtCOM1 = topRowPanel(client, "BtCOM1", "COM /", 5, 3, 84, 26, keyFont);
     BtCOM2 = topRowPanel(client, "BtCOM2", "COM ,", 5, 3, 84, 26, keyFont);
     BtCOM3 = topRowPanel(client, "BtCOM3", "COM <", 5, 3, 84, 26, keyFont);
@@ -167,14 +169,28 @@ void TFCOMM::buildLimitsPanel(QWidget* client) {
 
 void TFCOMM::buildRecordingRow(QWidget* client) {
     const QFont boxFont = arialFont(11, false);
+    const QColor background = client->palette().color(QPalette::Window);
     RepeatSet = place(new QCheckBox("Repeat", client), "RepeatSet", 3, 242, 54, 20);
     RepeatSet->setToolTip("Repeage Record");
     RepeatSet->setChecked(true);
+    // The blanks of this caption run under the interval edit, so that "'S" shows between the
+    // edit's right edge and RecordNew.
     RecordSI = place(new QCheckBox("Sampling Interval             'S", client), "RecordSI", 64, 242,
                      149, 20);
-    for (QCheckBox* box : {RepeatSet, RecordSI})
+    for (QCheckBox* box : {RepeatSet, RecordSI}) {
         box->setFont(boxFont);
+        useClassicCheckBoxMetrics(box);
+        // Only the face behind the caption: the box itself stays white. A button would fill
+        // with its face colour.
+        QPalette pal = box->palette();
+        pal.setColor(QPalette::Window, background);
+        box->setPalette(pal);
+        box->setBackgroundRole(QPalette::Window);
+        box->setAutoFillBackground(true);
+    }
     RecordSITime = place(new QLineEdit("10", client), "RecordSITime", 167, 242, 32, 22);
+    RecordSITime->setFont(boxFont);
+    setBackground(RecordSITime, background);
 
     auto icon = [](QColor colour, int shape) {
         return glyphIcon([colour, shape](QPainter& p) {
@@ -195,13 +211,13 @@ void TFCOMM::buildRecordingRow(QWidget* client) {
             }
         });
     };
-    RecordNew = toolButton(client, "RecordNew", 213, 243, 21, 20, "Close Data");
+    RecordNew = toolButton(client, "RecordNew", 213, 243, 23, 21, "Close Data");
     RecordNew->setIcon(icon(QColor(255, 255, 255), 0));
-    OpenDataFiles = toolButton(client, "OpenDataFiles", 235, 243, 21, 20, "Open old data files");
+    OpenDataFiles = toolButton(client, "OpenDataFiles", 235, 243, 23, 21, "Open old data files");
     OpenDataFiles->setIcon(icon(QColor(240, 200, 80), 1));
-    saveas = toolButton(client, "saveas", 257, 243, 21, 20, "Save data files");
+    saveas = toolButton(client, "saveas", 257, 243, 23, 21, "Save data files");
     saveas->setIcon(icon(QColor(80, 120, 220), 2));
-    SpeedButton2 = toolButton(client, "SpeedButton2", 279, 243, 21, 20, "Print");
+    SpeedButton2 = toolButton(client, "SpeedButton2", 279, 243, 22, 21, "Print");
     SpeedButton2->setIcon(icon(QColor(200, 200, 200), 3));
     connect(RecordNew, &QToolButton::clicked, this, &TFCOMM::RecordNewClick);
     connect(OpenDataFiles, &QToolButton::clicked, this, &TFCOMM::OpenDataFilesClick);
@@ -216,12 +232,13 @@ void TFCOMM::buildRecordingRow(QWidget* client) {
 
 void TFCOMM::buildGrid(QWidget* client) {
     DBGrid1 = place(new QTableView(client), "DBGrid1", 3, 264, 299, 145);
+    DBGrid1->setVerticalHeader(new RowIndicatorHeader(DBGrid1));
     DBGrid1->setModel(Data1);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
-    // Times like "08:29:21" must fit the 53-pixel column with the style's cell margins.
-    DBGrid1->setFont(arialFont(11, false));
+    // Times like "08:29:21" fit the 53-pixel column through the cells' narrow margins.
+    DBGrid1->setFont(arialFont(12, false));
     DBGrid1->setTextElideMode(Qt::ElideNone);
     QPalette pal = DBGrid1->palette();
     pal.setColor(QPalette::Base, QColor(202, 255, 228));
@@ -230,8 +247,6 @@ void TFCOMM::buildGrid(QWidget* client) {
     DBGrid1->horizontalHeader()->setMinimumSectionSize(20);
     DBGrid1->horizontalHeader()->setHighlightSections(false);
     DBGrid1->verticalHeader()->setDefaultSectionSize(17);
-    DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    DBGrid1->verticalHeader()->hide();
     const int widths[ReadingsTableModel::kColumns] = {42, 53, 37, 52, 39, 36};
     for (int c = 0; c < ReadingsTableModel::kColumns; ++c)
         DBGrid1->setColumnWidth(c, widths[c]);

@@ -24,7 +24,7 @@ void CellTextDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 
     const bool modelAligns = index.data(Qt::TextAlignmentRole).isValid();
     const Qt::Alignment alignment = modelAligns ? opt.displayAlignment : m_alignment;
-    const QRectF area = QRectF(opt.rect).adjusted(kCellMargin, 0, -kCellMargin, 0);
+    const QRectF area = textArea(opt.rect);
 
     painter->save();
     painter->setClipRect(opt.rect);

@@ -19,8 +19,14 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
 
+    // Where a cell's text is laid out: the cell less its margins at either side.
+    [[nodiscard]] static QRectF textArea(const QRect& cell) {
+        return QRectF(cell).adjusted(kCellMargin, 0, -kCellMargin, 0);
+    }
+
 protected:
-    static constexpr int kCellMargin = 3;
+    // Narrow, so that a time of day in the grid font fits its designed column whole.
+    static constexpr int kCellMargin = 2;
 
     virtual void drawCellText(QPainter& painter, const QRectF& area, Qt::Alignment alignment,
                               const QString& text, const QFont& font, const QColor& color) const;

@@ -553,16 +553,36 @@ Glyph beeperSign(const LetterContext& ctx) {
     return b.finish(0);
 }
 
+// The port captions' digits: the display's seven-segment figures drawn with the letters' stroke
+// and width. The display's own digits are tall and narrow for the big cells; at a caption's size
+// they shrink to a few pixels across and "2" reads like "?".
+Glyph captionDigit(char digit, const LetterContext& ctx) {
+    GlyphBuilder b(40 + ctx.widen, ctx.stroke);
+    switch (digit) {
+    case '1':
+        b.stroke(Pts{{1, 0}, {1, 1}});
+        break;
+    case '2':
+        b.stroke(Pts{{0, 0}, {1, 0}, {1, 0.5}, {0, 0.5}, {0, 1}, {1, 1}});
+        break;
+    case '3':
+        b.stroke(Pts{{0, 0}, {1, 0}, {1, 1}, {0, 1}});
+        b.stroke(Pts{{0.2, 0.5}, {1, 0.5}});
+        break;
+    default: // '4'
+        b.stroke(Pts{{0, 0}, {0, 0.5}, {1, 0.5}});
+        b.stroke(Pts{{1, 0}, {1, 1}});
+        break;
+    }
+    return b.finish(kSlant);
+}
+
 GlyphTable buildTable(bool bold) {
     GlyphTable table{};
     const LetterContext ctx{bold ? 13.0 : 9.5, bold ? 4.0 : 0.0};
 
     for (int d = 0; d < 10; ++d)
         table['0' + d] = sevenSegment(kDigitSegments[d], bold);
-    table['/'] = table['1'];
-    table[','] = table['2'];
-    table['<'] = table['3'];
-    table['>'] = table['4'];
     table['@'] = sevenSegment(SegD | SegE | SegF, bold);
     table['('] = sevenSegment(SegA | SegD | SegE | SegF, bold, true);
     table['-'] = minusSegment(bold);
@@ -575,6 +595,10 @@ GlyphTable buildTable(bool bold) {
         table[c] = upperLetter(c, ctx);
     for (const char c : {'k', 'm', 'n', 'u', 's', 'r', 't', 'z'})
         table[c] = lowerLetter(c, ctx);
+    table['/'] = captionDigit('1', ctx);
+    table[','] = captionDigit('2', ctx);
+    table['<'] = captionDigit('3', ctx);
+    table['>'] = captionDigit('4', ctx);
 
     table['*'] = ohmSign(ctx);
     table['+'] = microSign(ctx);

@@ -20,7 +20,8 @@ class QPainter;
 // Some characters stand for symbols: "*" ohm, "+" and "u" micro, ")" diode, "!" relative (a delta),
 // the double quote HOLD (an H in a box), "$" battery, "&" the continuity beeper (a loudspeaker),
 // "@" a seven-segment L, "(" a seven-segment left bracket (the overload leading digit), "-" the
-// minus segment at digit height, and "/", ",", "<", ">" the digits 1, 2, 3 and 4.
+// minus segment at digit height, and "/", ",", "<", ">" the digits 1, 2, 3 and 4 of the port
+// captions, as wide and as heavy as the letters so that they read at a caption's size.
 class SegraGlyphs {
 public:
     struct Style {

@@ -83,8 +83,8 @@ private slots:
     void everyCharacterTheProgramUsesHasAGlyphOfItsOwn();
     void theTenDigitsAreTenDifferentShapes();
     void aDigitFitsTheDisplaysDigitCell();
-    void portCaptionsShowThePortNumbersAsDigits_data();
-    void portCaptionsShowThePortNumbersAsDigits();
+    void portDigitsReadAsTheirSegmentsAtThePanelsSize_data();
+    void portDigitsReadAsTheirSegmentsAtThePanelsSize();
     void theFourPortCaptionsLookDifferent();
     void ohmSignIsNotAPlainAsterisk();
     void unitTextKiloOhmIsAKFollowedByTheOhmSign();
@@ -146,19 +146,49 @@ void TestSegraGlyphs::aDigitFitsTheDisplaysDigitCell() {
     }
 }
 
-void TestSegraGlyphs::portCaptionsShowThePortNumbersAsDigits_data() {
+void TestSegraGlyphs::portDigitsReadAsTheirSegmentsAtThePanelsSize_data() {
     QTest::addColumn<QString>("portCharacter");
-    QTest::addColumn<QString>("digit");
-    QTest::newRow("COM1") << QStringLiteral("/") << QStringLiteral("1");
-    QTest::newRow("COM2") << QStringLiteral(",") << QStringLiteral("2");
-    QTest::newRow("COM3") << QStringLiteral("<") << QStringLiteral("3");
-    QTest::newRow("COM4") << QStringLiteral(">") << QStringLiteral("4");
+    QTest::addColumn<QString>("litSegments"); // of "abcdefg": top, upper right, lower right,
+                                              // bottom, lower left, upper left, middle
+    QTest::newRow("COM1") << QStringLiteral("/") << QStringLiteral("bc");
+    QTest::newRow("COM2") << QStringLiteral(",") << QStringLiteral("abdeg");
+    QTest::newRow("COM3") << QStringLiteral("<") << QStringLiteral("abcdg");
+    QTest::newRow("COM4") << QStringLiteral(">") << QStringLiteral("bcfg");
 }
 
-void TestSegraGlyphs::portCaptionsShowThePortNumbersAsDigits() {
+// At the port panel's 19 pixels every segment of the digit is either plainly lit or plainly
+// dark where the seven-segment figure has it, so "2" cannot pass for "?".
+void TestSegraGlyphs::portDigitsReadAsTheirSegmentsAtThePanelsSize() {
     QFETCH(QString, portCharacter);
-    QFETCH(QString, digit);
-    QCOMPARE(textInk(portCharacter, 19, true), textInk(digit, 19, true));
+    QFETCH(QString, litSegments);
+    const qreal height = 19;
+    const QImage ink = textInk(portCharacter, height, true);
+    // The figure's box: "3" spans it from corner to corner.
+    const QRectF box =
+        SegraGlyphs::textOutline(QStringLiteral("<"), {height, true, false}).boundingRect();
+    QVERIFY(box.width() >= 0.4 * box.height());
+
+    const struct {
+        char name;
+        QPointF at; // in the box, 0..1 both ways
+    } segments[] = {{'a', {0.5, 0.07}}, {'b', {0.88, 0.27}}, {'c', {0.85, 0.73}},
+                    {'d', {0.5, 0.93}}, {'e', {0.13, 0.73}}, {'f', {0.16, 0.27}},
+                    {'g', {0.5, 0.5}}};
+    for (const auto& segment : segments) {
+        const QPoint centre(qFloor(box.left() + segment.at.x() * box.width()),
+                            qFloor(box.top() + segment.at.y() * box.height()));
+        const bool lit = litSegments.contains(QLatin1Char(segment.name));
+        // A lit segment may sit a pixel off the sampling point; a dark one is dark right there.
+        const QRect around =
+            lit ? QRect(centre - QPoint(1, 1), QSize(3, 3)) : QRect(centre, centre);
+        int brightest = 0;
+        for (int y = around.top(); y <= around.bottom(); ++y) {
+            for (int x = around.left(); x <= around.right(); ++x)
+                brightest = std::max(brightest, qGray(ink.pixel(x, y)));
+        }
+        const QString what = QStringLiteral("segment %1: %2").arg(segment.name).arg(brightest);
+        QVERIFY2(lit ? brightest > 200 : brightest < 60, qPrintable(what));
+    }
 }
 
 void TestSegraGlyphs::theFourPortCaptionsLookDifferent() {
