@@ -1,5 +1,7 @@
 // The link's costs: cutting and dispatching one frame, and the whole program's CPU use while it
 // talks to the simulated meter.
+#include "ChartComponent.h"
+#include "DialPanel.h"
 #include "FrameCutter.h"
 #include "SilentMessages.h"
 #include "TCommPortDriver.h"
@@ -8,9 +10,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -55,12 +59,31 @@ void BM_ReceiveAndDispatchOneFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_ReceiveAndDispatchOneFrame);
 
-// The program connected to velmar-sim for VELMAR_BENCH_SECONDS (60 by default): CPU time of this
-// process over wall time, as a percentage of one core.
+int benchSeconds() {
+    const int seconds = qEnvironmentVariableIntValue("VELMAR_BENCH_SECONDS");
+    return seconds > 0 ? seconds : 60;
+}
+
+// CPU time of this process over wall time while the event loop runs for `seconds`, as a
+// percentage of one core. A plain event loop, as the program runs it: waiting with QTest would
+// wake every few milliseconds and measure itself.
+double cpuPercentWhileRunning(benchmark::State& state, int seconds) {
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu0 = cpuSeconds();
+    QEventLoop loop;
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const double cpu = cpuSeconds() - cpu0;
+    state.SetIterationTime(double(wall.elapsed()) / 1000.0);
+    return 100.0 * cpu / (double(wall.elapsed()) / 1000.0);
+}
+
+// The program connected to velmar-sim for VELMAR_BENCH_SECONDS (60 by default), with the dial
+// and the chart following the readings: CPU time of this process over wall time, as a
+// percentage of one core.
 void BM_CpuWhileConnected(benchmark::State& state) {
-    const int seconds = qEnvironmentVariableIntValue("VELMAR_BENCH_SECONDS") > 0
-                            ? qEnvironmentVariableIntValue("VELMAR_BENCH_SECONDS")
-                            : 60;
+    const int seconds = benchSeconds();
     const QString sim = QCoreApplication::applicationDirPath() + "/../bin/velmar-sim";
     QTemporaryDir dir;
     const QString link = dir.filePath("com1");
@@ -81,24 +104,35 @@ void BM_CpuWhileConnected(benchmark::State& state) {
     }
     double percent = 0;
     std::size_t frames = 0;
+    int faceDraws = 0;
     for (auto _ : state) {
         const std::size_t before = window.Memo1.size();
-        QElapsedTimer wall;
-        wall.start();
-        const double cpu0 = cpuSeconds();
-        QTest::qWait(seconds * 1000);
-        const double cpu = cpuSeconds() - cpu0;
-        percent = 100.0 * cpu / (double(wall.elapsed()) / 1000.0);
+        const int drawsBefore = window.dial->dialPicture().faceDrawCount();
+        percent = cpuPercentWhileRunning(state, seconds);
         frames = window.Memo1.size() - before;
-        state.SetIterationTime(double(wall.elapsed()) / 1000.0);
+        faceDraws = window.dial->dialPicture().faceDrawCount() - drawsBefore;
     }
+    state.counters["chart_points"] = double(window.chartComponent->pointCount());
     window.BtDiscon1Click();
     meter.terminate();
     meter.waitForFinished();
     state.counters["cpu_percent"] = percent;
     state.counters["frames"] = double(frames);
+    state.counters["face_draws"] = faceDraws;
 }
 BENCHMARK(BM_CpuWhileConnected)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+// The same window for the same time, shown but not connected: what the timers and the idle
+// window cost on their own.
+void BM_CpuNotConnected(benchmark::State& state) {
+    TFCOMM window(std::make_shared<SilentMessages>());
+    window.show();
+    double percent = 0;
+    for (auto _ : state)
+        percent = cpuPercentWhileRunning(state, benchSeconds());
+    state.counters["cpu_percent"] = percent;
+}
+BENCHMARK(BM_CpuNotConnected)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 } // namespace
 

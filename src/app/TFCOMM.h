@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChartPaging.h"
 #include "FrameCutter.h"
 #include "KeyCommands.h"
 #include "LinkIndicator.h"
@@ -17,6 +18,7 @@
 #include <memory>
 
 class BevelPanel;
+class ChartComponent;
 class ChartPanel;
 class DialPanel;
 class LimitsPanel;
@@ -104,6 +106,11 @@ public:
     void BtNewClick();
     void BtSaveClick();
     void FillClick();
+    // --- Dial (app/TFCOMMDial.cpp), chart (app/TFCOMMChart.cpp), limits (app/TFCOMMLimits.cpp) ---
+    void TbFdClick();
+    void ShowSeries(int index);
+    // True when the key is swallowed: digits, the two signs and backspace reach the limit edits.
+    [[nodiscard]] bool SetmaxKeyPress(const QKeyEvent& key);
     // --- Recording (app/TFCOMMRecord.cpp) ---
     void TrecordTimer();
     void RecordSITimeChange(const QString& text);
@@ -234,6 +241,14 @@ public:
     RequestCycle requestCycle;   // PollPhase
     LinkIndicator linkIndicator; // LinkIdleTicks
 
+    // The chart the chart area shows (the same widget as ChartView) and its pages.
+    ChartComponent* chartComponent = nullptr;
+    ChartPaging paging;
+    // The digit mode of the latest reading; the dial's limit band follows it.
+    bool FiveDigit = false;
+    // Where the needle was last put, so that a resized dial can be drawn afresh with it.
+    int needlePosition = 0;
+
     // Where lasting conditions are said without a modal box.
     [[nodiscard]] StatusPlace* statusPlace() const { return m_statusPlace; }
     [[nodiscard]] UserMessages& messages() const { return *m_messages; }
@@ -266,6 +281,11 @@ private:
     [[nodiscard]] bool saveReadings();
     void chooseRecordLimit(QAction* item, qint32 limit);
     void resetChartSeries();
+    // The chart shows paging's page; the page buttons, Bt10 and FollowLastPage follow it.
+    void showChartPage();
+    // A limit edit's text, if valid, becomes `limit` and the dial face shows it.
+    void setLimitFrom(const QString& text, float& limit);
+    void redrawDialForNewSize();
     // Runs one start-up step; a failure is reported and start-up carries on with the next step.
     template <typename Step> void startupStep(Step&& step);
 

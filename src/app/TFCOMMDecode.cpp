@@ -3,12 +3,9 @@
 #include "TFCOMM.h"
 
 #include "BarFrameDecoder.h"
-#include "DialPanel.h"
 #include "LcdPanel.h"
-#include "LimitsPanel.h"
 #include "MainFrameDecoder.h"
 #include "MirrorUpdate.h"
-#include "UserMessages.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -20,6 +17,7 @@ void TFCOMM::LcdDisplayVelmarCD(int) {
     const MainDisplay d = MainFrameDecoder::decode(FrameHex, keys.RelPressState);
     reading = {d.readingValue, d.readingText, d.unitText, d.acDcText, d.rangeText, d.rangeCode};
     dialScale = {d.wideScale, d.dialScale, d.dialOffset};
+    FiveDigit = d.fiveDigit;
     setChartAxis(d.axisMinimum, d.axisMaximum);
     KDsetup(1);
     showOnMirror(*Panel1, d);
@@ -39,24 +37,4 @@ void TFCOMM::LcdDisplayVelmarCDMlt(int) {
     MltSN->setText(QString(bar.sign));
     // Lengths past the bar's end draw a full bar.
     PBar2->setValue(std::min(bar.position, PBar2->maximum()));
-}
-
-void TFCOMM::LimitAlarmTest() {
-    const bool over = limits->isMaxArmed() && reading.ReadingValue > limitState.MaxLimit;
-    const bool under = limits->isMinArmed() && reading.ReadingValue < limitState.MinLimit;
-    if (over || under)
-        m_messages->beep();
-    dial->setAlarmShown(over || under);
-}
-
-void TFCOMM::TrackPeaks() {
-    if (reading.UnitText != previous.PrevUnitText || reading.RangeCode != previous.PrevRangeCode) {
-        BtNewClick();
-        resetPeaks(peaks, reading.ReadingText);
-        previous.PrevUnitText = reading.UnitText;
-    } else {
-        updatePeaks(peaks, reading.ReadingValue, reading.ReadingText);
-    }
-    previous.PrevRangeCode = reading.RangeCode;
-    limits->showPeaks(peaks.PeakMinText, peaks.PeakMaxText, reading.UnitText);
 }

@@ -1,6 +1,7 @@
 // The window's static layout: every control at its designed place, size, caption and colour.
 #include "BevelPanel.h"
 #include "CellTextDelegate.h"
+#include "ChartComponent.h"
 #include "ChartPanel.h"
 #include "DialPanel.h"
 #include "LcdPanel.h"
@@ -121,12 +122,14 @@ void TFCOMM::buildDialPanel(QWidget* client) {
     oltext = dial->banner();
     CONok = dial->linkedPicture();
     CONokN = dial->unlinkedPicture();
+    connect(dial, &DialPanel::pictureResized, this, &TFCOMM::redrawDialForNewSize);
 }
 
 void TFCOMM::buildChart(QWidget* client) {
-    chart = new ChartPanel(client);
+    chartComponent = new ChartComponent;
+    chart = new ChartPanel(client, chartComponent);
     Chtshow = chart;
-    ChartView = chart->chartView();
+    ChartView = chartComponent;
     BtFill = chart->fillBox();
     Maxrecord = chart->pointsPerPageEdit();
     BtNew = chart->newButton();
@@ -148,6 +151,7 @@ void TFCOMM::buildChart(QWidget* client) {
     connect(chart, &ChartPanel::previousClicked, this, &TFCOMM::BTPreviousClick);
     connect(chart, &ChartPanel::nextClicked, this, &TFCOMM::BtNextClick);
     connect(chart, &ChartPanel::lastClicked, this, &TFCOMM::BTlastClick);
+    connect(chart, &ChartPanel::enlargeClicked, this, &TFCOMM::TbFdClick);
 }
 
 void TFCOMM::buildLimitsPanel(QWidget* client) {
@@ -163,6 +167,8 @@ void TFCOMM::buildLimitsPanel(QWidget* client) {
     SetMin = limits->minEdit();
     SetMaxB = limits->maxBox();
     SetMinB = limits->minBox();
+    Setmax->installEventFilter(this);
+    SetMin->installEventFilter(this);
     connect(limits, &LimitsPanel::maxLimitChanged, this, &TFCOMM::SetmaxExit);
     connect(limits, &LimitsPanel::minLimitChanged, this, &TFCOMM::SetMinExit);
 }

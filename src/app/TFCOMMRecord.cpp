@@ -109,6 +109,8 @@ bool TFCOMM::RecordSITimeKeyPress(const QKeyEvent& key) {
 bool TFCOMM::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && (watched == RecordSITime || watched == Maxrecord))
         return RecordSITimeKeyPress(static_cast<const QKeyEvent&>(*event));
+    if (event->type() == QEvent::KeyPress && (watched == Setmax || watched == SetMin))
+        return SetmaxKeyPress(static_cast<const QKeyEvent&>(*event));
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -16,6 +16,8 @@ struct MainDisplay {
     QString acDcText;
     QString rangeText;
     int rangeCode = 0;
+    // Five digits shown rather than four: counts run to 80000 instead of 8000.
+    bool fiveDigit = false;
 
     // The LCD mirror: captions of D0, Da, Db, Dc, Dd, whether LCDD0 shows, the lit symbols and
     // points, and whether the bar graph PBar2 shows.

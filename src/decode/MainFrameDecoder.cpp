@@ -380,6 +380,7 @@ MainDisplay MainFrameDecoder::decode(QStringView frameHex, int relPressState) {
     const Frame f = readFrame(frameHex);
     MainDisplay out;
     out.rangeCode = f.rangeCode;
+    out.fiveDigit = f.fiveDigit;
     out.leadingDigitShown = f.digits[0] != kBlankDigit;
     out.lit.set(LCDBATT, f.battery);
     out.lit.set(LCDHold, f.hold);

@@ -10,8 +10,6 @@
 #include <QPainter>
 #include <QToolButton>
 
-#include <algorithm>
-
 using namespace PanelStyle;
 
 namespace {
@@ -44,10 +42,14 @@ QLabel* magnifierImage(QWidget* parent, const char* name, bool plus, const QStri
 
 } // namespace
 
-ChartPanel::ChartPanel(QWidget* parent) : QFrame(parent) {
+ChartPanel::ChartPanel(QWidget* parent, QChartView* view) : QFrame(parent) {
     setObjectName(QStringLiteral("Chtshow"));
     setBackground(this, Qt::white);
-    m_chartView = place(new QChartView(this), "ChartView", 0, kToolBarHeight, 320, 206);
+    if (!view)
+        view = new QChartView;
+    view->setParent(this);
+    // Created first, so the tool bar stands above it.
+    m_chartView = place(view, "ChartView", 0, 0, 320, 233);
 
     auto* bevel = place(new QFrame(this), "Bevel1", 2, 2, 40, 20);
     bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
@@ -120,10 +122,10 @@ void ChartPanel::restore() {
     setGeometry(m_savedBounds);
 }
 
-// The plot fills the chart below its tool bar.
+// The chart fills the panel; the tool bar lies over its top margin.
 void ChartPanel::resizeEvent(QResizeEvent* event) {
     QFrame::resizeEvent(event);
-    m_chartView->setGeometry(0, kToolBarHeight, width(), std::max(height() - kToolBarHeight, 0));
+    m_chartView->setGeometry(rect());
 }
 
 bool ChartPanel::eventFilter(QObject* watched, QEvent* event) {

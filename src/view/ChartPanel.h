@@ -9,16 +9,16 @@ class QLabel;
 class QLineEdit;
 class QToolButton;
 
-// The trend chart's area (`Chtshow`): the plot below a tool bar of Fill (`BtFill`), points per
-// page (`Maxrecord`), New, Save, the page buttons with the page number (`Bt10`) and the
-// enlarge/restore images (`TbFd`/`TbSx`). It shows what it is told and reports clicks; paging and
-// the series live elsewhere.
+// The trend chart's area (`Chtshow`): the chart filling it, with a tool bar across the chart's top
+// of Fill (`BtFill`), points per page (`Maxrecord`), New, Save, the page buttons with the page
+// number (`Bt10`) and the enlarge/restore images (`TbFd`/`TbSx`). It shows what it is told and
+// reports clicks; paging and the series live elsewhere.
 class ChartPanel : public QFrame {
     Q_OBJECT
 public:
-    static constexpr int kToolBarHeight = 27;
-
-    explicit ChartPanel(QWidget* parent = nullptr);
+    // `view` is the chart to show (the panel takes it); null gives an empty one. The chart keeps
+    // room for the tool bar at its top.
+    explicit ChartPanel(QWidget* parent = nullptr, QChartView* view = nullptr);
 
     [[nodiscard]] QChartView* chartView() const { return m_chartView; }
     [[nodiscard]] QCheckBox* fillBox() const { return m_fill; }                // BtFill

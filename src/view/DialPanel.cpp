@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QLinearGradient>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPixmap>
 
@@ -29,6 +30,30 @@ QPixmap dialBackdrop() {
     return pm;
 }
 
+// `KD1`: shows the dial's picture straight from where it is drawn, so a frame that moves only the
+// needle repaints only the needle's surroundings.
+class DialImage final : public QLabel {
+public:
+    DialImage(const DialPicture& dial, QWidget* parent) : QLabel(parent), m_dial(dial) {}
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        const QImage& image = m_dial.image();
+        QPainter painter(this);
+        if (image.isNull()) {
+            painter.fillRect(event->rect(), Qt::black);
+            return;
+        }
+        if (image.size() == size())
+            painter.drawImage(event->rect(), image, event->rect());
+        else
+            painter.drawImage(rect(), image);
+    }
+
+private:
+    const DialPicture& m_dial;
+};
+
 } // namespace
 
 DialPanel::DialPanel(QWidget* parent) : QFrame(parent) {
@@ -42,8 +67,9 @@ DialPanel::DialPanel(QWidget* parent) : QFrame(parent) {
     setObjectName(QStringLiteral("KD"));
     setBackground(this, Qt::black);
     setFrameStyle(QFrame::Panel | QFrame::Raised);
-    m_picture = place(new QLabel(this), "KD1", kBevel, kBevel, 314, 133);
-    m_picture->setScaledContents(true);
+    m_picture = place(new DialImage(m_dial, this), "KD1", kBevel, kBevel, 314, 133);
+    // The picture covers the whole label; nothing behind it needs painting first.
+    m_picture->setAttribute(Qt::WA_OpaquePaintEvent);
 
     m_banner = place(new QLabel(QStringLiteral("OL !!"), this), "oltext", 109, 72, 113, 49);
     m_banner->setFont(arialFont(35, true));
@@ -59,8 +85,14 @@ DialPanel::DialPanel(QWidget* parent) : QFrame(parent) {
     setGeometry(303, 32, 318, 137);
 }
 
-void DialPanel::setDialPicture(const QPixmap& picture) {
-    m_picture->setPixmap(picture);
+void DialPanel::showDialChanges() {
+    const QRect changed = m_dial.takeChangedArea();
+    if (changed.isEmpty())
+        return;
+    if (m_dial.image().size() == m_picture->size())
+        m_picture->update(changed);
+    else
+        m_picture->update();
 }
 
 void DialPanel::setLinked(bool linked) {
@@ -90,6 +122,9 @@ void DialPanel::setSizes(const QSize& panel, const QSize& backdrop) {
 // The dial's picture fills the panel inside the bevels.
 void DialPanel::resizeEvent(QResizeEvent* event) {
     QFrame::resizeEvent(event);
-    m_picture->setGeometry(kBevel, kBevel, std::max(width() - 2 * kBevel, 0),
-                           std::max(height() - 2 * kBevel, 0));
+    const QSize inside(std::max(width() - 2 * kBevel, 0), std::max(height() - 2 * kBevel, 0));
+    const bool resized = inside != m_picture->size();
+    m_picture->setGeometry(QRect(QPoint(kBevel, kBevel), inside));
+    if (resized)
+        emit pictureResized();
 }

@@ -1,15 +1,16 @@
 #pragma once
 
+#include "DialPicture.h"
+
 #include <QFrame>
 
 class QLabel;
-class QPixmap;
 
 // The dial's black panel (`KD`): the dial picture `KD1` inside its bevels, the "OL !!" banner
 // `oltext`, and the link pictures `CONok`/`CONokN` at its top-left corner. Its backdrop `KD2`
 // stands behind it in the same parent, a little lower and to the right, so the panel creates it
-// there. The panel only shows what it is told: the dial is drawn elsewhere and handed in as a
-// picture.
+// there. The panel keeps the dial's picture and shows it, repainting only what changed; what goes
+// on the picture is decided elsewhere.
 class DialPanel : public QFrame {
     Q_OBJECT
 public:
@@ -21,8 +22,11 @@ public:
     [[nodiscard]] QLabel* linkedPicture() const { return m_linked; }     // CONok
     [[nodiscard]] QLabel* unlinkedPicture() const { return m_unlinked; } // CONokN
 
-    // The picture the dial was drawn on; shown stretched to the inside of the panel.
-    void setDialPicture(const QPixmap& picture);
+    // The dial's picture, shown inside the bevels (stretched while its size lags behind).
+    [[nodiscard]] DialPicture& dialPicture() { return m_dial; }
+    [[nodiscard]] const DialPicture& dialPicture() const { return m_dial; }
+    // Repaints the part of the picture that changed since the last call.
+    void showDialChanges();
 
     // Frames arriving (true) or not: one of the two link pictures shows.
     void setLinked(bool linked);
@@ -35,10 +39,15 @@ public:
     // The panel's and the backdrop's sizes; their places stay as designed.
     void setSizes(const QSize& panel, const QSize& backdrop);
 
+signals:
+    // The picture's place changed size: the dial should be drawn afresh for it.
+    void pictureResized();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    DialPicture m_dial;
     QLabel* m_backdrop = nullptr;
     QLabel* m_picture = nullptr;
     QLabel* m_banner = nullptr;

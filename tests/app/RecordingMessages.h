@@ -5,6 +5,7 @@
 #include <QList>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // Stands in for every box and dialog: remembers what the window said and asked, answers questions
@@ -12,7 +13,11 @@
 class RecordingMessages final : public UserMessages {
 public:
     void error(const QString& text) override { errors << text; }
-    void information(const QString& text) override { informations << text; }
+    void information(const QString& text) override {
+        informations << text;
+        if (whenInformed)
+            whenInformed(text);
+    }
     bool askYesNo(const QString& text) override {
         questions << text;
         return answerYes;
@@ -43,6 +48,8 @@ public:
     QList<FileChoice> saveChoices;
     QList<QWidget*> previews;
     int beeps = 0;
+    // Runs while an information box would be open, to see what the window did before it.
+    std::function<void(const QString&)> whenInformed;
 
 private:
     std::optional<QString> nextPath() {

@@ -138,6 +138,21 @@ private slots:
         QTEST(d.chartValue, "chart");
     }
 
+    // The dial's limit band scales its steps by the digit mode the frame reports.
+    void digitModeIsReported_data() {
+        QTest::addColumn<QString>("hex");
+        QTest::addColumn<bool>("fiveDigit");
+        QTest::newRow("four-digit worked example") << "89700800000F010203040A" << false;
+        QTest::newRow("five-digit volts") << frame(fn(14), range(0), 0, kFive, "12345") << true;
+        QTest::newRow("five-digit overload")
+            << frame(fn(14), range(2), 0, kOverload | kFive) << true;
+        QTest::newRow("four-digit frequency") << frame(0, range(1, kFrequency), 0, 0) << false;
+    }
+    void digitModeIsReported() {
+        QFETCH(QString, hex);
+        QTEST(MainFrameDecoder::decode(hex, 0).fiveDigit, "fiveDigit");
+    }
+
     void overloadShowsZeroL_data() {
         QTest::addColumn<int>("status");
         QTest::newRow("positive") << kOverload;

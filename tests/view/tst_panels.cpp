@@ -27,7 +27,7 @@ private slots:
         row("KD", "oltext", {109, 72, 113, 49}, false);
         row("KD", "CONok", {5, 5, 46, 24}, false);
         row("KD", "CONokN", {5, 5, 46, 24}, true);
-        row("Chtshow", "ChartView", {0, 27, 320, 206}, true);
+        row("Chtshow", "ChartView", {0, 0, 320, 233}, true);
         row("Chtshow", "BtFill", {5, 5, 36, 15}, true);
         row("Chtshow", "Maxrecord", {48, 3, 41, 21}, true);
         row("Chtshow", "BtNew", {91, 3, 35, 21}, true);
