@@ -1,4 +1,4 @@
-// Handlers of the dial, the chart, the limits, data files and print. The window binds them to
+// Handlers of the dial, the chart and the limits. The window binds them to
 // their controls and menu entries; each subsystem fills its own as it is built.
 #include "TFCOMM.h"
 
@@ -21,6 +21,3 @@ void TFCOMM::BTlastClick() {}
 void TFCOMM::BtNewClick() {}
 void TFCOMM::BtSaveClick() {}
 void TFCOMM::FillClick() {}
-void TFCOMM::OpenDataFilesClick() {}
-void TFCOMM::saveasClick() {}
-void TFCOMM::BtPrintClick() {}
