@@ -153,6 +153,11 @@ void TFCOMM::BtExit1Click() {
 
 // Exit and the title bar's close button end the program the same way.
 void TFCOMM::closeEvent(QCloseEvent* event) {
+    // An export or a report still reads the table; it ends first (or is cancelled).
+    if (m_longWorkRunning) {
+        event->ignore();
+        return;
+    }
     if (!closeReadingsTable()) {
         event->ignore();
         return;

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class BevelPanel;
 class ChartComponent;
@@ -23,6 +24,7 @@ class ChartPanel;
 class DialPanel;
 class LimitsPanel;
 class StatusPlace;
+class QAbstractItemDelegate;
 class QAction;
 class QCheckBox;
 class QFrame;
@@ -253,6 +255,14 @@ public:
     [[nodiscard]] StatusPlace* statusPlace() const { return m_statusPlace; }
     [[nodiscard]] UserMessages& messages() const { return *m_messages; }
 
+    // --- Data files and print (app/TFCOMMFiles.cpp) ---
+    // True while an export or a report covers the table: Record/New, Open, Save as, Print and
+    // closing the window wait for it.
+    [[nodiscard]] bool isRunningLongWork() const { return m_longWorkRunning; }
+    // The file dialogs' filters in the dialog's notation.
+    [[nodiscard]] static QString openDataFilesFilter();
+    [[nodiscard]] static QString saveDataFilesFilter();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -292,4 +302,16 @@ private:
     std::shared_ptr<UserMessages> m_messages;
     FrameCutter m_frameCutter;
     StatusPlace* m_statusPlace = nullptr;
+
+    // Data files (app/TFCOMMFiles.cpp).
+    class LongWorkGuard;
+    // Asks whether pending readings are saved before another table opens; false: stay as is.
+    [[nodiscard]] bool settlePendingBefore(const QString& chosen);
+    // The grid follows the open table: its own columns, or the designed ones of readings.
+    void showTableInGrid();
+    // What the status place says about the open table: read-only and why, or none open.
+    void sayTableState();
+    bool m_longWorkRunning = false;
+    std::vector<int> m_readingsColumnWidths;
+    std::vector<QAbstractItemDelegate*> m_readingsDelegates;
 };

@@ -4,7 +4,13 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProgressDialog>
 #include <QVBoxLayout>
+
+#include <memory>
 
 namespace {
 
@@ -28,21 +34,26 @@ std::optional<QString> runFileDialog(QWidget* parent, const UserMessages::FileCh
 
 } // namespace
 
+QWidget* DialogMessages::parentNow() const {
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal ? modal : m_parent;
+}
+
 void DialogMessages::error(const QString& text) {
-    QMessageBox::critical(m_parent, title(m_parent), text);
+    QMessageBox::critical(parentNow(), title(m_parent), text);
 }
 
 void DialogMessages::information(const QString& text) {
-    QMessageBox::information(m_parent, title(m_parent), text);
+    QMessageBox::information(parentNow(), title(m_parent), text);
 }
 
 bool DialogMessages::askYesNo(const QString& text) {
-    return QMessageBox::question(m_parent, title(m_parent), text,
+    return QMessageBox::question(parentNow(), title(m_parent), text,
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 UserMessages::Answer DialogMessages::askYesNoCancel(const QString& text) {
-    switch (QMessageBox::question(m_parent, title(m_parent), text,
+    switch (QMessageBox::question(parentNow(), title(m_parent), text,
                                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
     case QMessageBox::Yes:
         return Answer::Yes;
@@ -54,17 +65,25 @@ UserMessages::Answer DialogMessages::askYesNoCancel(const QString& text) {
 }
 
 std::optional<QString> DialogMessages::chooseFileToOpen(const FileChoice& choice) {
-    return runFileDialog(m_parent, choice, QFileDialog::AcceptOpen);
+    return runFileDialog(parentNow(), choice, QFileDialog::AcceptOpen);
 }
 
 std::optional<QString> DialogMessages::chooseFileToSave(const FileChoice& choice) {
-    return runFileDialog(m_parent, choice, QFileDialog::AcceptSave);
+    return runFileDialog(parentNow(), choice, QFileDialog::AcceptSave);
 }
 
-// The preview sits in a modal window of its own; it is handed back to its owner when it closes.
+// A preview that is a dialog runs as one, so that its own Close ends it; any other widget sits in
+// a modal window of its own and is handed back to its owner when that closes.
 void DialogMessages::showReportPreview(QWidget* preview) {
     if (!preview)
         return;
+    if (auto* dialog = qobject_cast<QDialog*>(preview)) {
+        dialog->setWindowTitle(title(m_parent));
+        dialog->setWindowModality(Qt::ApplicationModal);
+        dialog->resize(dialog->sizeHint().expandedTo(QSize(800, 900)));
+        dialog->exec();
+        return;
+    }
     QWidget* owner = preview->parentWidget();
     QDialog dialog(m_parent);
     dialog.setWindowTitle(title(m_parent));
@@ -81,4 +100,36 @@ void DialogMessages::showReportPreview(QWidget* preview) {
 
 void DialogMessages::beep() {
     QApplication::beep();
+}
+
+bool DialogMessages::setUpPrinter(QPrinter& printer) {
+    QPrintDialog dialog(&printer, parentNow());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+namespace {
+
+// The progress dialog, deleted with the last copy of its callback unless its parent went first.
+struct ProgressBox {
+    QPointer<QProgressDialog> dialog;
+    ~ProgressBox() { delete dialog.data(); }
+};
+
+} // namespace
+
+ProgressCallback DialogMessages::startProgress(const QString& label) {
+    auto box = std::make_shared<ProgressBox>();
+    box->dialog = new QProgressDialog(label, QStringLiteral("Cancel"), 0, 100, parentNow());
+    box->dialog->setWindowTitle(title(m_parent));
+    box->dialog->setWindowModality(Qt::WindowModal);
+    box->dialog->setMinimumDuration(0);
+    box->dialog->setAutoClose(false);
+    box->dialog->setValue(0);
+    return [box](qsizetype done, qsizetype total) {
+        if (!box->dialog)
+            return false;
+        box->dialog->setValue(total > 0 ? static_cast<int>(done * 100 / total) : 100);
+        QApplication::processEvents();
+        return box->dialog && !box->dialog->wasCanceled();
+    };
 }

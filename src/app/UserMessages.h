@@ -1,9 +1,12 @@
 #pragma once
 
+#include "LongWork.h"
+
 #include <QString>
 
 #include <optional>
 
+class QPrinter;
 class QWidget;
 
 // Every way the window talks to the user through a box or a sound: the standard error box,
@@ -41,6 +44,20 @@ public:
 
     // The system's default beep.
     virtual void beep() = 0;
+
+    // Lets the user choose and set up the printer; false when cancelled. Without a printer
+    // dialog nothing is set up.
+    [[nodiscard]] virtual bool setUpPrinter(QPrinter& printer) {
+        (void)printer;
+        return false;
+    }
+    // A progress bar with a Cancel button for long work, modal to the window so that no other
+    // command of the window runs meanwhile; it lasts as long as the callback does. Without one
+    // the work runs to its end.
+    [[nodiscard]] virtual ProgressCallback startProgress(const QString& label) {
+        (void)label;
+        return {};
+    }
 };
 
 // The real boxes and dialogs, parented to the main window.
@@ -55,7 +72,12 @@ public:
     std::optional<QString> chooseFileToSave(const FileChoice& choice) override;
     void showReportPreview(QWidget* preview) override;
     void beep() override;
+    bool setUpPrinter(QPrinter& printer) override;
+    ProgressCallback startProgress(const QString& label) override;
 
 private:
+    // Boxes go over the modal window on top (the report preview), else over the main window.
+    [[nodiscard]] QWidget* parentNow() const;
+
     QWidget* m_parent;
 };

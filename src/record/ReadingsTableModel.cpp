@@ -2,6 +2,9 @@
 
 #include "ReadingsTable.h"
 
+#include <algorithm>
+#include <numeric>
+
 namespace {
 
 const char* const kFieldNames[ReadingsTableModel::kColumns] = {"No",    "Time", "DC/AC",
@@ -22,9 +25,17 @@ ReadingsTableModel::ReadingsTableModel(const ReadingsTable& table, QObject* pare
 }
 
 void ReadingsTableModel::mapFields() {
+    m_fields.assign(kColumns, -1);
+    m_readingsColumns = true;
+    if (!m_table.isOpen())
+        return;
     for (int c = 0; c < kColumns; ++c)
-        m_fields[c] =
-            m_table.isOpen() ? m_table.fieldIndex(QString::fromLatin1(kFieldNames[c])) : -1;
+        m_fields[c] = m_table.fieldIndex(QString::fromLatin1(kFieldNames[c]));
+    if (std::find(m_fields.begin(), m_fields.end(), -1) == m_fields.end())
+        return;
+    m_readingsColumns = false;
+    m_fields.resize(static_cast<std::size_t>(m_table.fieldCount()));
+    std::iota(m_fields.begin(), m_fields.end(), 0);
 }
 
 void ReadingsTableModel::refresh() {
@@ -52,17 +63,19 @@ int ReadingsTableModel::rowCount(const QModelIndex& parent) const {
 }
 
 int ReadingsTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kColumns;
+    return parent.isValid() ? 0 : static_cast<int>(m_fields.size());
 }
 
 QVariant ReadingsTableModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= m_rows)
+    if (!index.isValid() || index.row() >= m_rows || index.column() >= columnCount())
         return {};
-    if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(kAlignments[index.column()]);
+    if (role == Qt::TextAlignmentRole) {
+        return QVariant::fromValue(m_readingsColumns ? kAlignments[index.column()]
+                                                     : Qt::AlignLeft | Qt::AlignVCenter);
+    }
     if (role != Qt::DisplayRole)
         return {};
-    const int field = m_fields[index.column()];
+    const int field = m_fields[static_cast<std::size_t>(index.column())];
     return field < 0 ? QVariant() : QVariant(m_table.text(index.row(), field));
 }
 
@@ -71,6 +84,9 @@ QVariant ReadingsTableModel::headerData(int section, Qt::Orientation orientation
         return {};
     if (orientation == Qt::Vertical)
         return section + 1;
-    return section >= 0 && section < kColumns ? QString::fromLatin1(kFieldNames[section])
-                                              : QVariant();
+    if (section < 0 || section >= columnCount())
+        return {};
+    if (m_readingsColumns)
+        return QString::fromLatin1(kFieldNames[section]);
+    return m_table.fieldName(m_fields[static_cast<std::size_t>(section)]);
 }

@@ -34,8 +34,23 @@ public:
         saveChoices << choice;
         return nextPath();
     }
-    void showReportPreview(QWidget* preview) override { previews << preview; }
+    void showReportPreview(QWidget* preview) override {
+        previews << preview;
+        if (onPreview)
+            onPreview(preview);
+    }
     void beep() override { ++beeps; }
+    bool setUpPrinter(QPrinter&) override {
+        ++printerSetUps;
+        return printerAnswer;
+    }
+    ProgressCallback startProgress(const QString& label) override {
+        progressLabels << label;
+        return [this](qsizetype done, qsizetype total) {
+            ++progressSteps;
+            return onProgress ? onProgress(done, total) : true;
+        };
+    }
 
     QStringList errors;
     QStringList informations;
@@ -46,10 +61,18 @@ public:
     QStringList chosenPaths;
     QList<FileChoice> openChoices;
     QList<FileChoice> saveChoices;
+    // The preview lives only while it is shown: look at it here.
     QList<QWidget*> previews;
+    std::function<void(QWidget*)> onPreview;
     int beeps = 0;
     // Runs while an information box would be open, to see what the window did before it.
     std::function<void(const QString&)> whenInformed;
+    int printerSetUps = 0;
+    bool printerAnswer = false;
+    QStringList progressLabels;
+    int progressSteps = 0;
+    // Answers each progress step; false cancels the work.
+    std::function<bool(qsizetype, qsizetype)> onProgress;
 
 private:
     std::optional<QString> nextPath() {
