@@ -48,6 +48,10 @@ public:
     TCommPortDriver(std::unique_ptr<SerialBackend> backend, QObject* owner = nullptr);
     ~TCommPortDriver() override;
 
+    // Puts another backend under the component while it is closed (a test's, which drives the
+    // clock); false, and nothing changed, while open.
+    bool replaceBackend(std::unique_ptr<SerialBackend> backend);
+
     [[nodiscard]] bool Connect();
     // Also gives up waiting for a device that went away: the user no longer wants the line.
     void Disconnect();
