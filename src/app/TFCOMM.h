@@ -2,11 +2,13 @@
 
 #include "FrameCutter.h"
 #include "KeyCommands.h"
+#include "LinkHealth.h"
 #include "LinkIndicator.h"
 #include "PeakTracking.h"
 #include "Reading.h"
 #include "Recording.h"
 #include "RequestCycle.h"
+#include "RequestWriter.h"
 #include "TraceList.h"
 #include "WindowState.h"
 
@@ -14,10 +16,12 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class BevelPanel;
 class ChartPanel;
+class DeviceWatcher;
 class DialPanel;
 class LimitsPanel;
 class StatusPlace;
@@ -72,6 +76,16 @@ public:
     void COM31Click();
     void COM41Click();
     void MarkLinkAlive();
+
+    // --- Line faults and link health (app/TFCOMMLinkHealth.cpp) ---
+    // Monotonic milliseconds: arrival times, stale lines and gaps are measured on it. Tests set a
+    // clock of their own.
+    using LinkClock = std::function<qint64()>;
+    void setLinkClock(LinkClock clock);
+    // One look for a device that went away while connected; reconnects when its path is back.
+    void LinkWatchTimer();
+    // Once a minute while the link is in use: the health summary into the trace.
+    void HealthTimerTimer();
 
     // --- Key commands (app/TFCOMMKeys.cpp) ---
     void BtSetMouseDown(BevelPanel* sender);
@@ -212,6 +226,7 @@ public:
     QTimer* ConTimer = nullptr;
     QTimer* Trecord = nullptr;
     QTimer* TdownB = nullptr;
+    QTimer* HealthTimer = nullptr;
 
     // Components.
     std::unique_ptr<TCommPortDriver> COMM2;
@@ -233,6 +248,7 @@ public:
     TraceList Memo1;
     RequestCycle requestCycle;   // PollPhase
     LinkIndicator linkIndicator; // LinkIdleTicks
+    LinkHealth linkHealth;       // counts since Connect
 
     // Where lasting conditions are said without a modal box.
     [[nodiscard]] StatusPlace* statusPlace() const { return m_statusPlace; }
@@ -272,4 +288,12 @@ private:
     std::shared_ptr<UserMessages> m_messages;
     FrameCutter m_frameCutter;
     StatusPlace* m_statusPlace = nullptr;
+
+    // Line faults and link health (app/TFCOMMLinkHealth.cpp).
+    void bindLink();
+    [[nodiscard]] qint32 tryWriteByte(std::uint8_t byte);
+    LinkClock m_linkClock;
+    RequestWriter m_requestWriter{[this](std::uint8_t byte) { return tryWriteByte(byte); },
+                                  &linkHealth};
+    DeviceWatcher* m_deviceWatcher = nullptr;
 };
