@@ -296,4 +296,13 @@ private:
     RequestWriter m_requestWriter{[this](std::uint8_t byte) { return tryWriteByte(byte); },
                                   &linkHealth};
     DeviceWatcher* m_deviceWatcher = nullptr;
+    void startLinkHealth();
+    void endLinkHealth();
+    void showDeviceGone(const QString& portName, const QString& device);
+    void showDeviceBack(const QString& portName, const QString& device);
+    void showLinkHealth(qint64 nowMs);
+    [[nodiscard]] QString linkHealthText(qint64 nowMs) const;
+    // Between Connect and Disconnect, also while waiting for a device that went away.
+    bool m_linkInUse = false;
+    qint64 m_lastFrameMs = 0;
 };

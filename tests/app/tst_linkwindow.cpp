@@ -277,6 +277,59 @@ private slots:
         QVERIFY(window->COMM2->IsConnected());
     }
 
+    // The counts since Connect are in the link picture's hint, and in the trace every minute and
+    // at Disconnect, on lines that cannot be read as frames.
+    void linkHealthShowsInTheHintAndGoesIntoTheTrace() {
+        QVERIFY(window->HealthTimer->isActive());
+        QCOMPARE(window->HealthTimer->interval(), 60'000);
+        window->HealthTimerTimer();
+        QVERIFY(window->Memo1.empty()); // nothing to sum up before Connect
+        connectThroughLink();
+        window->Timer1Timer();
+        window->Timer1Timer();
+        meterSends(bytes(kElevenVolts));
+        meterSends(bytes("8A00000008050A"));
+        meterSends(bytes("897008000F010101010A"));
+        nowMs += 700;
+        window->ConTimerTimer();
+
+        for (QLabel* picture : {window->CONok, window->CONokN}) {
+            const QString hint = picture->toolTip();
+            for (const char* figure :
+                 {"Requests: 2 sent, 0 skipped", "Frames: 1 main display, 1 bar graph",
+                  "0 stale, 1 too short, 0 unknown", "Reconnects: 0", "main-display frames: 0.7 s"})
+                QVERIFY2(hint.contains(figure), qPrintable(hint));
+        }
+        window->HealthTimerTimer();
+        QCOMPARE(window->Memo1.last(), window->linkHealth.summaryLine(nowMs));
+        QVERIFY(window->Memo1.last().startsWith("# link health: requests 2 sent"));
+        const std::size_t lines = window->Memo1.size();
+        window->BtDiscon1Click();
+        QCOMPARE(window->Memo1.size(), lines + 1);
+        QVERIFY(window->Memo1.last().startsWith("# link health:"));
+        window->HealthTimerTimer();
+        QCOMPARE(window->Memo1.size(), lines + 1);
+        window->ConTimerTimer();
+        QCOMPARE(window->CONokN->toolTip(), QString("Not connected"));
+    }
+
+    // A meter that does not answer (switched off, wrong port) is said once, and the saying goes
+    // when frames come again.
+    void aSilentMeterIsSaidInTheStatusPlace() {
+        connectThroughLink();
+        nowMs += 3000;
+        window->ConTimerTimer();
+        QVERIFY(window->statusPlace()->currentText().isEmpty());
+        nowMs += 100;
+        window->ConTimerTimer();
+        const QString status = window->statusPlace()->currentText();
+        QVERIFY2(status.startsWith("COM1 (" + linkPath() + "): no answer from the meter since"),
+                 qPrintable(status));
+        meterSends(bytes(kElevenVolts));
+        window->ConTimerTimer();
+        QVERIFY(window->statusPlace()->currentText().isEmpty());
+    }
+
     // A line that never sends a line feed: the trace stays within its bounds however long it runs.
     void theTraceStaysBoundedOnALineWithoutLineFeeds() {
         const QByteArray chunk(2048, '\x55');
