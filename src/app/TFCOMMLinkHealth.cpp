@@ -1,6 +1,7 @@
 // What the window does when the line misbehaves, and what it tells the user about the line: the
 // link picture's hint holds the counts since Connect, the status place says what lasts (a device
-// gone, back, or a meter that does not answer), and the trace gets a summary every minute.
+// gone, back, or a meter that does not answer), and the trace gets a summary every minute. The
+// status texts are kept short enough for the line under the grid; its hint holds them whole.
 #include "DeviceWatcher.h"
 #include "DialPanel.h"
 #include "StatusPlace.h"
@@ -98,22 +99,21 @@ void TFCOMM::showDeviceGone(const QString& portName, const QString& device) {
     m_frameCutter.reset();
     Memo1.append(LinkHealth::goneNote(portName, device));
     m_statusPlace->clear(kSilenceCause);
-    m_statusPlace->set(kDeviceCause,
-                       QStringLiteral("%1 went away at %2; waiting for it to come back")
-                           .arg(portAndDevice(portName, device), timeOfDayMsAgo(0)));
+    m_statusPlace->set(kDeviceCause, QStringLiteral("%1 gone; waiting for it to come back")
+                                         .arg(portAndDevice(portName, device)));
 }
 
-// Said until the next Connect or Disconnect: a reading taken while it was away is missing.
+// Said until the next Connect or Disconnect: the readings of the time it was away are missing,
+// which someone back at the bench after hours wants to know.
 void TFCOMM::showDeviceBack(const QString& portName, const QString& device) {
     linkHealth.countReconnect();
     m_frameCutter.reset();
     m_requestWriter.clear();
     m_lastFrameMs = m_linkClock();
     Memo1.append(LinkHealth::backNote(portName, device));
-    m_statusPlace->set(kDeviceCause,
-                       QStringLiteral("%1 came back at %2 and is connected again (reconnects: %3)")
-                           .arg(portAndDevice(portName, device), timeOfDayMsAgo(0))
-                           .arg(linkHealth.reconnects()));
+    m_statusPlace->set(kDeviceCause, QStringLiteral("%1 back at %2; reconnects: %3")
+                                         .arg(portAndDevice(portName, device), timeOfDayMsAgo(0))
+                                         .arg(linkHealth.reconnects()));
 }
 
 void TFCOMM::showLinkHealth(qint64 nowMs) {
@@ -131,7 +131,7 @@ void TFCOMM::showLinkHealth(qint64 nowMs) {
     if (m_statusPlace->has(kSilenceCause))
         return;
     m_statusPlace->set(kSilenceCause,
-                       QStringLiteral("%1: no answer from the meter since %2")
+                       QStringLiteral("%1: no answer since %2")
                            .arg(portAndDevice(COMM2->openPortName(), COMM2->openDevice()),
                                 timeOfDayMsAgo(silentMs)));
 }
