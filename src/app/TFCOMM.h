@@ -292,16 +292,17 @@ private:
     // Line faults and link health (app/TFCOMMLinkHealth.cpp).
     void bindLink();
     [[nodiscard]] qint32 tryWriteByte(std::uint8_t byte);
-    LinkClock m_linkClock;
-    RequestWriter m_requestWriter{[this](std::uint8_t byte) { return tryWriteByte(byte); },
-                                  &linkHealth};
-    DeviceWatcher* m_deviceWatcher = nullptr;
     void startLinkHealth();
     void endLinkHealth();
     void showDeviceGone(const QString& portName, const QString& device);
     void showDeviceBack(const QString& portName, const QString& device);
     void showLinkHealth(qint64 nowMs);
     [[nodiscard]] QString linkHealthText(qint64 nowMs) const;
+
+    LinkClock m_linkClock;
+    RequestWriter m_requestWriter{[this](std::uint8_t byte) { return tryWriteByte(byte); },
+                                  &linkHealth};
+    DeviceWatcher* m_deviceWatcher = nullptr;
     // Between Connect and Disconnect, also while waiting for a device that went away.
     bool m_linkInUse = false;
     qint64 m_lastFrameMs = 0;
