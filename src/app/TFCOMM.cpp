@@ -61,6 +61,7 @@ TFCOMM::TFCOMM(std::shared_ptr<UserMessages> messages, QWidget* parent)
     buildModelBoxes(client);
     buildMenu();
     buildTimers();
+    bindLink();
 
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     FormCreate();

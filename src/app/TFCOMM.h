@@ -3,11 +3,13 @@
 #include "ChartPaging.h"
 #include "FrameCutter.h"
 #include "KeyCommands.h"
+#include "LinkHealth.h"
 #include "LinkIndicator.h"
 #include "PeakTracking.h"
 #include "Reading.h"
 #include "Recording.h"
 #include "RequestCycle.h"
+#include "RequestWriter.h"
 #include "TraceList.h"
 #include "WindowState.h"
 
@@ -15,12 +17,14 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 class BevelPanel;
 class ChartComponent;
 class ChartPanel;
+class DeviceWatcher;
 class DialPanel;
 class LimitsPanel;
 class StatusPlace;
@@ -76,6 +80,16 @@ public:
     void COM31Click();
     void COM41Click();
     void MarkLinkAlive();
+
+    // --- Line faults and link health (app/TFCOMMLinkHealth.cpp) ---
+    // Monotonic milliseconds: arrival times, stale lines and gaps are measured on it. Tests set a
+    // clock of their own.
+    using LinkClock = std::function<qint64()>;
+    void setLinkClock(LinkClock clock);
+    // One look for a device that went away while connected; reconnects when its path is back.
+    void LinkWatchTimer();
+    // Once a minute while the link is in use: the health summary into the trace.
+    void HealthTimerTimer();
 
     // --- Key commands (app/TFCOMMKeys.cpp) ---
     void BtSetMouseDown(BevelPanel* sender);
@@ -221,6 +235,7 @@ public:
     QTimer* ConTimer = nullptr;
     QTimer* Trecord = nullptr;
     QTimer* TdownB = nullptr;
+    QTimer* HealthTimer = nullptr;
 
     // Components.
     std::unique_ptr<TCommPortDriver> COMM2;
@@ -242,6 +257,7 @@ public:
     TraceList Memo1;
     RequestCycle requestCycle;   // PollPhase
     LinkIndicator linkIndicator; // LinkIdleTicks
+    LinkHealth linkHealth;       // counts since Connect
 
     // The chart the chart area shows (the same widget as ChartView) and its pages.
     ChartComponent* chartComponent = nullptr;
@@ -314,4 +330,22 @@ private:
     bool m_longWorkRunning = false;
     std::vector<int> m_readingsColumnWidths;
     std::vector<QAbstractItemDelegate*> m_readingsDelegates;
+
+    // Line faults and link health (app/TFCOMMLinkHealth.cpp).
+    void bindLink();
+    [[nodiscard]] qint32 tryWriteByte(std::uint8_t byte);
+    void startLinkHealth();
+    void endLinkHealth();
+    void showDeviceGone(const QString& portName, const QString& device);
+    void showDeviceBack(const QString& portName, const QString& device);
+    void showLinkHealth(qint64 nowMs);
+    [[nodiscard]] QString linkHealthText(qint64 nowMs) const;
+
+    LinkClock m_linkClock;
+    RequestWriter m_requestWriter{[this](std::uint8_t byte) { return tryWriteByte(byte); },
+                                  &linkHealth};
+    DeviceWatcher* m_deviceWatcher = nullptr;
+    // Between Connect and Disconnect, also while waiting for a device that went away.
+    bool m_linkInUse = false;
+    qint64 m_lastFrameMs = 0;
 };

@@ -31,6 +31,8 @@ public:
     [[nodiscard]] WriteResult write(const std::uint8_t* data, qint32 count) override;
     void waitWritable(int timeoutMs) override { m_line->waitWritable(timeoutMs); }
     [[nodiscard]] bool isGone() override { return m_line->isGone(); }
+    [[nodiscard]] qint64 nowMs() override { return m_line->nowMs(); }
+    void pause(int milliseconds) override { m_line->pause(milliseconds); }
 
 private:
     std::unique_ptr<SerialBackend> m_line;

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-// What the window's dispatch does with one completed line, judged by its first byte alone.
+// What the window's dispatch does with one completed line: its kind, named by its first byte
+// (decode's frameKindOf), and whether it is long enough for that kind's decoder.
 enum class LineVerdict {
     MainDisplay, // 0x89: to the main-display decoder
     BarGraph,    // 0x8A: to the bar-graph decoder

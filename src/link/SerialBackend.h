@@ -76,6 +76,11 @@ public:
     // Sleeps until the device may take more bytes, or the time is up, or it has failed.
     virtual void waitWritable(int timeoutMs) = 0;
 
+    // The clock the output time-out is measured on (monotonic milliseconds) and a plain wait on
+    // it. A backend that drives time itself (a test's) replaces both, and waitWritable with them.
+    [[nodiscard]] virtual qint64 nowMs();
+    virtual void pause(int milliseconds);
+
     // Whether the open device has gone away for good: unplugged, hung up, or its path no longer
     // leads to it. Looked at after a failed read or write and at every poll tick.
     [[nodiscard]] virtual bool isGone() { return false; }

@@ -3,13 +3,10 @@
 #include "PortNames.h"
 #include "PosixSerialBackend.h"
 
-#include <QElapsedTimer>
 #include <QPointer>
 
 #include <algorithm>
 #include <array>
-#include <chrono>
-#include <thread>
 #include <utility>
 
 namespace {
@@ -35,6 +32,13 @@ TCommPortDriver::TCommPortDriver(std::unique_ptr<SerialBackend> backend, QObject
 
 TCommPortDriver::~TCommPortDriver() {
     Disconnect();
+}
+
+bool TCommPortDriver::replaceBackend(std::unique_ptr<SerialBackend> backend) {
+    if (IsConnected() || !backend)
+        return false;
+    m_backend = std::move(backend);
+    return true;
 }
 
 qint32 TCommPortDriver::baudRateOf(TComPortBaudRate speed) {
@@ -181,8 +185,7 @@ qint32 TCommPortDriver::SendBytes(const void* data, qint32 count) {
         return 0;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     qint32 sent = 0;
-    QElapsedTimer sinceProgress;
-    sinceProgress.start();
+    qint64 progressAt = m_backend->nowMs();
     while (count > 0) {
         const bool room = OutputFreeSpace() > 0;
         if (room) {
@@ -194,18 +197,17 @@ qint32 TCommPortDriver::SendBytes(const void* data, qint32 count) {
             sent += result.taken;
             count -= result.taken;
             if (result.taken > 0) {
-                sinceProgress.restart();
+                progressAt = m_backend->nowMs();
                 continue;
             }
         }
-        const qint64 left = m_outputTimeout - sinceProgress.elapsed();
+        const qint64 left = m_outputTimeout - (m_backend->nowMs() - progressAt);
         if (left < 0)
             return -sent;
         if (room)
             m_backend->waitWritable(static_cast<int>(left + 1));
         else
-            std::this_thread::sleep_for(
-                std::chrono::milliseconds(std::min(left + 1, kQueueRecheckMs)));
+            m_backend->pause(static_cast<int>(std::min(left + 1, kQueueRecheckMs)));
     }
     return sent;
 }

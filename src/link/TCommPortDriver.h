@@ -48,6 +48,10 @@ public:
     TCommPortDriver(std::unique_ptr<SerialBackend> backend, QObject* owner = nullptr);
     ~TCommPortDriver() override;
 
+    // Puts another backend under the component while it is closed (a test's, which drives the
+    // clock); false, and nothing changed, while open.
+    bool replaceBackend(std::unique_ptr<SerialBackend> backend);
+
     [[nodiscard]] bool Connect();
     // Also gives up waiting for a device that went away: the user no longer wants the line.
     void Disconnect();
@@ -67,8 +71,10 @@ public:
     // The path of the device that went away while open, until it is back or the user connects
     // or disconnects; empty otherwise.
     [[nodiscard]] const QString& awaitedDevice() const { return m_awaitedDevice; }
-    // The path the open port was mapped to when it was opened; empty while closed.
+    // The path the open port was mapped to when it was opened, and the port's name ("COM1");
+    // empty while closed.
     [[nodiscard]] const QString& openDevice() const { return m_openDevice; }
+    [[nodiscard]] const QString& openPortName() const { return m_openPortName; }
 
     // What the open line refused at the last time its settings were applied; empty when nothing.
     [[nodiscard]] const QString& refusedSettings() const { return m_refusedSettings; }

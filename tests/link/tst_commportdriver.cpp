@@ -1,10 +1,10 @@
 #include "../support/PtyPair.h"
+#include "../support/SteppedClockBackend.h"
 
 #include "LinuxLineSpeed.h"
 #include "PosixSerialBackend.h"
 #include "TCommPortDriver.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -14,7 +14,6 @@
 #include <memory>
 #include <poll.h>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -30,6 +29,24 @@ struct Received {
             sizes.append(size);
         };
     }
+};
+
+// Drives the receive poll by hand until the expected bytes have been delivered; each look waits
+// for bytes on the line, not for a time.
+bool pollUntil(TCommPortDriver& port, const Received& received, const QByteArray& expected,
+               const PtyPair& line) {
+    for (int look = 0; look < 10'000 && received.bytes != expected; ++look) {
+        if (!line.waitForSlaveInput(5000))
+            return false;
+        port.ReceivePoll();
+    }
+    return received.bytes == expected;
+}
+
+// A port over the first pair whose waits for room run on a clock the test drives.
+struct SteppedPort {
+    SteppedClockBackend* clock = new SteppedClockBackend;
+    TCommPortDriver port{std::unique_ptr<SerialBackend>(clock)};
 };
 
 QByteArray everyByteValue() {
@@ -351,71 +368,76 @@ void TestCommPortDriver::bufferSizesChangeOnlyInTheirState() {
 }
 
 void TestCommPortDriver::fullQueueGivesUpAfterTheTimeoutWithMinusTheBytesWritten() {
-    TCommPortDriver port;
+    SteppedPort stepped;
+    TCommPortDriver& port = stepped.port;
     port.setComPort(pnCOM1);
     port.setOutputTimeout(100);
     QVERIFY(port.Connect());
     const QByteArray bytes(1 << 20, '\x55');
 
-    QElapsedTimer clock;
-    clock.start();
+    const qint64 start = stepped.clock->nowMs();
     const qint32 result = port.SendBytes(bytes.constData(), bytes.size());
-    const qint64 elapsed = clock.elapsed();
+    const qint64 elapsed = stepped.clock->nowMs() - start;
 
     QVERIFY2(result < 0, qPrintable(QString::number(result)));
-    QVERIFY2(elapsed >= 100 && elapsed < 1000, qPrintable(QString::number(elapsed)));
+    QVERIFY2(elapsed > 100, qPrintable(QString::number(elapsed)));
     QCOMPARE(m_com1->receive().size(), -result);
 }
 
-// The time-out counts from the last progress, not from the start of the send.
+// The time-out counts from the last progress, not from the start of the send: a meter that reads
+// a little every 40 ms keeps a send with a 200 ms time-out going for as long as it reads.
 void TestCommPortDriver::queueDrainingSlowerThanTheTimeoutKeepsSending() {
-    TCommPortDriver port;
+    SteppedPort stepped;
+    TCommPortDriver& port = stepped.port;
     port.setComPort(pnCOM1);
     port.setOutputTimeout(200);
     QVERIFY(port.Connect());
     const QByteArray bytes(1 << 20, '\x55');
 
+    const qint64 start = stepped.clock->nowMs();
     const int master = m_com1->master();
+    const PtyPair& line = *m_com1;
     qsizetype drained = 0;
-    std::thread slowReader([master, &drained] {
+    int drains = 0;
+    stepped.clock->setOnWait([&](qint64 now) {
+        if (drains == 8 || now - start < 40 * (drains + 1))
+            return;
+        ++drains;
+        // A bounded amount per step, so that the queue runs full again in between.
         char chunk[4096];
-        for (int step = 0; step < 8; ++step) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(40));
-            // A bounded amount per step, so that the queue runs full again in between.
-            for (int read = 0; read < 2; ++read)
-                drained += std::max<ssize_t>(::read(master, chunk, sizeof chunk), 0);
-        }
+        for (int read = 0; read < 2; ++read)
+            drained += std::max<ssize_t>(::read(master, chunk, sizeof chunk), 0);
+        QVERIFY(line.waitForSlaveWritable());
     });
-    QElapsedTimer clock;
-    clock.start();
     const qint32 result = port.SendBytes(bytes.constData(), bytes.size());
-    const qint64 elapsed = clock.elapsed();
-    slowReader.join();
+    const qint64 elapsed = stepped.clock->nowMs() - start;
 
-    QVERIFY2(elapsed >= 320 && elapsed < 1500, qPrintable(QString::number(elapsed)));
+    QCOMPARE(drains, 8);
+    QVERIFY2(elapsed >= 8 * 40 + 200, qPrintable(QString::number(elapsed)));
     QVERIFY(drained > 0);
     QCOMPARE(drained + m_com1->receive().size(), -result);
 }
 
 void TestCommPortDriver::failingWriteEndsAtOnceWithMinusTheBytesWritten() {
-    TCommPortDriver port;
+    SteppedPort stepped;
+    TCommPortDriver& port = stepped.port;
     port.setComPort(pnCOM1);
     QVERIFY(port.Connect());
     QCOMPARE(port.OutputTimeout(), quint16(4000));
     const QByteArray bytes(1 << 20, '\x55');
 
     // The far end goes away while the component waits for room in a full queue.
-    const int master = m_com1->master();
-    m_com1->forgetMaster();
-    std::thread hangUp([master] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        ::close(master);
+    const qint64 start = stepped.clock->nowMs();
+    PtyPair& line = *m_com1;
+    stepped.clock->setOnWait([&](qint64 now) {
+        if (line.master() < 0 || now - start < 100)
+            return;
+        line.closeMaster();
+        pollfd entry{line.slave(), POLLIN, 0};
+        QCOMPARE(::poll(&entry, 1, 5000), 1); // the hang-up has reached the program's side
     });
-    QElapsedTimer clock;
-    clock.start();
     const qint32 result = port.SendBytes(bytes.constData(), bytes.size());
-    const qint64 elapsed = clock.elapsed();
-    hangUp.join();
+    const qint64 elapsed = stepped.clock->nowMs() - start;
 
     QVERIFY2(result < 0, qPrintable(QString::number(result)));
     QVERIFY2(elapsed < 1000, qPrintable(QString::number(elapsed)));
@@ -425,7 +447,6 @@ void TestCommPortDriver::noEventIsRaisedUntilBytesArrive() {
     TCommPortDriver port;
     Received received;
     port.setComPort(pnCOM1);
-    port.setComPortPollingDelay(10);
     port.setOnReceiveData(received.handler());
     QVERIFY(port.Connect());
 
@@ -444,7 +465,6 @@ void TestCommPortDriver::receivedBytesArriveUnchangedAndInOrderAcrossEvents() {
     TCommPortDriver port;
     Received received;
     port.setComPort(pnCOM1);
-    port.setComPortPollingDelay(10);
     port.setOnReceiveData(received.handler());
     QVERIFY(port.Connect());
 
@@ -454,7 +474,7 @@ void TestCommPortDriver::receivedBytesArriveUnchangedAndInOrderAcrossEvents() {
         const QByteArray part = bytes.mid(from, 64);
         m_com1->send(part);
         expected += part;
-        QTRY_COMPARE_WITH_TIMEOUT(received.bytes, expected, 1000);
+        QVERIFY(pollUntil(port, received, expected, *m_com1));
     }
     QVERIFY(received.sizes.size() >= 4);
     QVERIFY(!received.sizes.contains(0));
@@ -464,13 +484,13 @@ void TestCommPortDriver::eventsCarryAtMostTheInputBufferSize() {
     TCommPortDriver port;
     Received received;
     port.setComPort(pnCOM1);
-    port.setComPortPollingDelay(10);
     port.setComPortInBufSize(4);
     port.setOnReceiveData(received.handler());
     QVERIFY(port.Connect());
 
     m_com1->send("0123456789");
-    QTRY_COMPARE_WITH_TIMEOUT(received.bytes, QByteArray("0123456789"), 1000);
+    QVERIFY(m_com1->waitForSlaveBytes(10));
+    QVERIFY(pollUntil(port, received, "0123456789", *m_com1));
     QVERIFY(received.sizes.size() >= 3);
     for (const int size : std::as_const(received.sizes))
         QVERIFY(size >= 1 && size <= 4);
@@ -487,7 +507,9 @@ void TestCommPortDriver::aNewComponentTakesAWholeBatchInOneEvent() {
 
     const QByteArray batch(1000, 'x');
     m_com1->send(batch);
-    QTRY_COMPARE_WITH_TIMEOUT(received.bytes, batch, 1000);
+    QVERIFY(m_com1->waitForSlaveBytes(batch.size()));
+    port.ReceivePoll();
+    QCOMPARE(received.bytes, batch);
     QCOMPARE(received.sizes, QList<int>{1000});
 }
 
@@ -496,7 +518,6 @@ void TestCommPortDriver::aNewComponentTakesAWholeBatchInOneEvent() {
 void TestCommPortDriver::handlerRunningANestedLoopGetsNoOverlappingEvent() {
     TCommPortDriver port;
     port.setComPort(pnCOM1);
-    port.setComPortPollingDelay(10);
     QByteArray bytes;
     int depth = 0;
     bool overlapped = false;
@@ -520,7 +541,12 @@ void TestCommPortDriver::handlerRunningANestedLoopGetsNoOverlappingEvent() {
     QVERIFY(port.Connect());
 
     m_com1->send("first");
-    QTRY_COMPARE_WITH_TIMEOUT(bytes, QByteArray("firstmore"), 1000);
+    QVERIFY(m_com1->waitForSlaveBytes(5));
+    port.ReceivePoll();
+    QCOMPARE(bytes, QByteArray("first"));
+    // The tick inside the handler left "more" waiting on the line for the next one.
+    port.ReceivePoll();
+    QCOMPARE(bytes, QByteArray("firstmore"));
     QVERIFY(!overlapped);
 }
 
@@ -528,7 +554,6 @@ void TestCommPortDriver::speedChangedWhileOpenReappliesTheLineAndPurges() {
     TCommPortDriver port;
     Received received;
     port.setComPort(pnCOM1);
-    port.setComPortPollingDelay(10);
     port.setOnReceiveData(received.handler());
     QVERIFY(port.Connect());
 
@@ -544,7 +569,7 @@ void TestCommPortDriver::speedChangedWhileOpenReappliesTheLineAndPurges() {
     QCOMPARE(received.bytes, QByteArray());
 
     m_com1->send("fresh");
-    QTRY_COMPARE_WITH_TIMEOUT(received.bytes, QByteArray("fresh"), 1000);
+    QVERIFY(pollUntil(port, received, "fresh", *m_com1));
 }
 
 void TestCommPortDriver::ratesWithoutAPosixCodeAreSetOnTheLine_data() {

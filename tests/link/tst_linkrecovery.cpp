@@ -1,4 +1,4 @@
-#include "LinkPty.h"
+#include "../support/PtyPair.h"
 #include "DeviceWatcher.h"
 #include "TCommPortDriver.h"
 
@@ -13,7 +13,7 @@
 class LinkRecoveryTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<LinkPty> m_meter;
+    std::unique_ptr<PtyPair> m_meter;
     QTemporaryDir m_dir;
 
     [[nodiscard]] QString linkPath() const { return m_dir.filePath("ttyMeter"); }
@@ -21,8 +21,8 @@ class LinkRecoveryTest : public QObject {
 private slots:
     void init() {
         QVERIFY(m_dir.isValid());
-        m_meter = std::make_unique<LinkPty>();
-        QVERIFY(m_meter->isReady());
+        m_meter = std::make_unique<PtyPair>();
+        QVERIFY(m_meter->ok());
         QFile::remove(linkPath());
         QVERIFY(QFile::link(m_meter->slavePath(), linkPath()));
         qputenv("VELMAR_COM1", linkPath().toLocal8Bit());
@@ -41,7 +41,7 @@ private slots:
         port.ReceivePoll();
         QCOMPARE(gone.size(), 0);
 
-        m_meter->unplug();
+        m_meter->closeMaster();
         port.ReceivePoll();
         port.ReceivePoll();
         QCOMPARE(gone.size(), 1);
@@ -66,7 +66,7 @@ private slots:
         port.setComPort(pnCOM1);
         QSignalSpy gone(&port, &TCommPortDriver::deviceGone);
         QVERIFY(port.Connect());
-        m_meter->unplug();
+        m_meter->closeMaster();
         QCOMPARE(port.TrySendBytes("\x89", 1), -1);
         QCOMPARE(gone.size(), 1);
         QCOMPARE(port.awaitedDevice(), linkPath());
@@ -83,7 +83,7 @@ private slots:
         });
         QVERIFY(port.Connect());
         m_meter->send("\x89\x70\x0A");
-        QVERIFY(m_meter->waitForInput(1000));
+        QVERIFY(m_meter->waitForSlaveInput(1000));
         QVERIFY(QFile::remove(linkPath()));
         port.ReceivePoll();
         QCOMPARE(received, QByteArray("\x89\x70\x0A"));
@@ -101,7 +101,7 @@ private slots:
             received.append(reinterpret_cast<const char*>(data), n);
         });
         QVERIFY(port.Connect());
-        m_meter->unplug();
+        m_meter->closeMaster();
         QVERIFY(QFile::remove(linkPath()));
         port.ReceivePoll();
         QVERIFY(watcher.watching());
@@ -110,8 +110,8 @@ private slots:
         QVERIFY(!port.IsConnected());
         QVERIFY(watcher.watching());
 
-        LinkPty replugged;
-        QVERIFY(replugged.isReady());
+        PtyPair replugged;
+        QVERIFY(replugged.ok());
         QVERIFY(QFile::link(replugged.slavePath(), linkPath()));
         watcher.check();
         QVERIFY(port.IsConnected());
@@ -125,7 +125,7 @@ private slots:
         port.ReceivePoll();
         QCOMPARE(received, QByteArray("\x8A\x0A"));
         QCOMPARE(port.TrySendBytes("\x89", 1), 1);
-        QCOMPARE(replugged.receiveNow(), QByteArray("\x89"));
+        QCOMPARE(replugged.receive(), QByteArray("\x89"));
     }
 
     void disconnectWhileWaitingStopsTheWatch() {

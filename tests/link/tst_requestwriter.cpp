@@ -1,9 +1,9 @@
-#include "LinkPty.h"
+#include "../support/PtyPair.h"
+#include "../support/SteppedClockBackend.h"
 #include "LinkHealth.h"
 #include "RequestWriter.h"
 #include "TCommPortDriver.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 
 namespace {
@@ -34,15 +34,7 @@ struct FakeLine {
 class RequestWriterTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<LinkPty> m_meter;
-
-    // Fills the line's queue as a meter that stopped taking bytes leaves it.
-    static void fillTheQueue(TCommPortDriver& port) {
-        const QByteArray flood(1 << 20, '\x55');
-        port.setOutputTimeout(20);
-        QVERIFY(port.SendBytes(flood.constData(), flood.size()) < 0);
-        port.setOutputTimeout(4000);
-    }
+    std::unique_ptr<PtyPair> m_meter;
 
 private slots:
     void requestsAreSkippedAndCountedWhileTheLineIsFull() {
@@ -97,8 +89,8 @@ private slots:
     }
 
     void init() {
-        m_meter = std::make_unique<LinkPty>();
-        QVERIFY(m_meter->isReady());
+        m_meter = std::make_unique<PtyPair>();
+        QVERIFY(m_meter->ok());
         qputenv("VELMAR_COM1", m_meter->slavePath().toLocal8Bit());
     }
 
@@ -114,39 +106,39 @@ private slots:
         QVERIFY(port.Connect());
         QCOMPARE(port.TrySendBytes("x", 0), 0);
         QCOMPARE(port.TrySendBytes("xy", 2), 2);
-        QCOMPARE(m_meter->receiveNow(), QByteArray("xy"));
+        QCOMPARE(m_meter->receive(), QByteArray("xy"));
     }
 
-    // With the 4 s output time-out each request used to hold the window for 4 s.
+    // With the 4 s output time-out each request used to hold the window for 4 s: the component
+    // must not wait at all, which its clock, driven by the test, shows.
     void aRequestOnAFullQueueIsSkippedAtOnce() {
-        TCommPortDriver port;
+        auto* clock = new SteppedClockBackend;
+        TCommPortDriver port{std::unique_ptr<SerialBackend>(clock)};
         port.setComPort(pnCOM1);
         QVERIFY(port.Connect());
-        fillTheQueue(port);
-        port.setOutputTimeout(1000);
+        m_meter->fillSlaveQueue();
         RequestWriter writer(port);
 
-        QElapsedTimer clock;
-        clock.start();
-        const RequestWriter::Outcome outcome = writer.write(0x89);
-        const qint64 elapsed = clock.elapsed();
-        QCOMPARE(outcome, RequestWriter::Outcome::Skipped);
-        QVERIFY2(elapsed < 500, qPrintable(QString::number(elapsed)));
+        QCOMPARE(writer.write(0x89), RequestWriter::Outcome::Skipped);
+        QCOMPARE(clock->waits(), 0);
+        // The blocking send, by contrast, waits for room until its time-out.
+        QVERIFY(port.SendBytes("\x89", 1) <= 0);
+        QVERIFY(clock->waits() > 0);
     }
 
     void aKeyCodeOnAFullQueueIsSentWhenTheLineTakesBytesAgain() {
         TCommPortDriver port;
         port.setComPort(pnCOM1);
         QVERIFY(port.Connect());
-        fillTheQueue(port);
-        port.setOutputTimeout(50);
+        m_meter->fillSlaveQueue();
         RequestWriter writer(port);
 
         const RequestWriter::Outcome outcome = writer.write(0xA5);
         QCOMPARE(outcome, RequestWriter::Outcome::Kept);
-        (void)m_meter->receiveNow(); // the meter reads again
+        (void)m_meter->receive(); // the meter reads again
+        QVERIFY(m_meter->waitForSlaveWritable());
         writer.flushKeys();
-        QVERIFY(m_meter->receiveNow().endsWith('\xA5'));
+        QVERIFY(m_meter->receive().endsWith('\xA5'));
     }
 };
 

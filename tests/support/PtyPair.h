@@ -3,10 +3,14 @@
 #include <QByteArray>
 #include <QString>
 #include <QTest>
+#include <QThread>
+
+#include <QDeadlineTimer>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -42,6 +46,7 @@ public:
     [[nodiscard]] int slave() const { return m_slave; }
     // The test takes the master over (to close it from elsewhere).
     void forgetMaster() { m_master = -1; }
+    // The meter's side goes away, as an unplugged adapter or a hung-up line does.
     void closeMaster() {
         if (m_master >= 0)
             ::close(m_master);
@@ -63,6 +68,40 @@ public:
     [[nodiscard]] bool waitForSlaveInput(int timeoutMs) const {
         pollfd entry{m_slave, POLLIN, 0};
         return ::poll(&entry, 1, timeoutMs) == 1;
+    }
+
+    // True once at least count bytes wait on the program's side. The kernel may hand a batch
+    // over in parts; this waits for the whole of it, or gives up after timeoutMs.
+    [[nodiscard]] bool waitForSlaveBytes(int count, int timeoutMs = 5000) const {
+        const QDeadlineTimer deadline(timeoutMs);
+        int waiting = 0;
+        while (::ioctl(m_slave, FIONREAD, &waiting) == 0 && waiting < count) {
+            if (deadline.hasExpired())
+                return false;
+            pollfd entry{m_slave, POLLIN, 0};
+            if (waiting == 0)
+                ::poll(&entry, 1, int(deadline.remainingTime()));
+            else
+                QThread::yieldCurrentThread();
+        }
+        return waiting >= count;
+    }
+
+    // True once the program may write to the line again (the meter read some of it).
+    [[nodiscard]] bool waitForSlaveWritable(int timeoutMs = 5000) const {
+        pollfd entry{m_slave, POLLOUT, 0};
+        return ::poll(&entry, 1, timeoutMs) == 1;
+    }
+
+    // Fills the line's output queue as a meter that stopped reading leaves it: writes on the
+    // program's side until the line takes nothing, and again while it finds room within quietMs.
+    void fillSlaveQueue(int quietMs = 50) const {
+        const QByteArray flood(4096, '\x55');
+        pollfd entry{m_slave, POLLOUT, 0};
+        do {
+            while (::write(m_slave, flood.constData(), flood.size()) > 0) {
+            }
+        } while (::poll(&entry, 1, quietMs) == 1);
     }
 
     // Everything the program has written, until the line stays quiet for quietMs.
