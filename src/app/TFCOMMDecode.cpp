@@ -18,7 +18,7 @@
 void TFCOMM::LcdDisplayVelmarCD(int) {
     MarkLinkAlive();
     const MainDisplay d = MainFrameDecoder::decode(FrameHex, keys.RelPressState);
-    reading = {d.readingValue, d.readingText, d.unitText, d.acDcText, d.rangeText, d.rangeCode};
+    reading = MainFrameDecoder::readingOf(d);
     dialScale = {d.wideScale, d.dialScale, d.dialOffset};
     setChartAxis(d.axisMinimum, d.axisMaximum);
     KDsetup(1);
