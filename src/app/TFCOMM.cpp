@@ -27,7 +27,8 @@ constexpr int kClientWidth = 627;
 constexpr int kClientHeight = 413;
 } // namespace
 
-TFCOMM::TFCOMM(std::shared_ptr<UserMessages> messages, QWidget* parent)
+TFCOMM::TFCOMM(std::shared_ptr<UserMessages> messages, QWidget* parent,
+               std::unique_ptr<SerialBackend> line)
     : QMainWindow(parent), m_messages(std::move(messages)),
       m_frameCutter([this](const QString& frame) { dispatchFrame(frame); }) {
     if (!m_messages)
@@ -46,7 +47,8 @@ TFCOMM::TFCOMM(std::shared_ptr<UserMessages> messages, QWidget* parent)
     client->setAutoFillBackground(true);
     setCentralWidget(client);
 
-    COMM2 = std::make_unique<TCommPortDriver>();
+    COMM2 = line ? std::make_unique<TCommPortDriver>(std::move(line))
+                 : std::make_unique<TCommPortDriver>();
     TOrlanBDB = std::make_unique<ReadingsTable>();
     Data1 = new ReadingsTableModel(*TOrlanBDB, this);
     COMM2->setComPort(pnCOM1);

@@ -10,6 +10,7 @@
 #include "Recording.h"
 #include "RequestCycle.h"
 #include "RequestWriter.h"
+#include "SerialBackend.h"
 #include "TraceList.h"
 #include "WindowState.h"
 
@@ -57,8 +58,11 @@ struct ModelRow;
 class TFCOMM : public QMainWindow {
     Q_OBJECT
 public:
-    // `messages` replaces the message boxes (tests); null means the real dialogs.
-    explicit TFCOMM(std::shared_ptr<UserMessages> messages = nullptr, QWidget* parent = nullptr);
+    // `messages` replaces the message boxes (tests); null means the real dialogs. `line` is the
+    // serial backend COMM2 talks through (a capturing one for --capture); null means the
+    // platform's own.
+    explicit TFCOMM(std::shared_ptr<UserMessages> messages = nullptr, QWidget* parent = nullptr,
+                    std::unique_ptr<SerialBackend> line = nullptr);
     ~TFCOMM() override;
 
     // --- Start-up, layout and exit (app/TFCOMM.cpp) ---

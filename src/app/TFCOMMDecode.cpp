@@ -15,7 +15,7 @@
 void TFCOMM::LcdDisplayVelmarCD(int) {
     MarkLinkAlive();
     const MainDisplay d = MainFrameDecoder::decode(FrameHex, keys.RelPressState);
-    reading = {d.readingValue, d.readingText, d.unitText, d.acDcText, d.rangeText, d.rangeCode};
+    reading = MainFrameDecoder::readingOf(d);
     dialScale = {d.wideScale, d.dialScale, d.dialOffset};
     FiveDigit = d.fiveDigit;
     setChartAxis(d.axisMinimum, d.axisMaximum);

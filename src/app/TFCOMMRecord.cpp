@@ -12,14 +12,6 @@
 #include <QTableView>
 #include <QTime>
 
-namespace {
-
-qint32 msSinceMidnight(const QTime& t) {
-    return t.msecsSinceStartOfDay();
-}
-
-} // namespace
-
 void TFCOMM::openReadingsTable() {
     // A fresh machine has no table yet: it starts as an empty one.
     TOrlanBDB->openOrCreate();
@@ -65,13 +57,7 @@ void TFCOMM::INDataToTable() {
     default:
         return;
     }
-    const ReadingRecord record{recording.NextRecordNo,
-                               msSinceMidnight(QTime::currentTime()),
-                               reading.AcDcText,
-                               reading.ReadingText,
-                               reading.UnitText,
-                               reading.RangeText,
-                               double(reading.ReadingValue)};
+    const ReadingRecord record = Recording::recordOf(recording, reading, QTime::currentTime());
     try {
         TOrlanBDB->append(record);
     } catch (const TableError& e) {

@@ -400,3 +400,7 @@ MainDisplay MainFrameDecoder::decode(QStringView frameHex, int relPressState) {
     setValues(f, out);
     return out;
 }
+
+Reading MainFrameDecoder::readingOf(const MainDisplay& d) {
+    return {d.readingValue, d.readingText, d.unitText, d.acDcText, d.rangeText, d.rangeCode};
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MainDisplay.h"
+#include "Reading.h"
 
 #include <QStringView>
 
@@ -17,4 +18,7 @@ public:
     // other value counts as 0). A short or malformed frame still decodes: a missing status
     // character repeats the one before it, a missing digit reads as 0, a non-hex character as 0.
     [[nodiscard]] static MainDisplay decode(QStringView frameHex, int relPressState);
+
+    // The part of a decoded frame that the dial, the limits, recording and the chart read.
+    [[nodiscard]] static Reading readingOf(const MainDisplay& display);
 };

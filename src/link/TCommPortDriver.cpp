@@ -51,8 +51,8 @@ bool TCommPortDriver::Connect() {
         return true;
     const int number = static_cast<int>(m_port) + 1;
     PortOpenError why;
-    why.portName = PortNames::portName(number);
-    why.device = PortNames::deviceFor(number);
+    why.portName = m_devicePath.isEmpty() ? PortNames::portName(number) : m_devicePath;
+    why.device = m_devicePath.isEmpty() ? PortNames::deviceFor(number) : m_devicePath;
     if (why.device.isEmpty()) {
         why.reason = PortOpenError::Absent;
         why.text = QStringLiteral("absent");

@@ -84,6 +84,10 @@ public:
 
     [[nodiscard]] TComPortNumber ComPort() const { return m_port; }
     void setComPort(TComPortNumber port);
+    // A device path to open instead of the one ComPort maps to (a command line names one);
+    // empty goes back to ComPort. The path also names the port in messages.
+    void setDevicePath(const QString& path) { m_devicePath = path; }
+    [[nodiscard]] const QString& devicePath() const { return m_devicePath; }
     // The line setters store the value and, while open, apply the whole line at once. They return
     // false, keep the previous value and emit settingsRefused when the open line cannot carry
     // the new one; while closed a value the line cannot carry is reported at Connect.
@@ -147,6 +151,7 @@ private:
     QString m_awaitedDevice;
 
     TComPortNumber m_port = pnCOM2;
+    QString m_devicePath;
     TComPortBaudRate m_speed = br9600;
     TComPortDataBits m_dataBits = db8BITS;
     TComPortStopBits m_stopBits = sb1BITS;

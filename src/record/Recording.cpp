@@ -1,5 +1,7 @@
 #include "Recording.h"
 
+#include <limits>
+
 std::optional<qint32> intervalFromText(const QString& text) {
     if (text.isEmpty() || text == QLatin1String("-") || text == QLatin1String("+"))
         return 0;
@@ -38,6 +40,18 @@ Recording::Verdict Recording::offer(RecordingState& state, const Reading& readin
 void Recording::stored(RecordingState& state) {
     ++state.RecordedCount;
     ++state.NextRecordNo;
+}
+
+ReadingRecord Recording::recordOf(const RecordingState& state, const Reading& reading,
+                                  const QTime& at) {
+    return {state.NextRecordNo,          at.msecsSinceStartOfDay(), reading.AcDcText,
+            reading.ReadingText,         reading.UnitText,          reading.RangeText,
+            double(reading.ReadingValue)};
+}
+
+void Recording::continueAfter(RecordingState& state, std::optional<qint32> lastNo) {
+    if (lastNo && *lastNo < std::numeric_limits<qint32>::max() && *lastNo >= state.NextRecordNo)
+        state.NextRecordNo = *lastNo + 1;
 }
 
 void Recording::tick(RecordingState& state, bool intervalOn) {

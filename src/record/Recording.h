@@ -1,8 +1,10 @@
 #pragma once
 
 #include "Reading.h"
+#include "ReadingRecord.h"
 
 #include <QString>
+#include <QTime>
 
 #include <cstdint>
 #include <optional>
@@ -45,6 +47,15 @@ public:
 
     // The four texts that make two readings the same for the repeat filter.
     [[nodiscard]] static QString joinedTexts(const Reading& reading);
+
+    // The row a stored reading becomes: the next number, the local time of day `at`, and the
+    // Reading's texts and value.
+    [[nodiscard]] static ReadingRecord recordOf(const RecordingState& state, const Reading& reading,
+                                                const QTime& at);
+
+    // Readings of an earlier run taken back from the journal, numbered up to lastNo: numbering
+    // goes on after them, so that no number is given twice.
+    static void continueAfter(RecordingState& state, std::optional<qint32> lastNo);
 
     // One tick of the 1 s sampling timer.
     static void tick(RecordingState& state, bool intervalOn);

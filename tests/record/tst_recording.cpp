@@ -122,6 +122,43 @@ private slots:
         QCOMPARE(s.RecordedCount, 0);
         QCOMPARE(invalidIntegerMessage("1x"), QString("'1x' is not a valid integer value"));
     }
+
+    void aStoredReadingBecomesTheNextNumberedRowAtItsTimeOfDay() {
+        RecordingState s;
+        s.NextRecordNo = 42;
+        Reading r = volts("-01.25");
+        r.ReadingValue = -125.0f;
+        const ReadingRecord row = Recording::recordOf(s, r, QTime(13, 5, 7, 250));
+        QCOMPARE(row.no, 42);
+        QCOMPARE(row.timeOfDayMs, ((13 * 60 + 5) * 60 + 7) * 1000 + 250);
+        QCOMPARE(row.value, QString("-01.25"));
+        QCOMPARE(row.acDc, QString("DC"));
+        QCOMPARE(row.unit, QString("V"));
+        QCOMPARE(row.range, QString("AUTO"));
+        QCOMPARE(row.nval, -125.0);
+    }
+
+    void numberingGoesOnAfterReadingsTakenBackFromTheJournal_data() {
+        QTest::addColumn<int>("next");
+        QTest::addColumn<bool>("known");
+        QTest::addColumn<int>("lastNo");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("fresh run") << 1 << true << 17 << 18;
+        QTest::newRow("numbers unknown") << 1 << false << 0 << 1;
+        QTest::newRow("already past them") << 30 << true << 17 << 30;
+        QTest::newRow("the largest number") << 1 << true << 2147483647 << 1;
+    }
+
+    void numberingGoesOnAfterReadingsTakenBackFromTheJournal() {
+        QFETCH(int, next);
+        QFETCH(bool, known);
+        QFETCH(int, lastNo);
+        QFETCH(int, expected);
+        RecordingState s;
+        s.NextRecordNo = next;
+        Recording::continueAfter(s, known ? std::optional<qint32>(lastNo) : std::nullopt);
+        QCOMPARE(s.NextRecordNo, expected);
+    }
 };
 
 QTEST_APPLESS_MAIN(RecordingTest)

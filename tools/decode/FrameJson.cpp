@@ -74,22 +74,29 @@ void appendLit(std::string& out, const AnnunciatorSet& lit) {
     out += ']';
 }
 
+// The fields a reading is known by, in this order, wherever one is printed.
+void appendReading(std::string& out, const QString& text, double value, const QString& unit,
+                   const QString& acdc, const QString& range) {
+    appendField(out, "text");
+    appendString(out, text);
+    appendField(out, "value");
+    out += QByteArray::number(value, 'g', 9).toStdString();
+    appendField(out, "unit");
+    appendString(out, unit);
+    appendField(out, "acdc");
+    appendString(out, acdc);
+    appendField(out, "range");
+    appendString(out, range);
+}
+
 } // namespace
 
 std::string FrameJson::mainLine(const MainDisplay& d) {
     std::string out = "{";
     appendField(out, "kind");
     out += "\"main\"";
-    appendField(out, "text");
-    appendString(out, d.readingText);
-    appendField(out, "value");
-    out += QByteArray::number(static_cast<double>(d.readingValue), 'g', 9).toStdString();
-    appendField(out, "unit");
-    appendString(out, d.unitText);
-    appendField(out, "acdc");
-    appendString(out, d.acDcText);
-    appendField(out, "range");
-    appendString(out, d.rangeText);
+    appendReading(out, d.readingText, static_cast<double>(d.readingValue), d.unitText, d.acDcText,
+                  d.rangeText);
     appendField(out, "rangeCode");
     out += std::to_string(d.rangeCode);
     appendField(out, "dial");
@@ -116,6 +123,17 @@ std::string FrameJson::mainLine(const MainDisplay& d) {
     appendBool(out, d.barShown);
     appendField(out, "lit");
     appendLit(out, d.lit);
+    out += '}';
+    return out;
+}
+
+std::string FrameJson::storedLine(const Stored& r) {
+    std::string out = "{";
+    appendField(out, "no");
+    out += std::to_string(r.no);
+    appendField(out, "time");
+    appendString(out, r.time);
+    appendReading(out, r.text, r.value, r.unit, r.acdc, r.range);
     out += '}';
     return out;
 }

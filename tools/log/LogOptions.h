@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// velmar-log's command line: where to read, where to record, which readings to keep and when
+// to stop.
+struct LogOptions {
+    enum class Format { Text, Jsonl };
+
+    QString port;                // "COM1" to "COM4", or a device path
+    QString table;               // the Paradox table file; created when missing
+    qint32 intervalSeconds = 0;  // the sampling interval; 0 keeps every reading the others let in
+    bool skipRepeats = true;     // the repeat filter: a reading equal to the last stored is skipped
+    std::optional<qint32> limit; // the record limit; none by default
+    std::optional<qint64> count; // main-display readings after which the run ends
+    std::optional<qint64> durationMs; // time after which the run ends
+    int saveEverySeconds = 10;
+    Format format = Format::Text;
+    QString capturePath; // empty: no capture
+    bool help = false;
+};
+
+// Parses the arguments after the program name. On a bad argument returns nothing and says why
+// in error, naming the argument.
+[[nodiscard]] std::optional<LogOptions> parseLogOptions(const QStringList& args, QString& error);
+
+// "90", "90s", "15m", "8h" as milliseconds; nothing for anything else or for zero.
+[[nodiscard]] std::optional<qint64> durationFromText(const QString& text);
+
+[[nodiscard]] QString logUsage();

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "FrameCutter.h"
+#include "LinkHealth.h"
+#include "LogOptions.h"
+#include "ReadingsTable.h"
+#include "Recording.h"
+#include "RequestCycle.h"
+#include "RequestWriter.h"
+#include "TCommPortDriver.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class CaptureWriter;
+class DeviceWatcher;
+
+// The window's recording without the window: the same request cycle, frame cutting, line checks,
+// decoder, recording rules and table of readings, driven by timers of its own. Each stored
+// reading is handed to the output as one line; what happens to the port and the table goes to
+// the status output. The timer handlers and the receive handler are public so that tests and
+// benchmarks drive them without waiting.
+class ReadingLogger : public QObject {
+    Q_OBJECT
+public:
+    enum ExitCode { kDone = 0, kBadArguments = 1, kCannotOpen = 2, kCannotWrite = 3 };
+
+    // One line without its line end; false when the output is closed for good.
+    using OutputSink = std::function<bool(const std::string& line)>;
+    using StatusSink = std::function<void(const QString& line)>;
+
+    explicit ReadingLogger(LogOptions options, QObject* parent = nullptr);
+    ~ReadingLogger() override;
+
+    // Standard output and standard error unless set.
+    void setOutput(OutputSink sink) { m_output = std::move(sink); }
+    void setStatus(StatusSink sink) { m_status = std::move(sink); }
+
+    // Opens the port and the table and starts the timers; the exit code, after one line that
+    // says which and why, when something cannot be opened.
+    [[nodiscard]] std::optional<int> start();
+    // The steps of start(), for a host that feeds the frames itself.
+    [[nodiscard]] std::optional<int> openPort();
+    [[nodiscard]] std::optional<int> openTable();
+    void startTimers();
+
+    // Saves and ends the run with code (kCannotWrite instead when the save fails); `why` is
+    // said on the status output. finished() follows from the event loop.
+    void finish(int code, const QString& why);
+    [[nodiscard]] bool isFinished() const { return m_finished; }
+
+    // The port's receive event: bytes as one read returned them.
+    void receive(const std::uint8_t* data, std::size_t size);
+    void requestTick(); // every 100 ms
+    void recordTick();  // every second: the interval's countdown, the journal, the meter's silence
+    void saveTick();    // every --save-every seconds
+    void healthTick();  // every minute
+
+    [[nodiscard]] const ReadingsTable& table() const { return m_table; }
+    [[nodiscard]] const RecordingState& recording() const { return m_recording; }
+    [[nodiscard]] qint64 mainReadings() const { return m_mainReadings; }
+
+    // The meter counts as silent after this long without a frame.
+    static constexpr qint64 kSilentAfterMs = 5000;
+
+signals:
+    void finished(int exitCode);
+
+private:
+    void onFrame(const QString& frameHex);
+    void offer(const Reading& reading);
+    void print(const ReadingRecord& record);
+    // Writes pending readings; false after saying why when the table cannot take them.
+    [[nodiscard]] bool save();
+    // The one line that ends a run whose readings the table could not take.
+    [[nodiscard]] QString unwrittenLine() const;
+    void adoptJournal();
+    void sayNotices();
+    void say(const QString& text);
+    [[nodiscard]] std::optional<int> fail(int code, const QString& text);
+    [[nodiscard]] qint64 now() const { return m_clock.elapsed(); }
+
+    LogOptions m_options;
+    QElapsedTimer m_clock;
+    std::shared_ptr<CaptureWriter> m_capture;
+    bool m_captureFailureSaid = false;
+    std::unique_ptr<TCommPortDriver> m_port;
+    std::unique_ptr<DeviceWatcher> m_watcher;
+    LinkHealth m_health;
+    RequestCycle m_cycle;
+    RequestWriter m_writer;
+    FrameCutter m_cutter;
+    ReadingsTable m_table;
+    RecordingState m_recording;
+    qint64 m_mainReadings = 0;
+    qint64 m_lastAnswerMs = 0;
+    bool m_silent = false;
+    bool m_journalLost = false; // pending readings that the journal could not take
+    bool m_outputClosed = false;
+    QString m_saveError; // why the last save failed; empty after one that worked
+    bool m_finished = false;
+    QTimer m_requestTimer;
+    QTimer m_recordTimer;
+    QTimer m_saveTimer;
+    QTimer m_healthTimer;
+    QTimer m_durationTimer;
+    OutputSink m_output;
+    StatusSink m_status;
+};
