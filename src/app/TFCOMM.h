@@ -6,12 +6,14 @@
 #include "PeakTracking.h"
 #include "Reading.h"
 #include "Recording.h"
+#include "RecordingPause.h"
 #include "RequestCycle.h"
 #include "TraceList.h"
 #include "WindowState.h"
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -117,6 +119,12 @@ public:
     void N500001Click();
     void N1000001Click();
     void limitessClick();
+    // Switches the table of readings to the file at `path` and says what it has to say: the
+    // pending readings of the table open now are dropped (ask before), the new table's notices
+    // go to the status place, readings a crash left beside it are offered once, and recording
+    // resumes unless the new table cannot take readings. False, with the failure shown, when the
+    // file cannot be opened; no table is open then.
+    bool openTableWithNotices(const QString& path);
     void OpenDataFilesClick();
     void saveasClick();
     void BtPrintClick();
@@ -268,8 +276,18 @@ private:
     void resetChartSeries();
     // Runs one start-up step; a failure is reported and start-up carries on with the next step.
     template <typename Step> void startupStep(Step&& step);
+    // The table's side of recording: what it says when it opens, readings a crash left,
+    // notices, and recording paused while the table cannot take readings (TFCOMMRecord.cpp).
+    void sayWhatTheTableKnows();
+    void offerFoundReadings();
+    void sayTableNotices();
+    void forgetTableNotices();
+    void pauseRecording(const TableProblem& problem, RecordingPause::Until until);
+    void resumeRecording();
 
     std::shared_ptr<UserMessages> m_messages;
     FrameCutter m_frameCutter;
     StatusPlace* m_statusPlace = nullptr;
+    RecordingPause m_pause;
+    QStringList m_tableNoticeCauses; // status place causes the open table has said
 };
