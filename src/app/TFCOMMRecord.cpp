@@ -112,7 +112,7 @@ void TFCOMM::forgetTableNotices() {
 void TFCOMM::pauseRecording(const TableProblem& problem, RecordingPause::Until until) {
     // Said once per cause: a reading that fails again for the same reason says nothing new.
     if (m_pause.pause(problem, until))
-        m_statusPlace->set(kPausedCause, RecordingPause::text(problem.message));
+        m_statusPlace->set(kPausedCause, RecordingPause::text(problem));
 }
 
 void TFCOMM::resumeRecording() {

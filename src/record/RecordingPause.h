@@ -46,6 +46,33 @@ public:
     [[nodiscard]] static QString text(const QString& why) {
         return QStringLiteral("Recording paused: %1").arg(why);
     }
+    // The same, with the cause in a few words first: the line is narrow and the sentence long
+    // (its whole text is the line's tool tip).
+    [[nodiscard]] static QString text(const TableProblem& problem) {
+        const QString brief = briefCause(problem.cause);
+        return brief.isEmpty()
+                   ? text(problem.message)
+                   : QStringLiteral("Recording paused (%1): %2").arg(brief, problem.message);
+    }
+
+    [[nodiscard]] static QString briefCause(TableCause cause) {
+        switch (cause) {
+        case TableCause::ReadOnly:
+            return QStringLiteral("table for viewing only");
+        case TableCause::FieldMissing:
+            return QStringLiteral("a field is missing");
+        case TableCause::ValueDoesNotFit:
+            return QStringLiteral("a value does not fit");
+        case TableCause::DiskFull:
+            return QStringLiteral("disk full");
+        case TableCause::WriteFailed:
+            return QStringLiteral("table not written");
+        case TableCause::NotOpen:
+            return QStringLiteral("no table open");
+        default:
+            return {};
+        }
+    }
 
 private:
     std::optional<TableProblem> m_problem;
