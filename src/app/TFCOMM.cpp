@@ -95,6 +95,9 @@ void TFCOMM::FormCreate() {
         chartState = ChartState{};
         recording.RecordLimit = RecordingState{}.RecordLimit;
     });
+    // Readings a crash left are offered once numbering has its start value, so that adopting
+    // them can carry it on.
+    startupStep([this] { offerFoundReadings(); });
     startupStep([this] { resetChartSeries(); });
     startupStep([this] { applyModelRows(); });
 }

@@ -8,6 +8,7 @@
 #include "PeakTracking.h"
 #include "Reading.h"
 #include "Recording.h"
+#include "RecordingPause.h"
 #include "RequestCycle.h"
 #include "RequestWriter.h"
 #include "SerialBackend.h"
@@ -16,6 +17,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -144,6 +146,12 @@ public:
     void N500001Click();
     void N1000001Click();
     void limitessClick();
+    // Switches the table of readings to the file at `path` and says what it has to say: the
+    // pending readings of the table open now are dropped (ask before), the new table's notices
+    // go to the status place, readings a crash left beside it are offered once, and recording
+    // resumes unless the new table cannot take readings. False, with the failure shown, when the
+    // file cannot be opened; no table is open then.
+    bool openTableWithNotices(const QString& path);
     void OpenDataFilesClick();
     void saveasClick();
     void BtPrintClick();
@@ -318,6 +326,14 @@ private:
     void redrawDialForNewSize();
     // Runs one start-up step; a failure is reported and start-up carries on with the next step.
     template <typename Step> void startupStep(Step&& step);
+    // The table's side of recording: what it says when it opens, readings a crash left,
+    // notices, and recording paused while the table cannot take readings (TFCOMMRecord.cpp).
+    void sayWhatTheTableKnows();
+    void offerFoundReadings();
+    void sayTableNotices();
+    void forgetTableNotices();
+    void pauseRecording(const TableProblem& problem, RecordingPause::Until until);
+    void resumeRecording();
 
     std::shared_ptr<UserMessages> m_messages;
     FrameCutter m_frameCutter;
@@ -352,4 +368,7 @@ private:
     // Between Connect and Disconnect, also while waiting for a device that went away.
     bool m_linkInUse = false;
     qint64 m_lastFrameMs = 0;
+
+    RecordingPause m_pause;
+    QStringList m_tableNoticeCauses; // status place causes the open table has said
 };

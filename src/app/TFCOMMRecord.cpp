@@ -1,6 +1,7 @@
 // Recording readings into the table of readings, the table's commands and its grid.
 #include "ReadingsTable.h"
 #include "ReadingsTableModel.h"
+#include "StatusPlace.h"
 #include "TFCOMM.h"
 #include "TableError.h"
 #include "UserMessages.h"
@@ -12,13 +13,107 @@
 #include <QTableView>
 #include <QTime>
 
+namespace {
+
+// Causes of the status place: recording paused by the table, by the interval text, and each
+// kind of notice the table hands out.
+const QString kPausedCause = QStringLiteral("recording");
+const QString kIntervalCause = QStringLiteral("interval");
+
+QString noticeCause(TableCause cause) {
+    return QStringLiteral("table %1").arg(static_cast<int>(cause));
+}
+
+} // namespace
+
 void TFCOMM::openReadingsTable() {
+    forgetTableNotices();
     // A fresh machine has no table yet: it starts as an empty one.
-    TOrlanBDB->openOrCreate();
+    try {
+        TOrlanBDB->openOrCreate();
+    } catch (const TableError&) {
+        Data1->reload();
+        sayWhatTheTableKnows();
+        throw; // start-up shows the failure
+    }
     Data1->reload();
+    sayWhatTheTableKnows();
+}
+
+bool TFCOMM::openTableWithNotices(const QString& path) {
+    forgetTableNotices();
+    TOrlanBDB->close();
+    try {
+        TOrlanBDB->setTableName(path);
+        TOrlanBDB->open();
+    } catch (const TableError& e) {
+        Data1->reload();
+        sayWhatTheTableKnows();
+        m_messages->error(e.message());
+        return false;
+    }
+    Data1->reload();
+    sayWhatTheTableKnows();
+    offerFoundReadings();
+    return true;
+}
+
+// Said once, when the table opens (or is emptied): why it cannot take readings, if it cannot,
+// and what it found on opening. Recording waits without a word per reading.
+void TFCOMM::sayWhatTheTableKnows() {
+    resumeRecording();
+    if (const std::optional<TableProblem> problem = TOrlanBDB->recordingProblem())
+        pauseRecording(*problem, RecordingPause::Until::TableChange);
+    sayTableNotices();
+}
+
+void TFCOMM::offerFoundReadings() {
+    if (!TOrlanBDB->isOpen())
+        return;
+    const std::optional<ReadingsTable::JournalFound> found = TOrlanBDB->journalFound();
+    if (!found)
+        return;
+    if (!m_messages->askYesNo(found->question())) {
+        TOrlanBDB->dropJournal();
+        sayTableNotices();
+        return;
+    }
+    TOrlanBDB->adoptJournal();
+    // Numbering goes on after the adopted readings, and never back over numbers given since.
+    Recording::continueAfter(recording, found->lastNo);
+    Data1->reload();
+    DBGrid1->selectRow(Data1->rowCount() - 1);
+    sayTableNotices();
+}
+
+void TFCOMM::sayTableNotices() {
+    for (const TableProblem& notice : TOrlanBDB->takeNotices()) {
+        const QString cause = noticeCause(notice.cause);
+        m_statusPlace->set(cause, notice.message);
+        if (!m_tableNoticeCauses.contains(cause))
+            m_tableNoticeCauses << cause;
+    }
+}
+
+void TFCOMM::forgetTableNotices() {
+    for (const QString& cause : std::as_const(m_tableNoticeCauses))
+        m_statusPlace->clear(cause);
+    m_tableNoticeCauses.clear();
+}
+
+void TFCOMM::pauseRecording(const TableProblem& problem, RecordingPause::Until until) {
+    // Said once per cause: a reading that fails again for the same reason says nothing new.
+    if (m_pause.pause(problem, until))
+        m_statusPlace->set(kPausedCause, RecordingPause::text(problem));
+}
+
+void TFCOMM::resumeRecording() {
+    m_pause.resume();
+    m_statusPlace->clear(kPausedCause);
 }
 
 bool TFCOMM::closeReadingsTable() {
+    // No to the question drops the pending readings, and close() their journal with them.
     if (TOrlanBDB->isOpen() && TOrlanBDB->pendingCount() > 0 &&
         m_messages->askYesNo(QStringLiteral("Save the recorded readings before closing?")) &&
         !saveReadings())
@@ -28,23 +123,31 @@ bool TFCOMM::closeReadingsTable() {
     return true;
 }
 
+// A failed save is the command's failure, shown once as such; recording then waits, said in
+// the status place, until a save succeeds.
 bool TFCOMM::saveReadings() {
     if (!TOrlanBDB->isOpen()) {
         m_messages->error(QStringLiteral("No table of readings is open."));
         return false;
     }
-    try {
-        TOrlanBDB->applyUpdates();
-    } catch (const TableError& e) {
-        m_messages->error(e.message());
+    if (const std::optional<TableProblem> problem = TOrlanBDB->save()) {
+        m_messages->error(problem->message);
+        pauseRecording(*problem, RecordingPause::Until::Save);
+        sayTableNotices();
         return false;
     }
+    if (m_pause.resumeAfterSave())
+        m_statusPlace->clear(kPausedCause);
+    // The journal was written afresh: a failure said before is over, or is said again now.
+    m_statusPlace->clear(noticeCause(TableCause::JournalUnwritable));
+    sayTableNotices();
     return true;
 }
 
 void TFCOMM::INDataToTable() {
-    // Without an open table there is nothing to record into; start-up has said why.
-    if (!TOrlanBDB->isOpen())
+    // Without an open table, or with one that cannot take readings, recording waits; the
+    // status place says why.
+    if (!TOrlanBDB->isOpen() || m_pause.holdsReadings())
         return;
     const Recording::Filters filters{RepeatSet->isChecked(), RecordSI->isChecked(),
                                      RecordSITime->text()};
@@ -52,19 +155,27 @@ void TFCOMM::INDataToTable() {
     case Recording::Verdict::Store:
         break;
     case Recording::Verdict::BadInterval:
-        m_messages->error(invalidIntegerMessage(RecordSITime->text()));
+        // Said where it lasts, not once per reading; correcting the text resumes recording.
+        m_statusPlace->set(kIntervalCause,
+                           RecordingPause::text(invalidIntegerMessage(RecordSITime->text())));
         return;
     default:
         return;
     }
     const ReadingRecord record = Recording::recordOf(recording, reading, QTime::currentTime());
-    try {
-        TOrlanBDB->append(record);
-    } catch (const TableError& e) {
-        m_messages->error(e.message());
+    if (const std::optional<TableProblem> problem = TOrlanBDB->record(record)) {
+        const bool wholeTable = problem->cause == TableCause::ReadOnly ||
+                                problem->cause == TableCause::FieldMissing ||
+                                problem->cause == TableCause::NotOpen;
+        pauseRecording(*problem, wholeTable ? RecordingPause::Until::TableChange
+                                            : RecordingPause::Until::NextReading);
+        sayTableNotices();
         return;
     }
+    if (m_pause.isPaused())
+        resumeRecording(); // the reading went in: what failed before is gone
     Recording::stored(recording);
+    sayTableNotices();
     Data1->refresh();
     // Each stored reading becomes the grid's selected row.
     DBGrid1->selectRow(Data1->rowCount() - 1);
@@ -72,14 +183,19 @@ void TFCOMM::INDataToTable() {
 
 void TFCOMM::TrecordTimer() {
     Recording::tick(recording, RecordSI->isChecked());
+    if (!TOrlanBDB->isOpen())
+        return;
+    TOrlanBDB->syncJournal();
+    sayTableNotices();
 }
 
 void TFCOMM::RecordSITimeChange(const QString& text) {
     const std::optional<qint32> interval = intervalFromText(text);
     if (!interval) {
-        m_messages->error(invalidIntegerMessage(text));
+        m_statusPlace->set(kIntervalCause, RecordingPause::text(invalidIntegerMessage(text)));
         return;
     }
+    m_statusPlace->clear(kIntervalCause);
     recording.RecordCountdown = *interval;
 }
 
@@ -132,15 +248,20 @@ void TFCOMM::limitessClick() {
 
 void TFCOMM::RecordNewClick() {
     m_messages->information(QStringLiteral(" Record deleted "));
-    try {
-        if (TOrlanBDB->isOpen() && TOrlanBDB->recordCount() > 0)
+    // A table that cannot be emptied ends the command: the readings and their numbering stay.
+    if (TOrlanBDB->isOpen() && TOrlanBDB->recordCount() > 0) {
+        try {
             TOrlanBDB->empty();
-    } catch (const TableError& e) {
-        m_messages->error(e.message());
+        } catch (const TableError& e) {
+            m_messages->error(e.message());
+            sayTableNotices();
+            return;
+        }
     }
     Data1->reload();
     recording.NextRecordNo = 1;
     recording.RecordedCount = 0;
+    sayWhatTheTableKnows();
 }
 
 void TFCOMM::RecordSaveClick() {

@@ -408,19 +408,40 @@ void ReadingsTable::cancel() {
 void ReadingsTable::append(const ReadingRecord& reading) {
     append();
     try {
-        // The field names as recording has always written them; they match in any case.
-        setText(u"value", reading.value);
-        setNumber(u"Nval", reading.nval);
-        setTimeOfDay(u"time", reading.timeOfDayMs);
-        setInteger(u"no", reading.no);
-        setText(u"DC/AC", reading.acDc);
-        setText(u"unit", reading.unit);
-        setText(u"Auto", reading.range);
+        fillRecord(editRecord(), reading);
         post();
     } catch (...) {
         cancel();
         throw;
     }
+}
+
+void ReadingsTable::fillRecord(char* record, const ReadingRecord& reading) const {
+    // The field names as recording has always written them; they match in any case.
+    m_layout->setText(record, requireField(u"value"), reading.value);
+    m_layout->setNumber(record, requireField(u"Nval"), reading.nval);
+    m_layout->setTimeOfDay(record, requireField(u"time"), reading.timeOfDayMs);
+    m_layout->setInteger(record, requireField(u"no"), reading.no);
+    m_layout->setText(record, requireField(u"DC/AC"), reading.acDc);
+    m_layout->setText(record, requireField(u"unit"), reading.unit);
+    m_layout->setText(record, requireField(u"Auto"), reading.range);
+}
+
+std::optional<TableProblem> ReadingsTable::recordingProblem() const {
+    if (!isOpen())
+        return TableProblem{TableCause::NotOpen,
+                            QStringLiteral("The table of readings is not open.")};
+    if (!m_readOnlyReason.isEmpty())
+        return TableProblem{TableCause::ReadOnly, m_readOnlyReason};
+    // Empty texts fit any text field: what is left to fail is a field missing or of a type
+    // that cannot hold what recording writes.
+    std::vector<char> scratch(static_cast<std::size_t>(m_layout->recordSize()), 0);
+    try {
+        fillRecord(scratch.data(), ReadingRecord{1, 0, {}, {}, {}, {}, 0.0});
+    } catch (const TableError& error) {
+        return error.problem();
+    }
+    return std::nullopt;
 }
 
 void ReadingsTable::applyUpdates() {

@@ -103,6 +103,9 @@ public:
     // As append(reading) and applyUpdates(), with a failure given back instead of thrown.
     [[nodiscard]] std::optional<TableProblem> record(const ReadingRecord& reading);
     [[nodiscard]] std::optional<TableProblem> save();
+    // Why no reading can be recorded into this table, whatever its values: not open, open for
+    // viewing only, or a field recording writes missing or of a type that cannot hold it.
+    [[nodiscard]] std::optional<TableProblem> recordingProblem() const;
 
     [[nodiscard]] std::optional<JournalFound> journalFound() const;
     // Yes: the found readings become pending records, ahead of any recorded since the table
@@ -136,6 +139,8 @@ private:
     void requireWritable() const;
     [[nodiscard]] int requireField(QStringView name) const;
     [[nodiscard]] char* editRecord();
+    // Sets every field recording writes, in the order recording has always set them.
+    void fillRecord(char* record, const ReadingRecord& reading) const;
     void writeFile(const RecordStore& records);
     void recover(const ParadoxFile& table, QString& damage);
     void keepInJournal(const char* record);

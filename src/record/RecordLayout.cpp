@@ -97,10 +97,65 @@ QString numberText(double value) {
 
 } // namespace
 
+namespace {
+
+// The bytes a field of each type takes; text() decodes exactly that many, so a table that says
+// otherwise is refused before any record of it is read. Blob fields are never decoded and keep
+// a leader of ten bytes.
+bool sizeSuitsType(FieldType type, int size) {
+    switch (type) {
+    case FieldType::Alpha:
+    case FieldType::Bytes:
+        return size >= 1 && size <= 255;
+    case FieldType::Short:
+        return size == 2;
+    case FieldType::Date:
+    case FieldType::Long:
+    case FieldType::Time:
+    case FieldType::AutoIncrement:
+        return size == 4;
+    case FieldType::Currency:
+    case FieldType::Number:
+    case FieldType::Timestamp:
+        return size == 8;
+    case FieldType::Logical:
+        return size == 1;
+    case FieldType::Bcd:
+        return size == 17;
+    case FieldType::Memo:
+    case FieldType::Blob:
+    case FieldType::FormattedMemo:
+    case FieldType::Ole:
+    case FieldType::Graphic:
+        return size >= 10 && size <= 255;
+    }
+    return false;
+}
+
+bool isKnownType(FieldType type) {
+    // Every type sizeSuitsType() names; a byte outside them is damage.
+    return sizeSuitsType(type, 1) || sizeSuitsType(type, 2) || sizeSuitsType(type, 4) ||
+           sizeSuitsType(type, 8) || sizeSuitsType(type, 10) || sizeSuitsType(type, 17);
+}
+
+} // namespace
+
 RecordLayout::RecordLayout(const std::vector<FieldDefinition>& fields, int codePage)
     : m_codePage(codePage) {
     m_fields.reserve(fields.size());
     for (const FieldDefinition& field : fields) {
+        if (!isKnownType(field.type)) {
+            throw TableError(QStringLiteral("Field '%1' has a type this program does not know "
+                                            "(%2).")
+                                 .arg(field.name)
+                                 .arg(static_cast<int>(field.type)));
+        }
+        if (!sizeSuitsType(field.type, field.size)) {
+            throw TableError(QStringLiteral("Field '%1' has %2 bytes, which does not suit its "
+                                            "type.")
+                                 .arg(field.name)
+                                 .arg(field.size));
+        }
         m_fields.push_back({field.name, field.type, field.size, m_recordSize, field.digits});
         m_recordSize += field.size;
     }

@@ -49,6 +49,8 @@ public:
         int digits = 0;
     };
 
+    // Throws TableError when a field's type is unknown or its size does not suit its type, so
+    // that no field is ever decoded past its own bytes.
     RecordLayout(const std::vector<FieldDefinition>& fields, int codePage);
 
     // The fields a new table of readings is created with.

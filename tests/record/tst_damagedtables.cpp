@@ -196,6 +196,49 @@ private slots:
         qInfo("%zu mutants", mutants.size());
     }
 
+    // A field whose size does not suit its type would be decoded past its bytes: such a table is
+    // refused when it opens, with the field named. The first two fields (a Long and a Time of 4
+    // bytes each) are rewritten, keeping their sum, so that only the sizes are wrong.
+    void fieldWhoseSizeDoesNotSuitItsTypeIsRefused_data() {
+        QTest::addColumn<int>("firstType");
+        QTest::addColumn<int>("firstSize");
+        QTest::addColumn<int>("secondType");
+        QTest::addColumn<int>("secondSize");
+        QTest::newRow("Long of 6") << 0x04 << 6 << 0x01 << 2;
+        QTest::newRow("Short of 3") << 0x03 << 3 << 0x01 << 5;
+        QTest::newRow("Number of 2") << 0x06 << 2 << 0x01 << 6;
+        QTest::newRow("Time of 7") << 0x14 << 7 << 0x01 << 1;
+        QTest::newRow("Date of 3") << 0x02 << 3 << 0x01 << 5;
+        QTest::newRow("Logical of 4") << 0x09 << 4 << 0x14 << 4;
+        QTest::newRow("Alpha of 0") << 0x01 << 0 << 0x01 << 8;
+        QTest::newRow("type unknown") << 0x30 << 4 << 0x14 << 4;
+    }
+
+    void fieldWhoseSizeDoesNotSuitItsTypeIsRefused() {
+        QFETCH(int, firstType);
+        QFETCH(int, firstSize);
+        QFETCH(int, secondType);
+        QFETCH(int, secondSize);
+        writeTable(m_path, 50);
+        QByteArray bytes = bytesOf(m_path);
+        constexpr qsizetype kFieldList = 0x78;
+        bytes[kFieldList] = static_cast<char>(firstType);
+        bytes[kFieldList + 1] = static_cast<char>(firstSize);
+        bytes[kFieldList + 2] = static_cast<char>(secondType);
+        bytes[kFieldList + 3] = static_cast<char>(secondSize);
+        putBytes(m_path, bytes);
+        ReadingsTable table;
+        table.setTableName(m_path);
+        try {
+            table.open();
+        } catch (const TableError& error) {
+            QVERIFY2(error.message().contains(m_path), qPrintable(error.message()));
+            QVERIFY2(error.message().contains(QStringLiteral("'No'")), qPrintable(error.message()));
+            return;
+        }
+        QFAIL("The table opened");
+    }
+
     void wholeTableStaysWritable() {
         writeTable(m_path, 200);
         ReadingsTable table;

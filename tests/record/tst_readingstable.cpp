@@ -1,3 +1,5 @@
+#include "../support/FileSizeLimit.h"
+
 #include "ReadingsTable.h"
 #include "TableError.h"
 
@@ -9,8 +11,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -66,29 +66,6 @@ void writeWithPxlib(const QString& path, const std::vector<PxlibField>& fields,
     PX_close(doc);
     PX_delete(doc);
 }
-
-// Lowers the process's file-size limit for its lifetime, with SIGXFSZ ignored so that writing
-// past the limit fails with EFBIG instead of ending the process.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit m_saved{};
-    void (*m_oldHandler)(int) = nullptr;
-};
 
 } // namespace
 

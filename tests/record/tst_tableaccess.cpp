@@ -1,3 +1,5 @@
+#include "../support/SmallDisk.h"
+
 #include "ReadingsTable.h"
 #include "TableError.h"
 
@@ -8,48 +10,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
 
 using namespace damaged;
-
-namespace {
-
-// A small tmpfs mounted for the test's lifetime; mounted() is false where the system does not
-// allow mounting, and why() says why.
-class SmallDisk {
-public:
-    SmallDisk(const QString& folder, const char* size) : m_folder(QFile::encodeName(folder)) {
-        const QByteArray options = QByteArray("size=") + size;
-        if (::mount("velmar-test", m_folder.constData(), "tmpfs", 0, options.constData()) == 0)
-            m_mounted = true;
-        else
-            m_why = QString::fromLocal8Bit(std::strerror(errno));
-    }
-    ~SmallDisk() {
-        if (m_mounted)
-            ::umount2(m_folder.constData(), MNT_DETACH);
-    }
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
-
-    [[nodiscard]] bool mounted() const { return m_mounted; }
-    [[nodiscard]] QString why() const { return m_why; }
-    [[nodiscard]] bool remount(bool readOnly) const {
-        const unsigned long flags = MS_REMOUNT | (readOnly ? MS_RDONLY : 0);
-        return ::mount(nullptr, m_folder.constData(), nullptr, flags, nullptr) == 0;
-    }
-
-private:
-    QByteArray m_folder;
-    bool m_mounted = false;
-    QString m_why;
-};
-
-} // namespace
 
 // Who may change a table: the file's own write permission decides, for every user, root too.
 class TableAccessTest : public QObject {

@@ -53,15 +53,9 @@ enum class Outcome : char {
     Unclear = 'U',    // refused without a message, or with an exception other than TableError
 };
 
-// Failures the table layer is known to have today, by mutation and outcome: a field whose size
-// does not suit its type (a Long of ten bytes, a Number of two) is decoded anyway, shifting past
-// 64 bits or reading past the record, which the sanitizer build reports as a crash. Mending the
-// table layer turns these green: delete an entry once its mutants pass. Nothing outside this table
-// is tolerated.
-const std::map<Mutation, std::vector<Outcome>> kKnownFailures = {
-    {Mutation::FieldDescriptor, {Outcome::Crashed}},
-    {Mutation::AnyHeaderByte, {Outcome::Crashed}},
-};
+// Failures the table layer is known to have, by mutation and outcome; none today. Nothing
+// outside this table is tolerated.
+const std::map<Mutation, std::vector<Outcome>> kKnownFailures = {};
 
 constexpr int kMutantsPerKind = 750;
 constexpr int kRecords = 300;

@@ -1,0 +1,325 @@
+#include "../support/FileSizeLimit.h"
+#include "../support/SmallDisk.h"
+#include "RecordingMessages.h"
+
+#include "ParadoxFile.h"
+#include "ReadingsTable.h"
+#include "ReadingsTableModel.h"
+#include "StatusPlace.h"
+#include "TFCOMM.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <memory>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+// Faults of the table of readings as the window meets them: said once, in the status place,
+// with recording paused while the cause lasts; and the readings a crash left, offered at start.
+namespace {
+
+ReadingRecord reading(qint32 no) {
+    return {no,
+            36'000'000 + no,
+            QStringLiteral("DC"),
+            QStringLiteral("1.%1").arg(no),
+            QStringLiteral("V"),
+            QStringLiteral("AUTO"),
+            double(no)};
+}
+
+// In a child: records readings numbered first..last into the table and dies by SIGKILL, leaving
+// them in the journal only.
+void recordAndDie(const QString& path, int first, int last) {
+    const pid_t child = fork();
+    if (child == 0) {
+        ReadingsTable table;
+        table.setTableName(path);
+        table.openOrCreate();
+        for (int no = first; no <= last; ++no)
+            table.append(reading(no));
+        table.syncJournal();
+        ::raise(SIGKILL);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+}
+
+void writeTable(const QString& path, const RecordLayout& layout) {
+    const std::vector<char> image =
+        ParadoxFile::build(layout, RecordStore(layout.recordSize()), QStringLiteral("Velmarbdb"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(image.data(), qint64(image.size())), qint64(image.size()));
+}
+
+} // namespace
+
+class TableFaultsWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    QString startDir;
+    std::shared_ptr<RecordingMessages> messages;
+    std::unique_ptr<TFCOMM> window;
+
+    void makeWindow() {
+        window = std::make_unique<TFCOMM>(messages);
+        window->Timer1->stop();
+        window->ConTimer->stop();
+        window->Trecord->stop();
+    }
+
+    // A main-display frame whose last digit is `last`; different digits make different readings.
+    void frame(std::uint8_t last) {
+        const std::uint8_t f[] = {0x89, 0x70, 0x08, 0x00, 0x00, 0x0F, 0x01, 0x02, 0x03, last, 0x0A};
+        window->VelmarCDRData(window->COMM2.get(), f, sizeof f);
+    }
+    void frames(std::uint8_t from, std::uint8_t to) {
+        for (std::uint8_t last = from; last <= to; ++last)
+            frame(last);
+    }
+
+    QString status() const { return window->statusPlace()->currentText(); }
+    QString tablePath() const { return QDir::current().filePath("Velmarbdb.DB"); }
+    int rows() const { return window->Data1->rowCount(); }
+
+private slots:
+    void initTestCase() { startDir = QDir::currentPath(); }
+
+    void init() {
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(dir->path()));
+        messages = std::make_shared<RecordingMessages>();
+    }
+
+    void cleanup() {
+        window.reset();
+        QDir::setCurrent(startDir);
+        if (dir)
+            QFile::setPermissions(dir->filePath("Velmarbdb.DB"),
+                                  QFile::ReadOwner | QFile::WriteOwner);
+        dir.reset();
+    }
+
+    // What the table says when it opens is said then, once, and recording waits without a box.
+    void whatIsKnownAtOpenIsSaidOnceAndRecordingPauses_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("other fields") << "other fields"
+                                      << "Field";
+        QTest::newRow("primary index") << "primary index"
+                                       << "primary index";
+        QTest::newRow("no write permission") << "read-only"
+                                             << "read-only";
+        QTest::newRow("field of another type") << "other type"
+                                               << "cannot hold";
+    }
+
+    void whatIsKnownAtOpenIsSaidOnceAndRecordingPauses() {
+        QFETCH(QString, kind);
+        QFETCH(QString, said);
+        if (kind == "other fields") {
+            writeTable(tablePath(), RecordLayout({{"Name", FieldType::Alpha, 20},
+                                                  {"Amount", FieldType::Number, 8}},
+                                                 CodePage::kWindowsWestern));
+        } else if (kind == "other type") {
+            writeTable(tablePath(), RecordLayout({{"No", FieldType::Alpha, 4},
+                                                  {"Time", FieldType::Time, 4},
+                                                  {"DC/AC", FieldType::Alpha, 5},
+                                                  {"Value", FieldType::Alpha, 10},
+                                                  {"Unit", FieldType::Alpha, 10},
+                                                  {"AUTO", FieldType::Alpha, 4},
+                                                  {"Nval", FieldType::Number, 8}},
+                                                 CodePage::kWindowsWestern));
+        } else {
+            writeTable(tablePath(), RecordLayout::readings());
+        }
+        if (kind == "primary index") {
+            // The header's file type: 0 is a keyed table.
+            QFile file(tablePath());
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.seek(4));
+            QVERIFY(file.putChar(0));
+        }
+        if (kind == "read-only")
+            QVERIFY(QFile::setPermissions(tablePath(), QFile::ReadOwner | QFile::ReadGroup));
+
+        makeWindow();
+        QVERIFY(window->TOrlanBDB->isOpen());
+        QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
+        QVERIFY2(status().contains("Recording paused"), qPrintable(status()));
+        QVERIFY2(status().contains(said, Qt::CaseInsensitive), qPrintable(status()));
+        QSignalSpy changes(window->statusPlace(), &StatusPlace::changed);
+        frames(0, 9);
+        window->TrecordTimer();
+        QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
+        QCOMPARE(changes.size(), 0);
+        QCOMPARE(rows(), 0);
+        QCOMPARE(window->recording.NextRecordNo, 1);
+    }
+
+    // A pasted interval that is not a whole number pauses recording until it is corrected.
+    void intervalThatIsNotAWholeNumberPausesUntilCorrected() {
+        makeWindow();
+        window->RecordSITime->setText("1.5");
+        frames(0, 9);
+        QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
+        QCOMPARE(rows(), 0);
+        QVERIFY2(status().contains("Recording paused"), qPrintable(status()));
+        QVERIFY2(status().contains("'1.5' is not a valid integer value"), qPrintable(status()));
+        window->RecordSITime->setText("0");
+        QCOMPARE(status(), QString());
+        frame(1); // differs from the last texts taken while paused
+        QCOMPARE(rows(), 1);
+        QCOMPARE(window->Data1->index(0, 0).data().toString(), QString("1"));
+    }
+
+    // A save that finds no room pauses recording, says why once and resumes with the next save
+    // that succeeds.
+    void fullDiskPausesRecordingUntilASaveSucceeds_data() {
+        QTest::addColumn<bool>("tmpfs");
+        QTest::newRow("small tmpfs") << true;
+        QTest::newRow("file-size limit") << false;
+    }
+
+    void fullDiskPausesRecordingUntilASaveSucceeds() {
+        QFETCH(bool, tmpfs);
+        const QString folder = dir->filePath("small");
+        QVERIFY(QDir().mkpath(folder));
+        std::unique_ptr<SmallDisk> disk;
+        if (tmpfs) {
+            disk = std::make_unique<SmallDisk>(folder, "128k");
+            if (!disk->mounted())
+                QSKIP(qPrintable(QStringLiteral("A small tmpfs cannot be mounted here (%1); the "
+                                                "file-size limit row makes the disk full instead.")
+                                     .arg(disk->why())));
+        }
+        QVERIFY(QDir::setCurrent(folder));
+        makeWindow();
+        // Enough readings to need blocks past the file's first page, which a full disk refuses.
+        window->RepeatSet->setChecked(false);
+        for (int i = 0; i < 100; ++i)
+            frame(std::uint8_t(i % 10));
+        QCOMPARE(rows(), 100);
+        const QString filler = QDir(folder).filePath("filler");
+        std::unique_ptr<FileSizeLimit> limit;
+        if (tmpfs) {
+            QFile file(filler);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            const QByteArray chunk(4096, 'x');
+            while (file.write(chunk) == chunk.size() && file.flush()) {
+            }
+        } else {
+            limit = std::make_unique<FileSizeLimit>(QFileInfo(tablePath()).size());
+        }
+        window->RecordSaveClick();
+        QCOMPARE(messages->errors.size(), 1); // the command's own failure, once
+        QVERIFY(messages->informations.isEmpty());
+        QVERIFY2(status().contains("Recording paused"), qPrintable(status()));
+        frames(3, 9);
+        window->TrecordTimer();
+        QCOMPARE(messages->errors.size(), 1);
+        QCOMPARE(rows(), 100);
+
+        // Space freed: the next save succeeds and recording goes on.
+        limit.reset();
+        QFile::remove(filler);
+        window->RecordSaveClick();
+        QCOMPARE(messages->errors.size(), 1);
+        QCOMPARE(messages->informations.size(), 1);
+        QVERIFY2(!status().contains("Recording paused"), qPrintable(status()));
+        frame(1);
+        QCOMPARE(rows(), 101);
+        QCOMPARE(window->Data1->index(100, 0).data().toString(), QString("101"));
+        window.reset();
+        QDir::setCurrent(dir->path());
+    }
+
+    // Record/New that cannot empty the table ends there: the numbering goes on.
+    void recordNewThatCannotEmptyKeepsTheNumbering() {
+        makeWindow();
+        frames(0, 2);
+        window->RecordSaveClick();
+        QCOMPARE(window->recording.NextRecordNo, 4);
+        // The folder disappears under the open table: the empty table cannot be written.
+        QVERIFY(QDir(dir->path()).removeRecursively());
+        window->RecordNewClick();
+        QCOMPARE(messages->errors.size(), 1);
+        QCOMPARE(window->recording.NextRecordNo, 4);
+        QCOMPARE(window->recording.RecordedCount, 3);
+        QCOMPARE(rows(), 3);
+    }
+
+    // Readings a crash left are offered once at start-up; Yes adopts them and numbering goes on
+    // after them, No drops them for good.
+    void readingsLeftByACrashAreOfferedOnce_data() {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("yes") << true;
+        QTest::newRow("no") << false;
+    }
+
+    void readingsLeftByACrashAreOfferedOnce() {
+        QFETCH(bool, yes);
+        recordAndDie(tablePath(), 1, 5);
+        const QString journal = dir->filePath(".Velmarbdb.DB.pending");
+        QVERIFY(QFileInfo::exists(journal));
+        messages->answerYes = yes;
+        makeWindow();
+        QCOMPARE(messages->questions.size(), 1);
+        QVERIFY2(messages->questions.first().startsWith("5 readings recorded on "),
+                 qPrintable(messages->questions.first()));
+        QVERIFY(messages->questions.first().endsWith(" were not saved. Add them to the table?"));
+        QVERIFY(messages->errors.isEmpty());
+        frame(9);
+        if (yes) {
+            QCOMPARE(rows(), 6);
+            QCOMPARE(window->Data1->index(4, 0).data().toString(), QString("5"));
+            QCOMPARE(window->Data1->index(5, 0).data().toString(), QString("6"));
+        } else {
+            QCOMPARE(rows(), 1);
+            QCOMPARE(window->Data1->index(0, 0).data().toString(), QString("1"));
+        }
+        // No to the save question on exit drops the readings and their journal alike.
+        messages->answerYes = false;
+        window->BtExit1Click();
+        QVERIFY(!QFileInfo::exists(journal));
+        window.reset();
+        makeWindow();
+        QCOMPARE(messages->questions.size(), 2); // only the exit's question came since
+        QCOMPARE(rows(), 0);
+    }
+
+    void recordNewDropsTheJournal() {
+        makeWindow();
+        frames(0, 2);
+        window->TrecordTimer(); // the journal is synced once a second
+        const QString journal = dir->filePath(".Velmarbdb.DB.pending");
+        QVERIFY(QFileInfo::exists(journal));
+        window->RecordNewClick();
+        QVERIFY(!QFileInfo::exists(journal));
+    }
+
+    // A journal that cannot be written is said once in the status place; recording goes on.
+    void journalThatCannotBeWrittenIsSaidOnce() {
+        QVERIFY(QDir().mkdir(".Velmarbdb.DB.pending")); // a folder where the journal would go
+        makeWindow();
+        frames(0, 4);
+        window->TrecordTimer();
+        QCOMPARE(rows(), 5);
+        QVERIFY(messages->errors.isEmpty());
+        QVERIFY2(status().contains(".Velmarbdb.DB.pending"), qPrintable(status()));
+        QVERIFY(!status().contains("Recording paused"));
+    }
+};
+
+QTEST_MAIN(TableFaultsWindowTest)
+#include "tst_tablefaultswindow.moc"
