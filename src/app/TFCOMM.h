@@ -150,7 +150,8 @@ public:
     // pending readings of the table open now are dropped (ask before), the new table's notices
     // go to the status place, readings a crash left beside it are offered once, and recording
     // resumes unless the new table cannot take readings. False, with the failure shown, when the
-    // file cannot be opened; no table is open then.
+    // file cannot be opened; the table open before is opened again then, so that recording goes
+    // on into it.
     bool openTableWithNotices(const QString& path);
     void OpenDataFilesClick();
     void saveasClick();
@@ -326,10 +327,13 @@ private:
     void redrawDialForNewSize();
     // Runs one start-up step; a failure is reported and start-up carries on with the next step.
     template <typename Step> void startupStep(Step&& step);
-    // The table's side of recording: what it says when it opens, readings a crash left,
-    // notices, and recording paused while the table cannot take readings (TFCOMMRecord.cpp).
+    // The table's side of recording: what it says when it opens and readings a crash left
+    // (TFCOMMTables.cpp); notices, and recording paused while the table cannot take readings
+    // (TFCOMMRecord.cpp).
     void sayWhatTheTableKnows();
     void offerFoundReadings();
+    // The grid follows the open table: its own columns, or the designed ones of readings.
+    void showTableInGrid();
     void sayTableNotices();
     void forgetTableNotices();
     void pauseRecording(const TableProblem& problem, RecordingPause::Until until);
@@ -343,13 +347,7 @@ private:
     class LongWorkGuard;
     // Asks whether pending readings are saved before another table opens; false: stay as is.
     [[nodiscard]] bool settlePendingBefore(const QString& chosen);
-    // The grid follows the open table: its own columns, or the designed ones of readings.
-    void showTableInGrid();
-    // What the status place says about the open table: read-only and why, or none open.
-    void sayTableState();
     bool m_longWorkRunning = false;
-    std::vector<int> m_readingsColumnWidths;
-    std::vector<QAbstractItemDelegate*> m_readingsDelegates;
 
     // Line faults and link health (app/TFCOMMLinkHealth.cpp).
     void bindLink();
@@ -369,6 +367,8 @@ private:
     bool m_linkInUse = false;
     qint64 m_lastFrameMs = 0;
 
+    std::vector<int> m_readingsColumnWidths;
+    std::vector<QAbstractItemDelegate*> m_readingsDelegates;
     RecordingPause m_pause;
     QStringList m_tableNoticeCauses; // status place causes the open table has said
 };

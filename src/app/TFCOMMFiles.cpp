@@ -1,5 +1,5 @@
-// Data files: opening another table of readings, saving the table as text or as a new table, and
-// the printed report through its preview.
+// Data files: choosing another table of readings to open, saving the table as text or as a new
+// table, and the printed report through its preview.
 #include "TFCOMM.h"
 
 #include "DataFileExport.h"
@@ -7,7 +7,6 @@
 #include "ReadingsTableModel.h"
 #include "ReportLayout.h"
 #include "ReportPreview.h"
-#include "StatusPlace.h"
 #include "TableError.h"
 #include "UserMessages.h"
 #include "WindowReportDialogs.h"
@@ -15,38 +14,11 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QMenu>
 #include <QTableView>
 #include <QToolButton>
 
 #include <new>
-
-namespace {
-
-const QString kReadOnlyCause = QStringLiteral("ReadOnly");
-const QString kNoTableCause = QStringLiteral("NotOpen");
-
-// Widest a column of another program's table starts, so that a long text field leaves room for
-// the others.
-constexpr int kWidestForeignColumn = 150;
-
-// Opens the table at path; the reason it could not be opened, or empty.
-QString openTable(ReadingsTable& table, const QString& path) {
-    try {
-        table.setTableName(path);
-        table.open();
-        return {};
-    } catch (const TableError& e) {
-        table.close();
-        return e.message();
-    } catch (const std::bad_alloc&) {
-        table.close();
-        return QStringLiteral("Could not open the table '%1': not enough memory.").arg(path);
-    }
-}
-
-} // namespace
 
 // Keeps the window's other table commands from running while long work covers the table, and
 // lets them run again however the work ends.
@@ -84,20 +56,7 @@ void TFCOMM::OpenDataFilesClick() {
         return;
     if (!settlePendingBefore(*chosen))
         return;
-    // The path is opened as chosen: where case matters, another spelling is another file.
-    const QString previous = TOrlanBDB->isOpen() ? TOrlanBDB->filePath() : QString();
-    TOrlanBDB->close();
-    QString failure = openTable(*TOrlanBDB, *chosen);
-    if (!failure.isEmpty() && !previous.isEmpty()) {
-        // Recording goes on into the table that was open before.
-        const QString again = openTable(*TOrlanBDB, previous);
-        failure += again.isEmpty() ? QStringLiteral("\nThe table '%1' stays open.").arg(previous)
-                                   : QLatin1Char('\n') + again;
-    }
-    showTableInGrid();
-    sayTableState();
-    if (!failure.isEmpty())
-        m_messages->error(failure);
+    openTableWithNotices(*chosen);
 }
 
 bool TFCOMM::settlePendingBefore(const QString& chosen) {
@@ -117,51 +76,6 @@ bool TFCOMM::settlePendingBefore(const QString& chosen) {
         break;
     }
     return false;
-}
-
-void TFCOMM::sayTableState() {
-    if (!TOrlanBDB->isOpen()) {
-        m_statusPlace->clear(kReadOnlyCause);
-        m_statusPlace->set(kNoTableCause,
-                           QStringLiteral("No table of readings is open: nothing is recorded."));
-        return;
-    }
-    m_statusPlace->clear(kNoTableCause);
-    const QString reason = TOrlanBDB->readOnlyReason();
-    if (reason.isEmpty())
-        m_statusPlace->clear(kReadOnlyCause);
-    else
-        m_statusPlace->set(kReadOnlyCause, reason);
-}
-
-void TFCOMM::showTableInGrid() {
-    QHeaderView* header = DBGrid1->horizontalHeader();
-    const bool wasReadings = Data1->showsReadingsColumns();
-    if (wasReadings) {
-        // The designed widths and the display-font columns come back with a table of readings.
-        m_readingsColumnWidths.clear();
-        m_readingsDelegates.clear();
-        for (int c = 0; c < ReadingsTableModel::kColumns; ++c) {
-            m_readingsColumnWidths.push_back(header->sectionSize(c));
-            m_readingsDelegates.push_back(DBGrid1->itemDelegateForColumn(c));
-        }
-    }
-    Data1->reload();
-    if (Data1->showsReadingsColumns()) {
-        for (int c = 0; c < ReadingsTableModel::kColumns && !wasReadings; ++c) {
-            DBGrid1->setColumnWidth(c, m_readingsColumnWidths.at(static_cast<std::size_t>(c)));
-            DBGrid1->setItemDelegateForColumn(c,
-                                              m_readingsDelegates.at(static_cast<std::size_t>(c)));
-        }
-    } else {
-        for (int c = 0; c < ReadingsTableModel::kColumns; ++c)
-            DBGrid1->setItemDelegateForColumn(c, nullptr);
-        DBGrid1->resizeColumnsToContents();
-        for (int c = 0; c < Data1->columnCount(); ++c)
-            DBGrid1->setColumnWidth(c, std::min(DBGrid1->columnWidth(c), kWidestForeignColumn));
-    }
-    if (Data1->rowCount() > 0)
-        DBGrid1->selectRow(Data1->rowCount() - 1);
 }
 
 void TFCOMM::saveasClick() {

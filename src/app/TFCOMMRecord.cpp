@@ -1,4 +1,5 @@
-// Recording readings into the table of readings, the table's commands and its grid.
+// Recording readings into the table of readings: notices and pauses said in the status place,
+// saving, and the recording commands.
 #include "ReadingsTable.h"
 #include "ReadingsTableModel.h"
 #include "StatusPlace.h"
@@ -26,66 +27,6 @@ QString noticeCause(TableCause cause) {
 
 } // namespace
 
-void TFCOMM::openReadingsTable() {
-    forgetTableNotices();
-    // A fresh machine has no table yet: it starts as an empty one.
-    try {
-        TOrlanBDB->openOrCreate();
-    } catch (const TableError&) {
-        Data1->reload();
-        sayWhatTheTableKnows();
-        throw; // start-up shows the failure
-    }
-    Data1->reload();
-    sayWhatTheTableKnows();
-}
-
-bool TFCOMM::openTableWithNotices(const QString& path) {
-    forgetTableNotices();
-    TOrlanBDB->close();
-    try {
-        TOrlanBDB->setTableName(path);
-        TOrlanBDB->open();
-    } catch (const TableError& e) {
-        Data1->reload();
-        sayWhatTheTableKnows();
-        m_messages->error(e.message());
-        return false;
-    }
-    Data1->reload();
-    sayWhatTheTableKnows();
-    offerFoundReadings();
-    return true;
-}
-
-// Said once, when the table opens (or is emptied): why it cannot take readings, if it cannot,
-// and what it found on opening. Recording waits without a word per reading.
-void TFCOMM::sayWhatTheTableKnows() {
-    resumeRecording();
-    if (const std::optional<TableProblem> problem = TOrlanBDB->recordingProblem())
-        pauseRecording(*problem, RecordingPause::Until::TableChange);
-    sayTableNotices();
-}
-
-void TFCOMM::offerFoundReadings() {
-    if (!TOrlanBDB->isOpen())
-        return;
-    const std::optional<ReadingsTable::JournalFound> found = TOrlanBDB->journalFound();
-    if (!found)
-        return;
-    if (!m_messages->askYesNo(found->question())) {
-        TOrlanBDB->dropJournal();
-        sayTableNotices();
-        return;
-    }
-    TOrlanBDB->adoptJournal();
-    // Numbering goes on after the adopted readings, and never back over numbers given since.
-    Recording::continueAfter(recording, found->lastNo);
-    Data1->reload();
-    DBGrid1->selectRow(Data1->rowCount() - 1);
-    sayTableNotices();
-}
-
 void TFCOMM::sayTableNotices() {
     for (const TableProblem& notice : TOrlanBDB->takeNotices()) {
         const QString cause = noticeCause(notice.cause);
@@ -110,17 +51,6 @@ void TFCOMM::pauseRecording(const TableProblem& problem, RecordingPause::Until u
 void TFCOMM::resumeRecording() {
     m_pause.resume();
     m_statusPlace->clear(kPausedCause);
-}
-
-bool TFCOMM::closeReadingsTable() {
-    // No to the question drops the pending readings, and close() their journal with them.
-    if (TOrlanBDB->isOpen() && TOrlanBDB->pendingCount() > 0 &&
-        m_messages->askYesNo(QStringLiteral("Save the recorded readings before closing?")) &&
-        !saveReadings())
-        return false;
-    TOrlanBDB->close();
-    Data1->reload();
-    return true;
 }
 
 // A failed save is the command's failure, shown once as such; recording then waits, said in

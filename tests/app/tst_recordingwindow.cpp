@@ -1,4 +1,5 @@
 #include "RecordingMessages.h"
+#include "WindowTestBench.h"
 
 #include "ReadingsTable.h"
 #include "ReadingsTableModel.h"
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -22,38 +22,25 @@
 class RecordingWindowTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    QString startDir;
+    std::unique_ptr<CurrentTempFolder> dir;
     std::shared_ptr<RecordingMessages> messages;
     std::unique_ptr<TFCOMM> window;
 
-    void makeWindow() {
-        window = std::make_unique<TFCOMM>(messages);
-        window->Timer1->stop();
-        window->ConTimer->stop();
-        window->Trecord->stop();
-    }
+    void makeWindow() { window = quietWindow(messages); }
 
-    // A main-display frame of the worked example's kind whose last digit is `last`.
-    void frame(std::uint8_t last) {
-        const std::uint8_t f[] = {0x89, 0x70, 0x08, 0x00, 0x00, 0x0F, 0x01, 0x02, 0x03, last, 0x0A};
-        window->VelmarCDRData(window->COMM2.get(), f, sizeof f);
-    }
+    void frame(std::uint8_t last) { sendReadingFrame(*window, last); }
 
     QString tablePath() const { return dir->filePath("Velmarbdb.DB"); }
 
 private slots:
-    void initTestCase() { startDir = QDir::currentPath(); }
-
     void init() {
-        dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(dir->path()));
+        dir = std::make_unique<CurrentTempFolder>();
+        QVERIFY(dir->isCurrent());
         messages = std::make_shared<RecordingMessages>();
     }
 
     void cleanup() {
         window.reset();
-        QDir::setCurrent(startDir);
         dir.reset();
     }
 

@@ -1,6 +1,7 @@
 #include "../support/FileSizeLimit.h"
 #include "../support/SmallDisk.h"
 #include "RecordingMessages.h"
+#include "WindowTestBench.h"
 
 #include "ParadoxFile.h"
 #include "ReadingsTable.h"
@@ -12,7 +13,6 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -61,49 +61,51 @@ void writeTable(const QString& path, const RecordLayout& layout) {
     QCOMPARE(file.write(image.data(), qint64(image.size())), qint64(image.size()));
 }
 
+// A table of readings with a primary index: it opens for viewing only.
+void writeKeyedReadingsTable(const QString& path) {
+    writeTable(path, RecordLayout::readings());
+    // The header's file type: 0 is a keyed table.
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.seek(4));
+    QVERIFY(file.putChar(0));
+}
+
 } // namespace
 
 class TableFaultsWindowTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    QString startDir;
+    std::unique_ptr<CurrentTempFolder> dir;
     std::shared_ptr<RecordingMessages> messages;
     std::unique_ptr<TFCOMM> window;
 
-    void makeWindow() {
-        window = std::make_unique<TFCOMM>(messages);
-        window->Timer1->stop();
-        window->ConTimer->stop();
-        window->Trecord->stop();
-    }
+    void makeWindow() { window = quietWindow(messages); }
 
-    // A main-display frame whose last digit is `last`; different digits make different readings.
-    void frame(std::uint8_t last) {
-        const std::uint8_t f[] = {0x89, 0x70, 0x08, 0x00, 0x00, 0x0F, 0x01, 0x02, 0x03, last, 0x0A};
-        window->VelmarCDRData(window->COMM2.get(), f, sizeof f);
-    }
+    void frame(std::uint8_t last) { sendReadingFrame(*window, last); }
     void frames(std::uint8_t from, std::uint8_t to) {
         for (std::uint8_t last = from; last <= to; ++last)
             frame(last);
     }
 
     QString status() const { return window->statusPlace()->currentText(); }
+    QString no(int row) const { return window->Data1->index(row, 0).data().toString(); }
+    void open(const QString& path) {
+        messages->chosenPaths << path;
+        window->OpenDataFilesClick();
+    }
     QString tablePath() const { return QDir::current().filePath("Velmarbdb.DB"); }
     int rows() const { return window->Data1->rowCount(); }
 
 private slots:
-    void initTestCase() { startDir = QDir::currentPath(); }
-
     void init() {
-        dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(dir->path()));
+        dir = std::make_unique<CurrentTempFolder>();
+        QVERIFY(dir->isCurrent());
         messages = std::make_shared<RecordingMessages>();
     }
 
     void cleanup() {
         window.reset();
-        QDir::setCurrent(startDir);
         if (dir)
             QFile::setPermissions(dir->filePath("Velmarbdb.DB"),
                                   QFile::ReadOwner | QFile::WriteOwner);
@@ -140,15 +142,10 @@ private slots:
                                                   {"AUTO", FieldType::Alpha, 4},
                                                   {"Nval", FieldType::Number, 8}},
                                                  CodePage::kWindowsWestern));
+        } else if (kind == "primary index") {
+            writeKeyedReadingsTable(tablePath());
         } else {
             writeTable(tablePath(), RecordLayout::readings());
-        }
-        if (kind == "primary index") {
-            // The header's file type: 0 is a keyed table.
-            QFile file(tablePath());
-            QVERIFY(file.open(QIODevice::ReadWrite));
-            QVERIFY(file.seek(4));
-            QVERIFY(file.putChar(0));
         }
         if (kind == "read-only")
             QVERIFY(QFile::setPermissions(tablePath(), QFile::ReadOwner | QFile::ReadGroup));
@@ -296,6 +293,75 @@ private slots:
         makeWindow();
         QCOMPARE(messages->questions.size(), 2); // only the exit's question came since
         QCOMPARE(rows(), 0);
+    }
+
+    // Another table opened from the window is met as the table at start-up is: the readings a
+    // crash left beside it are offered once, and adopted ones carry the numbering on.
+    void readingsLeftBesideAnotherTableAreOfferedOnce_data() {
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<int>("recordedBefore"); // readings saved into the first table
+        QTest::addColumn<QString>("nextNo");     // the number the next reading gets
+        QTest::newRow("yes: after the adopted") << true << 0 << "6";
+        QTest::newRow("yes: never back over numbers given") << true << 8 << "9";
+        QTest::newRow("no: dropped") << false << 0 << "1";
+    }
+
+    void readingsLeftBesideAnotherTableAreOfferedOnce() {
+        QFETCH(bool, yes);
+        QFETCH(int, recordedBefore);
+        QFETCH(QString, nextNo);
+        const QString other = dir->filePath("other.DB");
+        recordAndDie(other, 1, 5);
+        makeWindow();
+        QVERIFY(messages->questions.isEmpty());
+        for (int i = 0; i < recordedBefore; ++i)
+            frame(std::uint8_t(i));
+        window->RecordSaveClick();
+        messages->answerYes = yes;
+        open(other);
+        QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
+        QCOMPARE(messages->questions.size(), 1);
+        QVERIFY2(messages->questions.first().startsWith("5 readings recorded on "),
+                 qPrintable(messages->questions.first()));
+        QCOMPARE(rows(), yes ? 5 : 0);
+        if (!yes)
+            QVERIFY(!QFileInfo::exists(dir->filePath(".other.DB.pending")));
+        frame(9);
+        QCOMPARE(rows(), yes ? 6 : 1);
+        QCOMPARE(no(rows() - 1), nextNo);
+    }
+
+    // A table for viewing only, opened from the window, is said once and recording waits; a
+    // table that takes readings, opened after it, ends the wait.
+    void viewOnlyTablePausesRecordingUntilAWritableOneOpens() {
+        const QString keyed = dir->filePath("keyed.DB");
+        writeKeyedReadingsTable(keyed);
+        makeWindow();
+        frame(1);
+        QCOMPARE(rows(), 1);
+        window->RecordSaveClick();
+        open(keyed);
+        QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
+        QCOMPARE(window->TOrlanBDB->filePath(), QFileInfo(keyed).canonicalFilePath());
+        const QString reason = window->TOrlanBDB->readOnlyReason();
+        QVERIFY(!reason.isEmpty());
+        QVERIFY2(status().startsWith("Recording paused"), qPrintable(status()));
+        QVERIFY2(!status().contains(" | "), qPrintable(status())); // one entry
+        QCOMPARE(status().count(reason), 1);
+        QSignalSpy changes(window->statusPlace(), &StatusPlace::changed);
+        frames(2, 5);
+        window->TrecordTimer();
+        QCOMPARE(changes.size(), 0);
+        QCOMPARE(rows(), 0);
+        QVERIFY(messages->errors.isEmpty());
+
+        open(tablePath());
+        QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
+        QCOMPARE(status(), QString());
+        QCOMPARE(rows(), 1);
+        frame(6);
+        QCOMPARE(rows(), 2);
+        QCOMPARE(no(1), QString("2"));
     }
 
     void recordNewDropsTheJournal() {
