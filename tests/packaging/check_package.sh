@@ -38,7 +38,9 @@ fi
 owner_of() {
   local path=$1 candidate
   for candidate in "$path" "$(readlink -f "$path")" "${path#/usr}" "/usr$path"; do
-    dpkg -S "$candidate" 2>/dev/null | head -n1 | cut -d: -f1 && return 0
+    # awk reads to the end: a reader that stops early would kill the writer with SIGPIPE, which
+    # pipefail turns into a failure that depends on timing.
+    dpkg -S "$candidate" 2>/dev/null | awk -F: 'NR == 1 {print $1}' | grep . && return 0
   done
   return 1
 }
@@ -49,7 +51,7 @@ echo "Depends: $depends"
 depends_names=$(sed 's/, /\n/g' <<<"$depends" | awk '{print $1}')
 for p in "${programs[@]}"; do
   for soname in $(objdump -p "$build/bin/$p" | awk '$1 == "NEEDED" {print $2}'); do
-    path=$(ldconfig -p | awk -v so="$soname" '$1 == so {print $NF; exit}')
+    path=$(ldconfig -p | awk -v so="$soname" '$1 == so && !found {print $NF; found = 1}')
     [ -n "$path" ] || fail "$p needs $soname, which ldconfig does not know"
     package=$(owner_of "$path") || fail "no package owns $path ($soname of $p)"
     grep -Fxq "$package" <<<"$depends_names" ||
