@@ -1,3 +1,5 @@
+#include "DecodeRun.h"
+
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -5,32 +7,6 @@
 #include <QTest>
 
 namespace {
-
-struct Run {
-    QList<QJsonObject> objects;
-    QString errors;
-    int exitCode = -1;
-};
-
-// Runs the built velmar-decode on the given standard input.
-Run runDecode(const QByteArray& input, const QStringList& arguments = {}) {
-    QProcess process;
-    process.start(QCoreApplication::applicationDirPath() + "/../bin/velmar-decode", arguments);
-    if (!process.waitForStarted())
-        return {};
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(30000))
-        return {};
-    Run run;
-    run.exitCode = process.exitCode();
-    run.errors = QString::fromUtf8(process.readAllStandardError());
-    for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
-        if (!line.isEmpty())
-            run.objects.append(QJsonDocument::fromJson(line).object());
-    }
-    return run;
-}
 
 QStringList kinds(const Run& run) {
     QStringList got;
@@ -48,16 +24,16 @@ private slots:
     // The frames of a capture, however the serial poll split them, decode as the same frames
     // given one per line.
     void receivedFramesDecodeWholeAcrossEventsAndSentBytesArePassedOver() {
-        const Run whole = runDecode("89700800000F010203040A\n8A000000104A0A\n8A000000004A0A\n");
-        const Run captured = runDecode("# velmar capture 1\n"
-                                       "# 0.000 opened /dev/ttyUSB0\n"
-                                       "0.100 > 89\n"
-                                       "0.105 < 89700800\n"
-                                       "0.110 < 000F010203040A\n"
-                                       "0.200 > 8A\n"
-                                       "0.300 > 8a\n"
-                                       "0.310 < 8A000000104A0A8a000000004a0a\n"
-                                       "0.400 > A5\n");
+        const Run whole = runDecode({}, "89700800000F010203040A\n8A000000104A0A\n8A000000004A0A\n");
+        const Run captured = runDecode({}, "# velmar capture 1\n"
+                                           "# 0.000 opened /dev/ttyUSB0\n"
+                                           "0.100 > 89\n"
+                                           "0.105 < 89700800\n"
+                                           "0.110 < 000F010203040A\n"
+                                           "0.200 > 8A\n"
+                                           "0.300 > 8a\n"
+                                           "0.310 < 8A000000104A0A8a000000004a0a\n"
+                                           "0.400 > A5\n");
         QCOMPARE(captured.exitCode, 0);
         QVERIFY2(captured.errors.isEmpty(), qPrintable(captured.errors));
         QCOMPARE(kinds(captured), (QStringList{"main", "bar", "bar"}));
@@ -65,11 +41,11 @@ private slots:
     }
 
     void badCaptureLinesAreReportedByNumberAndTheRestDecoded() {
-        const Run run = runDecode("0.100 < 8A00\n"
-                                  "0.1x < 0000\n"
-                                  "0.200 ? 104A0A\n"
-                                  "0.300 < 0000104A0A\n"
-                                  "89700800000F010203040A\n");
+        const Run run = runDecode({}, "0.100 < 8A00\n"
+                                      "0.1x < 0000\n"
+                                      "0.200 ? 104A0A\n"
+                                      "0.300 < 0000104A0A\n"
+                                      "89700800000F010203040A\n");
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(kinds(run), (QStringList{"bar", "main"}));
         QVERIFY2(run.errors.contains(":2: not a capture event: time '0.1x'"),
@@ -79,7 +55,7 @@ private slots:
     }
 
     void captureCutShortInsideAFrameDecodesTheRestAndSaysSo() {
-        const Run run = runDecode("0.100 < 8A000000104A0A\n0.200 < 8970080000\n");
+        const Run run = runDecode({}, "0.100 < 8A000000104A0A\n0.200 < 8970080000\n");
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(kinds(run), (QStringList{"bar", "main"}));
         QVERIFY2(run.errors.contains("ends inside a frame (5 bytes"), qPrintable(run.errors));

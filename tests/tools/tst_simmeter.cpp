@@ -1,3 +1,4 @@
+#include "LineFrames.h"
 #include "MeterModel.h"
 #include "PtyServer.h"
 #include "SimOptions.h"
@@ -80,25 +81,6 @@ std::optional<SimOptions> optionsFrom(const QStringList& args) {
 
 double seconds(std::chrono::steady_clock::duration duration) {
     return std::chrono::duration<double>(duration).count();
-}
-
-// Reads from fd until count frames have ended or the time runs out.
-QList<Frame> readFrames(int fd, int count, int timeoutMs = 2000) {
-    QList<Frame> frames;
-    Frame current;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (frames.size() < count && std::chrono::steady_clock::now() < deadline) {
-        pollfd watched{fd, POLLIN, 0};
-        if (::poll(&watched, 1, 50) <= 0)
-            continue;
-        std::uint8_t byte = 0;
-        if (::read(fd, &byte, 1) != 1)
-            continue;
-        current.push_back(byte);
-        if (byte == MeterModel::kLineFeed)
-            frames.append(std::exchange(current, {}));
-    }
-    return frames;
 }
 
 void writeBytes(int fd, const Frame& bytes) {

@@ -1,4 +1,5 @@
 #include "CaptureReplay.h"
+#include "LineFrames.h"
 #include "SimOptions.h"
 #include "UniqueFd.h"
 
@@ -43,25 +44,6 @@ QString hex(const Frame& frame) {
         QByteArray(reinterpret_cast<const char*>(frame.data()), qsizetype(frame.size()))
             .toHex()
             .toUpper());
-}
-
-// Reads from fd until count frames have ended or the time runs out.
-QList<Frame> readFrames(int fd, int count, int timeoutMs = 3000) {
-    QList<Frame> frames;
-    Frame current;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (frames.size() < count && std::chrono::steady_clock::now() < deadline) {
-        pollfd watched{fd, POLLIN, 0};
-        if (::poll(&watched, 1, 50) <= 0)
-            continue;
-        std::uint8_t byte = 0;
-        if (::read(fd, &byte, 1) != 1)
-            continue;
-        current.push_back(byte);
-        if (byte == 0x0A)
-            frames.append(std::exchange(current, {}));
-    }
-    return frames;
 }
 
 } // namespace
