@@ -357,6 +357,7 @@ private:
     void showDeviceGone(const QString& portName, const QString& device);
     void showDeviceBack(const QString& portName, const QString& device);
     void showLinkHealth(qint64 nowMs);
+    void showLinkHint(qint64 nowMs);
     [[nodiscard]] QString linkHealthText(qint64 nowMs) const;
 
     LinkClock m_linkClock;

@@ -122,6 +122,8 @@ void TFCOMM::buildDialPanel(QWidget* client) {
     oltext = dial->banner();
     CONok = dial->linkedPicture();
     CONokN = dial->unlinkedPicture();
+    CONok->installEventFilter(this);
+    CONokN->installEventFilter(this);
     connect(dial, &DialPanel::pictureResized, this, &TFCOMM::redrawDialForNewSize);
 }
 
@@ -355,8 +357,11 @@ void TFCOMM::buildTimers() {
     ConTimer = timer("ConTimer", 100, &TFCOMM::ConTimerTimer);
     Trecord = timer("Trecord", 1000, &TFCOMM::TrecordTimer);
     TdownB = timer("TdownB", 1000, &TFCOMM::TdownBTimer);
-    // Precise timers keep the request cycle at 100 ms steps rather than the coarse default.
-    Timer1->setTimerType(Qt::PreciseTimer);
+    // All coarse, as is the serial component's poll: Qt moves coarse timers of 50, 100 and 1000 ms
+    // onto the same boundaries within a few ticks (by at most 5 % of a step), so the request, the
+    // link tick and every other receive poll share one wake-up instead of each taking its own.
+    // Once aligned the request cycle keeps exact 100 ms steps.
+    Timer1->setTimerType(Qt::CoarseTimer);
     Timer1->start();
     ConTimer->start();
     Trecord->start();

@@ -54,7 +54,7 @@ void TFCOMM::bindLink() {
     HealthTimer->setInterval(kHealthPeriodMs);
     connect(HealthTimer, &QTimer::timeout, this, &TFCOMM::HealthTimerTimer);
     HealthTimer->start();
-    showLinkHealth(m_linkClock());
+    showLinkHint(m_linkClock());
 }
 
 void TFCOMM::setLinkClock(LinkClock clock) {
@@ -81,6 +81,7 @@ void TFCOMM::startLinkHealth() {
     m_linkInUse = true;
     m_statusPlace->clear(kDeviceCause);
     m_statusPlace->clear(kSilenceCause);
+    showLinkHint(now);
     showLinkHealth(now);
 }
 
@@ -91,6 +92,7 @@ void TFCOMM::endLinkHealth() {
     m_linkInUse = false;
     m_statusPlace->clear(kDeviceCause);
     m_statusPlace->clear(kSilenceCause);
+    showLinkHint(m_linkClock());
 }
 
 // The port is closed already; the watcher looks for the device's path twice a second.
@@ -116,12 +118,15 @@ void TFCOMM::showDeviceBack(const QString& portName, const QString& device) {
                                          .arg(linkHealth.reconnects()));
 }
 
-void TFCOMM::showLinkHealth(qint64 nowMs) {
+// The counts change at every request, so the hint is written when the user points at the
+// picture (and at Connect and Disconnect), not at every link tick.
+void TFCOMM::showLinkHint(qint64 nowMs) {
     const QString hint = linkHealthText(nowMs);
-    if (CONok->toolTip() != hint) {
-        CONok->setToolTip(hint);
-        CONokN->setToolTip(hint);
-    }
+    CONok->setToolTip(hint);
+    CONokN->setToolTip(hint);
+}
+
+void TFCOMM::showLinkHealth(qint64 nowMs) {
     const qint64 silentMs = nowMs - m_lastFrameMs;
     if (!m_linkInUse || !COMM2->IsConnected() || silentMs <= kSilenceSaidAfterMs) {
         m_statusPlace->clear(kSilenceCause);

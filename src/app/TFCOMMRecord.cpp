@@ -139,6 +139,8 @@ bool TFCOMM::RecordSITimeKeyPress(const QKeyEvent& key) {
 }
 
 bool TFCOMM::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ToolTip && (watched == CONok || watched == CONokN))
+        showLinkHint(m_linkClock()); // and the picture shows it
     if (event->type() == QEvent::KeyPress && (watched == RecordSITime || watched == Maxrecord))
         return RecordSITimeKeyPress(static_cast<const QKeyEvent&>(*event));
     if (event->type() == QEvent::KeyPress && (watched == Setmax || watched == SetMin))

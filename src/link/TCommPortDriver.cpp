@@ -74,6 +74,7 @@ void TCommPortDriver::startPolling(const QString& portName, const QString& devic
     m_awaitedPortName.clear();
     m_awaitedDevice.clear();
     ApplyPortSettings();
+    m_ticksToDeviceLook = 0;
     m_pollTimer->start(m_pollingDelay);
 }
 
@@ -242,6 +243,9 @@ void TCommPortDriver::ReceivePoll() {
             return;
         m_delivering = false;
     }
+    if (count >= 0 && m_ticksToDeviceLook-- > 0)
+        return;
+    m_ticksToDeviceLook = kTicksPerDeviceLook - 1;
     closeIfGone();
 }
 

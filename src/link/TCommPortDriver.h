@@ -122,6 +122,12 @@ public:
     // One tick of the receive poll; public so that tests drive it without waiting for the timer.
     void ReceivePoll();
 
+    // A device that went away fails the next write (a hang-up) or read; a path that vanished or
+    // now leads to another device shows only on a look of its own, taken at the first poll tick
+    // after opening and then every this many ticks (half a second at the 50 ms poll) rather than
+    // at every tick, so that a healthy line costs one read per tick.
+    static constexpr int kTicksPerDeviceLook = 10;
+
 signals:
     // The open device went away (unplugged, hung up, its path gone); the port has been closed.
     void deviceGone(const QString& portName, const QString& device);
@@ -143,6 +149,7 @@ private:
     QTimer* m_pollTimer;
     std::vector<std::uint8_t> m_receiveBuffer;
     bool m_delivering = false;
+    int m_ticksToDeviceLook = 0;
     PortOpenError m_lastOpenError;
     QString m_refusedSettings;
     QString m_openPortName;

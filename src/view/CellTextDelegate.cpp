@@ -4,6 +4,9 @@
 #include <QPainter>
 #include <QStyle>
 
+#include <memory>
+#include <utility>
+
 void CellTextDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                              const QModelIndex& index) const {
     QStyleOptionViewItem opt = option;
@@ -24,12 +27,34 @@ void CellTextDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 
     const bool modelAligns = index.data(Qt::TextAlignmentRole).isValid();
     const Qt::Alignment alignment = modelAligns ? opt.displayAlignment : m_alignment;
-    const QRectF area = textArea(opt.rect);
+    const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    painter->drawImage(opt.rect.topLeft(),
+                       textImage(opt.rect, ratio, alignment, text, opt.font, color));
+}
 
-    painter->save();
-    painter->setClipRect(opt.rect);
-    drawCellText(*painter, area, alignment, text, opt.font, color);
-    painter->restore();
+const QImage& CellTextDelegate::textImage(const QRect& cell, qreal pixelRatio,
+                                          Qt::Alignment alignment, const QString& text,
+                                          const QFont& font, const QColor& color) const {
+    if (font != m_imagesFont || pixelRatio != m_imagesPixelRatio) {
+        m_textImages.clear();
+        m_imagesFont = font;
+        m_imagesPixelRatio = pixelRatio;
+    }
+    TextImageKey key{text, cell.size(), int(alignment), color.rgba()};
+    if (const QImage* cached = m_textImages.object(key))
+        return *cached;
+    auto image =
+        std::make_unique<QImage>(cell.size() * pixelRatio, QImage::Format_ARGB32_Premultiplied);
+    image->setDevicePixelRatio(pixelRatio);
+    image->fill(Qt::transparent);
+    {
+        QPainter painter(image.get());
+        drawCellText(painter, textArea(QRect(QPoint(0, 0), cell.size())), alignment, text, font,
+                     color);
+    }
+    QImage* stored = image.release();
+    m_textImages.insert(std::move(key), stored);
+    return *stored;
 }
 
 void CellTextDelegate::drawCellText(QPainter& painter, const QRectF& area, Qt::Alignment alignment,

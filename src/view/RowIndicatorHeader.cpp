@@ -11,8 +11,10 @@ RowIndicatorHeader::RowIndicatorHeader(QWidget* parent) : QHeaderView(Qt::Vertic
     setHighlightSections(false);
 }
 
+// The grid takes only the width. The base class would measure the row numbers' text in up to
+// 200 sections for the height, again after every row the grid gains, for a column that shows none.
 QSize RowIndicatorHeader::sizeHint() const {
-    return {kWidth, QHeaderView::sizeHint().height()};
+    return {kWidth, defaultSectionSize()};
 }
 
 int RowIndicatorHeader::markedRow() const {

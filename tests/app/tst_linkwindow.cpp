@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QSignalSpy>
@@ -71,6 +72,12 @@ class LinkWindowTest : public QObject {
     }
 
     [[nodiscard]] bool linkShown() const { return window->CONok->isVisibleTo(window.get()); }
+    // The hint a picture shows when the user points at it.
+    [[nodiscard]] static QString hintOf(QLabel* picture) {
+        QHelpEvent pointedAt(QEvent::ToolTip, QPoint(1, 1), picture->mapToGlobal(QPoint(1, 1)));
+        QCoreApplication::sendEvent(picture, &pointedAt);
+        return picture->toolTip();
+    }
     [[nodiscard]] bool brokenLinkShown() const {
         return window->CONokN->isVisibleTo(window.get()) && !linkShown();
     }
@@ -297,7 +304,7 @@ private slots:
         window->ConTimerTimer();
 
         for (QLabel* picture : {window->CONok, window->CONokN}) {
-            const QString hint = picture->toolTip();
+            const QString hint = hintOf(picture);
             for (const char* figure :
                  {"Requests: 2 sent, 0 skipped", "Frames: 1 main display, 1 bar graph",
                   "0 stale, 1 too short, 0 unknown", "Reconnects: 0", "main-display frames: 0.7 s"})
@@ -314,6 +321,7 @@ private slots:
         QCOMPARE(window->Memo1.size(), lines + 1);
         window->ConTimerTimer();
         QCOMPARE(window->CONokN->toolTip(), QString("Not connected"));
+        QCOMPARE(hintOf(window->CONokN), QString("Not connected"));
     }
 
     // A meter that does not answer (switched off, wrong port) is said once, and the saying goes

@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -100,6 +101,8 @@ private slots:
 
     void delegateDrawsCellTextInTheTextOrHighlightColour();
     void delegateUsesItsOwnAlignmentUnlessTheModelGivesOne();
+    void aDelegateThatDrewOtherCellsDrawsEachAsAFreshOneWould_data();
+    void aDelegateThatDrewOtherCellsDrawsEachAsAFreshOneWould();
 };
 
 void TestSegraGlyphs::everyCharacterTheProgramUsesHasAGlyphOfItsOwn_data() {
@@ -401,6 +404,61 @@ void TestSegraGlyphs::delegateUsesItsOwnAlignmentUnlessTheModelGivesOne() {
 
     QVERIFY(inkSpan(0).first > 100);
     QVERIFY(inkSpan(1).second < 100);
+}
+
+void TestSegraGlyphs::aDelegateThatDrewOtherCellsDrawsEachAsAFreshOneWould_data() {
+    QTest::addColumn<bool>("segra");
+    QTest::newRow("grid font") << false;
+    QTest::newRow("LCD lettering") << true;
+}
+
+// Cells of the same text, size and colour share one drawing of the text: a cell that differs in
+// any of them must not get another's.
+void TestSegraGlyphs::aDelegateThatDrewOtherCellsDrawsEachAsAFreshOneWould() {
+    QFETCH(bool, segra);
+    const auto makeDelegate = [segra]() -> std::unique_ptr<CellTextDelegate> {
+        if (segra)
+            return std::make_unique<SegraDelegate>(12, Qt::AlignRight | Qt::AlignVCenter);
+        return std::make_unique<CellTextDelegate>();
+    };
+    QStandardItemModel model(3, 1);
+    model.setItem(0, 0, new QStandardItem(QStringLiteral("12.345")));
+    model.setItem(1, 0, new QStandardItem(QStringLiteral("12.346")));
+    auto* left = new QStandardItem(QStringLiteral("12.345"));
+    left->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    model.setItem(2, 0, left);
+
+    const auto paintCell = [&](CellTextDelegate& delegate, int row, bool selected,
+                               const QRect& cell) {
+        QStyleOptionViewItem option;
+        option.rect = cell;
+        option.state =
+            QStyle::State_Enabled | (selected ? QStyle::State_Selected : QStyle::State_None);
+        option.palette.setColor(QPalette::Text, Qt::black);
+        option.palette.setColor(QPalette::HighlightedText, Qt::yellow);
+        option.palette.setColor(QPalette::Highlight, QColor(0, 0, 160));
+        QImage image(90, 40, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        delegate.paint(&painter, option, model.index(row, 0));
+        return image;
+    };
+
+    const std::unique_ptr<CellTextDelegate> reused = makeDelegate();
+    struct Cell {
+        int row;
+        bool selected;
+        QRect rect;
+    };
+    const Cell cells[] = {{0, false, {2, 3, 70, 17}}, {1, false, {2, 3, 70, 17}},
+                          {0, true, {2, 3, 70, 17}},  {0, false, {10, 20, 70, 17}},
+                          {0, false, {2, 3, 60, 17}}, {2, false, {2, 3, 70, 17}},
+                          {0, false, {2, 3, 70, 17}}};
+    for (const Cell& cell : cells) {
+        const std::unique_ptr<CellTextDelegate> fresh = makeDelegate();
+        QCOMPARE(paintCell(*reused, cell.row, cell.selected, cell.rect),
+                 paintCell(*fresh, cell.row, cell.selected, cell.rect));
+    }
 }
 
 QTEST_MAIN(TestSegraGlyphs)
