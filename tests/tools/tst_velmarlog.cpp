@@ -38,6 +38,9 @@ QString logBinary() {
 class Meter {
 public:
     Meter(const QString& link, const QStringList& extra = {}) : m_link(link) {
+        // What the simulator says (a replay running out, a frame it could not deliver) belongs
+        // in the test's log next to a failure.
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QStringLiteral(VELMAR_SIM_BINARY),
                         QStringList{QStringLiteral("--link"), link} + extra);
     }
