@@ -55,6 +55,15 @@ public:
                QTest::qWaitFor([this] { return QFileInfo::exists(m_link); }, 20'000);
     }
 
+    // For a failing run's message: a simulator that ended under the logger explains a lost link.
+    [[nodiscard]] QString state() {
+        if (m_process.state() != QProcess::NotRunning)
+            return QStringLiteral("velmar-sim still running");
+        return m_process.exitStatus() == QProcess::CrashExit
+                   ? QStringLiteral("velmar-sim crashed or was killed")
+                   : QStringLiteral("velmar-sim exited with code %1").arg(m_process.exitCode());
+    }
+
 private:
     QString m_link;
     QProcess m_process;
@@ -434,7 +443,7 @@ void TestVelmarLog::aCaptureReplayedIntoTheLoggerGivesTheSameTable() {
     QVERIFY(replay.ready());
     const QString replayed = m_dir.filePath("replayed.DB");
     const Run run = runLogger({"--port", link, "--table", replayed, "--count", "6"});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.exitCode == 0, qPrintable(replay.state() + u'\n' + run.err));
     const QList<Row> rows = tableRows(original);
     QVERIFY(!rows.isEmpty());
     QCOMPARE(tableRows(replayed), rows);
