@@ -2,6 +2,8 @@
 
 #include <utility>
 
+static_assert(FrameCutter::kDefaultStaleAfterMs == FrameCutter::staleAfterForPoll(50));
+
 namespace {
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 }

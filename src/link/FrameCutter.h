@@ -30,9 +30,12 @@ public:
     // tick report a dropped line without waiting for the next byte.
     bool expire(qint64 nowMs);
 
-    // Two receive polls of 50 ms: a frame takes about 12 ms on the line, so its bytes never lie
-    // further apart than one poll, while the request period is 500 ms.
-    static constexpr qint64 kDefaultStaleAfterMs = 100;
+    // Two receive polls: a frame takes about 12 ms on the line, so its bytes never lie further
+    // apart than one poll, and a late poll on a busy machine still finds the line kept. A reader
+    // that polls less often than the window must widen the bound with it.
+    [[nodiscard]] static constexpr qint64 staleAfterForPoll(qint64 pollMs) { return 2 * pollMs; }
+    // Two of the window's receive polls of 50 ms; the request period is 500 ms.
+    static constexpr qint64 kDefaultStaleAfterMs = 2 * 50;
     void setStaleAfterMs(qint64 milliseconds) { m_staleAfterMs = milliseconds; }
     void setOnStaleLine(StaleLineHandler handler) { m_onStaleLine = std::move(handler); }
     [[nodiscard]] qint64 staleAfterMs() const { return m_staleAfterMs; }

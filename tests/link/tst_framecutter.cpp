@@ -82,24 +82,36 @@ private slots:
         QCOMPARE(frames, QStringList{"89700800000F010203040A"});
     }
 
+    // The bound follows the reader's poll: the window polls every 50 ms, the logger every 100.
     void silenceDropsTheLineOnlyAfterTwoPolls_data() {
+        QTest::addColumn<qint64>("pollMs");
         QTest::addColumn<qint64>("gap");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("next poll (50 ms)") << qint64(50) << QStringList{"89700A"};
-        QTest::newRow("exactly two polls") << qint64(100) << QStringList{"89700A"};
-        QTest::newRow("just over two polls") << qint64(101) << QStringList{"0A"};
-        QTest::newRow("clock stepped back") << qint64(-5000) << QStringList{"89700A"};
+        QTest::newRow("50: next poll") << qint64(50) << qint64(50) << QStringList{"89700A"};
+        QTest::newRow("50: exactly two polls")
+            << qint64(50) << qint64(100) << QStringList{"89700A"};
+        QTest::newRow("50: just over two polls") << qint64(50) << qint64(101) << QStringList{"0A"};
+        QTest::newRow("50: clock stepped back")
+            << qint64(50) << qint64(-5000) << QStringList{"89700A"};
+        QTest::newRow("100: one late poll") << qint64(100) << qint64(150) << QStringList{"89700A"};
+        QTest::newRow("100: exactly two polls")
+            << qint64(100) << qint64(200) << QStringList{"89700A"};
+        QTest::newRow("100: just over two polls")
+            << qint64(100) << qint64(201) << QStringList{"0A"};
     }
 
     void silenceDropsTheLineOnlyAfterTwoPolls() {
+        QFETCH(qint64, pollMs);
         QFETCH(qint64, gap);
         QFETCH(QStringList, expected);
+        if (pollMs != 50)
+            cutter.setStaleAfterMs(FrameCutter::staleAfterForPoll(pollMs));
         const std::uint8_t head[] = {0x89, 0x70};
         const std::uint8_t tail[] = {0x0A};
         cutter.feed(head, sizeof head, 10'000);
         cutter.feed(tail, sizeof tail, 10'000 + gap);
-        if (gap > 100)
-            QCOMPARE(frames, expected);
+        cutter.setStaleAfterMs(FrameCutter::kDefaultStaleAfterMs);
+        QCOMPARE(frames, expected);
     }
 
     void aDroppedLineIsReportedAndATickCanDropIt() {

@@ -38,6 +38,9 @@ QString logBinary() {
 class Meter {
 public:
     Meter(const QString& link, const QStringList& extra = {}) : m_link(link) {
+        // What the simulator says (a replay running out, a frame it could not deliver) belongs
+        // in the test's log next to a failure.
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QStringLiteral(VELMAR_SIM_BINARY),
                         QStringList{QStringLiteral("--link"), link} + extra);
     }
@@ -50,6 +53,15 @@ public:
     [[nodiscard]] bool ready() {
         return m_process.waitForStarted() &&
                QTest::qWaitFor([this] { return QFileInfo::exists(m_link); }, 20'000);
+    }
+
+    // For a failing run's message: a simulator that ended under the logger explains a lost link.
+    [[nodiscard]] QString state() {
+        if (m_process.state() != QProcess::NotRunning)
+            return QStringLiteral("velmar-sim still running");
+        return m_process.exitStatus() == QProcess::CrashExit
+                   ? QStringLiteral("velmar-sim crashed or was killed")
+                   : QStringLiteral("velmar-sim exited with code %1").arg(m_process.exitCode());
     }
 
 private:
@@ -431,7 +443,7 @@ void TestVelmarLog::aCaptureReplayedIntoTheLoggerGivesTheSameTable() {
     QVERIFY(replay.ready());
     const QString replayed = m_dir.filePath("replayed.DB");
     const Run run = runLogger({"--port", link, "--table", replayed, "--count", "6"});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.exitCode == 0, qPrintable(replay.state() + u'\n' + run.err));
     const QList<Row> rows = tableRows(original);
     QVERIFY(!rows.isEmpty());
     QCOMPARE(tableRows(replayed), rows);

@@ -80,6 +80,9 @@ ReadingLogger::ReadingLogger(LogOptions options, QObject* parent)
         m_options.capturePath = captureError; // said by openPort()
     m_port = std::make_unique<TCommPortDriver>(lineFor(m_capture));
     m_watcher = std::make_unique<DeviceWatcher>(*m_port);
+    // The line is read once per request tick, so a frame cut by one read waits a whole tick for
+    // its rest: the window's bound of two 50 ms polls would drop it as stale.
+    m_cutter.setStaleAfterMs(FrameCutter::staleAfterForPoll(kRequestTickMs));
     m_cutter.setOnStaleLine([this](const QString&) { m_health.countStaleLine(); });
     m_port->setOnReceiveData([this](TCommPortDriver*, const std::uint8_t* data, qint32 size) {
         if (size > 0)
@@ -136,7 +139,7 @@ std::optional<int> ReadingLogger::openPort() {
     m_port->setComPortDataBits(db8BITS);
     // Read the line once per request tick rather than twice: with no display to keep fresh,
     // a third of the wake-ups is worth saving on a machine that logs all night. An answer takes
-    // about 12 ms on the line, so it is whole by the next tick; the cutter's stale bound stays.
+    // about 12 ms on the line, so it is whole by the next tick; the cutter's stale bound follows.
     m_port->setComPortPollingDelay(kRequestTickMs);
     if (!m_port->Connect()) {
         const PortOpenError& why = m_port->lastOpenError();
