@@ -1,7 +1,7 @@
-#include "ReportRenderer.h"
 #include "DataFileExport.h"
 #include "ReadingsTable.h"
 #include "ReportLayout.h"
+#include "ReportRenderer.h"
 
 #include <QGuiApplication>
 #include <QTemporaryDir>

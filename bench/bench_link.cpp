@@ -7,7 +7,7 @@
 #include "TCommPortDriver.h"
 #include "TFCOMM.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -135,13 +135,3 @@ void BM_CpuNotConnected(benchmark::State& state) {
 BENCHMARK(BM_CpuNotConnected)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -9,7 +9,7 @@
 #include "TFCOMM.h"
 #include "TraceList.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
@@ -183,13 +183,3 @@ void BM_SoakJunkOverThePort(benchmark::State& state) {
 BENCHMARK(BM_SoakJunkOverThePort)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -2,7 +2,7 @@
 // the decoder does it, with the widgets shown on the offscreen platform.
 #include "LcdPanel.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 
 #include <benchmark/benchmark.h>
 
@@ -29,13 +29,3 @@ void BM_FullLcdUpdate(benchmark::State& state) {
 BENCHMARK(BM_FullLcdUpdate)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
