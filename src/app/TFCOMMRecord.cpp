@@ -62,7 +62,8 @@ bool TFCOMM::saveReadings() {
     }
     if (const std::optional<TableProblem> problem = TOrlanBDB->save()) {
         m_messages->error(problem->message);
-        pauseRecording(*problem, RecordingPause::Until::Save);
+        pauseRecording(*problem,
+                       RecordingPause::untilFor(problem->cause, RecordingPause::During::Saving));
         sayTableNotices();
         return false;
     }
@@ -94,16 +95,13 @@ void TFCOMM::INDataToTable() {
     }
     const ReadingRecord record = Recording::recordOf(recording, reading, QTime::currentTime());
     if (const std::optional<TableProblem> problem = TOrlanBDB->record(record)) {
-        const bool wholeTable = problem->cause == TableCause::ReadOnly ||
-                                problem->cause == TableCause::FieldMissing ||
-                                problem->cause == TableCause::NotOpen;
-        pauseRecording(*problem, wholeTable ? RecordingPause::Until::TableChange
-                                            : RecordingPause::Until::NextReading);
+        pauseRecording(*problem,
+                       RecordingPause::untilFor(problem->cause, RecordingPause::During::Recording));
         sayTableNotices();
         return;
     }
-    if (m_pause.isPaused())
-        resumeRecording(); // the reading went in: what failed before is gone
+    if (m_pause.resumeAfterReading())
+        m_statusPlace->clear(kPausedCause); // the reading went in: what failed before is gone
     Recording::stored(recording);
     sayTableNotices();
     Data1->refresh();

@@ -18,6 +18,24 @@ public:
         Save,        // readings wait until a save succeeds
         TableChange, // readings wait until Record/New or another table
     };
+    // What met the failure: a reading being recorded, or a save.
+    enum class During { Recording, Saving };
+
+    // How long a failure lasts, by its cause and by what met it. A table that cannot take
+    // readings at all waits for another table, a failed save holds readings until a save
+    // succeeds, and any other failure of one reading ends with it.
+    [[nodiscard]] static Until untilFor(TableCause cause, During during) {
+        if (during == During::Saving)
+            return Until::Save;
+        switch (cause) {
+        case TableCause::ReadOnly:
+        case TableCause::FieldMissing:
+        case TableCause::NotOpen:
+            return Until::TableChange;
+        default:
+            return Until::NextReading;
+        }
+    }
 
     // True when the pause is new or its cause changed, that is when it must be said.
     bool pause(const TableProblem& problem, Until until) {
@@ -29,6 +47,14 @@ public:
         return news;
     }
     void resume() { m_problem.reset(); }
+    // A reading went in: a failure that ended with its own reading is over. True when a pause
+    // ended.
+    bool resumeAfterReading() {
+        if (!m_problem || m_until != Until::NextReading)
+            return false;
+        m_problem.reset();
+        return true;
+    }
     // A save succeeded: what waited for it goes on.
     bool resumeAfterSave() {
         if (!m_problem || m_until != Until::Save)
