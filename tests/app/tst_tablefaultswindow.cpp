@@ -283,7 +283,7 @@ private slots:
         // 41 readings over 21 s of a full disk, the save trying again at every tick.
         int during = 0;
         for (int second = 0; second < 21; ++second) {
-            during += meterReads(second % 2 == 0 ? 2 : 1);
+            during += meterReads(second == 0 ? 1 : 2);
             tick("Trecord");
         }
         QCOMPARE(during, 41);
@@ -299,6 +299,7 @@ private slots:
         QFile::remove(filler);
         tick("Trecord");
         QVERIFY2(!statusLine().contains("disk full"), qPrintable(statusLine()));
+        QVERIFY2(statusLine().contains("Saved when room returned"), qPrintable(statusLine()));
         QCOMPARE(messages->errors.size(), 1);
         QCOMPARE(meterReads(1), 1); // pending only: closing the window drops it
         window.reset();
