@@ -402,7 +402,8 @@ void TestVelmarLog::aTableThatCannotGrowEndsWithCodeThreeAndKeepsItsReadings() {
         created.setTableName(table);
         created.openOrCreate();
     }
-    // The disk is full at the table's present size: its first new block cannot be written.
+    // The disk is full at the table's present size: its first new block cannot be written, and
+    // the run ends before there is room.
     const qint64 size = QFileInfo(table).size();
     QProcess process;
     process.setChildProcessModifier([size] {
