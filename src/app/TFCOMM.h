@@ -338,6 +338,10 @@ private:
     void forgetTableNotices();
     void pauseRecording(const TableProblem& problem, RecordingPause::Until until);
     void resumeRecording();
+    // The status place says what waits now: recording paused, a save waiting for room.
+    void showPause();
+    // Writes the pending readings; `asked` when the user asked for the save.
+    [[nodiscard]] bool writePending(bool asked);
 
     std::shared_ptr<UserMessages> m_messages;
     FrameCutter m_frameCutter;

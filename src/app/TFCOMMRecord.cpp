@@ -16,10 +16,12 @@
 
 namespace {
 
-// Causes of the status place: recording paused by the table, by the interval text, and each
-// kind of notice the table hands out.
+// Causes of the status place: recording paused by the table, by the interval text, a save
+// waiting for room and its end, and each kind of notice the table hands out.
 const QString kPausedCause = QStringLiteral("recording");
 const QString kIntervalCause = QStringLiteral("interval");
+const QString kRoomCause = QStringLiteral("room");
+const QString kRoomSavedCause = QStringLiteral("saved after waiting for room");
 
 QString noticeCause(TableCause cause) {
     return QStringLiteral("table %1").arg(static_cast<int>(cause));
@@ -45,29 +47,59 @@ void TFCOMM::forgetTableNotices() {
 void TFCOMM::pauseRecording(const TableProblem& problem, RecordingPause::Until until) {
     // Said once per cause: a reading that fails again for the same reason says nothing new.
     if (m_pause.pause(problem, until))
-        m_statusPlace->set(kPausedCause, RecordingPause::text(problem));
+        showPause();
 }
 
 void TFCOMM::resumeRecording() {
     m_pause.resume();
-    m_statusPlace->clear(kPausedCause);
+    m_statusPlace->clear(kRoomSavedCause);
+    showPause();
 }
 
-// A failed save is the command's failure, shown once as such; recording then waits, said in
-// the status place, until a save succeeds.
+void TFCOMM::showPause() {
+    if (const std::optional<TableProblem>& problem = m_pause.problem())
+        m_statusPlace->set(kPausedCause, RecordingPause::text(*problem));
+    else
+        m_statusPlace->clear(kPausedCause);
+    if (const std::optional<TableProblem>& room = m_pause.roomProblem()) {
+        m_statusPlace->clear(kRoomSavedCause);
+        m_statusPlace->set(kRoomCause, RecordingPause::roomText(*room));
+    } else {
+        m_statusPlace->clear(kRoomCause);
+    }
+}
+
 bool TFCOMM::saveReadings() {
     if (!TOrlanBDB->isOpen()) {
         m_messages->error(QStringLiteral("No table of readings is open."));
         return false;
     }
+    return writePending(true);
+}
+
+// A failed save the user asked for is the command's failure, shown once as such; one tried
+// again while it waits for room fails quietly. What waits is said in the status place until a
+// save succeeds.
+bool TFCOMM::writePending(bool asked) {
     if (const std::optional<TableProblem> problem = TOrlanBDB->save()) {
-        m_messages->error(problem->message);
-        pauseRecording(*problem, RecordingPause::Until::Save);
+        if (asked)
+            m_messages->error(problem->message);
+        pauseRecording(*problem,
+                       RecordingPause::untilFor(problem->cause, RecordingPause::During::Saving));
         sayTableNotices();
         return false;
     }
-    if (m_pause.resumeAfterSave())
-        m_statusPlace->clear(kPausedCause);
+    const bool waitedForRoom = m_pause.waitsForRoom();
+    m_pause.resumeAfterSave();
+    showPause();
+    // A save the user asked for says so in its box; one that ended a wait says so where the
+    // wait was said.
+    if (waitedForRoom && !asked)
+        m_statusPlace->set(kRoomSavedCause,
+                           QStringLiteral("Saved when room returned: the readings recorded while "
+                                          "the save waited are in the table."));
+    else
+        m_statusPlace->clear(kRoomSavedCause);
     // The journal was written afresh: a failure said before is over, or is said again now.
     m_statusPlace->clear(noticeCause(TableCause::JournalUnwritable));
     sayTableNotices();
@@ -94,16 +126,13 @@ void TFCOMM::INDataToTable() {
     }
     const ReadingRecord record = Recording::recordOf(recording, reading, QTime::currentTime());
     if (const std::optional<TableProblem> problem = TOrlanBDB->record(record)) {
-        const bool wholeTable = problem->cause == TableCause::ReadOnly ||
-                                problem->cause == TableCause::FieldMissing ||
-                                problem->cause == TableCause::NotOpen;
-        pauseRecording(*problem, wholeTable ? RecordingPause::Until::TableChange
-                                            : RecordingPause::Until::NextReading);
+        pauseRecording(*problem,
+                       RecordingPause::untilFor(problem->cause, RecordingPause::During::Recording));
         sayTableNotices();
         return;
     }
-    if (m_pause.isPaused())
-        resumeRecording(); // the reading went in: what failed before is gone
+    if (m_pause.resumeAfterReading())
+        showPause(); // the reading went in: what failed before is gone
     Recording::stored(recording);
     sayTableNotices();
     Data1->refresh();
@@ -115,6 +144,9 @@ void TFCOMM::TrecordTimer() {
     Recording::tick(recording, RecordSI->isChecked());
     if (!TOrlanBDB->isOpen())
         return;
+    // A save that waits for room tries again once a second, until there is room.
+    if (m_pause.waitsForRoom())
+        (void)writePending(false);
     TOrlanBDB->syncJournal();
     sayTableNotices();
 }
@@ -197,6 +229,13 @@ void TFCOMM::RecordNewClick() {
 }
 
 void TFCOMM::RecordSaveClick() {
+    // A table shown for viewing only never takes a reading, so nothing can have been saved.
+    if (TOrlanBDB->isOpen() && !TOrlanBDB->readOnlyReason().isEmpty()) {
+        m_messages->information(
+            QStringLiteral("Nothing was saved: this table is shown for viewing only. %1")
+                .arg(TOrlanBDB->readOnlyReason()));
+        return;
+    }
     // The message comes after the write, so a failed write is never first reported as saved.
     if (saveReadings())
         m_messages->information(QStringLiteral(

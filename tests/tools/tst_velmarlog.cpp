@@ -23,6 +23,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <functional>
 
 namespace {
 
@@ -201,6 +202,7 @@ private slots:
     void badArgumentsEndWithCodeOne_data();
     void badArgumentsEndWithCodeOne();
     void aTableThatCannotGrowEndsWithCodeThreeAndKeepsItsReadings();
+    void aFullDiskIsWaitedOutAndItsReadingsSavedWhenRoomReturns();
     void aCaptureReplayedIntoTheLoggerGivesTheSameTable();
 
 private:
@@ -400,7 +402,8 @@ void TestVelmarLog::aTableThatCannotGrowEndsWithCodeThreeAndKeepsItsReadings() {
         created.setTableName(table);
         created.openOrCreate();
     }
-    // The disk is full at the table's present size: its first new block cannot be written.
+    // The disk is full at the table's present size: its first new block cannot be written, and
+    // the run ends before there is room.
     const qint64 size = QFileInfo(table).size();
     QProcess process;
     process.setChildProcessModifier([size] {
@@ -409,7 +412,7 @@ void TestVelmarLog::aTableThatCannotGrowEndsWithCodeThreeAndKeepsItsReadings() {
         ::setrlimit(RLIMIT_FSIZE, &limit);
     });
     process.start(logBinary(), {"--port", link, "--table", table, "--repeat", "keep",
-                                "--save-every", "2", "--duration", "60"});
+                                "--save-every", "2", "--duration", "6"});
     QVERIFY(process.waitForFinished(kRunTimeoutMs));
     const QString err = QString::fromUtf8(process.readAllStandardError());
     const QStringList out = linesOf(process.readAllStandardOutput());
@@ -425,6 +428,62 @@ void TestVelmarLog::aTableThatCannotGrowEndsWithCodeThreeAndKeepsItsReadings() {
     QVERIFY2(next.err.contains(QStringLiteral("added %1 readings").arg(out.size())),
              qPrintable(next.err));
     QCOMPARE(tableRows(table).size(), out.size() + next.out.size());
+}
+
+// A save that finds no room does not end the run: readings go on being recorded, the save is
+// tried again at every save tick, and when room returns every reading printed is in the table.
+void TestVelmarLog::aFullDiskIsWaitedOutAndItsReadingsSavedWhenRoomReturns() {
+    const QString link = m_dir.filePath("room-meter");
+    Meter meter(link, {"--drift", "5"});
+    QVERIFY(meter.ready());
+    const QString table = m_dir.filePath("room.DB");
+    {
+        ReadingsTable created;
+        created.setTableName(table);
+        created.openOrCreate();
+    }
+    // Full at the table's present size until the test gives room back (the hard limit allows it).
+    const qint64 size = QFileInfo(table).size();
+    QProcess process;
+    process.setChildProcessModifier([size] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{rlim_t(size), RLIM_INFINITY};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    process.start(logBinary(), {"--port", link, "--table", table, "--repeat", "keep",
+                                "--save-every", "1", "--duration", "300"});
+    QVERIFY(process.waitForStarted());
+    QString err;
+    QStringList out;
+    const auto readUntil = [&](const std::function<bool()>& done) {
+        return QTest::qWaitFor(
+            [&] {
+                err += QString::fromUtf8(process.readAllStandardError());
+                out += linesOf(process.readAllStandardOutput());
+                return done() || process.state() == QProcess::NotRunning;
+            },
+            kRunTimeoutMs);
+    };
+    (void)readUntil([&] { return err.contains("waits for room"); });
+    QVERIFY2(err.contains("waits for room"), qPrintable(err));
+    // Readings go on while the disk stays full, past several save ticks.
+    const qsizetype atFirstWait = out.size();
+    (void)readUntil([&] { return out.size() >= atFirstWait + 8; });
+    QVERIFY2(process.state() == QProcess::Running, qPrintable(err));
+    QVERIFY(out.size() >= atFirstWait + 8);
+    QCOMPARE(QFileInfo(table).size(), size);
+
+    rlimit room{RLIM_INFINITY, RLIM_INFINITY};
+    QCOMPARE(::prlimit(pid_t(process.processId()), RLIMIT_FSIZE, &room, nullptr), 0);
+    (void)readUntil([&] { return err.contains("room again"); });
+    QVERIFY2(err.contains("room again"), qPrintable(err));
+    ::kill(pid_t(process.processId()), SIGTERM);
+    QVERIFY(process.waitForFinished(kRunTimeoutMs));
+    err += QString::fromUtf8(process.readAllStandardError());
+    out += linesOf(process.readAllStandardOutput());
+    QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0,
+             qPrintable(err));
+    QCOMPARE(tableRows(table).size(), out.size());
 }
 
 void TestVelmarLog::aCaptureReplayedIntoTheLoggerGivesTheSameTable() {

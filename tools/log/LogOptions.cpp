@@ -156,7 +156,8 @@ run. A lost port is waited for and opened again when it comes back.
 
 Exit codes: 0 done (ended by --limit, --count, --duration, SIGINT or SIGTERM),
 1 bad arguments, 2 the port or the table cannot be opened (absent, busy,
-damaged, read-only), 3 the table cannot be written (full disk); readings not
-written stay in the journal for the next run.
+damaged, read-only), 3 the table cannot be written (a full disk is waited
+for until the run ends); readings not written stay in the journal for the next
+run.
 )");
 }

@@ -6,6 +6,7 @@
 #include "FrameJson.h"
 #include "MainFrameDecoder.h"
 #include "PosixSerialBackend.h"
+#include "RecordingPause.h"
 #include "TableError.h"
 
 #include <QDateTime>
@@ -182,7 +183,7 @@ std::optional<int> ReadingLogger::openTable() {
     sayNotices();
     m_recording.RecordLimit = m_options.limit.value_or(std::numeric_limits<qint32>::max());
     adoptJournal();
-    if (!save())
+    if (!save() && !m_waitingForRoom)
         return fail(kCannotWrite, unwrittenLine().mid(QStringLiteral("velmar-log: ").size()));
     return std::nullopt;
 }
@@ -305,7 +306,7 @@ void ReadingLogger::recordTick() {
 }
 
 void ReadingLogger::saveTick() {
-    if (!m_finished && !save())
+    if (!m_finished && !save() && !m_waitingForRoom)
         finish(kCannotWrite, QString());
 }
 
@@ -323,8 +324,19 @@ bool ReadingLogger::save() {
     if (const std::optional<TableProblem> problem = m_table.save()) {
         sayNotices();
         m_saveError = problem->message;
+        // A full disk is waited out as the window waits it out; any other failure ends the run.
+        const bool room =
+            RecordingPause::untilFor(problem->cause, RecordingPause::During::Saving) ==
+            RecordingPause::Until::Room;
+        if (room && !m_waitingForRoom)
+            say(QStringLiteral("the save waits for room: %1; readings go on being recorded and "
+                               "are saved when there is room")
+                    .arg(problem->message));
+        m_waitingForRoom = room;
         return false;
     }
+    if (std::exchange(m_waitingForRoom, false))
+        say(QStringLiteral("there is room again"));
     m_saveError.clear();
     m_journalLost = false;
     say(QStringLiteral("saved %1, %2 in the table")
@@ -357,8 +369,9 @@ void ReadingLogger::finish(int code, const QString& why) {
     if (!why.isEmpty())
         say(QStringLiteral("stopping: %1").arg(why));
     int exitCode = code;
-    // A save that failed just now is not tried again at once; any other end saves what it can.
-    if (!m_saveError.isEmpty() || !save()) {
+    // A save that failed just now is not tried again at once, unless it waits for room, which
+    // may have come back since; any other end saves what it can.
+    if ((!m_saveError.isEmpty() && !m_waitingForRoom) || !save()) {
         exitCode = kCannotWrite;
         // The table is left open, not closed: closing would drop the journal.
         m_status(unwrittenLine());

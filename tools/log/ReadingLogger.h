@@ -77,7 +77,8 @@ private:
     void onFrame(const QString& frameHex);
     void offer(const Reading& reading);
     void print(const ReadingRecord& record);
-    // Writes pending readings; false after saying why when the table cannot take them.
+    // Writes pending readings; false after saying why when the table cannot take them. A save
+    // that found the disk full waits for room (said once): the caller goes on recording.
     [[nodiscard]] bool save();
     // The one line that ends a run whose readings the table could not take.
     [[nodiscard]] QString unwrittenLine() const;
@@ -104,7 +105,8 @@ private:
     bool m_silent = false;
     bool m_journalLost = false; // pending readings that the journal could not take
     bool m_outputClosed = false;
-    QString m_saveError; // why the last save failed; empty after one that worked
+    QString m_saveError;           // why the last save failed; empty after one that worked
+    bool m_waitingForRoom = false; // the last save found the disk full: readings go on
     bool m_finished = false;
     QTimer m_requestTimer;
     QTimer m_recordTimer;
