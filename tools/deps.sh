@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs that are not installed yet.
 # Usage: tools/deps.sh [run|shots]   ("run" adds what starting the program on a virtual display
-# needs; "shots" adds what taking and comparing screenshots of the window on it needs)
+# and taking a screenshot of it there needs; "shots" adds what taking and comparing screenshots
+# of the window on it needs)
 #        tools/deps.sh --list  (prints the packages the build needs, one a line, and installs nothing)
 set -euo pipefail
 
@@ -13,7 +14,7 @@ if [ "${1:-}" = --list ]; then
   exit 0
 fi
 if [ "${1:-}" = run ]; then
-  packages+=(xvfb xauth x11-utils)
+  packages+=(xvfb xauth x11-utils imagemagick)
 fi
 if [ "${1:-}" = shots ]; then
   packages+=(xvfb xauth x11-utils xdotool imagemagick)
