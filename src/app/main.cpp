@@ -1,9 +1,9 @@
 #include "CapturingSerialBackend.h"
 #include "PosixSerialBackend.h"
 #include "TFCOMM.h"
+#include "WindowOptions.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QMessageBox>
 #include <QScreen>
 
@@ -34,19 +34,25 @@ std::unique_ptr<SerialBackend> lineFor(const QString& capturePath, bool& failed)
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("The VelmarD interface program."));
-    parser.addHelpOption();
-    parser.addOption({QStringLiteral("capture"),
-                      QStringLiteral("Write every byte received and sent to <file>."),
-                      QStringLiteral("file")});
-    parser.process(app);
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    QString error;
+    const std::optional<WindowOptions> options = parseWindowOptions(args, error);
+    if (!options) {
+        std::fprintf(stderr, "velmar: %s\n", qPrintable(error));
+        return WindowOptions::kBadArguments;
+    }
+    if (options->help) {
+        std::fputs(qPrintable(windowUsage()), stdout);
+        return WindowOptions::kDone;
+    }
 
+    QApplication app(argc, argv);
     bool failed = false;
-    std::unique_ptr<SerialBackend> line = lineFor(parser.value(QStringLiteral("capture")), failed);
+    std::unique_ptr<SerialBackend> line = lineFor(options->capturePath, failed);
     if (failed)
-        return 1;
+        return WindowOptions::kCannotCapture;
     TFCOMM FCOMM(nullptr, nullptr, std::move(line));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         FCOMM.move(screen->availableGeometry().center() - FCOMM.rect().center());

@@ -7,6 +7,7 @@
 #include "MainFrameDecoder.h"
 #include "PosixSerialBackend.h"
 #include "RecordingPause.h"
+#include "RunDuration.h"
 #include "TableError.h"
 
 #include <QDateTime>
@@ -106,9 +107,6 @@ ReadingLogger::ReadingLogger(LogOptions options, QObject* parent)
     connect(&m_recordTimer, &QTimer::timeout, this, &ReadingLogger::recordTick);
     connect(&m_saveTimer, &QTimer::timeout, this, &ReadingLogger::saveTick);
     connect(&m_healthTimer, &QTimer::timeout, this, &ReadingLogger::healthTick);
-    connect(&m_durationTimer, &QTimer::timeout, this,
-            [this] { finish(kDone, QStringLiteral("the run's duration is over")); });
-    m_durationTimer.setSingleShot(true);
 }
 
 ReadingLogger::~ReadingLogger() = default;
@@ -210,8 +208,7 @@ void ReadingLogger::startTimers() {
     m_recordTimer.start(kRecordTickMs);
     m_saveTimer.start(m_options.saveEverySeconds * 1000);
     m_healthTimer.start(kHealthEveryMs);
-    if (m_options.durationMs)
-        m_durationTimer.start(std::chrono::milliseconds(*m_options.durationMs));
+    m_startedMs = now();
 }
 
 void ReadingLogger::receive(const std::uint8_t* data, std::size_t size) {
@@ -222,6 +219,11 @@ void ReadingLogger::receive(const std::uint8_t* data, std::size_t size) {
 void ReadingLogger::requestTick() {
     if (m_finished)
         return;
+    // The run's end is looked for here: a timer of the run's length could not hold 25 days.
+    if (m_options.durationMs && RunDuration::isOver(m_startedMs, *m_options.durationMs, now())) {
+        finish(kDone, QStringLiteral("the run's duration is over"));
+        return;
+    }
     (void)m_cutter.expire(now());
     m_writer.flushKeys();
     if (const auto request = m_cycle.step())
@@ -362,8 +364,7 @@ void ReadingLogger::finish(int code, const QString& why) {
     if (m_finished)
         return;
     m_finished = true;
-    for (QTimer* timer :
-         {&m_requestTimer, &m_recordTimer, &m_saveTimer, &m_healthTimer, &m_durationTimer})
+    for (QTimer* timer : {&m_requestTimer, &m_recordTimer, &m_saveTimer, &m_healthTimer})
         timer->stop();
     m_watcher->stop();
     if (!why.isEmpty())

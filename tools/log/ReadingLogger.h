@@ -101,6 +101,7 @@ private:
     ReadingsTable m_table;
     RecordingState m_recording;
     qint64 m_mainReadings = 0;
+    qint64 m_startedMs = 0; // when the timers started, for --duration
     qint64 m_lastAnswerMs = 0;
     bool m_silent = false;
     bool m_journalLost = false; // pending readings that the journal could not take
@@ -112,7 +113,6 @@ private:
     QTimer m_recordTimer;
     QTimer m_saveTimer;
     QTimer m_healthTimer;
-    QTimer m_durationTimer;
     OutputSink m_output;
     StatusSink m_status;
 };
