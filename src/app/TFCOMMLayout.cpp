@@ -1,4 +1,5 @@
 // The window's static layout: every control at its designed place, size, caption and colour.
+#include "BarGraphView.h"
 #include "BevelPanel.h"
 #include "CellTextDelegate.h"
 #include "ChartComponent.h"
@@ -7,6 +8,7 @@
 #include "LcdPanel.h"
 #include "LimitsPanel.h"
 #include "PanelStyle.h"
+#include "ReadingsGrid.h"
 #include "ReadingsTableModel.h"
 #include "RowIndicatorHeader.h"
 #include "SegraDelegate.h"
@@ -22,7 +24,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
-#include <QProgressBar>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
@@ -108,10 +109,9 @@ void TFCOMM::buildLcdColumn(QWidget* client) {
     MltSN = place(new QLabel("+", client), "MltSN", 5, 171, 9, 19);
     MltSN->setFont(arialFont(16, true));
     MltSN->setAlignment(Qt::AlignCenter);
-    PBar2 = place(new QProgressBar(client), "PBar2", 12, 176, 289, 12);
+    PBar2 = place(new BarGraphView(client), "PBar2", 12, 176, 289, 12);
     PBar2->setRange(0, 41);
     PBar2->setValue(41);
-    PBar2->setTextVisible(false);
 }
 
 void TFCOMM::buildDialPanel(QWidget* client) {
@@ -239,7 +239,7 @@ void TFCOMM::buildRecordingRow(QWidget* client) {
 }
 
 void TFCOMM::buildGrid(QWidget* client) {
-    DBGrid1 = place(new QTableView(client), "DBGrid1", 3, 264, 299, 145);
+    DBGrid1 = place(new ReadingsGrid(client), "DBGrid1", 3, 264, 299, 145);
     DBGrid1->setVerticalHeader(new RowIndicatorHeader(DBGrid1));
     DBGrid1->setModel(Data1);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);

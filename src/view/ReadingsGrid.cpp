@@ -1,0 +1,58 @@
+#include "ReadingsGrid.h"
+
+#include <QHeaderView>
+
+#include <algorithm>
+
+ReadingsGrid::ReadingsGrid(QWidget* parent) : QTableView(parent) {}
+
+void ReadingsGrid::setModel(QAbstractItemModel* newModel) {
+    if (QAbstractItemModel* old = model())
+        disconnect(old, nullptr, this, nullptr);
+    QTableView::setModel(newModel);
+    noteWholeChange();
+    if (!newModel)
+        return;
+    connect(newModel, &QAbstractItemModel::rowsInserted, this, &ReadingsGrid::noteRowsInserted);
+    connect(newModel, &QAbstractItemModel::rowsRemoved, this, &ReadingsGrid::noteWholeChange);
+    connect(newModel, &QAbstractItemModel::rowsMoved, this, &ReadingsGrid::noteWholeChange);
+    connect(newModel, &QAbstractItemModel::columnsInserted, this, &ReadingsGrid::noteWholeChange);
+    connect(newModel, &QAbstractItemModel::columnsRemoved, this, &ReadingsGrid::noteWholeChange);
+    connect(newModel, &QAbstractItemModel::columnsMoved, this, &ReadingsGrid::noteWholeChange);
+    connect(newModel, &QAbstractItemModel::modelReset, this, &ReadingsGrid::noteWholeChange);
+    connect(newModel, &QAbstractItemModel::layoutChanged, this, &ReadingsGrid::noteWholeChange);
+}
+
+void ReadingsGrid::noteRowsInserted(const QModelIndex& parent, int first, int last) {
+    if (parent.isValid())
+        return;
+    // Only rows that end up at the end of the model are an append.
+    if (last != model()->rowCount() - 1) {
+        noteWholeChange();
+        return;
+    }
+    m_firstAppended = m_firstAppended < 0 ? first : std::min(m_firstAppended, first);
+}
+
+void ReadingsGrid::noteWholeChange() {
+    m_wholeChange = true;
+}
+
+void ReadingsGrid::doItemsLayout() {
+    const bool appendOnly = !m_wholeChange && m_firstAppended >= 0;
+    const int firstAppended = m_firstAppended;
+    m_firstAppended = -1;
+    m_wholeChange = false;
+    if (!appendOnly || !viewport()->updatesEnabled()) {
+        QTableView::doItemsLayout();
+        return;
+    }
+    // The base class ends with a repaint of the whole viewport, which an append does not need.
+    viewport()->setAttribute(Qt::WA_UpdatesDisabled, true);
+    QTableView::doItemsLayout();
+    viewport()->setAttribute(Qt::WA_UpdatesDisabled, false);
+    const int top = rowViewportPosition(firstAppended);
+    if (top >= viewport()->height())
+        return;
+    viewport()->update(0, std::max(top, 0), viewport()->width(), viewport()->height());
+}
