@@ -47,10 +47,15 @@ void ReadingsGrid::doItemsLayout() {
         QTableView::doItemsLayout();
         return;
     }
-    // The base class ends with a repaint of the whole viewport, which an append does not need.
+    // The base class ends with a repaint of the whole viewport, which an append does not need. A
+    // scroll the layout makes meanwhile moves no pixels, so it is made here once updates are on.
+    const QPoint offsetBefore(horizontalOffset(), verticalOffset());
     viewport()->setAttribute(Qt::WA_UpdatesDisabled, true);
     QTableView::doItemsLayout();
     viewport()->setAttribute(Qt::WA_UpdatesDisabled, false);
+    const QPoint moved = offsetBefore - QPoint(horizontalOffset(), verticalOffset());
+    if (!moved.isNull())
+        viewport()->scroll(moved.x(), moved.y());
     const int top = rowViewportPosition(firstAppended);
     if (top >= viewport()->height())
         return;
