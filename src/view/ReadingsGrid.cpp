@@ -4,7 +4,29 @@
 
 #include <algorithm>
 
-ReadingsGrid::ReadingsGrid(QWidget* parent) : QTableView(parent) {}
+namespace {
+
+// The column header. A header repaints the sections a selection covers so that it can highlight
+// them; with highlighting off, a row selected in full would repaint every column's caption.
+class ColumnHeader : public QHeaderView {
+public:
+    explicit ColumnHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+protected:
+    [[nodiscard]] QRegion visualRegionForSelection(const QItemSelection& selection) const override {
+        return highlightSections() ? QHeaderView::visualRegionForSelection(selection) : QRegion();
+    }
+};
+
+} // namespace
+
+ReadingsGrid::ReadingsGrid(QWidget* parent) : QTableView(parent) {
+    auto* header = new ColumnHeader(this);
+    // As the table view sets up its own header.
+    header->setSectionsClickable(true);
+    header->setHighlightSections(true);
+    setHorizontalHeader(header);
+}
 
 void ReadingsGrid::setModel(QAbstractItemModel* newModel) {
     if (QAbstractItemModel* old = model())

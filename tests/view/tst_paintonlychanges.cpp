@@ -119,6 +119,7 @@ private slots:
         ReadingsGrid grid;
         grid.setModel(&model);
         grid.verticalHeader()->setDefaultSectionSize(17);
+        grid.horizontalHeader()->setHighlightSections(false); // as the window's grid
         grid.resize(300, 200);
         grid.show();
         QVERIFY(QTest::qWaitForWindowExposed(&grid));
@@ -133,6 +134,14 @@ private slots:
         QVERIFY(newRowTop > 0);
         QCOMPARE(cells.painted.boundingRect().top(), newRowTop);
         QCOMPARE(header.paints, 0);
+
+        // A row selected in full repaints the rows it leaves and enters, not the column header.
+        cells.reset();
+        grid.selectRow(3);
+        settle();
+        QCOMPARE(header.paints, 0);
+        QVERIFY(cells.paints >= 1);
+        QVERIFY(cells.painted.boundingRect().height() < grid.viewport()->height());
     }
 
     // A grid full of rows that scrolls to its new last row shows what a full repaint draws: rows
