@@ -52,15 +52,6 @@ const LabelText* labelOf(int division, bool wideScale) {
     return index < kNormalLabels.size() ? &kNormalLabels[index] : nullptr;
 }
 
-// The small sans-serif face of 8 points the labels were designed with, at a fixed pixel size so
-// that the picture does not depend on the screen's resolution.
-QFont labelFont() {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    return font;
-}
-
 // A dot drawn once and then stamped: a wide pen round a tiny box is slow to draw, and the face
 // has 801 band dots. A stamp also gives every dot the same shape wherever it lies.
 constexpr int kStampOrigin = 4;
@@ -96,6 +87,15 @@ void drawLabel(QPainter& painter, const DialFace::Label& label) {
 }
 
 } // namespace
+
+// The small sans-serif face of 8 points the labels were designed with, at a fixed pixel size so
+// that the picture does not depend on the screen's resolution.
+QFont DialFace::labelFont() {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    return font;
+}
 
 std::vector<DialFace::Division> DialFace::divisions() const {
     const DialGeometry g(panel);
