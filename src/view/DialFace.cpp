@@ -3,12 +3,14 @@
 #include "DialGeometry.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <QPen>
 #include <QRect>
 #include <QString>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -81,6 +83,17 @@ void drawDot(QPainter& painter, QPoint at, const QImage& stamp) {
     painter.drawImage(at - QPoint(kStampOrigin, kStampOrigin), stamp);
 }
 
+// A label whose text would run past the picture's edge gives way by as much as the text's
+// measure says, so that it reads whole; the scale stays where it is.
+QPoint fittedLabel(QPoint topLeft, const QString& text, const QFontMetrics& metrics,
+                   QSize surface) {
+    const int width =
+        std::max(metrics.horizontalAdvance(text), metrics.boundingRect(text).right() + 1);
+    const int height = metrics.height();
+    return {std::clamp(topLeft.x(), 0, std::max(surface.width() - width, 0)),
+            std::clamp(topLeft.y(), 0, std::max(surface.height() - height, 0))};
+}
+
 void drawLabel(QPainter& painter, const DialFace::Label& label) {
     painter.setPen(Qt::white);
     painter.drawText(QRect(label.topLeft, QSize(40, 20)), Qt::AlignLeft | Qt::AlignTop, label.text);
@@ -103,6 +116,7 @@ std::vector<DialFace::Division> DialFace::divisions() const {
         return {};
     const double labelR = static_cast<double>(g.R) + DialGeometry::kLabelDistance;
     const double dotR = static_cast<double>(g.R) + DialGeometry::kDotDistance;
+    const QFontMetrics metrics(labelFont());
     std::vector<Division> result;
     result.reserve(static_cast<std::size_t>(dialScale) + 1);
     for (int i = 0; i <= dialScale; ++i) {
@@ -110,7 +124,9 @@ std::vector<DialFace::Division> DialFace::divisions() const {
         Division division{g.pointAt(f, dotR), std::nullopt};
         if (const LabelText* text = labelOf(i, wideScale)) {
             const QPoint nudge(text->dx, text->dy);
-            division.label = Label{QString::fromLatin1(text->text), g.pointAt(f, labelR) + nudge};
+            const QString label = QString::fromLatin1(text->text);
+            division.label =
+                Label{label, fittedLabel(g.pointAt(f, labelR) + nudge, label, metrics, surface)};
         }
         result.push_back(std::move(division));
     }

@@ -27,7 +27,7 @@ struct DialFace {
 
     struct Label {
         QString text;
-        QPoint topLeft;
+        QPoint topLeft; // where it is written: moved in from its place where the edge would cut it
     };
     struct Division {
         QPoint dot; // top left of the dot's box
