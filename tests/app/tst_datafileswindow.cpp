@@ -1,3 +1,4 @@
+#include "NextModalBox.h"
 #include "RecordingMessages.h"
 #include "WindowTestBench.h"
 
@@ -10,8 +11,12 @@
 #include "TFCOMM.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -364,6 +369,50 @@ private slots:
         QCOMPARE(messages->saveChoices.size(), 1);
         QCOMPARE(messages->printerSetUps, 1);
         QVERIFY(fileBytes(pdf).startsWith("%PDF"));
+    }
+
+    // The real dialogs, as a user meets them: the set-up's button says what it does (it only
+    // keeps the choices), and the print dialog that Print opens shows those choices.
+    void printerSetUpSaysOkAndThePrintDialogShowsItsChoices() {
+        makeWindow();
+        window->show();
+        DialogMessages real(window.get());
+        QPrinter printer;
+        // A file not there yet: the dialog then has nothing to ask before it takes its OK.
+        printer.setOutputFileName(path(QStringLiteral("report.pdf")));
+        QString setUpButton;
+        {
+            NextModalBox box([&](QWidget* dialog) {
+                auto* buttons = dialog->findChild<QDialogButtonBox*>();
+                QVERIFY(buttons);
+                setUpButton = buttons->button(QDialogButtonBox::Ok)->text();
+                auto* copies = dialog->findChild<QSpinBox*>("copies");
+                QVERIFY(copies);
+                copies->setValue(3);
+                buttons->button(QDialogButtonBox::Ok)->click();
+            });
+            QVERIFY(real.setUpPrinter(printer));
+            QVERIFY(box.seen().seen);
+        }
+        QCOMPARE(setUpButton.remove('&'), QString("OK"));
+        QCOMPARE(printer.copyCount(), 3);
+
+        QString printButton;
+        int copiesShown = 0;
+        {
+            NextModalBox box([&](QWidget* dialog) {
+                auto* buttons = dialog->findChild<QDialogButtonBox*>();
+                QVERIFY(buttons);
+                printButton = buttons->button(QDialogButtonBox::Ok)->text();
+                copiesShown = dialog->findChild<QSpinBox*>("copies")->value();
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            });
+            QVERIFY(!real.askToPrint(printer)); // Escape prints nothing
+            QVERIFY(box.seen().seen);
+        }
+        QCOMPARE(printButton.remove('&'), QString("Print"));
+        QCOMPARE(copiesShown, 3);
+        window->hide();
     }
 };
 
