@@ -79,6 +79,7 @@ public:
     void showReportPreview(QWidget* preview) override;
     void beep() override;
     bool setUpPrinter(QPrinter& printer) override;
+    bool askToPrint(QPrinter& printer) override;
     ProgressCallback startProgress(const QString& label) override;
 
 private:
