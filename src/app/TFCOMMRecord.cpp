@@ -2,6 +2,7 @@
 // saving, and the recording commands.
 #include "ReadingsTable.h"
 #include "ReadingsTableModel.h"
+#include "StatusBriefs.h"
 #include "StatusPlace.h"
 #include "TFCOMM.h"
 #include "TableError.h"
@@ -30,7 +31,7 @@ QString noticeCause(TableCause cause) {
 void TFCOMM::sayTableNotices() {
     for (const TableProblem& notice : TOrlanBDB->takeNotices()) {
         const QString cause = noticeCause(notice.cause);
-        m_statusPlace->set(cause, notice.message);
+        m_statusPlace->set(cause, notice.message, StatusBriefs::tableNotice(notice.cause));
         if (!m_tableNoticeCauses.contains(cause))
             m_tableNoticeCauses << cause;
     }
@@ -45,7 +46,8 @@ void TFCOMM::forgetTableNotices() {
 void TFCOMM::pauseRecording(const TableProblem& problem, RecordingPause::Until until) {
     // Said once per cause: a reading that fails again for the same reason says nothing new.
     if (m_pause.pause(problem, until))
-        m_statusPlace->set(kPausedCause, RecordingPause::text(problem));
+        m_statusPlace->set(kPausedCause, RecordingPause::text(problem),
+                           StatusBriefs::recordingPaused(problem));
 }
 
 void TFCOMM::resumeRecording() {
@@ -87,7 +89,8 @@ void TFCOMM::INDataToTable() {
     case Recording::Verdict::BadInterval:
         // Said where it lasts, not once per reading; correcting the text resumes recording.
         m_statusPlace->set(kIntervalCause,
-                           RecordingPause::text(invalidIntegerMessage(RecordSITime->text())));
+                           RecordingPause::text(invalidIntegerMessage(RecordSITime->text())),
+                           StatusBriefs::intervalNotANumber());
         return;
     default:
         return;
@@ -122,7 +125,8 @@ void TFCOMM::TrecordTimer() {
 void TFCOMM::RecordSITimeChange(const QString& text) {
     const std::optional<qint32> interval = intervalFromText(text);
     if (!interval) {
-        m_statusPlace->set(kIntervalCause, RecordingPause::text(invalidIntegerMessage(text)));
+        m_statusPlace->set(kIntervalCause, RecordingPause::text(invalidIntegerMessage(text)),
+                           StatusBriefs::intervalNotANumber());
         return;
     }
     m_statusPlace->clear(kIntervalCause);
