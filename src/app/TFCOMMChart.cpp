@@ -28,9 +28,6 @@ void TFCOMM::setChartAxis(int minimum, int maximum) {
 void TFCOMM::addChartPoint(int value) {
     chartComponent->addPoint(value);
     paging.setPointCount(chartComponent->pointCount());
-    // A page kept beyond the pages there were grows back with the points.
-    if (!chartState.FollowLastPage)
-        showChartPage();
 }
 
 void TFCOMM::showLastChartPage() {

@@ -11,7 +11,7 @@
 #include "RowIndicatorHeader.h"
 #include "SegraDelegate.h"
 #include "SegraGlyphs.h"
-#include "StatusPlace.h"
+#include "StatusGrid.h"
 #include "TFCOMM.h"
 
 #include <QAction>
@@ -239,7 +239,8 @@ void TFCOMM::buildRecordingRow(QWidget* client) {
 }
 
 void TFCOMM::buildGrid(QWidget* client) {
-    DBGrid1 = place(new QTableView(client), "DBGrid1", 3, 264, 299, 145);
+    auto* grid = new StatusGrid(client);
+    DBGrid1 = place(grid, "DBGrid1", 3, 264, 299, 145);
     DBGrid1->setVerticalHeader(new RowIndicatorHeader(DBGrid1));
     DBGrid1->setModel(Data1);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -268,7 +269,7 @@ void TFCOMM::buildGrid(QWidget* client) {
                                    : Qt::AlignCenter);
         DBGrid1->setItemDelegateForColumn(c, delegate);
     }
-    m_statusPlace = new StatusPlace(DBGrid1);
+    m_statusPlace = grid->statusPlace();
 }
 
 void TFCOMM::buildModelBoxes(QWidget* client) {

@@ -1,10 +1,10 @@
 #include "ReportPreview.h"
 
 #include "ReportDialogs.h"
+#include "ReportLayout.h"
 #include "ReportPageFile.h"
 #include "ReportPageView.h"
 #include "ReportRenderer.h"
-#include "ReportLayout.h"
 
 #include <QAction>
 #include <QEvent>
@@ -163,9 +163,9 @@ void ReportPreview::lastPage() {
     showPage(pageCount() - 1);
 }
 
+// The choices are kept in the printer, where the print dialog finds them.
 void ReportPreview::printerSetup() {
-    if (m_dialogs.setUpPrinter(this, *m_printer))
-        m_printerChosen = true;
+    (void)m_dialogs.setUpPrinter(this, *m_printer);
 }
 
 ProgressCallback ReportPreview::progressFor(const QString& label) {
@@ -175,12 +175,8 @@ ProgressCallback ReportPreview::progressFor(const QString& label) {
 void ReportPreview::print() {
     if (pageCount() == 0)
         return;
-    // Without a system printer there is nothing to print on; the set-up chooses one first.
-    const bool hasPrinter =
-        m_printer->outputFormat() == QPrinter::NativeFormat && !m_printer->printerName().isEmpty();
-    if (!m_printerChosen && !hasPrinter)
-        printerSetup();
-    if (!m_printerChosen && !hasPrinter)
+    // Printing always asks first, in the print dialog with the set-up's choices.
+    if (!m_dialogs.askToPrint(this, *m_printer))
         return;
     const auto result =
         ReportRenderer::print(m_document, *m_printer, progressFor(QStringLiteral("Printing...")));

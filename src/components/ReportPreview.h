@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ReportZoom.h"
 #include "LongWork.h"
 #include "ReportDocument.h"
+#include "ReportZoom.h"
 
 #include <QDialog>
 
@@ -71,7 +71,6 @@ private:
     ReportDialogs& m_dialogs;
     ReportDocument m_document;
     std::unique_ptr<QPrinter> m_printer;
-    bool m_printerChosen = false;
     int m_page = 0;
     ReportZoom::Mode m_zoom = ReportZoom::Mode::Fit;
     QScrollArea* m_scroll = nullptr;

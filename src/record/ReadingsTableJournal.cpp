@@ -68,9 +68,13 @@ std::size_t savedTail(const RecordStore& records, const std::vector<CrashJournal
 } // namespace
 
 QString ReadingsTable::JournalFound::question() const {
+    const QString date = QLocale().toString(firstRecorded.date(), QLocale::ShortFormat);
+    if (count == 1)
+        return QStringLiteral("1 reading recorded on %1 was not saved. Add it to the table?")
+            .arg(date);
     return QStringLiteral("%1 readings recorded on %2 were not saved. Add them to the table?")
         .arg(count)
-        .arg(QLocale().toString(firstRecorded.date(), QLocale::ShortFormat));
+        .arg(date);
 }
 
 // Settles what a crash left: a save cut short between its link and its header is finished when

@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QValueAxis>
 
 #include <cstdlib>
 #include <memory>
@@ -328,18 +329,72 @@ private slots:
         QCOMPARE(window->paging.pointsPerPage(), 0);
     }
 
-    void newOnTheLastOfThreePagesThenNextStaysOnTheOnlyPage() {
+    // New (the button, the menu entry, or a change of range) while paging by hand keeps the
+    // page: empty until the points reach it, with nothing moving by itself meanwhile.
+    void newWhilePagingByHandKeepsThePageAndNothingMovesByItself_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("New button") << "BtNew";
+        QTest::newRow("New menu entry") << "New1";
+        QTest::newRow("range change") << "range";
+    }
+
+    void newWhilePagingByHandKeepsThePageAndNothingMovesByItself() {
+        QFETCH(QString, how);
+        sendFrames(249); // 3 pages
+        command("BTPrevious");
+        auto* page = window->findChild<QToolButton*>("Bt10");
+        auto* chart = window->findChild<ChartComponent*>();
+        QCOMPARE(page->text(), QString("2"));
+        const int range = how == "range" ? 2 : 1;
+        if (how == "range")
+            send(voltsFrame(1000, false, range));
+        else
+            command(how);
+        QCOMPARE(page->text(), QString("2"));
+        QCOMPARE(chart->pointAxis->min(), 100.0);
+        QVERIFY(chart->shownPoints().isEmpty());
+        // The points fill pages 1 and 2; the view stays where the user left it all along.
+        for (int i = 0; i < 150; ++i) {
+            send(voltsFrame(1000 + i % 7, false, range));
+            QCOMPARE(page->text(), QString("2"));
+            QCOMPARE(chart->pointAxis->min(), 100.0);
+        }
+        QCOMPARE(chart->shownPoints().first().x(), 100.0);
+        // Next from the page the points reached last goes nowhere; Last follows again.
+        command("BtNext");
+        QCOMPARE(page->text(), QString("2"));
+        command("BTlast");
+        QCOMPARE(page->text(), QString("2"));
+        send(voltsFrame(1000, false, range));
+        QCOMPARE(page->text(), QString("2"));
+    }
+
+    // Beyond the points, Next stays and Previous steps back a page at a time.
+    void newOnTheLastOfThreePagesThenNextAndPrevious() {
         sendFrames(249);
         for (const char* c : {"BtFirst", "BtNext", "BtNext"})
             command(c);
-        QCOMPARE(window->Bt10->text(), QString("3"));
+        auto* page = window->findChild<QToolButton*>("Bt10");
+        QCOMPARE(page->text(), QString("3"));
         command("BtNew");
-        QCOMPARE(window->chartComponent->pointCount(), qint64(1));
-        QCOMPARE(window->Bt10->text(), QString("1"));
+        QCOMPARE(page->text(), QString("3"));
         command("BtNext");
-        QCOMPARE(window->Bt10->text(), QString("1"));
-        QVERIFY(!window->BtNext->isEnabled() && !window->BTlast->isEnabled());
-        QCOMPARE(window->chartComponent->shownPoints().size(), 1);
+        QCOMPARE(page->text(), QString("3"));
+        QVERIFY(!window->findChild<QToolButton*>("BtNext")->isEnabled());
+        QVERIFY(!window->findChild<QToolButton*>("BTlast")->isEnabled());
+        command("BTPrevious");
+        QCOMPARE(page->text(), QString("2"));
+        command("BTlast");
+        QCOMPARE(page->text(), QString("1"));
+    }
+
+    // While following, New turns to the only page at once.
+    void newWhileFollowingShowsPageOneAtOnce() {
+        sendFrames(249);
+        command("BtNew");
+        QCOMPARE(window->findChild<QToolButton*>("Bt10")->text(), QString("1"));
+        sendFrames(1);
+        QCOMPARE(window->findChild<QToolButton*>("Bt10")->text(), QString("1"));
     }
 
     void fillBoxAndMenuEntryShowTheSameSeries() {
