@@ -196,32 +196,67 @@ private slots:
         QCOMPARE(chart.pointAxis->max(), 19999.0);
     }
 
-    // The page buttons and New show a page, and a frame sets its value range: each returns from
-    // a zoom, even to the page that was already shown.
+    // Another page, the page's view asked for (the page buttons), starting afresh (New) and a
+    // frame's value range each return from a zoom; the newest page shown again while following
+    // keeps it.
     void showingAPageStartingAfreshOrANewFrameEndTheZoom() {
         ChartComponent chart;
         addPoints(chart, 250);
         showPage(chart);
         dragToZoom(chart);
-        QVERIFY(!showsPageOne(chart));
         chart.showSpan(0, 100);
+        QVERIFY(chart.isZoomed());
+        QVERIFY(!showsPageOne(chart));
+        chart.showPageView();
+        QVERIFY(!chart.isZoomed());
         QVERIFY(showsPageOne(chart));
 
         dragToZoom(chart);
+        chart.showSpan(100, 100);
+        QVERIFY(!chart.isZoomed());
+        QCOMPARE(chart.pointAxis->min(), 100.0);
+        QCOMPARE(chart.valueAxis->min(), -8000.0);
+        QCOMPARE(chart.shownPoints().first().x(), 100.0);
+        chart.showSpan(0, 100);
+
+        dragToZoom(chart);
         chart.startAfresh();
-        QCOMPARE(chart.pointAxis->min(), 0.0);
-        QCOMPARE(chart.pointAxis->max(), 99.0);
+        QVERIFY(showsPageOne(chart));
 
         addPoints(chart, 250);
         dragToZoom(chart);
+        const double zoomedFirst = chart.pointAxis->min();
         chart.setValueRange(-8000, 8000);
         QCOMPARE(chart.valueAxis->min(), -8000.0);
         QCOMPARE(chart.valueAxis->max(), 8000.0);
+        QCOMPARE(chart.pointAxis->min(), zoomedFirst);
         // New points while zoomed land in the history and show once the zoom ends.
         addPoints(chart, 10);
         rightClick(chart);
         QVERIFY(showsPageOne(chart));
         QCOMPARE(chart.shownPoints().size(), 100);
+    }
+
+    // A click without a drag, a drag off the plot and a drag dropped with Escape change nothing.
+    void clicksAndDroppedDragsLeaveThePageAsItIs() {
+        ChartComponent chart;
+        addPoints(chart, 250);
+        showPage(chart);
+        QWidget* surface = chart.viewport();
+        const QPoint middle = chart.mapFromScene(chart.chart()->plotArea().center());
+        QTest::mouseClick(surface, Qt::LeftButton, {}, middle);
+        QTest::mouseClick(surface, Qt::MiddleButton, {}, middle);
+        QVERIFY(showsPageOne(chart));
+        QTest::mousePress(surface, Qt::LeftButton, {}, QPoint(1, 1));
+        QTest::mouseRelease(surface, Qt::LeftButton, {}, QPoint(3, 30));
+        QVERIFY(showsPageOne(chart));
+        chart.setFocus();
+        QTest::mousePress(surface, Qt::LeftButton, {}, middle);
+        QTest::mouseMove(surface, middle + QPoint(60, 40));
+        QTest::keyClick(&chart, Qt::Key_Escape);
+        QTest::mouseRelease(surface, Qt::LeftButton, {}, middle + QPoint(60, 40));
+        QVERIFY(showsPageOne(chart));
+        QVERIFY(!chart.isZoomed());
     }
 
     void valueRangeSetsTheLeftAxis() {
