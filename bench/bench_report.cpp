@@ -151,6 +151,7 @@ void BM_ReportMemoryPdf(benchmark::State& state) {
     double peakRss = 0;
     double peakRssAbsolute = 0;
     double after = 0;
+    double rssAfter = 0;
     for (auto _ : state) {
         QFile::remove(pdf);
         malloc_trim(0);
@@ -164,6 +165,7 @@ void BM_ReportMemoryPdf(benchmark::State& state) {
         peakRssAbsolute = statusBytes("VmHWM:");
         peakRss = peakRssAbsolute - rssBefore;
         after = heapInUse();
+        rssAfter = statusBytes("VmRSS:");
     }
     if (!messages->failure().isEmpty())
         state.SkipWithError(messages->failure().toStdString().c_str());
@@ -176,6 +178,7 @@ void BM_ReportMemoryPdf(benchmark::State& state) {
     state.counters["rss_peak_MiB"] = peakRssAbsolute / kMiB;
     state.counters["heap_after_close_MiB"] = after / kMiB;
     state.counters["heap_kept_MiB"] = (after - before) / kMiB;
+    state.counters["rss_after_close_MiB"] = rssAfter / kMiB;
     state.counters["pdf_MiB"] = double(QFileInfo(pdf).size()) / kMiB;
 }
 BENCHMARK(BM_ReportMemoryPdf)
