@@ -78,24 +78,29 @@ void TFCOMM::MaxrecordExit() {
     showChartPage();
 }
 
+// A page command returns from a zoom even when the page stays the same.
 void TFCOMM::BtFirstClick() {
     paging.first();
     showChartPage();
+    chartComponent->showPageView();
 }
 
 void TFCOMM::BTPreviousClick() {
     paging.previous();
     showChartPage();
+    chartComponent->showPageView();
 }
 
 void TFCOMM::BtNextClick() {
     paging.next();
     showChartPage();
+    chartComponent->showPageView();
 }
 
 void TFCOMM::BTlastClick() {
     paging.last();
     showChartPage();
+    chartComponent->showPageView();
 }
 
 // The page number and following stay as they were.

@@ -10,6 +10,7 @@
 #include "TFCOMM.h"
 
 #include <QAction>
+#include <QChartView>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -20,6 +21,7 @@
 #include <QToolButton>
 #include <QValueAxis>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -395,6 +397,57 @@ private slots:
         QCOMPARE(window->findChild<QToolButton*>("Bt10")->text(), QString("1"));
         sendFrames(1);
         QCOMPARE(window->findChild<QToolButton*>("Bt10")->text(), QString("1"));
+    }
+
+    // The mouse on the window's chart: a right click, on a chart never fed or on one with
+    // points, returns to the page's view; so do the page buttons, the menu and New after a left
+    // drag has zoomed in.
+    void mouseOnTheChartZoomsAndEveryWayBackShowsThePage_data() {
+        QTest::addColumn<int>("frames"); // -1: none, and no zoom before the way back
+        QTest::addColumn<QString>("back");
+        QTest::addColumn<double>("firstShown"); // the X the page's view begins at
+        QTest::newRow("never fed, right click alone") << -1 << "right click" << 0.0;
+        QTest::newRow("never fed, right click") << 0 << "right click" << 0.0;
+        QTest::newRow("points, right click") << 249 << "right click" << 200.0;
+        QTest::newRow("points, Last on the last page") << 249 << "BTlast" << 200.0;
+        QTest::newRow("points, First") << 249 << "BtFirst" << 0.0;
+        QTest::newRow("points, menu Previous") << 249 << "Previous1" << 100.0;
+        QTest::newRow("points, New") << 249 << "BtNew" << 0.0;
+    }
+    void mouseOnTheChartZoomsAndEveryWayBackShowsThePage() {
+        QFETCH(int, frames);
+        QFETCH(QString, back);
+        QFETCH(double, firstShown);
+        sendFrames(std::max(frames, 0));
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        auto* view = window->findChild<QChartView*>(QStringLiteral("ChartView"));
+        QVERIFY(view);
+        const auto* chart = qobject_cast<const ChartComponent*>(view);
+        QVERIFY(chart);
+        const double valueMin = chart->valueAxis->min();
+        const double valueMax = chart->valueAxis->max();
+        QWidget* surface = view->viewport();
+        const QRectF plot = view->chart()->plotArea();
+        const QPoint from = view->mapFromScene(plot.center() - QPointF(plot.width() / 4, 0));
+        const QPoint to = view->mapFromScene(plot.center() + QPointF(plot.width() / 4, 20));
+        if (frames >= 0) {
+            QTest::mousePress(surface, Qt::LeftButton, {}, from);
+            QTest::mouseMove(surface, to);
+            QTest::mouseRelease(surface, Qt::LeftButton, {}, to);
+            QVERIFY(chart->pointAxis->max() - chart->pointAxis->min() < 60);
+            QVERIFY(chart->valueAxis->max() - chart->valueAxis->min() < valueMax - valueMin);
+        }
+
+        if (back == QStringLiteral("right click"))
+            QTest::mouseClick(surface, Qt::RightButton, {}, surface->rect().center());
+        else
+            command(back);
+        QCOMPARE(chart->pointAxis->min(), firstShown);
+        QCOMPARE(chart->pointAxis->max(), firstShown + 99);
+        QCOMPARE(chart->valueAxis->min(), valueMin);
+        QCOMPARE(chart->valueAxis->max(), valueMax);
+        QVERIFY(messages->errors.isEmpty());
     }
 
     void fillBoxAndMenuEntryShowTheSameSeries() {

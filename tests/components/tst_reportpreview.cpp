@@ -54,6 +54,22 @@ ReportDocument pages(int records) {
     return ReportLayout::build(rows);
 }
 
+// The pages of a document, laid out only when asked for, counting what is asked.
+class CountingPages final : public ReportPages {
+public:
+    explicit CountingPages(ReportDocument document) : m_document(std::move(document)) {}
+    QSizeF pageSize() const override { return m_document.pageSize; }
+    qsizetype pageCount() const override { return qsizetype(m_document.pages.size()); }
+    ReportPage page(qsizetype index) const override {
+        asked.push_back(index);
+        return m_document.pages.at(std::size_t(index));
+    }
+    mutable std::vector<qsizetype> asked;
+
+private:
+    ReportDocument m_document;
+};
+
 int pdfPages(const QString& pdf) {
     QProcess process;
     process.start(QStringLiteral("pdfinfo"), {pdf});
@@ -139,6 +155,34 @@ private slots:
         trigger("load");
         QVERIFY(m_preview->document() == saved);
         QCOMPARE(m_preview->pageCaption(), QStringLiteral("Page 1 of 14"));
+    }
+
+    // Pages laid out when needed: turning asks for the page shown, saving for each page once, in
+    // order; what is saved is what pages laid out at once would give.
+    void pagesLaidOutWhenNeededAreAskedForOnlyWhenUsed() {
+        auto counting = std::make_unique<CountingPages>(pages(500));
+        const CountingPages& asked = *counting;
+        m_preview->setPages(std::move(counting));
+        QCOMPARE(m_preview->pageCount(), 14);
+        QCOMPARE(asked.asked, std::vector<qsizetype>{0});
+        trigger("lastPage");
+        trigger("previousPage");
+        QCOMPARE(asked.asked, (std::vector<qsizetype>{0, 13, 12}));
+
+        m_dialogs.saveName = m_dir.filePath(QStringLiteral("lazy.vrp"));
+        trigger("save");
+        QVERIFY(m_dialogs.messages.isEmpty());
+        QCOMPARE(asked.asked.size(), std::size_t{3 + 14});
+        QCOMPARE(asked.asked.back(), qsizetype{13});
+        const ReportPageFile::Loaded loaded = ReportPageFile::load(m_dialogs.saveName);
+        QVERIFY2(loaded.document.has_value(), qPrintable(loaded.error));
+        QVERIFY(*loaded.document == pages(500));
+
+        m_dialogs.saveName = m_dir.filePath(QStringLiteral("lazy.pdf"));
+        trigger("save");
+        QCOMPARE(pdfPages(m_dialogs.saveName), 14);
+        QCOMPARE(asked.asked.size(), std::size_t{3 + 14 + 14});
+        QVERIFY(m_preview->document().pages.empty());
     }
 
     void loadingADamagedFileKeepsThePagesShown() {
