@@ -116,12 +116,13 @@ ReportPageFile::Loaded ReportPageFile::decode(const QByteArray& bytes) {
 }
 
 QString ReportPageFile::save(const ReportDocument& document, const QString& path) {
+    QString target; // where the rule for links lets the file be written
     try {
-        (void)ExportTarget::check(path, {});
+        target = ExportTarget::check(path, {}).filePath();
     } catch (const TableError& error) {
         return error.message();
     }
-    QSaveFile file(path);
+    QSaveFile file(target);
     const QByteArray bytes = encode(document);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         return QStringLiteral("Could not write '%1': %2").arg(path, file.errorString());

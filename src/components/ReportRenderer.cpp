@@ -83,12 +83,13 @@ void ReportRenderer::paintPage(QPainter& painter, const ReportPage& page, double
 
 ReportRenderer::Result ReportRenderer::savePdf(const ReportDocument& document, const QString& path,
                                                const ProgressCallback& progress) {
+    QString target; // where the rule for links lets the file be written
     try {
-        (void)ExportTarget::check(path, {});
+        target = ExportTarget::check(path, {}).filePath();
     } catch (const TableError& error) {
         return {Status::Failed, error.message()};
     }
-    QSaveFile file(path);
+    QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly)) {
         return {Status::Failed,
                 QStringLiteral("Could not write '%1': %2").arg(path, file.errorString())};

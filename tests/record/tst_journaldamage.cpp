@@ -48,6 +48,13 @@ quint32 crc32(const char* data, qsizetype size) {
     return crc ^ 0xFFFFFFFFu;
 }
 
+// Thousands of journals are written and synced: memory-backed when the system has such a folder.
+QString scratchTemplate() {
+    const QFileInfo shm(QStringLiteral("/dev/shm"));
+    const QString base = shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
+    return base + QStringLiteral("/tst_journaldamage-XXXXXX");
+}
+
 struct Opened {
     QList<int> found; // numbers of the readings offered
     std::vector<TableProblem> notices;
@@ -85,7 +92,7 @@ class JournalDamageTest : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
+    QTemporaryDir m_dir{scratchTemplate()};
     QString m_table;
     QString m_journal;
     QByteArray m_tableBytes;
@@ -180,7 +187,8 @@ private slots:
 
     // Journals of the previous format, which a user may have pending after an upgrade.
     void journalOfThePreviousFormatIsStillAdopted() {
-        QByteArray old("VELMPEND", 8);
+        QByteArray old(32, '\0');
+        old.replace(0, 8, "VELMPEND");
         putLe32(old, 8, 1);
         putLe32(old, 12, kRecordSize);
         putLe32(old, 16, 1);
