@@ -19,6 +19,7 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QTableView>
+#include <QTimer>
 
 #include <exception>
 
@@ -95,9 +96,6 @@ void TFCOMM::FormCreate() {
         chartState = ChartState{};
         recording.RecordLimit = RecordingState{}.RecordLimit;
     });
-    // Readings a crash left are offered once numbering has its start value, so that adopting
-    // them can carry it on.
-    startupStep([this] { offerFoundReadings(); });
     startupStep([this] { resetChartSeries(); });
     startupStep([this] { applyModelRows(); });
 }
@@ -145,6 +143,16 @@ void TFCOMM::FormResize() {
     DBGrid1->resize(DBGrid1->width(), r.gridHeight);
     dial->setSizes({r.dialWidth, r.dialHeight}, {r.backdropWidth, r.backdropHeight});
     Chtshow->setGeometry(Chtshow->x(), r.chartTop, r.chartWidth, r.chartHeight);
+}
+
+// Readings a crash left are offered over the window once it is on screen, with its title, and
+// once numbering has its start value, so that adopting them can carry it on.
+void TFCOMM::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_foundReadingsOffered)
+        return;
+    m_foundReadingsOffered = true;
+    QTimer::singleShot(0, this, [this] { startupStep([this] { offerFoundReadings(); }); });
 }
 
 void TFCOMM::resizeEvent(QResizeEvent* event) {

@@ -293,6 +293,7 @@ public:
     [[nodiscard]] static QString saveDataFilesFilter();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -345,6 +346,7 @@ private:
 
     std::shared_ptr<UserMessages> m_messages;
     FrameCutter m_frameCutter;
+    bool m_foundReadingsOffered = false; // at the first show
     StatusPlace* m_statusPlace = nullptr;
 
     // Data files (app/TFCOMMFiles.cpp).

@@ -28,9 +28,6 @@ void TFCOMM::setChartAxis(int minimum, int maximum) {
 void TFCOMM::addChartPoint(int value) {
     chartComponent->addPoint(value);
     paging.setPointCount(chartComponent->pointCount());
-    // A page kept beyond the pages there were grows back with the points.
-    if (!chartState.FollowLastPage)
-        showChartPage();
 }
 
 void TFCOMM::showLastChartPage() {
@@ -81,24 +78,29 @@ void TFCOMM::MaxrecordExit() {
     showChartPage();
 }
 
+// A page command returns from a zoom even when the page stays the same.
 void TFCOMM::BtFirstClick() {
     paging.first();
     showChartPage();
+    chartComponent->showPageView();
 }
 
 void TFCOMM::BTPreviousClick() {
     paging.previous();
     showChartPage();
+    chartComponent->showPageView();
 }
 
 void TFCOMM::BtNextClick() {
     paging.next();
     showChartPage();
+    chartComponent->showPageView();
 }
 
 void TFCOMM::BTlastClick() {
     paging.last();
     showChartPage();
+    chartComponent->showPageView();
 }
 
 // The page number and following stay as they were.

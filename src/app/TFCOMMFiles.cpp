@@ -110,29 +110,22 @@ void TFCOMM::saveasClick() {
         m_messages->information(result.message);
 }
 
+// The preview lays out each page from the table as it was at Print when the page is needed, so
+// the commands that would change or drop the table wait until the preview closes.
 void TFCOMM::BtPrintClick() {
     if (m_longWorkRunning || !TOrlanBDB->isOpen() || TOrlanBDB->recordCount() == 0)
         return;
-    std::optional<ReportDocument> document;
+    LongWorkGuard guard(*this);
+    std::unique_ptr<ReportPages> pages;
     try {
-        LongWorkGuard guard(*this);
-        const ProgressCallback progress =
-            isLongWork(TOrlanBDB->recordCount())
-                ? m_messages->startProgress(QStringLiteral("Preparing the report..."))
-                : ProgressCallback();
-        document = ReportLayout::build(TableSnapshot::of(*TOrlanBDB), progress);
+        pages = ReportLayout::pages(TableSnapshot::of(*TOrlanBDB));
     } catch (const TableError& e) {
         m_messages->error(e.message());
         return;
-    } catch (const std::bad_alloc&) {
-        m_messages->error(QStringLiteral("Not enough memory to prepare the report."));
-        return;
     }
-    if (!document || document->pages.empty())
-        return;
     WindowReportDialogs dialogs(*m_messages);
     ReportPreview preview(dialogs, this);
-    preview.setDocument(std::move(*document));
+    preview.setPages(std::move(pages));
     m_messages->showReportPreview(&preview);
 }
 

@@ -8,12 +8,11 @@
 #include "LcdPanel.h"
 #include "LimitsPanel.h"
 #include "PanelStyle.h"
-#include "ReadingsGrid.h"
 #include "ReadingsTableModel.h"
 #include "RowIndicatorHeader.h"
 #include "SegraDelegate.h"
 #include "SegraGlyphs.h"
-#include "StatusPlace.h"
+#include "StatusGrid.h"
 #include "TFCOMM.h"
 
 #include <QAction>
@@ -239,7 +238,8 @@ void TFCOMM::buildRecordingRow(QWidget* client) {
 }
 
 void TFCOMM::buildGrid(QWidget* client) {
-    DBGrid1 = place(new ReadingsGrid(client), "DBGrid1", 3, 264, 299, 145);
+    auto* grid = new StatusGrid(client);
+    DBGrid1 = place(grid, "DBGrid1", 3, 264, 299, 145);
     DBGrid1->setVerticalHeader(new RowIndicatorHeader(DBGrid1));
     DBGrid1->setModel(Data1);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -268,7 +268,7 @@ void TFCOMM::buildGrid(QWidget* client) {
                                    : Qt::AlignCenter);
         DBGrid1->setItemDelegateForColumn(c, delegate);
     }
-    m_statusPlace = new StatusPlace(DBGrid1);
+    m_statusPlace = grid->statusPlace();
 }
 
 void TFCOMM::buildModelBoxes(QWidget* client) {

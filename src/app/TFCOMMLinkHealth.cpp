@@ -4,6 +4,7 @@
 // status texts are kept short enough for the line under the grid; its hint holds them whole.
 #include "DeviceWatcher.h"
 #include "DialPanel.h"
+#include "StatusBriefs.h"
 #include "StatusPlace.h"
 #include "TCommPortDriver.h"
 #include "TFCOMM.h"
@@ -101,8 +102,10 @@ void TFCOMM::showDeviceGone(const QString& portName, const QString& device) {
     m_frameCutter.reset();
     Memo1.append(LinkHealth::goneNote(portName, device));
     m_statusPlace->clear(kSilenceCause);
-    m_statusPlace->set(kDeviceCause, QStringLiteral("%1 gone; waiting for it to come back")
-                                         .arg(portAndDevice(portName, device)));
+    m_statusPlace->set(
+        kDeviceCause,
+        QStringLiteral("%1 gone; waiting for it to come back").arg(portAndDevice(portName, device)),
+        StatusBriefs::deviceGone(portName));
 }
 
 // Said until the next Connect or Disconnect: the readings of the time it was away are missing,
@@ -113,9 +116,12 @@ void TFCOMM::showDeviceBack(const QString& portName, const QString& device) {
     m_requestWriter.clear();
     m_lastFrameMs = m_linkClock();
     Memo1.append(LinkHealth::backNote(portName, device));
-    m_statusPlace->set(kDeviceCause, QStringLiteral("%1 back at %2; reconnects: %3")
-                                         .arg(portAndDevice(portName, device), timeOfDayMsAgo(0))
-                                         .arg(linkHealth.reconnects()));
+    const QString now = timeOfDayMsAgo(0);
+    m_statusPlace->set(kDeviceCause,
+                       QStringLiteral("%1 back at %2; reconnects: %3")
+                           .arg(portAndDevice(portName, device), now)
+                           .arg(linkHealth.reconnects()),
+                       StatusBriefs::deviceBack(portName, now, linkHealth.reconnects()));
 }
 
 // The counts change at every request, so the hint is written when the user points at the
@@ -135,10 +141,11 @@ void TFCOMM::showLinkHealth(qint64 nowMs) {
     // Said once, with the time the last frame came; it stays until a frame comes again.
     if (m_statusPlace->has(kSilenceCause))
         return;
+    const QString since = timeOfDayMsAgo(silentMs);
     m_statusPlace->set(kSilenceCause,
                        QStringLiteral("%1: no answer since %2")
-                           .arg(portAndDevice(COMM2->openPortName(), COMM2->openDevice()),
-                                timeOfDayMsAgo(silentMs)));
+                           .arg(portAndDevice(COMM2->openPortName(), COMM2->openDevice()), since),
+                       StatusBriefs::noAnswer(COMM2->openPortName(), since));
 }
 
 QString TFCOMM::linkHealthText(qint64 nowMs) const {

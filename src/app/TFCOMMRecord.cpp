@@ -2,6 +2,7 @@
 // saving, and the recording commands.
 #include "ReadingsTable.h"
 #include "ReadingsTableModel.h"
+#include "StatusBriefs.h"
 #include "StatusPlace.h"
 #include "TFCOMM.h"
 #include "TableError.h"
@@ -32,7 +33,7 @@ QString noticeCause(TableCause cause) {
 void TFCOMM::sayTableNotices() {
     for (const TableProblem& notice : TOrlanBDB->takeNotices()) {
         const QString cause = noticeCause(notice.cause);
-        m_statusPlace->set(cause, notice.message);
+        m_statusPlace->set(cause, notice.message, StatusBriefs::tableNotice(notice.cause));
         if (!m_tableNoticeCauses.contains(cause))
             m_tableNoticeCauses << cause;
     }
@@ -58,12 +59,14 @@ void TFCOMM::resumeRecording() {
 
 void TFCOMM::showPause() {
     if (const std::optional<TableProblem>& problem = m_pause.problem())
-        m_statusPlace->set(kPausedCause, RecordingPause::text(*problem));
+        m_statusPlace->set(kPausedCause, RecordingPause::text(*problem),
+                           StatusBriefs::recordingPaused(*problem));
     else
         m_statusPlace->clear(kPausedCause);
     if (const std::optional<TableProblem>& room = m_pause.roomProblem()) {
         m_statusPlace->clear(kRoomSavedCause);
-        m_statusPlace->set(kRoomCause, RecordingPause::roomText(*room));
+        m_statusPlace->set(kRoomCause, RecordingPause::roomText(*room),
+                           StatusBriefs::saveWaitsForRoom());
     } else {
         m_statusPlace->clear(kRoomCause);
     }
@@ -97,7 +100,8 @@ bool TFCOMM::writePending(bool asked) {
     if (waitedForRoom && !asked)
         m_statusPlace->set(kRoomSavedCause,
                            QStringLiteral("Saved when room returned: the readings recorded while "
-                                          "the save waited are in the table."));
+                                          "the save waited are in the table."),
+                           StatusBriefs::savedWhenRoomReturned());
     else
         m_statusPlace->clear(kRoomSavedCause);
     // The journal was written afresh: a failure said before is over, or is said again now.
@@ -119,7 +123,8 @@ void TFCOMM::INDataToTable() {
     case Recording::Verdict::BadInterval:
         // Said where it lasts, not once per reading; correcting the text resumes recording.
         m_statusPlace->set(kIntervalCause,
-                           RecordingPause::text(invalidIntegerMessage(RecordSITime->text())));
+                           RecordingPause::text(invalidIntegerMessage(RecordSITime->text())),
+                           StatusBriefs::intervalNotANumber());
         return;
     default:
         return;
@@ -154,7 +159,8 @@ void TFCOMM::TrecordTimer() {
 void TFCOMM::RecordSITimeChange(const QString& text) {
     const std::optional<qint32> interval = intervalFromText(text);
     if (!interval) {
-        m_statusPlace->set(kIntervalCause, RecordingPause::text(invalidIntegerMessage(text)));
+        m_statusPlace->set(kIntervalCause, RecordingPause::text(invalidIntegerMessage(text)),
+                           StatusBriefs::intervalNotANumber());
         return;
     }
     m_statusPlace->clear(kIntervalCause);

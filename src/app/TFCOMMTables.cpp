@@ -127,11 +127,21 @@ void TFCOMM::showTableInGrid() {
 }
 
 bool TFCOMM::closeReadingsTable() {
-    // No to the question drops the pending readings, and close() their journal with them.
-    if (TOrlanBDB->isOpen() && TOrlanBDB->pendingCount() > 0 &&
-        m_messages->askYesNo(QStringLiteral("Save the recorded readings before closing?")) &&
-        !saveReadings())
-        return false;
+    // Cancel (also Escape and the box's own close) keeps the window and every reading; No drops
+    // the pending readings, and close() their journal with them.
+    if (TOrlanBDB->isOpen() && TOrlanBDB->pendingCount() > 0) {
+        switch (m_messages->askYesNoCancel(
+            QStringLiteral("Save the recorded readings before closing?"))) {
+        case UserMessages::Answer::Cancel:
+            return false;
+        case UserMessages::Answer::Yes:
+            if (!saveReadings())
+                return false;
+            break;
+        case UserMessages::Answer::No:
+            break;
+        }
+    }
     TOrlanBDB->close();
     Data1->reload();
     return true;

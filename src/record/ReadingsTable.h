@@ -38,7 +38,8 @@ public:
         qsizetype count = 0;
         QDateTime firstRecorded;      // local time
         std::optional<qint32> lastNo; // the largest `No` among them, when the table has it
-        // "N readings recorded on <date of the first> were not saved. Add them to the table?"
+        // "N readings recorded on <date of the first> were not saved. Add them to the table?",
+        // or "1 reading ... was not saved. Add it ..."
         [[nodiscard]] QString question() const;
     };
 
@@ -119,6 +120,8 @@ public:
     // What the table has to say once, in the status place: a journal that cannot be written, a
     // save finished on opening, a leftover file kept. Each is handed out once.
     [[nodiscard]] std::vector<TableProblem> takeNotices();
+    // What the journal of this table is known by: its file name and a hash of its fields.
+    [[nodiscard]] CrashJournal::Identity journalIdentity() const;
     // The clock that stamps journal entries, in ms since 1970 (UTC); tests set their own.
     void setClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
 
@@ -143,6 +146,7 @@ private:
     void fillRecord(char* record, const ReadingRecord& reading) const;
     void writeFile(const RecordStore& records);
     void recover(const ParadoxFile& table, QString& damage);
+    [[nodiscard]] std::optional<CrashJournal::Contents> takeJournal(const QString& path);
     void keepInJournal(const char* record);
     // Writes the journal afresh with the found and the pending readings, or removes it.
     void rewriteJournal();
@@ -161,7 +165,8 @@ private:
     QString m_readOnlyReason;
     TableAppend m_append;
     CrashJournal m_journal;
-    bool m_journalOff = false; // failed since the last save: recording goes on in memory
+    bool m_journalOff = false;     // failed since the last save: recording goes on in memory
+    bool m_journalBlocked = false; // something not ours is at the journal's name: left alone
     std::vector<CrashJournal::Entry> m_found;
     std::vector<qint64> m_pendingStamps; // when each pending record was recorded
     std::vector<TableProblem> m_notices;

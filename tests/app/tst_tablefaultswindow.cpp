@@ -1,6 +1,7 @@
 #include "../support/FileSizeLimit.h"
 #include "../support/PtyPair.h"
 #include "../support/SmallDisk.h"
+#include "NextModalBox.h"
 #include "RecordingMessages.h"
 #include "WindowTestBench.h"
 
@@ -15,6 +16,8 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -355,43 +358,85 @@ private slots:
         QCOMPARE(rows(), 3);
     }
 
-    // Readings a crash left are offered once at start-up; Yes adopts them and numbering goes on
-    // after them, No drops them for good.
+    // Readings a crash left are offered once, over the window once it is shown, in words that
+    // suit one reading or many; Yes adopts them and numbering goes on after them, No drops them
+    // for good.
     void readingsLeftByACrashAreOfferedOnce_data() {
         QTest::addColumn<bool>("yes");
-        QTest::newRow("yes") << true;
-        QTest::newRow("no") << false;
+        QTest::addColumn<int>("left");
+        QTest::addColumn<QString>("question");
+        const QString date = QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
+        QTest::newRow("yes, many")
+            << true << 5
+            << QString("5 readings recorded on %1 were not saved. Add them to the table?")
+                   .arg(date);
+        QTest::newRow("no, many")
+            << false << 5
+            << QString("5 readings recorded on %1 were not saved. Add them to the table?")
+                   .arg(date);
+        QTest::newRow("yes, one")
+            << true << 1
+            << QString("1 reading recorded on %1 was not saved. Add it to the table?").arg(date);
     }
 
     void readingsLeftByACrashAreOfferedOnce() {
         QFETCH(bool, yes);
-        recordAndDie(tablePath(), 1, 5);
+        QFETCH(int, left);
+        recordAndDie(tablePath(), 1, left);
         const QString journal = dir->filePath(".Velmarbdb.DB.pending");
         QVERIFY(QFileInfo::exists(journal));
         messages->answerYes = yes;
         makeWindow();
-        QCOMPARE(messages->questions.size(), 1);
-        QVERIFY2(messages->questions.first().startsWith("5 readings recorded on "),
-                 qPrintable(messages->questions.first()));
-        QVERIFY(messages->questions.first().endsWith(" were not saved. Add them to the table?"));
+        QVERIFY2(messages->questions.isEmpty(), "asked before the window was shown");
+        window->show();
+        QTRY_COMPARE(messages->questions.size(), 1);
+        QTEST(messages->questions.first(), "question");
         QVERIFY(messages->errors.isEmpty());
         frame(9);
+        const QAbstractItemModel* grid = window->findChild<QTableView*>("DBGrid1")->model();
         if (yes) {
-            QCOMPARE(rows(), 6);
-            QCOMPARE(window->Data1->index(4, 0).data().toString(), QString("5"));
-            QCOMPARE(window->Data1->index(5, 0).data().toString(), QString("6"));
+            QCOMPARE(rows(), left + 1);
+            QCOMPARE(grid->index(left - 1, 0).data().toString(), QString::number(left));
+            QCOMPARE(grid->index(left, 0).data().toString(), QString::number(left + 1));
         } else {
             QCOMPARE(rows(), 1);
-            QCOMPARE(window->Data1->index(0, 0).data().toString(), QString("1"));
+            QCOMPARE(grid->index(0, 0).data().toString(), QString("1"));
         }
         // No to the save question on exit drops the readings and their journal alike.
         messages->answerYes = false;
+        messages->threeWayAnswer = UserMessages::Answer::No;
         window->BtExit1Click();
         QVERIFY(!QFileInfo::exists(journal));
         window.reset();
         makeWindow();
+        window->show();
+        QTest::qWait(50);
         QCOMPARE(messages->questions.size(), 2); // only the exit's question came since
         QCOMPARE(rows(), 0);
+    }
+
+    // The real box comes over the shown window and carries its title.
+    void theCrashQuestionComesOverTheShownWindowWithItsTitle() {
+        recordAndDie(tablePath(), 1, 1);
+        QString text;
+        NextModalBox box([&text](QWidget* w) {
+            auto* question = qobject_cast<QMessageBox*>(w);
+            QVERIFY(question);
+            text = question->text();
+            QTest::mouseClick(question->button(QMessageBox::Yes), Qt::LeftButton);
+        });
+        window = std::make_unique<TFCOMM>(); // the real boxes
+        for (QTimer* timer : window->findChildren<QTimer*>())
+            timer->stop();
+        QTest::qWait(50);
+        QVERIFY2(!box.seen().seen, "asked before the window was shown");
+        window->show();
+        QTRY_VERIFY(box.seen().seen);
+        QVERIFY(box.seen().ownerVisible);
+        QCOMPARE(box.seen().title, QString("VelmarD Interface Program _Ver: 1.00"));
+        QVERIFY2(text.startsWith("1 reading recorded on "), qPrintable(text));
+        QTRY_COMPARE(rows(), 1); // adopted
+        window->hide();
     }
 
     // Another table opened from the window is met as the table at start-up is: the readings a
