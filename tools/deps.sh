@@ -6,7 +6,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev pxlib-dev
-          libbenchmark-dev fonts-dejavu-core fonts-liberation poppler-utils
+          libbenchmark-dev libmosquitto-dev mosquitto fonts-dejavu-core fonts-liberation poppler-utils
           dpkg-dev file)  # cpack -G DEB: dpkg-shlibdeps finds the dependencies, file finds the programs
 if [ "${1:-}" = --list ]; then
   printf '%s\n' "${packages[@]}"
