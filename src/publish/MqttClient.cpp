@@ -10,7 +10,9 @@
 
 namespace {
 
-constexpr int kMiscTickMs = 1000;
+// The library's keep-alive work (a ping when nothing was sent for a while, a connection whose
+// ping went unanswered dropped) needs calling well within the keep-alive, not more often.
+constexpr int kMiscTickMs = 5000;
 constexpr int kFirstRetryMs = 1000;
 constexpr int kLongestRetryMs = 8000;
 
@@ -134,13 +136,12 @@ void MqttClient::stop() {
     release();
 }
 
-std::optional<int> MqttClient::publish(const QString& topic, const QByteArray& payload,
+std::optional<int> MqttClient::publish(const QByteArray& topic, const QByteArray& payload,
                                        bool retain) {
     if (!m_mosq || !m_connected)
         return std::nullopt;
     int id = 0;
-    const QByteArray t = topic.toUtf8();
-    const int result = mosquitto_publish(m_mosq, &id, t.constData(), int(payload.size()),
+    const int result = mosquitto_publish(m_mosq, &id, topic.constData(), int(payload.size()),
                                          payload.constData(), 1, retain);
     if (result != MOSQ_ERR_SUCCESS) {
         settle(result);

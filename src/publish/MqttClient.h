@@ -46,7 +46,7 @@ public:
 
     [[nodiscard]] bool isConnected() const { return m_connected; }
     // Queues a QoS 1 message; its id, or nothing when not connected or the library refuses it.
-    [[nodiscard]] std::optional<int> publish(const QString& topic, const QByteArray& payload,
+    [[nodiscard]] std::optional<int> publish(const QByteArray& topic, const QByteArray& payload,
                                              bool retain);
     // Bytes the socket has not taken yet.
     [[nodiscard]] bool hasUnsentBytes() const;

@@ -38,8 +38,12 @@ QString readingsText(std::size_t n) {
 
 ReadingPublisher::ReadingPublisher(PublishConfig config, QString spillPath, QObject* parent,
                                    std::size_t memoryBound)
-    : QObject(parent), m_config(std::move(config)), m_client(clientSettings(m_config)),
-      m_queue(std::move(spillPath), memoryBound) {
+    : QObject(parent), m_config(std::move(config)),
+      m_readingTopic(m_config.topic("reading").toUtf8()),
+      m_statusTopic(m_config.topic("status").toUtf8()),
+      m_healthTopic(m_config.topic("health").toUtf8()),
+      m_discoveryTopic(DiscoveryMessage::topic(m_config).toUtf8()),
+      m_client(clientSettings(m_config)), m_queue(std::move(spillPath), memoryBound) {
     connect(&m_client, &MqttClient::connected, this, &ReadingPublisher::onConnected);
     connect(&m_client, &MqttClient::lost, this, &ReadingPublisher::onLost);
     connect(&m_client, &MqttClient::acknowledged, this, &ReadingPublisher::onAcknowledged);
@@ -79,9 +83,8 @@ void ReadingPublisher::publish(const StoredReading& stored) {
     send();
 }
 
-QString ReadingPublisher::topicOf(const QueuedMessage& message) const {
-    return message.kind == QueuedMessage::Kind::Discovery ? DiscoveryMessage::topic(m_config)
-                                                          : m_config.topic("reading");
+const QByteArray& ReadingPublisher::topicOf(const QueuedMessage& message) const {
+    return message.kind == QueuedMessage::Kind::Discovery ? m_discoveryTopic : m_readingTopic;
 }
 
 void ReadingPublisher::send() {
@@ -107,7 +110,7 @@ void ReadingPublisher::onConnected() {
     // A new connection starts from a fresh session: what was in flight goes again, in order.
     m_inFlight.clear();
     m_ackedOutOfOrder.clear();
-    (void)m_client.publish(m_config.topic("status"), kOnline, true);
+    (void)m_client.publish(m_statusTopic, kOnline, true);
     if (m_healthWaiting)
         publishHealth();
     send();
@@ -161,7 +164,7 @@ void ReadingPublisher::healthTick() {
 }
 
 void ReadingPublisher::publishHealth() {
-    if (m_client.publish(m_config.topic("health"),
+    if (m_client.publish(m_healthTopic,
                          HealthMessage::of(m_lastHealth, QDateTime::currentDateTime()), true))
         m_healthWaiting = false;
 }
@@ -183,7 +186,7 @@ void ReadingPublisher::finishClose() {
         return;
     m_closeTimer.stop();
     if (m_client.isConnected())
-        (void)m_client.publish(m_config.topic("status"), kOffline, true);
+        (void)m_client.publish(m_statusTopic, kOffline, true);
     m_client.stop();
     if (!m_queue.empty())
         say(QStringLiteral("%1 not acknowledged by the broker %2 (the table has them)")

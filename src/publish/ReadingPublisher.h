@@ -63,9 +63,14 @@ private:
     void finishClose();
     void sayNotices();
     void say(const QString& text);
-    [[nodiscard]] QString topicOf(const QueuedMessage& message) const;
+    [[nodiscard]] const QByteArray& topicOf(const QueuedMessage& message) const;
 
     PublishConfig m_config;
+    // Worked out once: each message names one of them.
+    QByteArray m_readingTopic;
+    QByteArray m_statusTopic;
+    QByteArray m_healthTopic;
+    QByteArray m_discoveryTopic;
     MqttClient m_client;
     PublishQueue m_queue;
     // Ids of the messages handed to the library, oldest first: the queue's first entries.

@@ -92,17 +92,36 @@ private slots:
     void timesCarryTheirDateAndOffset_data() {
         QTest::addColumn<int>("offsetSeconds");
         QTest::addColumn<QString>("iso");
-        QTest::newRow("UTC") << 0 << "2026-03-29T01:59:59.007+00:00";
-        QTest::newRow("east") << 3600 << "2026-03-29T01:59:59.007+01:00";
-        QTest::newRow("west, half hour") << -(3 * 3600 + 1800) << "2026-03-29T01:59:59.007-03:30";
-        QTest::newRow("quarter hour") << (5 * 3600 + 45 * 60) << "2026-03-29T01:59:59.007+05:45";
+        QTest::addColumn<QDate>("date");
+        QTest::addColumn<QTime>("time");
+        const QDate date(2026, 3, 29);
+        const QTime time(1, 59, 59, 7);
+        QTest::newRow("UTC") << 0 << "2026-03-29T01:59:59.007+00:00" << date << time;
+        QTest::newRow("east") << 3600 << "2026-03-29T01:59:59.007+01:00" << date << time;
+        QTest::newRow("west, half hour")
+            << -(3 * 3600 + 1800) << "2026-03-29T01:59:59.007-03:30" << date << time;
+        QTest::newRow("quarter hour")
+            << (5 * 3600 + 45 * 60) << "2026-03-29T01:59:59.007+05:45" << date << time;
+        QTest::newRow("a leap day")
+            << 3600 << "2024-02-29T23:00:00.000+01:00" << QDate(2024, 2, 29) << QTime(23, 0);
+        QTest::newRow("new year's eve, west of UTC")
+            << -5 * 3600 << "1999-12-31T23:59:59.999-05:00" << QDate(1999, 12, 31)
+            << QTime(23, 59, 59, 999);
+        QTest::newRow("before 1970")
+            << 7200 << "1969-07-20T22:56:15.000+02:00" << QDate(1969, 7, 20) << QTime(22, 56, 15);
     }
     void timesCarryTheirDateAndOffset() {
         QFETCH(int, offsetSeconds);
-        const QDateTime at(QDate(2026, 3, 29), QTime(1, 59, 59, 7), QTimeZone(offsetSeconds));
+        QFETCH(QDate, date);
+        QFETCH(QTime, time);
+        const QDateTime at(date, time, QTimeZone(offsetSeconds));
         const QString iso = ReadingMessage::isoTime(at);
         QTEST(iso, "iso");
         QCOMPARE(QDateTime::fromString(iso, Qt::ISODateWithMs), at);
+        // Local time, as the logger takes it, agrees with Qt's own formatting.
+        const QDateTime local = at.toLocalTime();
+        QCOMPARE(ReadingMessage::isoTime(local).left(23),
+                 local.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz")));
     }
 
     void aReadingsMessageCarriesEveryField() {

@@ -89,6 +89,7 @@ class TestVelmarLogMqtt : public QObject {
 
 private slots:
     void everyStoredReadingIsPublishedAsItIsPrinted();
+    void aBrokerStoppedAndStartedAgainLosesNoReading();
     void aKilledLoggerShowsOffline();
     void wrongBrokerSettingsEndTheRunAtStartWithCodeTwo_data();
     void wrongBrokerSettingsEndTheRunAtStartWithCodeTwo();
@@ -139,6 +140,79 @@ void TestVelmarLogMqtt::everyStoredReadingIsPublishedAsItIsPrinted() {
     QVERIFY(QTest::qWaitFor(
         [&] { return subscriber.messagesOn("velmar/bench1/status").last().payload == "offline"; },
         60'000));
+}
+
+void TestVelmarLogMqtt::aBrokerStoppedAndStartedAgainLosesNoReading() {
+    MosquittoBroker broker;
+    QVERIFY(broker.start());
+    {
+        // A persistent session, which the broker keeps (and saves when stopped) while the
+        // subscriber is away.
+        MqttSubscriber session(broker.port(), QStringLiteral("velmar/restart/reading"), "keeper");
+        QVERIFY(session.waitSubscribed());
+    }
+    const QString link = m_dir.filePath("restart-meter");
+    Meter meter(link);
+    QVERIFY(meter.ready());
+    QProcess logger;
+    logger.start(logBinary(),
+                 {"--port", link, "--table", m_dir.filePath("restart.DB"), "--repeat", "keep",
+                  "--format", "jsonl", "--mqtt", broker.url(), "--meter-id", "restart"});
+    QStringList printed;
+    QString err;
+    const auto readOutput = [&] {
+        printed +=
+            QString::fromUtf8(logger.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        err += QString::fromUtf8(logger.readAllStandardError());
+    };
+    const auto printedAtLeast = [&](qsizetype n) {
+        return QTest::qWaitFor(
+            [&] {
+                readOutput();
+                return printed.size() >= n;
+            },
+            60'000);
+    };
+    QVERIFY(printedAtLeast(4));
+    broker.stop();
+    QVERIFY(printedAtLeast(printed.size() + 6)); // three seconds and more without a broker
+    QVERIFY(broker.start());
+    // Back: the queued readings go out, and the ones after them.
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     readOutput();
+                     return linesWith(err, "connected to the broker") == 2;
+                 },
+                 60'000),
+             qPrintable(err));
+    QVERIFY(printedAtLeast(printed.size() + 4));
+    logger.terminate();
+    QVERIFY(logger.waitForFinished(60'000));
+    readOutput();
+    QCOMPARE(logger.exitCode(), 0);
+    QCOMPARE(linesWith(err, "is gone"), 1);
+    QVERIFY2(!err.contains("not acknowledged"), qPrintable(err));
+
+    MqttSubscriber session(broker.port(), QStringLiteral("velmar/restart/reading"), "keeper");
+    QVERIFY2(QTest::qWaitFor([&] { return session.messages().size() >= printed.size(); }, 60'000),
+             qPrintable(err));
+    // Each printed reading arrived, in order; a repeat after the reconnection is dropped by its
+    // run and number, as a subscriber would.
+    QStringList arrived;
+    for (const MqttSubscriber::Message& m : session.messages()) {
+        const QJsonObject o = json(m.payload);
+        const QString key =
+            o.value("run").toString() + u'/' + QString::number(o.value("no").toInteger());
+        if (!arrived.contains(key))
+            arrived << key;
+    }
+    QStringList expected;
+    for (const QString& line : printed) {
+        const QJsonObject o = json(line.toUtf8());
+        expected << arrived.value(0).section(u'/', 0, 0) + u'/' +
+                        QString::number(o.value("no").toInteger());
+    }
+    QCOMPARE(arrived, expected);
 }
 
 void TestVelmarLogMqtt::aKilledLoggerShowsOffline() {
