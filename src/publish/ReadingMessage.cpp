@@ -2,8 +2,6 @@
 
 #include "JsonText.h"
 
-#include <cstdio>
-
 namespace ReadingMessage {
 
 QString isoTime(const QDateTime& at) {
@@ -26,14 +24,32 @@ QString isoTime(const QDateTime& at) {
     const qint64 month = mp < 10 ? mp + 3 : mp - 9;
     const qint64 year = yoe + era * 400 + (month <= 2 ? 1 : 0);
     const int minutes = (offset < 0 ? -offset : offset) / 60;
-    char text[48];
-    const int size = std::snprintf(
-        text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld.%03lld%c%02d:%02d",
-        static_cast<long long>(year), static_cast<long long>(month), static_cast<long long>(day),
-        static_cast<long long>(ms / 3'600'000), static_cast<long long>(ms / 60'000 % 60),
-        static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms % 1000),
-        offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
-    return QString::fromLatin1(text, size);
+    char text[32];
+    char* cursor = text;
+    const auto digits = [&cursor](qint64 value, int count) {
+        for (int i = count - 1; i >= 0; --i, value /= 10)
+            cursor[i] = char('0' + value % 10);
+        cursor += count;
+    };
+    const auto put = [&cursor](char c) { *cursor++ = c; };
+    digits(year, 4);
+    put('-');
+    digits(month, 2);
+    put('-');
+    digits(day, 2);
+    put('T');
+    digits(ms / 3'600'000, 2);
+    put(':');
+    digits(ms / 60'000 % 60, 2);
+    put(':');
+    digits(ms / 1000 % 60, 2);
+    put('.');
+    digits(ms % 1000, 3);
+    put(offset < 0 ? '-' : '+');
+    digits(minutes / 60, 2);
+    put(':');
+    digits(minutes % 60, 2);
+    return QString::fromLatin1(text, cursor - text);
 }
 
 bool isOverload(const QString& readingText) {
