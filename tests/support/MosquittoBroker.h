@@ -54,7 +54,7 @@ public:
     // Starts the broker and waits until it takes connections.
     [[nodiscard]] bool start() {
         m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start(QStringLiteral("mosquitto"),
+        m_process.start(program(),
                         {QStringLiteral("-c"), m_dir.filePath(QStringLiteral("mosquitto.conf"))});
         if (!m_process.waitForStarted(20'000))
             return false;
@@ -77,6 +77,16 @@ public:
             m_process.waitForFinished();
         }
         m_log += m_process.readAll();
+    }
+
+    // Debian installs the broker in /usr/sbin, which a user's PATH may lack.
+    [[nodiscard]] static QString program() {
+        QString found = QStandardPaths::findExecutable(QStringLiteral("mosquitto"));
+        if (found.isEmpty())
+            found = QStandardPaths::findExecutable(
+                QStringLiteral("mosquitto"),
+                {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+        return found.isEmpty() ? QStringLiteral("mosquitto") : found;
     }
 
     // Whether something takes connections on the loopback port.
