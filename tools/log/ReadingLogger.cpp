@@ -8,11 +8,13 @@
 #include "PosixSerialBackend.h"
 #include "RecordingPause.h"
 #include "RunDuration.h"
+#include "ReadingMessage.h"
 #include "TableError.h"
 
 #include <QDateTime>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRandomGenerator>
 #include <QTime>
 
 #include <cerrno>
@@ -63,6 +65,13 @@ QString readings(qsizetype n) {
     return n == 1 ? QStringLiteral("1 reading") : QStringLiteral("%1 readings").arg(n);
 }
 
+// When the run started, and a random part so that two runs started in the same second differ:
+// "20261207T151000-3f9a0c1e".
+QString newRunId() {
+    return QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("yyyyMMddThhmmss")) +
+           QStringLiteral("-%1").arg(QRandomGenerator::system()->generate(), 8, 16, QChar(u'0'));
+}
+
 void writeStderr(const QString& line) {
     std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
     std::fflush(stderr);
@@ -71,7 +80,7 @@ void writeStderr(const QString& line) {
 } // namespace
 
 ReadingLogger::ReadingLogger(LogOptions options, QObject* parent)
-    : QObject(parent), m_options(std::move(options)),
+    : QObject(parent), m_options(std::move(options)), m_run(newRunId()),
       m_writer([this](std::uint8_t byte) { return m_port->TrySendBytes(&byte, 1); }, &m_health),
       m_cutter([this](const QString& frame) { onFrame(frame); }), m_output(writeStdout),
       m_status(writeStderr) {
@@ -252,7 +261,8 @@ void ReadingLogger::offer(const Reading& reading) {
                                      QString::number(m_options.intervalSeconds)};
     if (Recording::offer(m_recording, reading, filters) != Recording::Verdict::Store)
         return;
-    const ReadingRecord record = Recording::recordOf(m_recording, reading, QTime::currentTime());
+    const QDateTime at = QDateTime::currentDateTime();
+    const ReadingRecord record = Recording::recordOf(m_recording, reading, at.time());
     if (const std::optional<TableProblem> problem = m_table.record(record)) {
         if (problem->cause != TableCause::ValueDoesNotFit) {
             finish(kCannotWrite,
@@ -263,22 +273,27 @@ void ReadingLogger::offer(const Reading& reading) {
         return;
     }
     Recording::stored(m_recording);
-    print(record);
+    const StoredReading stored{m_run, record.no, at, reading, record};
+    print(stored);
+    if (m_stored)
+        m_stored(stored);
     sayNotices();
     if (m_recording.RecordedCount >= m_recording.RecordLimit)
         finish(kDone, QStringLiteral("the record limit of %1 readings is reached")
                           .arg(m_recording.RecordLimit));
 }
 
-void ReadingLogger::print(const ReadingRecord& record) {
+void ReadingLogger::print(const StoredReading& stored) {
     if (m_outputClosed)
         return;
+    const ReadingRecord& record = stored.record;
     const qsizetype row = m_table.recordCount() - 1;
     std::string line;
     if (m_options.format == LogOptions::Format::Jsonl) {
         line = FrameJson::storedLine({record.no, m_table.text(row, m_table.fieldIndex(u"Time")),
                                       record.value, record.nval, record.unit, record.acDc,
-                                      record.range});
+                                      record.range, ReadingMessage::isoTime(stored.at),
+                                      ReadingMessage::readingNumber(record.value)});
     } else {
         QStringList fields;
         for (int i = 0; i < m_table.fieldCount(); ++i)

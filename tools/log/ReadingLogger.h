@@ -7,6 +7,7 @@
 #include "Recording.h"
 #include "RequestCycle.h"
 #include "RequestWriter.h"
+#include "StoredReading.h"
 #include "TCommPortDriver.h"
 
 #include <QElapsedTimer>
@@ -35,6 +36,8 @@ public:
     // One line without its line end; false when the output is closed for good.
     using OutputSink = std::function<bool(const std::string& line)>;
     using StatusSink = std::function<void(const QString& line)>;
+    // Hears each reading as it becomes a pending row of the table.
+    using StoredSink = std::function<void(const StoredReading& stored)>;
 
     explicit ReadingLogger(LogOptions options, QObject* parent = nullptr);
     ~ReadingLogger() override;
@@ -42,6 +45,7 @@ public:
     // Standard output and standard error unless set.
     void setOutput(OutputSink sink) { m_output = std::move(sink); }
     void setStatus(StatusSink sink) { m_status = std::move(sink); }
+    void setStoredSink(StoredSink sink) { m_stored = std::move(sink); }
 
     // Opens the port and the table and starts the timers; the exit code, after one line that
     // says which and why, when something cannot be opened.
@@ -66,6 +70,10 @@ public:
     [[nodiscard]] const ReadingsTable& table() const { return m_table; }
     [[nodiscard]] const RecordingState& recording() const { return m_recording; }
     [[nodiscard]] qint64 mainReadings() const { return m_mainReadings; }
+    [[nodiscard]] const LinkHealth& health() const { return m_health; }
+    // The id this run's stored readings carry.
+    [[nodiscard]] const QString& run() const { return m_run; }
+    [[nodiscard]] qint64 clockMs() const { return now(); }
 
     // The meter counts as silent after this long without a frame.
     static constexpr qint64 kSilentAfterMs = 5000;
@@ -76,7 +84,7 @@ signals:
 private:
     void onFrame(const QString& frameHex);
     void offer(const Reading& reading);
-    void print(const ReadingRecord& record);
+    void print(const StoredReading& stored);
     // Writes pending readings; false after saying why when the table cannot take them. A save
     // that found the disk full waits for room (said once): the caller goes on recording.
     [[nodiscard]] bool save();
@@ -89,6 +97,7 @@ private:
     [[nodiscard]] qint64 now() const { return m_clock.elapsed(); }
 
     LogOptions m_options;
+    QString m_run;
     QElapsedTimer m_clock;
     std::shared_ptr<CaptureWriter> m_capture;
     bool m_captureFailureSaid = false;
@@ -115,4 +124,5 @@ private:
     QTimer m_healthTimer;
     OutputSink m_output;
     StatusSink m_status;
+    StoredSink m_stored;
 };
