@@ -24,11 +24,12 @@ bool isComName(const QString& port) {
     return com.match(port).hasMatch();
 }
 
-const QStringList kOptions = {QStringLiteral("--port"),     QStringLiteral("--table"),
-                              QStringLiteral("--interval"), QStringLiteral("--repeat"),
-                              QStringLiteral("--limit"),    QStringLiteral("--count"),
-                              QStringLiteral("--duration"), QStringLiteral("--save-every"),
-                              QStringLiteral("--format"),   QStringLiteral("--capture")};
+const QStringList kOptions = {
+    QStringLiteral("--port"),      QStringLiteral("--table"),      QStringLiteral("--interval"),
+    QStringLiteral("--repeat"),    QStringLiteral("--limit"),      QStringLiteral("--count"),
+    QStringLiteral("--duration"),  QStringLiteral("--save-every"), QStringLiteral("--format"),
+    QStringLiteral("--capture"),   QStringLiteral("--mqtt"),       QStringLiteral("--mqtt-ca"),
+    QStringLiteral("--mqtt-user"), QStringLiteral("--meter-id")};
 
 // Applies one option with its value; false, with error set, when the value does not fit.
 bool apply(LogOptions& o, const QString& name, const QString& value, QString& error) {
