@@ -24,6 +24,7 @@
 #include <memory>
 #include <vector>
 
+class BarGraphView;
 class BevelPanel;
 class ChartComponent;
 class ChartPanel;
@@ -38,7 +39,6 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QProgressBar;
 class QTableView;
 class QTimer;
 class QToolButton;
@@ -177,7 +177,7 @@ public:
     // The LCD mirror and the bar graph.
     LcdPanel* Panel1 = nullptr;
     QLabel* MltSN = nullptr;
-    QProgressBar* PBar2 = nullptr;
+    BarGraphView* PBar2 = nullptr;
     // The dial panel and its children.
     DialPanel* dial = nullptr;
     QFrame* KD = nullptr;

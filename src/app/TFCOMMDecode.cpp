@@ -3,12 +3,12 @@
 #include "TFCOMM.h"
 
 #include "BarFrameDecoder.h"
+#include "BarGraphView.h"
 #include "LcdPanel.h"
 #include "MainFrameDecoder.h"
 #include "MirrorUpdate.h"
 
 #include <QLabel>
-#include <QProgressBar>
 
 #include <algorithm>
 

@@ -1,4 +1,5 @@
 // The window's static layout: every control at its designed place, size, caption and colour.
+#include "BarGraphView.h"
 #include "BevelPanel.h"
 #include "CellTextDelegate.h"
 #include "ChartComponent.h"
@@ -22,7 +23,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
-#include <QProgressBar>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
@@ -108,10 +108,9 @@ void TFCOMM::buildLcdColumn(QWidget* client) {
     MltSN = place(new QLabel("+", client), "MltSN", 5, 171, 9, 19);
     MltSN->setFont(arialFont(16, true));
     MltSN->setAlignment(Qt::AlignCenter);
-    PBar2 = place(new QProgressBar(client), "PBar2", 12, 176, 289, 12);
+    PBar2 = place(new BarGraphView(client), "PBar2", 12, 176, 289, 12);
     PBar2->setRange(0, 41);
     PBar2->setValue(41);
-    PBar2->setTextVisible(false);
 }
 
 void TFCOMM::buildDialPanel(QWidget* client) {

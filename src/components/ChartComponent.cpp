@@ -3,6 +3,7 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QFont>
+#include <QGraphicsLineItem>
 #include <QGraphicsRectItem>
 #include <QKeyEvent>
 #include <QLineSeries>
@@ -17,6 +18,18 @@
 #include <optional>
 
 namespace {
+
+// The grid lines are redrawn under every new point, since the series covers the whole plot; kept
+// as pictures, they are copied instead of stroked. The axes make new lines when their ticks change,
+// so the look for lines without a picture is made before each paint.
+void cacheGridLines(QGraphicsItem* item) {
+    for (QGraphicsItem* child : item->childItems()) {
+        if (child->type() == QGraphicsLineItem::Type &&
+            child->cacheMode() == QGraphicsItem::NoCache)
+            child->setCacheMode(QGraphicsItem::DeviceCoordinateCache);
+        cacheGridLines(child);
+    }
+}
 
 constexpr int kLeftWallSize = 11;
 // Room at the top for the tool bar that sits inside the chart.
@@ -316,4 +329,9 @@ QList<QPointF> ChartComponent::shownPoints() const {
 
 ChartBitmap::Result ChartComponent::saveBitmap(const QString& path) {
     return ChartBitmap::save(grab().toImage(), path);
+}
+
+void ChartComponent::paintEvent(QPaintEvent* event) {
+    cacheGridLines(chart());
+    QChartView::paintEvent(event);
 }

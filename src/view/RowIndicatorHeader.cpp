@@ -24,13 +24,33 @@ int RowIndicatorHeader::markedRow() const {
     return selection->currentIndex().row();
 }
 
+void RowIndicatorHeader::changeEvent(QEvent* event) {
+    // A new style or palette draws sections anew.
+    m_section = QPixmap();
+    QHeaderView::changeEvent(event);
+}
+
+QRegion RowIndicatorHeader::visualRegionForSelection(const QItemSelection&) const {
+    return {};
+}
+
 void RowIndicatorHeader::paintSection(QPainter* painter, const QRect& rect,
                                       int logicalIndex) const {
     QStyleOptionHeader option;
     initStyleOption(&option);
-    option.rect = rect;
-    option.section = logicalIndex;
-    style()->drawControl(QStyle::CE_HeaderSection, &option, painter, this);
+    const qreal ratio = devicePixelRatioF();
+    if (m_section.isNull() || m_section.deviceIndependentSize() != QSizeF(rect.size()) ||
+        m_sectionState != option.state || m_section.devicePixelRatio() != ratio) {
+        m_section = QPixmap(rect.size() * ratio);
+        m_section.setDevicePixelRatio(ratio);
+        m_section.fill(Qt::transparent);
+        option.rect = QRect(QPoint(0, 0), rect.size());
+        option.section = logicalIndex;
+        QPainter sectionPainter(&m_section);
+        style()->drawControl(QStyle::CE_HeaderSection, &option, &sectionPainter, this);
+        m_sectionState = option.state;
+    }
+    painter->drawPixmap(rect.topLeft(), m_section);
     if (logicalIndex != markedRow())
         return;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHeaderView>
+#include <QPixmap>
 
 // The narrow column at the left of a table grid that marks the current row with a small
 // triangle instead of numbering the rows.
@@ -18,5 +19,15 @@ public:
     [[nodiscard]] int markedRow() const;
 
 protected:
+    void changeEvent(QEvent* event) override;
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+    // Sections never show the selection, so a change of it repaints none; the triangle follows the
+    // current row, which the base class repaints on its own.
+    [[nodiscard]] QRegion visualRegionForSelection(const QItemSelection& selection) const override;
+
+private:
+    // Every section looks alike but for the triangle: the style draws one and the others copy it,
+    // which matters since the header repaints all its rows whenever the grid gains one.
+    mutable QPixmap m_section;
+    mutable QStyle::State m_sectionState;
 };

@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-StatusGrid::StatusGrid(QWidget* parent) : QTableView(parent), m_status(new StatusPlace(this)) {
+StatusGrid::StatusGrid(QWidget* parent) : ReadingsGrid(parent), m_status(new StatusPlace(this)) {
     connect(m_status, &StatusPlace::changed, this, &StatusGrid::updateGeometries);
 }
 
@@ -23,7 +23,7 @@ void StatusGrid::updateGeometries() {
     // changes the width the view's own round worked with.
     for (int round = 0; round < 2; ++round) {
         const bool barShown = verticalScrollBar()->isVisible();
-        QTableView::updateGeometries();
+        ReadingsGrid::updateGeometries();
         makeRoomForStatus();
         if (verticalScrollBar()->isVisible() == barShown)
             break;
@@ -68,7 +68,7 @@ void StatusGrid::makeRoomForStatus() {
 bool StatusGrid::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::Resize || event->type() == QEvent::Move)
         placeStatus();
-    return QTableView::viewportEvent(event);
+    return ReadingsGrid::viewportEvent(event);
 }
 
 // Right below the rows, from the grid's left edge to the vertical scroll bar: above the

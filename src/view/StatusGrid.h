@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QTableView>
+#include "ReadingsGrid.h"
 
 class StatusPlace;
 
 // The grid of the table of readings with the window's status place below its rows: while
 // something is said the rows end above the status lines, and the horizontal scroll bar stays
 // below them, so a message is never hidden under the scroll bar and never covers a row.
-class StatusGrid : public QTableView {
+class StatusGrid : public ReadingsGrid {
     Q_OBJECT
 public:
     explicit StatusGrid(QWidget* parent = nullptr);

@@ -2,6 +2,7 @@
 #include "../support/SteppedClockBackend.h"
 #include "RecordingMessages.h"
 
+#include "BarGraphView.h"
 #include "BevelPanel.h"
 #include "LcdPanel.h"
 #include "ReadingsTable.h"
@@ -15,7 +16,6 @@
 #include <QFile>
 #include <QHelpEvent>
 #include <QLabel>
-#include <QProgressBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>

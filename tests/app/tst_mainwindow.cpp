@@ -1,6 +1,7 @@
 #include "../support/PtyPair.h"
 #include "RecordingMessages.h"
 
+#include "BarGraphView.h"
 #include "BevelPanel.h"
 #include "DialPanel.h"
 #include "LcdPanel.h"
@@ -12,7 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QProgressBar>
 #include <QProperty>
 #include <QTableView>
 #include <QTemporaryDir>

@@ -1,0 +1,101 @@
+// Memory per stored reading while connected: main-display frames through the window's receive
+// handler as fast as it takes them (not in real time), every one stored, once the trace of frames
+// has reached its bound. Reports the heap's growth per reading and what the growth is made of:
+// the pending readings of the table, the chart's history and the rest (grid, model, caches).
+#include "ChartComponent.h"
+#include "ReadingsTable.h"
+#include "SilentMessages.h"
+#include "TCommPortDriver.h"
+#include "TFCOMM.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <malloc.h>
+
+#include <cstdint>
+
+namespace {
+
+// The heap in use, in bytes.
+double heapInUse() {
+    return double(mallinfo2().uordblks);
+}
+
+double residentBytes() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) : 0;
+}
+
+// A main-display frame of the same unit and range whose digits follow `n`, so that every one is a
+// new reading on the same chart.
+void sendReading(TFCOMM& window, int n) {
+    std::uint8_t frame[] = {0x89, 0x70, 0x08, 0x00, 0x00, 0x0F, 0x01, 0x02, 0x03, 0x04, 0x0A};
+    frame[7] = static_cast<std::uint8_t>(n % 10);
+    frame[8] = static_cast<std::uint8_t>(n / 10 % 10);
+    frame[9] = static_cast<std::uint8_t>(n / 100 % 10);
+    window.VelmarCDRData(window.COMM2.get(), frame, sizeof frame);
+}
+
+void BM_MemoryPerStoredReading(benchmark::State& state) {
+    const auto window = std::make_unique<TFCOMM>(std::make_shared<SilentMessages>());
+    window->Timer1->stop();
+    window->ConTimer->stop();
+    window->Trecord->stop();
+    window->RepeatSet->setChecked(false);
+    window->limitessClick();
+    window->show();
+    QCoreApplication::processEvents();
+    // The trace of frames at its bound first, so that what grows after is the readings' share.
+    int n = 0;
+    while (window->Memo1.size() < TraceList::kDefaultCapacity)
+        sendReading(*window, n++);
+    QCoreApplication::processEvents();
+
+    const qint64 readings = state.range(0);
+    const double heapBefore = heapInUse();
+    const double residentBefore = residentBytes();
+    const qint64 pendingBefore = window->TOrlanBDB->recordCount();
+    const qint64 chartBefore = qint64(window->chartComponent->points().bytesUsed());
+    for (auto _ : state) {
+        for (qint64 i = 0; i < readings; ++i) {
+            sendReading(*window, n++);
+            // The screen catches up now and then, as it does between frames.
+            if (i % 64 == 0)
+                QCoreApplication::processEvents();
+        }
+        QCoreApplication::processEvents();
+    }
+    const double stored = double(window->TOrlanBDB->recordCount() - pendingBefore);
+    const double heap = heapInUse() - heapBefore;
+    const double chart = double(qint64(window->chartComponent->points().bytesUsed()) - chartBefore);
+    state.counters["stored"] = stored;
+    state.counters["heap_MB"] = heap / 1e6;
+    state.counters["resident_MB"] = (residentBytes() - residentBefore) / 1e6;
+    state.counters["heap_per_reading"] = heap / stored;
+    state.counters["chart_per_reading"] = chart / stored;
+}
+BENCHMARK(BM_MemoryPerStoredReading)->Arg(100'000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // The window opens its table of readings in the current folder.
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

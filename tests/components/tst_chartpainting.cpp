@@ -1,0 +1,108 @@
+// What the chart repaints when points arrive: the plot and nothing around it, and a picture equal
+// to a full repaint.
+#include "ChartComponent.h"
+
+#include <QChart>
+#include <QGraphicsLineItem>
+#include <QPaintEvent>
+#include <QScreen>
+#include <QTest>
+
+namespace {
+
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* watched) { watched->installEventFilter(this); }
+    int paints = 0;
+    QRegion painted;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            painted += static_cast<QPaintEvent*>(event)->region();
+        }
+        return false;
+    }
+};
+
+void settle() {
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+
+// The plot area in the view's viewport, with the few pixels the series' outline reaches beyond it.
+QRect plotInViewport(const ChartComponent& chart) {
+    const QRectF plot = chart.chart()->mapRectToScene(chart.chart()->plotArea());
+    return chart.mapFromScene(plot).boundingRect().adjusted(-4, -4, 4, 4);
+}
+
+int gridLines(QGraphicsItem* item, bool cachedOnly) {
+    int count = 0;
+    for (QGraphicsItem* child : item->childItems()) {
+        if (child->type() == QGraphicsLineItem::Type && child->isVisible() &&
+            (!cachedOnly || child->cacheMode() != QGraphicsItem::NoCache))
+            ++count;
+        count += gridLines(child, cachedOnly);
+    }
+    return count;
+}
+
+} // namespace
+
+class ChartPaintingTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void aNewPointRepaintsOnlyThePlot() {
+        ChartComponent chart;
+        chart.resize(320, 240);
+        chart.showSpan(0, 100);
+        chart.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        for (int i = 0; i < 10; ++i)
+            chart.addPoint(i * 100);
+        settle();
+        PaintCounter counter(chart.viewport());
+
+        chart.addPoint(2000);
+        settle();
+        QCOMPARE(counter.paints, 1);
+        const QRect plot = plotInViewport(chart);
+        QVERIFY2(plot.contains(counter.painted.boundingRect()),
+                 qPrintable(QStringLiteral("painted %1,%2 %3x%4 outside the plot %5,%6 %7x%8")
+                                .arg(counter.painted.boundingRect().x())
+                                .arg(counter.painted.boundingRect().y())
+                                .arg(counter.painted.boundingRect().width())
+                                .arg(counter.painted.boundingRect().height())
+                                .arg(plot.x())
+                                .arg(plot.y())
+                                .arg(plot.width())
+                                .arg(plot.height())));
+    }
+
+    // Grid lines drawn from their kept pictures look as lines drawn anew, also after the value
+    // range changed and the axis made new lines.
+    void keptGridLinesLookAsFreshlyDrawnOnes() {
+        ChartComponent chart;
+        chart.resize(320, 240);
+        chart.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        for (int i = 0; i < 30; ++i)
+            chart.addPoint((i * 373) % 8000 - 4000);
+        settle();
+        chart.setValueRange(-2000, 6000);
+        for (int i = 0; i < 5; ++i)
+            chart.addPoint(i * 500);
+        settle();
+        QVERIFY(gridLines(chart.chart(), false) > 0);
+        QCOMPARE(gridLines(chart.chart(), true), gridLines(chart.chart(), false));
+        const QImage shown = chart.screen()->grabWindow(chart.winId()).toImage();
+        const QImage drawn = chart.grab().toImage();
+        QCOMPARE(shown.convertToFormat(QImage::Format_RGB32),
+                 drawn.convertToFormat(QImage::Format_RGB32));
+    }
+};
+
+QTEST_MAIN(ChartPaintingTest)
+#include "tst_chartpainting.moc"

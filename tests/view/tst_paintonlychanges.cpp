@@ -1,0 +1,192 @@
+// Widgets that show readings paint only what changed: the bar graph and the grid of readings.
+#include "BarGraphView.h"
+#include "ReadingsGrid.h"
+
+#include <QHeaderView>
+#include <QPaintEvent>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStandardItemModel>
+#include <QTest>
+
+namespace {
+
+// Counts the paint events a widget receives and the area they cover.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* watched) { watched->installEventFilter(this); }
+    int paints = 0;
+    QRegion painted;
+    void reset() {
+        paints = 0;
+        painted = {};
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            painted += static_cast<QPaintEvent*>(event)->region();
+        }
+        return false;
+    }
+};
+
+// Lets every pending paint happen.
+void settle() {
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+
+QList<QStandardItem*> rowOf(int number) {
+    QList<QStandardItem*> row;
+    for (int c = 0; c < 4; ++c)
+        row << new QStandardItem(QStringLiteral("%1.%2").arg(number).arg(c));
+    return row;
+}
+
+} // namespace
+
+class PaintOnlyChangesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void barGraphLooksAsTheProgressBarDoes_data() {
+        QTest::addColumn<int>("value");
+        QTest::newRow("empty") << 0;
+        QTest::newRow("one") << 1;
+        QTest::newRow("half") << 20;
+        QTest::newRow("full") << 41;
+    }
+    void barGraphLooksAsTheProgressBarDoes() {
+        QFETCH(int, value);
+        QWidget host;
+        host.resize(320, 40);
+        QProgressBar bar(&host);
+        bar.setGeometry(10, 5, 289, 12);
+        bar.setRange(0, 41);
+        bar.setTextVisible(false);
+        bar.setValue(value);
+        BarGraphView view(&host);
+        view.setGeometry(10, 20, 289, 12);
+        view.setRange(0, 41);
+        view.setValue(value);
+        QCOMPARE(view.grab().toImage().convertToFormat(QImage::Format_RGB32),
+                 bar.grab().toImage().convertToFormat(QImage::Format_RGB32));
+    }
+
+    void barGraphPaintsOnceForSeveralValuesAndNotForTheSameValue() {
+        BarGraphView view;
+        view.setRange(0, 41);
+        view.resize(289, 12);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        settle();
+        PaintCounter counter(&view);
+
+        view.setValue(7);
+        view.setValue(8);
+        view.setValue(9);
+        QCOMPARE(counter.paints, 0); // nothing is painted before the event loop runs
+        settle();
+        QCOMPARE(counter.paints, 1);
+
+        counter.reset();
+        view.setValue(9);
+        settle();
+        QCOMPARE(counter.paints, 0);
+    }
+
+    void barGraphHoldsValuesAtTheEndsOfItsRange() {
+        BarGraphView view;
+        view.setRange(0, 41);
+        view.setValue(64);
+        QCOMPARE(view.value(), 41);
+        view.setValue(-3);
+        QCOMPARE(view.value(), 0);
+        view.setValue(30);
+        view.setRange(0, 20);
+        QCOMPARE(view.value(), 20);
+    }
+
+    // A row appended at the end repaints from that row down, never the rows already shown and
+    // never the column header.
+    void gridRepaintsOnlyAnAppendedRow() {
+        QStandardItemModel model(0, 4);
+        model.setHorizontalHeaderLabels({"No", "Time", "Value", "Unit"});
+        for (int r = 0; r < 3; ++r)
+            model.appendRow(rowOf(r));
+        ReadingsGrid grid;
+        grid.setModel(&model);
+        grid.verticalHeader()->setDefaultSectionSize(17);
+        grid.horizontalHeader()->setHighlightSections(false); // as the window's grid
+        grid.resize(300, 200);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        settle();
+        PaintCounter cells(grid.viewport());
+        PaintCounter header(grid.horizontalHeader()->viewport());
+
+        model.appendRow(rowOf(3));
+        settle();
+        QVERIFY(cells.paints >= 1);
+        const int newRowTop = grid.rowViewportPosition(3);
+        QVERIFY(newRowTop > 0);
+        QCOMPARE(cells.painted.boundingRect().top(), newRowTop);
+        QCOMPARE(header.paints, 0);
+
+        // A row selected in full repaints the rows it leaves and enters, not the column header.
+        cells.reset();
+        grid.selectRow(3);
+        settle();
+        QCOMPARE(header.paints, 0);
+        QVERIFY(cells.paints >= 1);
+        QVERIFY(cells.painted.boundingRect().height() < grid.viewport()->height());
+    }
+
+    // A grid full of rows that scrolls to its new last row shows what a full repaint draws: rows
+    // kept are moved, not left where they were.
+    void gridScrolledToAnAppendedRowShowsWhatAFullRepaintDraws() {
+        QStandardItemModel model(0, 4);
+        for (int r = 0; r < 40; ++r)
+            model.appendRow(rowOf(r));
+        ReadingsGrid grid;
+        grid.setModel(&model);
+        grid.resize(300, 150);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        grid.selectRow(39);
+        settle();
+
+        for (int r = 40; r < 43; ++r) {
+            model.appendRow(rowOf(r));
+            grid.selectRow(r);
+            settle();
+        }
+        QVERIFY(grid.rowViewportPosition(42) < grid.viewport()->height());
+        const QImage shown = grid.screen()->grabWindow(grid.winId()).toImage();
+        const QImage drawn = grid.grab().toImage();
+        QCOMPARE(shown.convertToFormat(QImage::Format_RGB32),
+                 drawn.convertToFormat(QImage::Format_RGB32));
+    }
+
+    // Anything but an append still repaints the whole grid.
+    void gridRepaintsWhollyAfterAReset() {
+        QStandardItemModel model(0, 4);
+        for (int r = 0; r < 3; ++r)
+            model.appendRow(rowOf(r));
+        ReadingsGrid grid;
+        grid.setModel(&model);
+        grid.resize(300, 200);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        settle();
+        PaintCounter cells(grid.viewport());
+        model.removeRow(0);
+        settle();
+        QCOMPARE(cells.painted.boundingRect(), grid.viewport()->rect());
+    }
+};
+
+QTEST_MAIN(PaintOnlyChangesTest)
+#include "tst_paintonlychanges.moc"
