@@ -8,7 +8,6 @@
 #include "LimitsPanel.h"
 #include "ModelSelection.h"
 #include "PanelStyle.h"
-#include "ReadingsTable.h"
 #include "ReadingsTableModel.h"
 #include "ResizeLayout.h"
 #include "TCommPortDriver.h"
@@ -27,10 +26,8 @@ constexpr int kClientWidth = 627;
 constexpr int kClientHeight = 413;
 } // namespace
 
-TFCOMM::TFCOMM(std::shared_ptr<UserMessages> messages, QWidget* parent,
-               std::unique_ptr<SerialBackend> line)
-    : QMainWindow(parent), m_messages(std::move(messages)),
-      m_frameCutter([this](const QString& frame) { dispatchFrame(frame); }) {
+TFCOMM::TFCOMM(std::shared_ptr<UserMessages> messages, QWidget* parent, MeterSession::Setup setup)
+    : QMainWindow(parent), m_messages(std::move(messages)), m_session(std::move(setup)) {
     if (!m_messages)
         m_messages = std::make_shared<DialogMessages>(this);
     setObjectName("FCOMM");
@@ -47,12 +44,10 @@ TFCOMM::TFCOMM(std::shared_ptr<UserMessages> messages, QWidget* parent,
     client->setAutoFillBackground(true);
     setCentralWidget(client);
 
-    COMM2 = line ? std::make_unique<TCommPortDriver>(std::move(line))
-                 : std::make_unique<TCommPortDriver>();
-    TOrlanBDB = std::make_unique<ReadingsTable>();
-    Data1 = new ReadingsTableModel(*TOrlanBDB, this);
-    COMM2->setComPort(pnCOM1);
-    COMM2->setComPortSpeed(br2400);
+    Data1 = new ReadingsTableModel(m_session.table(), this);
+    Data1->setObjectName(QStringLiteral("Data1"));
+    m_session.port().setComPort(pnCOM1);
+    m_session.port().setComPortSpeed(br2400);
 
     buildTopRow(client);
     buildLcdColumn(client);
@@ -63,7 +58,7 @@ TFCOMM::TFCOMM(std::shared_ptr<UserMessages> messages, QWidget* parent,
     buildModelBoxes(client);
     buildMenu();
     buildTimers();
-    bindLink();
+    bindSession();
 
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     FormCreate();
@@ -82,19 +77,10 @@ template <typename Step> void TFCOMM::startupStep(Step&& step) {
 void TFCOMM::FormCreate() {
     // A failing step is reported and the rest of start-up still runs, so one bad step (the table,
     // say) cannot leave the program unable to decode.
-    startupStep([this] { dialScale = DialScaleState{}; });
-    startupStep([this] {
-        limitState = LimitState{};
-        peaks = Peaks{};
-    });
-    startupStep([this] { previous = PreviousReading{}; });
+    // The limits, peaks, numbering and record limit start with the session.
+    startupStep([this] { m_dialScale = DialScaleState{}; });
     startupStep([this] { openReadingsTable(); });
     startupStep([this] { drawDialAtStart(); });
-    startupStep([this] {
-        recording.NextRecordNo = RecordingState{}.NextRecordNo;
-        chartState = ChartState{};
-        recording.RecordLimit = RecordingState{}.RecordLimit;
-    });
     // Readings a crash left are offered once numbering has its start value, so that adopting
     // them can carry it on.
     startupStep([this] { offerFoundReadings(); });
@@ -111,10 +97,9 @@ void TFCOMM::applyModelRows() {
             continue;
         const ModelRow row = modelRow(model);
         setWindowTitle(row.windowTitle);
-        COMM2->setComPortSpeed(br9600);
-        COMM2->setOnReceiveData([this](TCommPortDriver* sender, const std::uint8_t* data,
-                                       qint32 size) { VelmarCDRData(sender, data, size); });
-        COMM2->setComPortDataBits(db8BITS);
+        m_session.port().setComPortSpeed(br9600);
+        m_session.bindReceiver();
+        m_session.port().setComPortDataBits(db8BITS);
         applyModelCaptions(row);
     }
 }
@@ -135,7 +120,7 @@ QSize TFCOMM::outerSize() const {
 
 void TFCOMM::FormResize() {
     // An enlarged chart goes back to its bounds before the new layout is applied.
-    if (chart->isEnlarged() && Chtshow->y() < 100)
+    if (chart->isEnlarged() && chart->y() < 100)
         chart->restore();
     const QSize outer = outerSize();
     const ResizeLayout r = computeResizeLayout(outer.width(), outer.height());
@@ -144,12 +129,12 @@ void TFCOMM::FormResize() {
     BtDiscon->move(r.connectLeft, BtDiscon->y());
     DBGrid1->resize(DBGrid1->width(), r.gridHeight);
     dial->setSizes({r.dialWidth, r.dialHeight}, {r.backdropWidth, r.backdropHeight});
-    Chtshow->setGeometry(Chtshow->x(), r.chartTop, r.chartWidth, r.chartHeight);
+    chart->setGeometry(chart->x(), r.chartTop, r.chartWidth, r.chartHeight);
 }
 
 void TFCOMM::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    if (Chtshow)
+    if (chart)
         FormResize();
 }
 
@@ -168,7 +153,7 @@ void TFCOMM::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    COMM2->Disconnect();
+    m_session.port().Disconnect();
     event->accept();
     QCoreApplication::quit();
 }

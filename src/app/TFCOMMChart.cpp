@@ -12,39 +12,34 @@
 #include <QLineEdit>
 
 void TFCOMM::resetChartSeries() {
-    paging = ChartPaging{};
+    m_paging = ChartPaging{};
     BtFill->setChecked(true);
     Fill1->setChecked(true);
     chartComponent->startAfresh();
     ShowSeries(ChartComponent::kAreaSeries);
-    paging.setPointCount(chartComponent->pointCount());
+    m_paging.setPointCount(chartComponent->pointCount());
     showChartPage();
-}
-
-void TFCOMM::setChartAxis(int minimum, int maximum) {
-    chartComponent->setValueRange(minimum, maximum);
 }
 
 void TFCOMM::addChartPoint(int value) {
     chartComponent->addPoint(value);
-    paging.setPointCount(chartComponent->pointCount());
+    m_paging.setPointCount(chartComponent->pointCount());
     // A page kept beyond the pages there were grows back with the points.
-    if (!chartState.FollowLastPage)
+    if (!m_paging.followsLastPage())
         showChartPage();
 }
 
 void TFCOMM::showLastChartPage() {
-    paging.showLastPage();
+    m_paging.showLastPage();
     showChartPage();
 }
 
 void TFCOMM::showChartPage() {
-    const ChartPaging::Span span = paging.span();
+    const ChartPaging::Span span = m_paging.span();
     chartComponent->showSpan(span.first, span.width);
-    chart->setPageNumber(static_cast<int>(paging.page()));
-    chart->setBackEnabled(paging.firstPreviousEnabled());
-    chart->setForwardEnabled(paging.nextLastEnabled());
-    chartState.FollowLastPage = paging.followsLastPage();
+    chart->setPageNumber(static_cast<int>(m_paging.page()));
+    chart->setBackEnabled(m_paging.firstPreviousEnabled());
+    chart->setForwardEnabled(m_paging.nextLastEnabled());
 }
 
 void TFCOMM::ShowSeries(int index) {
@@ -73,7 +68,7 @@ void TFCOMM::MaxrecordExit() {
         m_messages->error(QStringLiteral("'%1' is not a valid integer value").arg(text));
         return;
     }
-    if (!paging.setPointsPerPage(count)) {
+    if (!m_paging.setPointsPerPage(count)) {
         m_messages->error(
             QStringLiteral("'%1' is not a valid number of points per page").arg(text));
         return;
@@ -82,29 +77,29 @@ void TFCOMM::MaxrecordExit() {
 }
 
 void TFCOMM::BtFirstClick() {
-    paging.first();
+    m_paging.first();
     showChartPage();
 }
 
 void TFCOMM::BTPreviousClick() {
-    paging.previous();
+    m_paging.previous();
     showChartPage();
 }
 
 void TFCOMM::BtNextClick() {
-    paging.next();
+    m_paging.next();
     showChartPage();
 }
 
 void TFCOMM::BTlastClick() {
-    paging.last();
+    m_paging.last();
     showChartPage();
 }
 
 // The page number and following stay as they were.
 void TFCOMM::BtNewClick() {
     chartComponent->startAfresh();
-    paging.setPointCount(chartComponent->pointCount());
+    m_paging.setPointCount(chartComponent->pointCount());
     ShowSeries(BtFill->isChecked() ? ChartComponent::kAreaSeries : ChartComponent::kLineSeries);
     showChartPage();
 }

@@ -60,13 +60,13 @@ void TFCOMM::OpenDataFilesClick() {
 }
 
 bool TFCOMM::settlePendingBefore(const QString& chosen) {
-    if (!TOrlanBDB->isOpen() || TOrlanBDB->pendingCount() == 0)
+    if (!m_session.table().isOpen() || m_session.table().pendingCount() == 0)
         return true;
     const QString question =
         QStringLiteral("%1 recorded readings are not saved yet. Save them to '%2' before "
                        "opening '%3'?")
-            .arg(TOrlanBDB->pendingCount())
-            .arg(QFileInfo(TOrlanBDB->filePath()).fileName(), QFileInfo(chosen).fileName());
+            .arg(m_session.table().pendingCount())
+            .arg(QFileInfo(m_session.table().filePath()).fileName(), QFileInfo(chosen).fileName());
     switch (m_messages->askYesNoCancel(question)) {
     case UserMessages::Answer::Yes:
         return saveReadings();
@@ -81,7 +81,7 @@ bool TFCOMM::settlePendingBefore(const QString& chosen) {
 void TFCOMM::saveasClick() {
     if (m_longWorkRunning)
         return;
-    if (!TOrlanBDB->isOpen()) {
+    if (!m_session.table().isOpen()) {
         m_messages->error(QStringLiteral("No table of readings is open."));
         return;
     }
@@ -94,10 +94,10 @@ void TFCOMM::saveasClick() {
     {
         LongWorkGuard guard(*this);
         const ProgressCallback progress =
-            isLongWork(TOrlanBDB->recordCount())
+            isLongWork(m_session.table().recordCount())
                 ? m_messages->startProgress(QStringLiteral("Saving %1...").arg(*chosen))
                 : ProgressCallback();
-        result = DataFileExport::save(*TOrlanBDB, *chosen, progress);
+        result = DataFileExport::save(m_session.table(), *chosen, progress);
     }
     // The grid shows the last row selected, as after a walk through the table.
     if (Data1->rowCount() > 0)
@@ -111,16 +111,16 @@ void TFCOMM::saveasClick() {
 }
 
 void TFCOMM::BtPrintClick() {
-    if (m_longWorkRunning || !TOrlanBDB->isOpen() || TOrlanBDB->recordCount() == 0)
+    if (m_longWorkRunning || !m_session.table().isOpen() || m_session.table().recordCount() == 0)
         return;
     std::optional<ReportDocument> document;
     try {
         LongWorkGuard guard(*this);
         const ProgressCallback progress =
-            isLongWork(TOrlanBDB->recordCount())
+            isLongWork(m_session.table().recordCount())
                 ? m_messages->startProgress(QStringLiteral("Preparing the report..."))
                 : ProgressCallback();
-        document = ReportLayout::build(TableSnapshot::of(*TOrlanBDB), progress);
+        document = ReportLayout::build(TableSnapshot::of(m_session.table()), progress);
     } catch (const TableError& e) {
         m_messages->error(e.message());
         return;

@@ -1,5 +1,6 @@
 // The meter's front-panel keys, operated from the window's key panels.
 #include "BevelPanel.h"
+#include "KeyCommands.h"
 #include "TFCOMM.h"
 
 #include <QTimer>
@@ -12,12 +13,12 @@ void TFCOMM::BtSetMouseDown(BevelPanel* sender) {
     for (const auto& [panel, key] : panelKeys) {
         if (panel != sender)
             continue;
-        keys.KeyBaseCode = longPressCode(key);
+        m_keyBaseCode = longPressCode(key);
         panel->setBevels(BevelPanel::Bevel::Raised, BevelPanel::Bevel::Lowered);
         break;
     }
     if (sender == BtRel)
-        keys.RelPressState = nextRelPressState(keys.RelPressState);
+        m_session.pressRel();
     // Starting a running timer would restart it; the long press counts from the first press.
     if (!TdownB->isActive())
         TdownB->start();
@@ -28,7 +29,7 @@ void TFCOMM::BtSetMouseUp(BevelPanel*) {
         panel->setBevels(BevelPanel::Bevel::Lowered, BevelPanel::Bevel::Raised);
     const bool longPress = !TdownB->isActive();
     TdownB->stop();
-    WriteTo232(keyCodeAtRelease(keys.KeyBaseCode, longPress));
+    WriteTo232(keyCodeAtRelease(m_keyBaseCode, longPress));
 }
 
 void TFCOMM::TdownBTimer() {

@@ -116,10 +116,6 @@ void TFCOMM::buildLcdColumn(QWidget* client) {
 
 void TFCOMM::buildDialPanel(QWidget* client) {
     dial = new DialPanel(client);
-    KD = dial;
-    KD1 = dial->picture();
-    KD2 = dial->backdrop();
-    oltext = dial->banner();
     CONok = dial->linkedPicture();
     CONokN = dial->unlinkedPicture();
     CONok->installEventFilter(this);
@@ -130,19 +126,8 @@ void TFCOMM::buildDialPanel(QWidget* client) {
 void TFCOMM::buildChart(QWidget* client) {
     chartComponent = new ChartComponent;
     chart = new ChartPanel(client, chartComponent);
-    Chtshow = chart;
-    ChartView = chartComponent;
     BtFill = chart->fillBox();
     Maxrecord = chart->pointsPerPageEdit();
-    BtNew = chart->newButton();
-    BtSave = chart->saveButton();
-    BtFirst = chart->firstButton();
-    BTPrevious = chart->previousButton();
-    Bt10 = chart->pageButton();
-    BtNext = chart->nextButton();
-    BTlast = chart->lastButton();
-    TbFd = chart->enlargeImage();
-    TbSx = chart->restoreImage();
     Maxrecord->installEventFilter(this);
 
     connect(chart, &ChartPanel::fillClicked, this, &TFCOMM::BtFillClick);
@@ -158,21 +143,14 @@ void TFCOMM::buildChart(QWidget* client) {
 
 void TFCOMM::buildLimitsPanel(QWidget* client) {
     limits = new LimitsPanel(client);
-    Panel3 = limits;
-    Label11 = limits->minCaption();
-    Label12 = limits->maxCaption();
-    MinText = limits->minText();
-    MaxText = limits->maxText();
-    MinTextU = limits->minUnit();
-    MaxTextU = limits->maxUnit();
     Setmax = limits->maxEdit();
     SetMin = limits->minEdit();
-    SetMaxB = limits->maxBox();
-    SetMinB = limits->minBox();
     Setmax->installEventFilter(this);
     SetMin->installEventFilter(this);
     connect(limits, &LimitsPanel::maxLimitChanged, this, &TFCOMM::SetmaxExit);
     connect(limits, &LimitsPanel::minLimitChanged, this, &TFCOMM::SetMinExit);
+    connect(limits->maxBox(), &QCheckBox::toggled, this, &TFCOMM::applyLimits);
+    connect(limits->minBox(), &QCheckBox::toggled, this, &TFCOMM::applyLimits);
 }
 
 void TFCOMM::buildRecordingRow(QWidget* client) {
@@ -234,6 +212,14 @@ void TFCOMM::buildRecordingRow(QWidget* client) {
 
     RecordSITime->installEventFilter(this);
     connect(RecordSITime, &QLineEdit::textChanged, this, &TFCOMM::RecordSITimeChange);
+    // The session decides with what the boxes and the edit say.
+    auto filters = [this] {
+        m_session.setRecordFilters(RepeatSet->isChecked(), RecordSI->isChecked());
+    };
+    connect(RepeatSet, &QCheckBox::toggled, this, filters);
+    connect(RecordSI, &QCheckBox::toggled, this, filters);
+    filters();
+    (void)m_session.setIntervalText(RecordSITime->text());
 
     buildGrid(client);
 }

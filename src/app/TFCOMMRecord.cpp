@@ -1,5 +1,5 @@
-// Recording readings into the table of readings: notices and pauses said in the status place,
-// saving, and the recording commands.
+// Recording readings into the table of readings, as the window shows it: the grid's new row,
+// the table's notices in the status place, saving, and the recording commands.
 #include "ReadingsTable.h"
 #include "ReadingsTableModel.h"
 #include "StatusPlace.h"
@@ -12,28 +12,21 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTableView>
-#include <QTime>
 
 namespace {
 
-// Causes of the status place: recording paused by the table, by the interval text, and each
-// kind of notice the table hands out.
-const QString kPausedCause = QStringLiteral("recording");
-const QString kIntervalCause = QStringLiteral("interval");
-
+// Each kind of notice the table hands out is said in its own place in the status line.
 QString noticeCause(TableCause cause) {
     return QStringLiteral("table %1").arg(static_cast<int>(cause));
 }
 
 } // namespace
 
-void TFCOMM::sayTableNotices() {
-    for (const TableProblem& notice : TOrlanBDB->takeNotices()) {
-        const QString cause = noticeCause(notice.cause);
-        m_statusPlace->set(cause, notice.message);
-        if (!m_tableNoticeCauses.contains(cause))
-            m_tableNoticeCauses << cause;
-    }
+void TFCOMM::sayTableNotice(const TableProblem& notice) {
+    const QString cause = noticeCause(notice.cause);
+    m_statusPlace->set(cause, notice.message);
+    if (!m_tableNoticeCauses.contains(cause))
+        m_tableNoticeCauses << cause;
 }
 
 void TFCOMM::forgetTableNotices() {
@@ -42,91 +35,30 @@ void TFCOMM::forgetTableNotices() {
     m_tableNoticeCauses.clear();
 }
 
-void TFCOMM::pauseRecording(const TableProblem& problem, RecordingPause::Until until) {
-    // Said once per cause: a reading that fails again for the same reason says nothing new.
-    if (m_pause.pause(problem, until))
-        m_statusPlace->set(kPausedCause, RecordingPause::text(problem));
-}
-
-void TFCOMM::resumeRecording() {
-    m_pause.resume();
-    m_statusPlace->clear(kPausedCause);
-}
-
 // A failed save is the command's failure, shown once as such; recording then waits, said in
 // the status place, until a save succeeds.
 bool TFCOMM::saveReadings() {
-    if (!TOrlanBDB->isOpen()) {
-        m_messages->error(QStringLiteral("No table of readings is open."));
-        return false;
-    }
-    if (const std::optional<TableProblem> problem = TOrlanBDB->save()) {
+    if (const std::optional<TableProblem> problem = m_session.save()) {
         m_messages->error(problem->message);
-        pauseRecording(*problem, RecordingPause::Until::Save);
-        sayTableNotices();
         return false;
     }
-    if (m_pause.resumeAfterSave())
-        m_statusPlace->clear(kPausedCause);
     // The journal was written afresh: a failure said before is over, or is said again now.
     m_statusPlace->clear(noticeCause(TableCause::JournalUnwritable));
-    sayTableNotices();
     return true;
 }
 
-void TFCOMM::INDataToTable() {
-    // Without an open table, or with one that cannot take readings, recording waits; the
-    // status place says why.
-    if (!TOrlanBDB->isOpen() || m_pause.holdsReadings())
-        return;
-    const Recording::Filters filters{RepeatSet->isChecked(), RecordSI->isChecked(),
-                                     RecordSITime->text()};
-    switch (Recording::offer(recording, reading, filters)) {
-    case Recording::Verdict::Store:
-        break;
-    case Recording::Verdict::BadInterval:
-        // Said where it lasts, not once per reading; correcting the text resumes recording.
-        m_statusPlace->set(kIntervalCause,
-                           RecordingPause::text(invalidIntegerMessage(RecordSITime->text())));
-        return;
-    default:
-        return;
-    }
-    const ReadingRecord record = Recording::recordOf(recording, reading, QTime::currentTime());
-    if (const std::optional<TableProblem> problem = TOrlanBDB->record(record)) {
-        const bool wholeTable = problem->cause == TableCause::ReadOnly ||
-                                problem->cause == TableCause::FieldMissing ||
-                                problem->cause == TableCause::NotOpen;
-        pauseRecording(*problem, wholeTable ? RecordingPause::Until::TableChange
-                                            : RecordingPause::Until::NextReading);
-        sayTableNotices();
-        return;
-    }
-    if (m_pause.isPaused())
-        resumeRecording(); // the reading went in: what failed before is gone
-    Recording::stored(recording);
-    sayTableNotices();
+// Each stored reading becomes the grid's selected row.
+void TFCOMM::showStoredRow() {
     Data1->refresh();
-    // Each stored reading becomes the grid's selected row.
     DBGrid1->selectRow(Data1->rowCount() - 1);
 }
 
 void TFCOMM::TrecordTimer() {
-    Recording::tick(recording, RecordSI->isChecked());
-    if (!TOrlanBDB->isOpen())
-        return;
-    TOrlanBDB->syncJournal();
-    sayTableNotices();
+    m_session.recordTick();
 }
 
 void TFCOMM::RecordSITimeChange(const QString& text) {
-    const std::optional<qint32> interval = intervalFromText(text);
-    if (!interval) {
-        m_statusPlace->set(kIntervalCause, RecordingPause::text(invalidIntegerMessage(text)));
-        return;
-    }
-    m_statusPlace->clear(kIntervalCause);
-    recording.RecordCountdown = *interval;
+    (void)m_session.setIntervalText(text);
 }
 
 bool TFCOMM::RecordSITimeKeyPress(const QKeyEvent& key) {
@@ -140,7 +72,7 @@ bool TFCOMM::RecordSITimeKeyPress(const QKeyEvent& key) {
 
 bool TFCOMM::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ToolTip && (watched == CONok || watched == CONokN))
-        showLinkHint(m_linkClock()); // and the picture shows it
+        showLinkHint(); // and the picture shows it
     if (event->type() == QEvent::KeyPress && (watched == RecordSITime || watched == Maxrecord))
         return RecordSITimeKeyPress(static_cast<const QKeyEvent&>(*event));
     if (event->type() == QEvent::KeyPress && (watched == Setmax || watched == SetMin))
@@ -149,7 +81,7 @@ bool TFCOMM::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFCOMM::chooseRecordLimit(QAction* item, qint32 limit) {
-    recording.RecordLimit = limit;
+    m_session.setRecordLimit(limit);
     for (QAction* a : {N10001, N50001, N100001, N500001, N1000001, limitess})
         a->setChecked(a == item);
 }
@@ -181,19 +113,13 @@ void TFCOMM::limitessClick() {
 void TFCOMM::RecordNewClick() {
     m_messages->information(QStringLiteral(" Record deleted "));
     // A table that cannot be emptied ends the command: the readings and their numbering stay.
-    if (TOrlanBDB->isOpen() && TOrlanBDB->recordCount() > 0) {
-        try {
-            TOrlanBDB->empty();
-        } catch (const TableError& e) {
-            m_messages->error(e.message());
-            sayTableNotices();
-            return;
-        }
+    try {
+        m_session.emptyTable();
+    } catch (const TableError& e) {
+        m_messages->error(e.message());
+        return;
     }
     Data1->reload();
-    recording.NextRecordNo = 1;
-    recording.RecordedCount = 0;
-    sayWhatTheTableKnows();
 }
 
 void TFCOMM::RecordSaveClick() {

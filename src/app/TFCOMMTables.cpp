@@ -9,91 +9,51 @@
 #include <QHeaderView>
 #include <QTableView>
 
-#include <new>
-
 namespace {
 
 // Widest a column of another program's table starts, so that a long text field leaves room for
 // the others.
 constexpr int kWidestForeignColumn = 150;
 
-// Opens the table at path; the reason it could not be opened, or empty.
-QString openTable(ReadingsTable& table, const QString& path) {
-    try {
-        table.setTableName(path);
-        table.open();
-        return {};
-    } catch (const TableError& e) {
-        table.close();
-        return e.message();
-    } catch (const std::bad_alloc&) {
-        table.close();
-        return QStringLiteral("Could not open the table '%1': not enough memory.").arg(path);
-    }
-}
-
 } // namespace
 
 void TFCOMM::openReadingsTable() {
     forgetTableNotices();
-    // A fresh machine has no table yet: it starts as an empty one.
+    // A fresh machine has no table yet: it starts as an empty one. A failure is shown by
+    // start-up after the grid has been emptied.
     try {
-        TOrlanBDB->openOrCreate();
+        m_session.openDefaultTable();
     } catch (const TableError&) {
         Data1->reload();
-        sayWhatTheTableKnows();
-        throw; // start-up shows the failure
+        throw;
     }
     Data1->reload();
-    sayWhatTheTableKnows();
 }
 
 bool TFCOMM::openTableWithNotices(const QString& path) {
     forgetTableNotices();
-    // The path is opened as chosen: where case matters, another spelling is another file.
-    const QString previous = TOrlanBDB->isOpen() ? TOrlanBDB->filePath() : QString();
-    TOrlanBDB->close();
-    QString failure = openTable(*TOrlanBDB, path);
-    if (!failure.isEmpty() && !previous.isEmpty()) {
-        // Recording goes on into the table that was open before.
-        const QString again = openTable(*TOrlanBDB, previous);
-        failure += again.isEmpty() ? QStringLiteral("\nThe table '%1' stays open.").arg(previous)
-                                   : QLatin1Char('\n') + again;
-    }
+    const QString failure = m_session.switchTable(path);
     showTableInGrid();
-    sayWhatTheTableKnows();
     if (!failure.isEmpty())
         m_messages->error(failure);
     offerFoundReadings();
     return failure.isEmpty();
 }
 
-// Said once, when the table opens (or is emptied): why it cannot take readings, if it cannot,
-// and what it found on opening. Recording waits without a word per reading.
-void TFCOMM::sayWhatTheTableKnows() {
-    resumeRecording();
-    if (const std::optional<TableProblem> problem = TOrlanBDB->recordingProblem())
-        pauseRecording(*problem, RecordingPause::Until::TableChange);
-    sayTableNotices();
-}
-
 void TFCOMM::offerFoundReadings() {
-    if (!TOrlanBDB->isOpen())
+    const ReadingsTable& table = m_session.table();
+    if (!table.isOpen())
         return;
-    const std::optional<ReadingsTable::JournalFound> found = TOrlanBDB->journalFound();
+    const std::optional<ReadingsTable::JournalFound> found = table.journalFound();
     if (!found)
         return;
     if (!m_messages->askYesNo(found->question())) {
-        TOrlanBDB->dropJournal();
-        sayTableNotices();
+        m_session.dropJournal();
         return;
     }
-    TOrlanBDB->adoptJournal();
-    // Numbering goes on after the adopted readings, and never back over numbers given since.
-    Recording::continueAfter(recording, found->lastNo);
+    m_session.adoptJournal();
     Data1->reload();
     DBGrid1->selectRow(Data1->rowCount() - 1);
-    sayTableNotices();
 }
 
 void TFCOMM::showTableInGrid() {
@@ -128,11 +88,12 @@ void TFCOMM::showTableInGrid() {
 
 bool TFCOMM::closeReadingsTable() {
     // No to the question drops the pending readings, and close() their journal with them.
-    if (TOrlanBDB->isOpen() && TOrlanBDB->pendingCount() > 0 &&
+    const ReadingsTable& table = m_session.table();
+    if (table.isOpen() && table.pendingCount() > 0 &&
         m_messages->askYesNo(QStringLiteral("Save the recorded readings before closing?")) &&
         !saveReadings())
         return false;
-    TOrlanBDB->close();
+    m_session.closeTable();
     Data1->reload();
     return true;
 }

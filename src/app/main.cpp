@@ -47,7 +47,12 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<SerialBackend> line = lineFor(parser.value(QStringLiteral("capture")), failed);
     if (failed)
         return 1;
-    TFCOMM FCOMM(nullptr, nullptr, std::move(line));
+    MeterSession::Setup setup;
+    setup.line = std::move(line);
+    setup.environment = [](const QString& variable) {
+        return qEnvironmentVariable(variable.toLatin1().constData());
+    };
+    TFCOMM FCOMM(nullptr, nullptr, std::move(setup));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         FCOMM.move(screen->availableGeometry().center() - FCOMM.rect().center());
     FCOMM.show();

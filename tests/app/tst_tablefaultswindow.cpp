@@ -89,13 +89,20 @@ class TableFaultsWindowTest : public QObject {
     }
 
     QString status() const { return window->statusPlace()->currentText(); }
-    QString no(int row) const { return window->Data1->index(row, 0).data().toString(); }
+    QString no(int row) const {
+        return window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))
+            ->index(row, 0)
+            .data()
+            .toString();
+    }
     void open(const QString& path) {
         messages->chosenPaths << path;
         window->OpenDataFilesClick();
     }
     QString tablePath() const { return QDir::current().filePath("Velmarbdb.DB"); }
-    int rows() const { return window->Data1->rowCount(); }
+    int rows() const {
+        return window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->rowCount();
+    }
 
 private slots:
     void init() {
@@ -151,7 +158,7 @@ private slots:
             QVERIFY(QFile::setPermissions(tablePath(), QFile::ReadOwner | QFile::ReadGroup));
 
         makeWindow();
-        QVERIFY(window->TOrlanBDB->isOpen());
+        QVERIFY(window->session().table().isOpen());
         QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
         QVERIFY2(status().contains("Recording paused"), qPrintable(status()));
         QVERIFY2(status().contains(said, Qt::CaseInsensitive), qPrintable(status()));
@@ -161,23 +168,27 @@ private slots:
         QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
         QCOMPARE(changes.size(), 0);
         QCOMPARE(rows(), 0);
-        QCOMPARE(window->recording.NextRecordNo, 1);
+        QCOMPARE(window->session().recording().NextRecordNo, 1);
     }
 
     // A pasted interval that is not a whole number pauses recording until it is corrected.
     void intervalThatIsNotAWholeNumberPausesUntilCorrected() {
         makeWindow();
-        window->RecordSITime->setText("1.5");
+        window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))->setText("1.5");
         frames(0, 9);
         QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
         QCOMPARE(rows(), 0);
         QVERIFY2(status().contains("Recording paused"), qPrintable(status()));
         QVERIFY2(status().contains("'1.5' is not a valid integer value"), qPrintable(status()));
-        window->RecordSITime->setText("0");
+        window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))->setText("0");
         QCOMPARE(status(), QString());
         frame(1); // differs from the last texts taken while paused
         QCOMPARE(rows(), 1);
-        QCOMPARE(window->Data1->index(0, 0).data().toString(), QString("1"));
+        QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))
+                     ->index(0, 0)
+                     .data()
+                     .toString(),
+                 QString("1"));
     }
 
     // A save that finds no room pauses recording, says why once and resumes with the next save
@@ -203,7 +214,7 @@ private slots:
         QVERIFY(QDir::setCurrent(folder));
         makeWindow();
         // Enough readings to need blocks past the file's first page, which a full disk refuses.
-        window->RepeatSet->setChecked(false);
+        window->findChild<QCheckBox*>(QStringLiteral("RepeatSet"))->setChecked(false);
         for (int i = 0; i < 100; ++i)
             frame(std::uint8_t(i % 10));
         QCOMPARE(rows(), 100);
@@ -236,7 +247,11 @@ private slots:
         QVERIFY2(!status().contains("Recording paused"), qPrintable(status()));
         frame(1);
         QCOMPARE(rows(), 101);
-        QCOMPARE(window->Data1->index(100, 0).data().toString(), QString("101"));
+        QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))
+                     ->index(100, 0)
+                     .data()
+                     .toString(),
+                 QString("101"));
         window.reset();
         QDir::setCurrent(dir->path());
     }
@@ -246,13 +261,13 @@ private slots:
         makeWindow();
         frames(0, 2);
         window->RecordSaveClick();
-        QCOMPARE(window->recording.NextRecordNo, 4);
+        QCOMPARE(window->session().recording().NextRecordNo, 4);
         // The folder disappears under the open table: the empty table cannot be written.
         QVERIFY(QDir(dir->path()).removeRecursively());
         window->RecordNewClick();
         QCOMPARE(messages->errors.size(), 1);
-        QCOMPARE(window->recording.NextRecordNo, 4);
-        QCOMPARE(window->recording.RecordedCount, 3);
+        QCOMPARE(window->session().recording().NextRecordNo, 4);
+        QCOMPARE(window->session().recording().RecordedCount, 3);
         QCOMPARE(rows(), 3);
     }
 
@@ -279,11 +294,23 @@ private slots:
         frame(9);
         if (yes) {
             QCOMPARE(rows(), 6);
-            QCOMPARE(window->Data1->index(4, 0).data().toString(), QString("5"));
-            QCOMPARE(window->Data1->index(5, 0).data().toString(), QString("6"));
+            QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))
+                         ->index(4, 0)
+                         .data()
+                         .toString(),
+                     QString("5"));
+            QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))
+                         ->index(5, 0)
+                         .data()
+                         .toString(),
+                     QString("6"));
         } else {
             QCOMPARE(rows(), 1);
-            QCOMPARE(window->Data1->index(0, 0).data().toString(), QString("1"));
+            QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))
+                         ->index(0, 0)
+                         .data()
+                         .toString(),
+                     QString("1"));
         }
         // No to the save question on exit drops the readings and their journal alike.
         messages->answerYes = false;
@@ -342,8 +369,8 @@ private slots:
         window->RecordSaveClick();
         open(keyed);
         QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
-        QCOMPARE(window->TOrlanBDB->filePath(), QFileInfo(keyed).canonicalFilePath());
-        const QString reason = window->TOrlanBDB->readOnlyReason();
+        QCOMPARE(window->session().table().filePath(), QFileInfo(keyed).canonicalFilePath());
+        const QString reason = window->session().table().readOnlyReason();
         QVERIFY(!reason.isEmpty());
         QVERIFY2(status().startsWith("Recording paused"), qPrintable(status()));
         QVERIFY2(!status().contains(" | "), qPrintable(status())); // one entry
