@@ -1,7 +1,6 @@
 // Start-up, model selection, layout on resize and exit.
 #include "TFCOMM.h"
 
-#include "BevelPanel.h"
 #include "ChartPanel.h"
 #include "DialPanel.h"
 #include "LcdPanel.h"
@@ -11,13 +10,14 @@
 #include "ReadingsTableModel.h"
 #include "ResizeLayout.h"
 #include "TCommPortDriver.h"
+#include "TopRow.h"
 #include "UserMessages.h"
 
+#include "ReadingsGrid.h"
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QMenuBar>
-#include <QTableView>
 
 #include <exception>
 
@@ -55,7 +55,6 @@ TFCOMM::TFCOMM(std::shared_ptr<UserMessages> messages, QWidget* parent, MeterSes
     buildChart(client);
     buildLimitsPanel(client);
     buildRecordingRow(client);
-    buildModelBoxes(client);
     buildMenu();
     buildTimers();
     bindSession();
@@ -88,20 +87,15 @@ void TFCOMM::FormCreate() {
     startupStep([this] { applyModelRows(); });
 }
 
+// The model this build is for, applied once at start-up; it binds the receive event, without
+// which no frame is decoded.
 void TFCOMM::applyModelRows() {
-    const std::pair<QCheckBox*, MeterModel> boxes[] = {{IFVelmarC, MeterModel::VelmarC},
-                                                       {IFVelmarD, MeterModel::VelmarD},
-                                                       {IFTessik, MeterModel::Tessik}};
-    for (const auto& [box, model] : boxes) {
-        if (!box->isChecked())
-            continue;
-        const ModelRow row = modelRow(model);
-        setWindowTitle(row.windowTitle);
-        m_session.port().setComPortSpeed(br9600);
-        m_session.bindReceiver();
-        m_session.port().setComPortDataBits(db8BITS);
-        applyModelCaptions(row);
-    }
+    const ModelRow row = modelRow(kBuildModel);
+    setWindowTitle(row.windowTitle);
+    m_session.port().setComPortSpeed(br9600);
+    m_session.bindReceiver();
+    m_session.port().setComPortDataBits(db8BITS);
+    applyModelCaptions(row);
 }
 
 void TFCOMM::applyModelCaptions(const ModelRow& row) {
@@ -124,9 +118,7 @@ void TFCOMM::FormResize() {
         chart->restore();
     const QSize outer = outerSize();
     const ResizeLayout r = computeResizeLayout(outer.width(), outer.height());
-    BtExit->move(r.exitLeft, BtExit->y());
-    BTCon->move(r.connectLeft, BTCon->y());
-    BtDiscon->move(r.connectLeft, BtDiscon->y());
+    m_topRow->placeRight(r.connectLeft, r.exitLeft);
     DBGrid1->resize(DBGrid1->width(), r.gridHeight);
     dial->setSizes({r.dialWidth, r.dialHeight}, {r.backdropWidth, r.backdropHeight});
     chart->setGeometry(chart->x(), r.chartTop, r.chartWidth, r.chartHeight);

@@ -19,8 +19,10 @@ class ChartComponent;
 class ChartPanel;
 class DialPanel;
 class LimitsPanel;
+class ReadingsGrid;
+class RecordingRow;
+class TopRow;
 class StatusPlace;
-class QAbstractItemDelegate;
 class QAction;
 class QCheckBox;
 class QFrame;
@@ -28,7 +30,6 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QProgressBar;
-class QTableView;
 class QTimer;
 class QToolButton;
 class LcdPanel;
@@ -161,10 +162,8 @@ private:
     void buildLimitsPanel(QWidget* client);
     void buildRecordingRow(QWidget* client);
     void buildGrid(QWidget* client);
-    void buildModelBoxes(QWidget* client);
     void buildMenu();
     void buildTimers();
-    void bindKeyPanel(BevelPanel* panel);
     void bindSession();
     void choosePort(int port);
     void applyModelRows();
@@ -207,22 +206,9 @@ private:
     [[nodiscard]] bool settlePendingBefore(const QString& chosen);
     bool m_longWorkRunning = false;
 
-    // The layout's controls, by their names.
-    BevelPanel* BtCOM1 = nullptr;
-    BevelPanel* BtCOM2 = nullptr;
-    BevelPanel* BtCOM3 = nullptr;
-    BevelPanel* BtCOM4 = nullptr;
-    BevelPanel* BtPeak = nullptr;
-    BevelPanel* BtRecord = nullptr;
-    BevelPanel* BtRange = nullptr;
-    BevelPanel* BtHold = nullptr;
-    BevelPanel* BtSel = nullptr;
-    BevelPanel* BtRel = nullptr;
-    BevelPanel* BtHz = nullptr;
-    BevelPanel* BtBuzzer = nullptr;
-    BevelPanel* BTCon = nullptr;
-    BevelPanel* BtDiscon = nullptr;
-    BevelPanel* BtExit = nullptr;
+    // The panels and the controls the handlers use, by their layout names.
+    TopRow* m_topRow = nullptr;
+    RecordingRow* m_recordingRow = nullptr;
     LcdPanel* Panel1 = nullptr;
     QLabel* MltSN = nullptr;
     QProgressBar* PBar2 = nullptr;
@@ -236,18 +222,8 @@ private:
     LimitsPanel* limits = nullptr;
     QLineEdit* Setmax = nullptr;
     QLineEdit* SetMin = nullptr;
-    QCheckBox* RepeatSet = nullptr;
-    QCheckBox* RecordSI = nullptr;
-    QLineEdit* RecordSITime = nullptr;
-    QToolButton* RecordNew = nullptr;
-    QToolButton* OpenDataFiles = nullptr;
-    QToolButton* saveas = nullptr;
-    QToolButton* SpeedButton2 = nullptr;
-    QTableView* DBGrid1 = nullptr;
+    ReadingsGrid* DBGrid1 = nullptr;
     ReadingsTableModel* Data1 = nullptr;
-    QCheckBox* IFVelmarC = nullptr;
-    QCheckBox* IFVelmarD = nullptr;
-    QCheckBox* IFTessik = nullptr;
     QMenu* ComSetup = nullptr;
     QAction* COM11 = nullptr;
     QAction* COM21 = nullptr;
@@ -274,7 +250,5 @@ private:
     int m_needlePosition = 0;   // so that a resized dial is drawn afresh with it
     std::uint8_t m_keyBaseCode = 0;
     ChartPaging m_paging;
-    std::vector<int> m_readingsColumnWidths;
-    std::vector<QAbstractItemDelegate*> m_readingsDelegates;
     QStringList m_tableNoticeCauses; // status place causes the open table has said
 };

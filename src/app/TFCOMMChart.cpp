@@ -5,6 +5,7 @@
 #include "ChartBitmap.h"
 #include "ChartComponent.h"
 #include "ChartPanel.h"
+#include "LimitText.h"
 #include "UserMessages.h"
 
 #include <QAction>
@@ -61,16 +62,9 @@ void TFCOMM::FillClick() {
 }
 
 void TFCOMM::MaxrecordExit() {
-    const QString text = Maxrecord->text();
-    bool ok = false;
-    const int count = text.toInt(&ok);
-    if (!ok) {
-        m_messages->error(QStringLiteral("'%1' is not a valid integer value").arg(text));
-        return;
-    }
-    if (!m_paging.setPointsPerPage(count)) {
-        m_messages->error(
-            QStringLiteral("'%1' is not a valid number of points per page").arg(text));
+    const LimitText::Result parsed = LimitText::parsePointsPerPage(Maxrecord->text());
+    if (!parsed.value || !m_paging.setPointsPerPage(*parsed.value)) {
+        m_messages->error(parsed.error);
         return;
     }
     showChartPage();

@@ -2,6 +2,8 @@
 // table, and the printed report through its preview.
 #include "TFCOMM.h"
 
+#include "RecordingRow.h"
+
 #include "DataFileExport.h"
 #include "ReadingsTable.h"
 #include "ReadingsTableModel.h"
@@ -11,11 +13,11 @@
 #include "UserMessages.h"
 #include "WindowReportDialogs.h"
 
+#include "ReadingsGrid.h"
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
-#include <QTableView>
 #include <QToolButton>
 
 #include <new>
@@ -32,13 +34,7 @@ public:
 private:
     void set(bool running) {
         m_window.m_longWorkRunning = running;
-        for (QWidget* button :
-             {static_cast<QWidget*>(m_window.RecordNew),
-              static_cast<QWidget*>(m_window.OpenDataFiles), static_cast<QWidget*>(m_window.saveas),
-              static_cast<QWidget*>(m_window.SpeedButton2)}) {
-            if (button)
-                button->setEnabled(!running);
-        }
+        m_window.m_recordingRow->setCommandsEnabled(!running);
         if (QAction* recordNew = m_window.findChild<QAction*>(QStringLiteral("RecordNew1")))
             recordNew->setEnabled(!running);
     }
@@ -100,8 +96,7 @@ void TFCOMM::saveasClick() {
         result = DataFileExport::save(m_session.table(), *chosen, progress);
     }
     // The grid shows the last row selected, as after a walk through the table.
-    if (Data1->rowCount() > 0)
-        DBGrid1->selectRow(Data1->rowCount() - 1);
+    DBGrid1->selectLastRow();
     if (result.message.isEmpty())
         return;
     if (result.status == ExportResult::Status::Failed)

@@ -1,8 +1,8 @@
 // The conversation with the meter, as the window takes part in it: the timers' ticks, connect
 // and disconnect, and the choice of port. The session does the work; the window shows its state.
-#include "BevelPanel.h"
 #include "TCommPortDriver.h"
 #include "TFCOMM.h"
+#include "TopRow.h"
 #include "UserMessages.h"
 
 #include <QAction>
@@ -36,8 +36,7 @@ void TFCOMM::BTCon1Click() {
     START1->setEnabled(false);
     STOP1->setEnabled(true);
     STOP1->setChecked(false);
-    BTCon->hide();
-    BtDiscon->show();
+    m_topRow->showConnected(true);
 }
 
 void TFCOMM::BtDiscon1Click() {
@@ -49,8 +48,7 @@ void TFCOMM::BtDiscon1Click() {
     m_session.disconnectLine();
     forgetLinkNotices();
     showLinkHint();
-    BTCon->show();
-    BtDiscon->hide();
+    m_topRow->showConnected(false);
 }
 
 void TFCOMM::choosePort(int port) {
@@ -59,11 +57,9 @@ void TFCOMM::choosePort(int port) {
     if (!m_session.choosePort(port))
         return;
     QAction* entries[] = {COM11, COM21, COM31, COM41};
-    BevelPanel* panels[] = {BtCOM1, BtCOM2, BtCOM3, BtCOM4};
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 4; ++i)
         entries[i]->setChecked(i + 1 == port);
-        panels[i]->setVisible(i + 1 == port);
-    }
+    m_topRow->showPort(port);
 }
 
 void TFCOMM::COM11Click() {

@@ -21,10 +21,6 @@ QString portAndDevice(const QString& portName, const QString& device) {
     return QStringLiteral("%1 (%2)").arg(portName, device);
 }
 
-QString seconds(qint64 milliseconds) {
-    return QString::number(double(milliseconds) / 1000.0, 'f', 1);
-}
-
 } // namespace
 
 // Results in the order the session decides them; the session is the only one to hear the port.
@@ -112,20 +108,5 @@ void TFCOMM::showLinkHint() {
 QString TFCOMM::linkHealthText() const {
     if (!m_session.inUse())
         return QStringLiteral("Not connected");
-    const LinkHealth& h = m_session.linkHealth();
-    return QStringLiteral("Link health since Connect\n"
-                          "Requests: %1 sent, %2 skipped (line full)\n"
-                          "Frames: %3 main display, %4 bar graph\n"
-                          "Lines dropped: %5 stale, %6 too short, %7 unknown first byte\n"
-                          "Reconnects: %8\n"
-                          "Longest gap between main-display frames: %9 s")
-        .arg(h.requestsSent())
-        .arg(h.requestsSkipped())
-        .arg(h.mainFrames())
-        .arg(h.barFrames())
-        .arg(h.staleLines())
-        .arg(h.shortLines())
-        .arg(h.unknownLines())
-        .arg(h.reconnects())
-        .arg(seconds(h.longestMainGapMs(m_session.now())));
+    return m_session.linkHealth().describe(m_session.now());
 }

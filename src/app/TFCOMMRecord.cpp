@@ -1,17 +1,19 @@
 // Recording readings into the table of readings, as the window shows it: the grid's new row,
 // the table's notices in the status place, saving, and the recording commands.
+#include "LimitText.h"
 #include "ReadingsTable.h"
 #include "ReadingsTableModel.h"
+#include "RecordingRow.h"
 #include "StatusPlace.h"
 #include "TFCOMM.h"
 #include "TableError.h"
 #include "UserMessages.h"
 
+#include "ReadingsGrid.h"
 #include <QAction>
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QTableView>
 
 namespace {
 
@@ -50,7 +52,7 @@ bool TFCOMM::saveReadings() {
 // Each stored reading becomes the grid's selected row.
 void TFCOMM::showStoredRow() {
     Data1->refresh();
-    DBGrid1->selectRow(Data1->rowCount() - 1);
+    DBGrid1->selectLastRow();
 }
 
 void TFCOMM::TrecordTimer() {
@@ -64,16 +66,16 @@ void TFCOMM::RecordSITimeChange(const QString& text) {
 bool TFCOMM::RecordSITimeKeyPress(const QKeyEvent& key) {
     // Only character keys are filtered; moving the cursor and deleting stay possible.
     const QString text = key.text();
-    if (text.isEmpty() || key.key() == Qt::Key_Backspace || key.key() == Qt::Key_Delete)
+    if (text.isEmpty() || key.key() == Qt::Key_Delete)
         return false;
-    const QChar c = text.front();
-    return !(c >= u'0' && c <= u'9');
+    return !LimitText::acceptsCountKey(text.front());
 }
 
 bool TFCOMM::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ToolTip && (watched == CONok || watched == CONokN))
         showLinkHint(); // and the picture shows it
-    if (event->type() == QEvent::KeyPress && (watched == RecordSITime || watched == Maxrecord))
+    if (event->type() == QEvent::KeyPress &&
+        (watched == m_recordingRow->intervalEdit() || watched == Maxrecord))
         return RecordSITimeKeyPress(static_cast<const QKeyEvent&>(*event));
     if (event->type() == QEvent::KeyPress && (watched == Setmax || watched == SetMin))
         return SetmaxKeyPress(static_cast<const QKeyEvent&>(*event));

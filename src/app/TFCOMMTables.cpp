@@ -6,16 +6,7 @@
 #include "TableError.h"
 #include "UserMessages.h"
 
-#include <QHeaderView>
-#include <QTableView>
-
-namespace {
-
-// Widest a column of another program's table starts, so that a long text field leaves room for
-// the others.
-constexpr int kWidestForeignColumn = 150;
-
-} // namespace
+#include "ReadingsGrid.h"
 
 void TFCOMM::openReadingsTable() {
     forgetTableNotices();
@@ -53,37 +44,16 @@ void TFCOMM::offerFoundReadings() {
     }
     m_session.adoptJournal();
     Data1->reload();
-    DBGrid1->selectRow(Data1->rowCount() - 1);
+    DBGrid1->selectLastRow();
 }
 
 void TFCOMM::showTableInGrid() {
-    QHeaderView* header = DBGrid1->horizontalHeader();
-    const bool wasReadings = Data1->showsReadingsColumns();
-    if (wasReadings) {
-        // The designed widths and the display-font columns come back with a table of readings.
-        m_readingsColumnWidths.clear();
-        m_readingsDelegates.clear();
-        for (int c = 0; c < ReadingsTableModel::kColumns; ++c) {
-            m_readingsColumnWidths.push_back(header->sectionSize(c));
-            m_readingsDelegates.push_back(DBGrid1->itemDelegateForColumn(c));
-        }
-    }
+    const bool wereReadings = Data1->showsReadingsColumns();
+    if (wereReadings)
+        DBGrid1->keepReadingsColumns();
     Data1->reload();
-    if (Data1->showsReadingsColumns()) {
-        for (int c = 0; c < ReadingsTableModel::kColumns && !wasReadings; ++c) {
-            DBGrid1->setColumnWidth(c, m_readingsColumnWidths.at(static_cast<std::size_t>(c)));
-            DBGrid1->setItemDelegateForColumn(c,
-                                              m_readingsDelegates.at(static_cast<std::size_t>(c)));
-        }
-    } else {
-        for (int c = 0; c < ReadingsTableModel::kColumns; ++c)
-            DBGrid1->setItemDelegateForColumn(c, nullptr);
-        DBGrid1->resizeColumnsToContents();
-        for (int c = 0; c < Data1->columnCount(); ++c)
-            DBGrid1->setColumnWidth(c, std::min(DBGrid1->columnWidth(c), kWidestForeignColumn));
-    }
-    if (Data1->rowCount() > 0)
-        DBGrid1->selectRow(Data1->rowCount() - 1);
+    DBGrid1->showColumns(Data1->showsReadingsColumns(), wereReadings);
+    DBGrid1->selectLastRow();
 }
 
 bool TFCOMM::closeReadingsTable() {

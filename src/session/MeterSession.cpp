@@ -144,7 +144,7 @@ void MeterSession::stopWatching() {
 }
 
 QString MeterSession::healthSummary() {
-    const QString line = m_health.summaryLine(now());
+    QString line = m_health.summaryLine(now());
     if (m_inUse)
         m_trace.append(line);
     return line;

@@ -1,3 +1,4 @@
+#include "../support/Fixtures.h"
 #include "RecordingMessages.h"
 #include "WindowTestBench.h"
 
@@ -126,8 +127,7 @@ private slots:
         QFETCH(QString, index);
         QFETCH(int, records);
         QFETCH(bool, viewOnly);
-        if (!QFileInfo::exists(fixture(file)))
-            QSKIP("The Paradox fixtures are not there.");
+        VELMAR_REQUIRE_FIXTURE(fixture(file));
         QVERIFY(QFile::copy(fixture(file), path(file)));
         if (!index.isEmpty())
             QVERIFY(QFile::copy(fixture(index), path(index)));

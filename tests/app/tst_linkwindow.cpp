@@ -33,8 +33,9 @@ const char* const kElevenVolts = "89700800000F010101010A";
 
 } // namespace
 
-// The window on a line that misbehaves: a meter switched off mid-frame, lost bytes, a meter that
-// stops reading, an adapter unplugged and plugged in again. The meter is a pseudo-terminal, the
+// The window on a line that misbehaves, where what it shows matters: a meter that stops reading,
+// an adapter unplugged and plugged in again, a meter that stops answering. The session's own
+// handling of bad lines is tested in tst_sessionlink. The meter is a pseudo-terminal, the
 // poll and every timer are driven by calling their handlers, and time is the test's own clock.
 class LinkWindowTest : public QObject {
     Q_OBJECT
@@ -65,11 +66,6 @@ class LinkWindowTest : public QObject {
         window->session().port().ReceivePoll();
     }
 
-    void feed(const QByteArray& data) {
-        window->session().receive(reinterpret_cast<const std::uint8_t*>(data.constData()),
-                                  qint32(data.size()));
-    }
-
     [[nodiscard]] bool linkShown() const {
         return window->findChild<QLabel*>(QStringLiteral("CONok"))->isVisibleTo(window.get());
     }
@@ -82,12 +78,6 @@ class LinkWindowTest : public QObject {
     [[nodiscard]] bool brokenLinkShown() const {
         return window->findChild<QLabel*>(QStringLiteral("CONokN"))->isVisibleTo(window.get()) &&
                !linkShown();
-    }
-    [[nodiscard]] QString recordedValue(int row) const {
-        return window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))
-            ->data(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->index(row, 3),
-                   Qt::DisplayRole)
-            .toString();
     }
     [[nodiscard]] bool traceHolds(const QString& prefix) const {
         for (std::size_t i = 0; i < window->session().trace().size(); ++i) {
@@ -117,80 +107,6 @@ private slots:
         pty.reset();
         QFile::remove(linkPath());
         qunsetenv("VELMAR_COM1");
-    }
-
-    // A meter switched off mid-frame leaves "89 70 08" on the line; glued onto the next frame it
-    // read -800.01 V with the battery symbol, shown and recorded.
-    void aHalfFrameBeforeASilenceIsDroppedNotGlued_data() {
-        QTest::addColumn<bool>("tickInBetween");
-        QTest::newRow("dropped when the next bytes come") << false;
-        QTest::newRow("dropped by the link tick during the silence") << true;
-    }
-
-    void aHalfFrameBeforeASilenceIsDroppedNotGlued() {
-        QFETCH(bool, tickInBetween);
-        connectThroughLink();
-        meterSends(bytes("897008"));
-        nowMs += 1500;
-        if (tickInBetween) {
-            window->ConTimerTimer();
-            QVERIFY(traceHolds("# stale 897008"));
-        }
-        meterSends(bytes(kElevenVolts));
-
-        QCOMPARE(window->session().reading().ReadingText, QString("011.11"));
-        QCOMPARE(window->session().reading().ReadingValue, 1111.0f);
-        QVERIFY(!window->findChild<LcdPanel*>(QStringLiteral("Panel1"))
-                     ->isControlVisible(LcdControl::LCDBATT));
-        QCOMPARE(window->session().table().recordCount(), 1);
-        QCOMPARE(recordedValue(0), QString("011.11"));
-        QVERIFY(traceHolds("# stale 897008"));
-        QCOMPARE(window->session().trace().last(), QString(kElevenVolts));
-        QCOMPARE(window->session().linkHealth().staleLines(), 1u);
-        QCOMPARE(window->session().linkHealth().mainFrames(), 1u);
-    }
-
-    // A frame split over two polls 50 ms apart is whole, as on any healthy line.
-    void aFrameSplitOverTwoPollsIsStillWhole() {
-        connectThroughLink();
-        meterSends(bytes("89700800000F01"));
-        nowMs += 50;
-        meterSends(bytes("010101010A"));
-        QCOMPARE(window->session().reading().ReadingText, QString("011.11"));
-        QCOMPARE(window->session().linkHealth().staleLines(), 0u);
-    }
-
-    // A lost byte must not become a stored wrong reading, nor light the link picture; the line is
-    // traced and counted.
-    void aRefusedLineIsTracedAndCountedButNotDecoded_data() {
-        QTest::addColumn<QByteArray>("line");
-        QTest::addColumn<bool>("tooShort");
-        QTest::newRow("main frame missing a byte") << bytes("897008000F010101010A") << true;
-        QTest::newRow("bare main request echo") << bytes("890A") << true;
-        QTest::newRow("bar frame missing a byte") << bytes("8A00000008050A").remove(3, 1) << true;
-        QTest::newRow("unknown first byte") << bytes("55700800000F010101010A") << false;
-    }
-
-    void aRefusedLineIsTracedAndCountedButNotDecoded() {
-        QFETCH(QByteArray, line);
-        QFETCH(bool, tooShort);
-        const QString barBefore = window->findChild<QLabel*>(QStringLiteral("MltSN"))->text();
-        const int positionBefore =
-            window->findChild<QProgressBar*>(QStringLiteral("PBar2"))->value();
-        feed(line);
-
-        QCOMPARE(window->session().trace().last(), QString::fromLatin1(line.toHex().toUpper()));
-        QCOMPARE(window->session().reading().ReadingText, QString());
-        QCOMPARE(window->session().table().recordCount(), 0);
-        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("MltSN"))->text(), barBefore);
-        QCOMPARE(window->findChild<QProgressBar*>(QStringLiteral("PBar2"))->value(),
-                 positionBefore);
-        QVERIFY(!linkShown());
-        QCOMPARE(window->session().linkHealth().shortLines(), tooShort ? 1u : 0u);
-        QCOMPARE(window->session().linkHealth().unknownLines(), tooShort ? 0u : 1u);
-        QCOMPARE(window->session().linkHealth().mainFrames() +
-                     window->session().linkHealth().barFrames(),
-                 0u);
     }
 
     // A meter that stops reading: the window must never wait for room (the clock under the port
@@ -358,19 +274,6 @@ private slots:
         meterSends(bytes(kElevenVolts));
         window->ConTimerTimer();
         QVERIFY(window->statusPlace()->currentText().isEmpty());
-    }
-
-    // A line that never sends a line feed: the trace stays within its bounds however long it runs.
-    void theTraceStaysBoundedOnALineWithoutLineFeeds() {
-        const QByteArray chunk(2048, '\x55');
-        for (int poll = 0; poll < 2048; ++poll) {
-            nowMs += 50;
-            feed(chunk);
-        }
-        QVERIFY(window->session().trace().bytes() <= TraceList::kDefaultByteCapacity);
-        QVERIFY(window->session().trace().size() > 1);
-        QVERIFY(window->session().linkHealth().unknownLines() >= 1000u);
-        QVERIFY(!linkShown());
     }
 };
 
