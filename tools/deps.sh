@@ -1,20 +1,21 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs that are not installed yet.
 # Usage: tools/deps.sh [run|shots|check]   ("run" adds what starting the program on a virtual
-# display needs; "shots" adds what taking and comparing screenshots of the window on it needs;
-# "check" adds the formatting and tidy tools CI runs)
+# display and taking a screenshot of it there needs; "shots" adds what taking and comparing
+# screenshots of the window on it needs; "check" adds the formatting and tidy tools CI runs)
 #        tools/deps.sh --list  (prints the packages the build needs, one a line, and installs nothing)
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev pxlib-dev
           libbenchmark-dev fonts-dejavu-core fonts-liberation poppler-utils
-          dpkg-dev file)  # cpack -G DEB: dpkg-shlibdeps finds the dependencies, file finds the programs
+          dpkg-dev file   # cpack -G DEB: dpkg-shlibdeps finds the dependencies, file finds the programs
+          lintian desktop-file-utils)  # the package tests check the .deb and its desktop entry
 if [ "${1:-}" = --list ]; then
   printf '%s\n' "${packages[@]}"
   exit 0
 fi
 if [ "${1:-}" = run ]; then
-  packages+=(xvfb xauth x11-utils)
+  packages+=(xvfb xauth x11-utils imagemagick)
 fi
 if [ "${1:-}" = check ]; then
   packages+=(clang-format clang-tidy)

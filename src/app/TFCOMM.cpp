@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QTimer>
 
 #include <exception>
 
@@ -80,9 +81,6 @@ void TFCOMM::FormCreate() {
     startupStep([this] { m_dialScale = DialScaleState{}; });
     startupStep([this] { openReadingsTable(); });
     startupStep([this] { drawDialAtStart(); });
-    // Readings a crash left are offered once numbering has its start value, so that adopting
-    // them can carry it on.
-    startupStep([this] { offerFoundReadings(); });
     startupStep([this] { resetChartSeries(); });
     startupStep([this] { applyModelRows(); });
 }
@@ -122,6 +120,16 @@ void TFCOMM::FormResize() {
     DBGrid1->resize(DBGrid1->width(), r.gridHeight);
     dial->setSizes({r.dialWidth, r.dialHeight}, {r.backdropWidth, r.backdropHeight});
     chart->setGeometry(chart->x(), r.chartTop, r.chartWidth, r.chartHeight);
+}
+
+// Readings a crash left are offered over the window once it is on screen, with its title, and
+// once numbering has its start value, so that adopting them can carry it on.
+void TFCOMM::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_foundReadingsOffered)
+        return;
+    m_foundReadingsOffered = true;
+    QTimer::singleShot(0, this, [this] { startupStep([this] { offerFoundReadings(); }); });
 }
 
 void TFCOMM::resizeEvent(QResizeEvent* event) {

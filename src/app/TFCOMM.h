@@ -1,37 +1,32 @@
 #pragma once
 
 #include "ChartPaging.h"
+#include "DialGeometry.h"
 #include "FrameResult.h"
 #include "MeterSession.h"
-#include "WindowState.h"
 
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <vector>
 
 class BevelPanel;
 class ChartComponent;
 class ChartPanel;
 class DialPanel;
 class LimitsPanel;
+class MainMenu;
 class ReadingsGrid;
 class RecordingRow;
 class TopRow;
 class StatusPlace;
-class QAction;
 class QCheckBox;
-class QFrame;
 class QLabel;
 class QLineEdit;
-class QMenu;
 class QProgressBar;
 class QTimer;
-class QToolButton;
 class LcdPanel;
 class QKeyEvent;
 class ReadingsTableModel;
@@ -150,6 +145,7 @@ public:
     [[nodiscard]] UserMessages& messages() const { return *m_messages; }
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -172,7 +168,7 @@ private:
     [[nodiscard]] bool closeReadingsTable();
     void drawDialAtStart();
     [[nodiscard]] bool saveReadings();
-    void chooseRecordLimit(QAction* item, qint32 limit);
+    void chooseRecordLimit(int item, qint32 limit);
     void resetChartSeries();
     // The chart shows paging's page; the page buttons, Bt10 and FollowLastPage follow it.
     void showChartPage();
@@ -196,12 +192,18 @@ private:
     void showLinkHint();
     [[nodiscard]] QString linkHealthText() const;
 
+    // The status place says what waits now: recording paused, a save waiting for room.
+    void showPause();
+    // Writes the pending readings; `asked` when the user asked for the save.
+    [[nodiscard]] bool writePending(bool asked);
+
     std::shared_ptr<UserMessages> m_messages;
     MeterSession m_session;
+    bool m_foundReadingsOffered = false; // at the first show
     StatusPlace* m_statusPlace = nullptr;
 
     // Data files (app/TFCOMMFiles.cpp).
-    class LongWorkGuard;
+    [[nodiscard]] auto longWork();
     // Asks whether pending readings are saved before another table opens; false: stay as is.
     [[nodiscard]] bool settlePendingBefore(const QString& chosen);
     bool m_longWorkRunning = false;
@@ -224,20 +226,7 @@ private:
     QLineEdit* SetMin = nullptr;
     ReadingsGrid* DBGrid1 = nullptr;
     ReadingsTableModel* Data1 = nullptr;
-    QMenu* ComSetup = nullptr;
-    QAction* COM11 = nullptr;
-    QAction* COM21 = nullptr;
-    QAction* COM31 = nullptr;
-    QAction* COM41 = nullptr;
-    QAction* START1 = nullptr;
-    QAction* STOP1 = nullptr;
-    QAction* Fill1 = nullptr;
-    QAction* N10001 = nullptr;
-    QAction* N50001 = nullptr;
-    QAction* N100001 = nullptr;
-    QAction* N500001 = nullptr;
-    QAction* N1000001 = nullptr;
-    QAction* limitess = nullptr;
+    MainMenu* m_menu = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* ConTimer = nullptr;
     QTimer* Trecord = nullptr;

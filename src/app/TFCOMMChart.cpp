@@ -6,16 +6,16 @@
 #include "ChartComponent.h"
 #include "ChartPanel.h"
 #include "LimitText.h"
+#include "MainMenu.h"
 #include "UserMessages.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
 
 void TFCOMM::resetChartSeries() {
     m_paging = ChartPaging{};
     BtFill->setChecked(true);
-    Fill1->setChecked(true);
+    m_menu->showFill(true);
     chartComponent->startAfresh();
     ShowSeries(ChartComponent::kAreaSeries);
     m_paging.setPointCount(chartComponent->pointCount());
@@ -25,9 +25,6 @@ void TFCOMM::resetChartSeries() {
 void TFCOMM::addChartPoint(int value) {
     chartComponent->addPoint(value);
     m_paging.setPointCount(chartComponent->pointCount());
-    // A page kept beyond the pages there were grows back with the points.
-    if (!m_paging.followsLastPage())
-        showChartPage();
 }
 
 void TFCOMM::showLastChartPage() {
@@ -49,7 +46,7 @@ void TFCOMM::ShowSeries(int index) {
 
 void TFCOMM::BtFillClick() {
     const bool fill = BtFill->isChecked();
-    Fill1->setChecked(fill);
+    m_menu->showFill(fill);
     ShowSeries(fill ? ChartComponent::kAreaSeries : ChartComponent::kLineSeries);
 }
 
@@ -57,7 +54,7 @@ void TFCOMM::BtFillClick() {
 void TFCOMM::FillClick() {
     const bool fill = !BtFill->isChecked();
     BtFill->setChecked(fill);
-    Fill1->setChecked(fill);
+    m_menu->showFill(fill);
     ShowSeries(fill ? ChartComponent::kAreaSeries : ChartComponent::kLineSeries);
 }
 
@@ -70,24 +67,29 @@ void TFCOMM::MaxrecordExit() {
     showChartPage();
 }
 
+// A page command returns from a zoom even when the page stays the same.
 void TFCOMM::BtFirstClick() {
     m_paging.first();
     showChartPage();
+    chartComponent->showPageView();
 }
 
 void TFCOMM::BTPreviousClick() {
     m_paging.previous();
     showChartPage();
+    chartComponent->showPageView();
 }
 
 void TFCOMM::BtNextClick() {
     m_paging.next();
     showChartPage();
+    chartComponent->showPageView();
 }
 
 void TFCOMM::BTlastClick() {
     m_paging.last();
     showChartPage();
+    chartComponent->showPageView();
 }
 
 // The page number and following stay as they were.

@@ -2,45 +2,36 @@
 // table, and the printed report through its preview.
 #include "TFCOMM.h"
 
-#include "RecordingRow.h"
-
 #include "DataFileExport.h"
+#include "MainMenu.h"
+#include "ReadingsGrid.h"
 #include "ReadingsTable.h"
 #include "ReadingsTableModel.h"
+#include "RecordingRow.h"
 #include "ReportLayout.h"
 #include "ReportPreview.h"
 #include "TableError.h"
 #include "UserMessages.h"
 #include "WindowReportDialogs.h"
 
-#include "ReadingsGrid.h"
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
-#include <QMenu>
-#include <QToolButton>
+#include <QScopeGuard>
 
 #include <new>
 
 // Keeps the window's other table commands from running while long work covers the table, and
 // lets them run again however the work ends.
-class TFCOMM::LongWorkGuard {
-public:
-    explicit LongWorkGuard(TFCOMM& window) : m_window(window) { set(true); }
-    ~LongWorkGuard() { set(false); }
-    LongWorkGuard(const LongWorkGuard&) = delete;
-    LongWorkGuard& operator=(const LongWorkGuard&) = delete;
-
-private:
-    void set(bool running) {
-        m_window.m_longWorkRunning = running;
-        m_window.m_recordingRow->setCommandsEnabled(!running);
-        if (QAction* recordNew = m_window.findChild<QAction*>(QStringLiteral("RecordNew1")))
-            recordNew->setEnabled(!running);
-    }
-
-    TFCOMM& m_window;
-};
+auto TFCOMM::longWork() {
+    const auto set = [this](bool running) {
+        m_longWorkRunning = running;
+        m_recordingRow->setCommandsEnabled(!running);
+        m_menu->entry(QStringLiteral("RecordNew1"))->setEnabled(!running);
+    };
+    set(true);
+    return qScopeGuard([set] { set(false); });
+}
 
 void TFCOMM::OpenDataFilesClick() {
     if (m_longWorkRunning)
@@ -88,7 +79,7 @@ void TFCOMM::saveasClick() {
         return;
     ExportResult result;
     {
-        LongWorkGuard guard(*this);
+        const auto guard = longWork();
         const ProgressCallback progress =
             isLongWork(m_session.table().recordCount())
                 ? m_messages->startProgress(QStringLiteral("Saving %1...").arg(*chosen))
@@ -105,29 +96,22 @@ void TFCOMM::saveasClick() {
         m_messages->information(result.message);
 }
 
+// The preview lays out each page from the table as it was at Print when the page is needed, so
+// the commands that would change or drop the table wait until the preview closes.
 void TFCOMM::BtPrintClick() {
     if (m_longWorkRunning || !m_session.table().isOpen() || m_session.table().recordCount() == 0)
         return;
-    std::optional<ReportDocument> document;
+    const auto guard = longWork();
+    std::unique_ptr<ReportPages> pages;
     try {
-        LongWorkGuard guard(*this);
-        const ProgressCallback progress =
-            isLongWork(m_session.table().recordCount())
-                ? m_messages->startProgress(QStringLiteral("Preparing the report..."))
-                : ProgressCallback();
-        document = ReportLayout::build(TableSnapshot::of(m_session.table()), progress);
+        pages = ReportLayout::pages(TableSnapshot::of(m_session.table()));
     } catch (const TableError& e) {
         m_messages->error(e.message());
         return;
-    } catch (const std::bad_alloc&) {
-        m_messages->error(QStringLiteral("Not enough memory to prepare the report."));
-        return;
     }
-    if (!document || document->pages.empty())
-        return;
     WindowReportDialogs dialogs(*m_messages);
     ReportPreview preview(dialogs, this);
-    preview.setDocument(std::move(*document));
+    preview.setPages(std::move(pages));
     m_messages->showReportPreview(&preview);
 }
 

@@ -5,6 +5,7 @@
 #include "DialPanel.h"
 #include "LcdPanel.h"
 #include "LimitsPanel.h"
+#include "MainMenu.h"
 #include "PanelStyle.h"
 #include "ReadingsGrid.h"
 #include "ReadingsTableModel.h"
@@ -18,7 +19,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QProgressBar>
 #include <QTimer>
 
@@ -114,69 +114,42 @@ void TFCOMM::buildGrid(QWidget* client) {
     DBGrid1 = new ReadingsGrid(client);
     DBGrid1->setModel(Data1);
     DBGrid1->showColumns(true, false);
-    m_statusPlace = new StatusPlace(DBGrid1);
+    m_statusPlace = DBGrid1->statusPlace();
 }
 
+// Each entry of the main menu runs the handler the layout binds to it.
 void TFCOMM::buildMenu() {
-    QMenuBar* bar = menuBar();
-    bar->setObjectName("MainMenu1");
-    auto entry = [this](QMenu* menu, const char* name, const QString& caption, auto handler) {
-        QAction* a = menu->addAction(caption);
-        a->setObjectName(QString::fromLatin1(name));
-        connect(a, &QAction::triggered, this, handler);
-        return a;
-    };
-
-    ComSetup = bar->addMenu("ComSetup");
-    ComSetup->setObjectName("ComSetup");
-    COM11 = entry(ComSetup, "COM11", "COM1", &TFCOMM::COM11Click);
-    COM21 = entry(ComSetup, "COM21", "COM2", &TFCOMM::COM21Click);
-    COM31 = entry(ComSetup, "COM31", "COM3", &TFCOMM::COM31Click);
-    COM41 = entry(ComSetup, "COM41", "COM4", &TFCOMM::COM41Click);
-    for (QAction* a : {COM11, COM21, COM31, COM41})
-        a->setCheckable(true);
-    COM11->setChecked(true);
-
-    QMenu* connectMenu = bar->addMenu("Connect");
-    connectMenu->setObjectName("Connect1");
-    START1 = entry(connectMenu, "START1", "START", &TFCOMM::BTCon1Click);
-    STOP1 = entry(connectMenu, "STOP1", "STOP", &TFCOMM::BtDiscon1Click);
-    START1->setCheckable(true);
-    STOP1->setCheckable(true);
-    STOP1->setEnabled(false);
-
-    QMenu* graphic = bar->addMenu("Graphic");
-    graphic->setObjectName("Graphic1");
-    entry(graphic, "First1", "First", &TFCOMM::BtFirstClick);
-    entry(graphic, "Previous1", "Previous", &TFCOMM::BTPreviousClick);
-    entry(graphic, "Next1", "Next", &TFCOMM::BtNextClick);
-    entry(graphic, "Last1", "Last", &TFCOMM::BTlastClick);
-    graphic->addSeparator();
-    entry(graphic, "New1", "New", &TFCOMM::BtNewClick);
-    entry(graphic, "Save1", "Save", &TFCOMM::BtSaveClick);
-    graphic->addSeparator();
-    Fill1 = entry(graphic, "Fill1", "Fill", &TFCOMM::FillClick);
-    Fill1->setCheckable(true);
-    Fill1->setChecked(true);
-
-    QMenu* record = bar->addMenu("Record");
-    record->setObjectName("Record1");
-    entry(record, "RecordNew1", "New", &TFCOMM::RecordNewClick);
-    entry(record, "RecordSave1", "Save", &TFCOMM::RecordSaveClick);
-    record->addSeparator();
-    N10001 = entry(record, "N10001", "1000", &TFCOMM::N10001Click);
-    N50001 = entry(record, "N50001", "5000", &TFCOMM::N50001Click);
-    N100001 = entry(record, "N100001", "10000", &TFCOMM::N100001Click);
-    N500001 = entry(record, "N500001", "50000", &TFCOMM::N500001Click);
-    N1000001 = entry(record, "N1000001", "100000", &TFCOMM::N1000001Click);
-    limitess = entry(record, "limitess", "limitess", &TFCOMM::limitessClick);
-    for (QAction* a : {N10001, N50001, N100001, N500001, N1000001, limitess})
-        a->setCheckable(true);
-    N100001->setChecked(true);
-
-    QAction* exit = bar->addAction("Exit");
-    exit->setObjectName("Exit1");
-    connect(exit, &QAction::triggered, this, &TFCOMM::BtExit1Click);
+    m_menu = new MainMenu(this);
+    using Handler = void (TFCOMM::*)();
+    static const std::pair<const char*, Handler> handlers[] = {
+        {"COM11", &TFCOMM::COM11Click},
+        {"COM21", &TFCOMM::COM21Click},
+        {"COM31", &TFCOMM::COM31Click},
+        {"COM41", &TFCOMM::COM41Click},
+        {"START1", &TFCOMM::BTCon1Click},
+        {"STOP1", &TFCOMM::BtDiscon1Click},
+        {"First1", &TFCOMM::BtFirstClick},
+        {"Previous1", &TFCOMM::BTPreviousClick},
+        {"Next1", &TFCOMM::BtNextClick},
+        {"Last1", &TFCOMM::BTlastClick},
+        {"New1", &TFCOMM::BtNewClick},
+        {"Save1", &TFCOMM::BtSaveClick},
+        {"Fill1", &TFCOMM::FillClick},
+        {"RecordNew1", &TFCOMM::RecordNewClick},
+        {"RecordSave1", &TFCOMM::RecordSaveClick},
+        {"N10001", &TFCOMM::N10001Click},
+        {"N50001", &TFCOMM::N50001Click},
+        {"N100001", &TFCOMM::N100001Click},
+        {"N500001", &TFCOMM::N500001Click},
+        {"N1000001", &TFCOMM::N1000001Click},
+        {"limitess", &TFCOMM::limitessClick},
+        {"Exit1", &TFCOMM::BtExit1Click}};
+    connect(m_menu, &MainMenu::chosen, this, [this](const QString& name) {
+        for (const auto& [entry, handler] : handlers) {
+            if (name == QLatin1String(entry))
+                return (this->*handler)();
+        }
+    });
 }
 
 void TFCOMM::buildTimers() {

@@ -5,8 +5,7 @@
 #include "TopRow.h"
 #include "UserMessages.h"
 
-#include <QAction>
-#include <QMenu>
+#include "MainMenu.h"
 
 void TFCOMM::WriteTo232(std::uint8_t b) {
     m_session.write(b);
@@ -31,20 +30,12 @@ void TFCOMM::BTCon1Click() {
     }
     forgetLinkNotices();
     showLinkHint();
-    ComSetup->setEnabled(false);
-    START1->setChecked(true);
-    START1->setEnabled(false);
-    STOP1->setEnabled(true);
-    STOP1->setChecked(false);
+    m_menu->showConnected(true);
     m_topRow->showConnected(true);
 }
 
 void TFCOMM::BtDiscon1Click() {
-    ComSetup->setEnabled(true);
-    START1->setChecked(false);
-    START1->setEnabled(true);
-    STOP1->setEnabled(false);
-    STOP1->setChecked(true);
+    m_menu->showConnected(false);
     m_session.disconnectLine();
     forgetLinkNotices();
     showLinkHint();
@@ -56,9 +47,7 @@ void TFCOMM::choosePort(int port) {
     // the ComSetup menu is disabled.
     if (!m_session.choosePort(port))
         return;
-    QAction* entries[] = {COM11, COM21, COM31, COM41};
-    for (int i = 0; i < 4; ++i)
-        entries[i]->setChecked(i + 1 == port);
+    m_menu->showPort(port);
     m_topRow->showPort(port);
 }
 

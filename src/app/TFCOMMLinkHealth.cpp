@@ -3,6 +3,7 @@
 // answer), and the trace's summary every minute. The status texts are kept short enough for the
 // line under the grid; its hint holds them whole.
 #include "DialPanel.h"
+#include "StatusBriefs.h"
 #include "StatusPlace.h"
 #include "TCommPortDriver.h"
 #include "TFCOMM.h"
@@ -33,16 +34,14 @@ void TFCOMM::bindSession() {
     connect(&m_session, &MeterSession::silenceBegan, this, &TFCOMM::showSilence);
     connect(&m_session, &MeterSession::silenceEnded, this,
             [this] { m_statusPlace->clear(kSilenceCause); });
+    connect(&m_session, &MeterSession::tableReplaced, this, &TFCOMM::showTableInGrid);
     connect(&m_session, &MeterSession::tableNotice, this, &TFCOMM::sayTableNotice);
-    connect(&m_session, &MeterSession::recordingPaused, this, [this](const TableProblem& p) {
-        m_statusPlace->set(QStringLiteral("recording"), RecordingPause::text(p));
-    });
-    connect(&m_session, &MeterSession::recordingResumed, this,
-            [this] { m_statusPlace->clear(QStringLiteral("recording")); });
+    connect(&m_session, &MeterSession::pauseChanged, this, &TFCOMM::showPause);
     // Said where it lasts, not once per reading; correcting the text resumes recording.
     connect(&m_session, &MeterSession::intervalRefused, this, [this](const QString& text) {
         m_statusPlace->set(QStringLiteral("interval"),
-                           RecordingPause::text(invalidIntegerMessage(text)));
+                           RecordingPause::text(invalidIntegerMessage(text)),
+                           StatusBriefs::intervalNotANumber());
     });
     connect(&m_session, &MeterSession::intervalAccepted, this,
             [this] { m_statusPlace->clear(QStringLiteral("interval")); });
@@ -73,18 +72,22 @@ void TFCOMM::forgetLinkNotices() {
 }
 
 void TFCOMM::showDeviceGone(const QString& portName, const QString& device) {
-    m_statusPlace->set(kDeviceCause, QStringLiteral("%1 gone; waiting for it to come back")
-                                         .arg(portAndDevice(portName, device)));
+    m_statusPlace->set(
+        kDeviceCause,
+        QStringLiteral("%1 gone; waiting for it to come back").arg(portAndDevice(portName, device)),
+        StatusBriefs::deviceGone(portName));
 }
 
 // Said until the next Connect or Disconnect: the readings of the time it was away are missing,
 // which someone back at the bench after hours wants to know.
 void TFCOMM::showDeviceBack(const QString& portName, const QString& device) {
+    const QString now = m_session.wallNow().toString(QStringLiteral("HH:mm:ss"));
+    const quint64 reconnects = m_session.linkHealth().reconnects();
     m_statusPlace->set(kDeviceCause,
                        QStringLiteral("%1 back at %2; reconnects: %3")
-                           .arg(portAndDevice(portName, device),
-                                m_session.wallNow().toString(QStringLiteral("HH:mm:ss")))
-                           .arg(m_session.linkHealth().reconnects()));
+                           .arg(portAndDevice(portName, device), now)
+                           .arg(reconnects),
+                       StatusBriefs::deviceBack(portName, now, reconnects));
 }
 
 // Said once, with the time the last frame came; it stays until a frame comes again.

@@ -4,20 +4,26 @@
 #include "ReadingsTable.h"
 #include "ReadingsTableModel.h"
 #include "RecordingRow.h"
+#include "StatusBriefs.h"
 #include "StatusPlace.h"
 #include "TFCOMM.h"
 #include "TableError.h"
 #include "UserMessages.h"
 
+#include "MainMenu.h"
 #include "ReadingsGrid.h"
-#include <QAction>
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 
 namespace {
 
-// Each kind of notice the table hands out is said in its own place in the status line.
+// Causes of the status place: recording paused by the table, a save waiting for room and its
+// end; each kind of notice the table hands out has its own.
+const QString kPausedCause = QStringLiteral("recording");
+const QString kRoomCause = QStringLiteral("room");
+const QString kRoomSavedCause = QStringLiteral("saved after waiting for room");
+
 QString noticeCause(TableCause cause) {
     return QStringLiteral("table %1").arg(static_cast<int>(cause));
 }
@@ -26,24 +32,58 @@ QString noticeCause(TableCause cause) {
 
 void TFCOMM::sayTableNotice(const TableProblem& notice) {
     const QString cause = noticeCause(notice.cause);
-    m_statusPlace->set(cause, notice.message);
+    m_statusPlace->set(cause, notice.message, StatusBriefs::tableNotice(notice.cause));
     if (!m_tableNoticeCauses.contains(cause))
         m_tableNoticeCauses << cause;
 }
 
 void TFCOMM::forgetTableNotices() {
+    m_statusPlace->clear(kRoomSavedCause);
     for (const QString& cause : std::as_const(m_tableNoticeCauses))
         m_statusPlace->clear(cause);
     m_tableNoticeCauses.clear();
 }
 
-// A failed save is the command's failure, shown once as such; recording then waits, said in
-// the status place, until a save succeeds.
+// The status place says what waits now: recording paused, a save waiting for room.
+void TFCOMM::showPause() {
+    const RecordingPause& pause = m_session.pause();
+    if (const std::optional<TableProblem>& problem = pause.problem())
+        m_statusPlace->set(kPausedCause, RecordingPause::text(*problem),
+                           StatusBriefs::recordingPaused(*problem));
+    else
+        m_statusPlace->clear(kPausedCause);
+    if (const std::optional<TableProblem>& room = pause.roomProblem()) {
+        m_statusPlace->clear(kRoomSavedCause);
+        m_statusPlace->set(kRoomCause, RecordingPause::roomText(*room),
+                           StatusBriefs::saveWaitsForRoom());
+    } else {
+        m_statusPlace->clear(kRoomCause);
+    }
+}
+
 bool TFCOMM::saveReadings() {
+    return writePending(true);
+}
+
+// A failed save the user asked for is the command's failure, shown once as such; one tried
+// again while it waits for room fails quietly. What waits is said in the status place until a
+// save succeeds.
+bool TFCOMM::writePending(bool asked) {
+    const bool waitedForRoom = m_session.pause().waitsForRoom();
     if (const std::optional<TableProblem> problem = m_session.save()) {
-        m_messages->error(problem->message);
+        if (asked)
+            m_messages->error(problem->message);
         return false;
     }
+    // A save the user asked for says so in its box; one that ended a wait says so where the
+    // wait was said.
+    if (waitedForRoom && !asked)
+        m_statusPlace->set(kRoomSavedCause,
+                           QStringLiteral("Saved when room returned: the readings recorded while "
+                                          "the save waited are in the table."),
+                           StatusBriefs::savedWhenRoomReturned());
+    else
+        m_statusPlace->clear(kRoomSavedCause);
     // The journal was written afresh: a failure said before is over, or is said again now.
     m_statusPlace->clear(noticeCause(TableCause::JournalUnwritable));
     return true;
@@ -57,6 +97,9 @@ void TFCOMM::showStoredRow() {
 
 void TFCOMM::TrecordTimer() {
     m_session.recordTick();
+    // A save that waits for room tries again once a second, until there is room.
+    if (m_session.pause().waitsForRoom())
+        (void)writePending(false);
 }
 
 void TFCOMM::RecordSITimeChange(const QString& text) {
@@ -82,34 +125,33 @@ bool TFCOMM::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TFCOMM::chooseRecordLimit(QAction* item, qint32 limit) {
+void TFCOMM::chooseRecordLimit(int item, qint32 limit) {
     m_session.setRecordLimit(limit);
-    for (QAction* a : {N10001, N50001, N100001, N500001, N1000001, limitess})
-        a->setChecked(a == item);
+    m_menu->showRecordLimit(item);
 }
 
 void TFCOMM::N10001Click() {
-    chooseRecordLimit(N10001, 1000);
+    chooseRecordLimit(0, 1000);
 }
 
 void TFCOMM::N50001Click() {
-    chooseRecordLimit(N50001, 5000);
+    chooseRecordLimit(1, 5000);
 }
 
 void TFCOMM::N100001Click() {
-    chooseRecordLimit(N100001, 10000);
+    chooseRecordLimit(2, 10000);
 }
 
 void TFCOMM::N500001Click() {
-    chooseRecordLimit(N500001, 50000);
+    chooseRecordLimit(3, 50000);
 }
 
 void TFCOMM::N1000001Click() {
-    chooseRecordLimit(N1000001, 100000);
+    chooseRecordLimit(4, 100000);
 }
 
 void TFCOMM::limitessClick() {
-    chooseRecordLimit(limitess, 10000000);
+    chooseRecordLimit(5, 10000000);
 }
 
 void TFCOMM::RecordNewClick() {
@@ -125,6 +167,14 @@ void TFCOMM::RecordNewClick() {
 }
 
 void TFCOMM::RecordSaveClick() {
+    // A table shown for viewing only never takes a reading, so nothing can have been saved.
+    const ReadingsTable& table = m_session.table();
+    if (table.isOpen() && !table.readOnlyReason().isEmpty()) {
+        m_messages->information(
+            QStringLiteral("Nothing was saved: this table is shown for viewing only. %1")
+                .arg(table.readOnlyReason()));
+        return;
+    }
     // The message comes after the write, so a failed write is never first reported as saved.
     if (saveReadings())
         m_messages->information(QStringLiteral(

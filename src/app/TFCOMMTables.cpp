@@ -23,8 +23,8 @@ void TFCOMM::openReadingsTable() {
 
 bool TFCOMM::openTableWithNotices(const QString& path) {
     forgetTableNotices();
+    // The grid follows the table as soon as it has opened.
     const QString failure = m_session.switchTable(path);
-    showTableInGrid();
     if (!failure.isEmpty())
         m_messages->error(failure);
     offerFoundReadings();
@@ -57,12 +57,22 @@ void TFCOMM::showTableInGrid() {
 }
 
 bool TFCOMM::closeReadingsTable() {
-    // No to the question drops the pending readings, and close() their journal with them.
+    // Cancel (also Escape and the box's own close) keeps the window and every reading; No drops
+    // the pending readings, and close() their journal with them.
     const ReadingsTable& table = m_session.table();
-    if (table.isOpen() && table.pendingCount() > 0 &&
-        m_messages->askYesNo(QStringLiteral("Save the recorded readings before closing?")) &&
-        !saveReadings())
-        return false;
+    if (table.isOpen() && table.pendingCount() > 0) {
+        switch (m_messages->askYesNoCancel(
+            QStringLiteral("Save the recorded readings before closing?"))) {
+        case UserMessages::Answer::Cancel:
+            return false;
+        case UserMessages::Answer::Yes:
+            if (!saveReadings())
+                return false;
+            break;
+        case UserMessages::Answer::No:
+            break;
+        }
+    }
     m_session.closeTable();
     Data1->reload();
     return true;

@@ -1,32 +1,37 @@
 #include "SessionLine.h"
 #include "TFCOMM.h"
+#include "WindowOptions.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QMessageBox>
 #include <QScreen>
 
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("The VelmarD interface program."));
-    parser.addHelpOption();
-    parser.addOption({QStringLiteral("capture"),
-                      QStringLiteral("Write every byte received and sent to <file>."),
-                      QStringLiteral("file")});
-    parser.process(app);
-
-    // Every byte received and sent also goes to the file --capture names.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
     QString error;
+    const std::optional<WindowOptions> options = parseWindowOptions(args, error);
+    if (!options) {
+        std::fprintf(stderr, "velmar: %s\n", qPrintable(error));
+        return WindowOptions::kBadArguments;
+    }
+    if (options->help) {
+        std::fputs(qPrintable(windowUsage()), stdout);
+        return WindowOptions::kDone;
+    }
+
+    QApplication app(argc, argv);
+    // Every byte received and sent also goes to the file --capture names.
     MeterSession::Setup setup;
-    setup.line = sessionLine(parser.value(QStringLiteral("capture")), error);
+    setup.line = sessionLine(options->capturePath, error);
     if (!setup.line) {
         const QString message = QStringLiteral("The capture file cannot be written: %1").arg(error);
         std::fprintf(stderr, "velmar: %s\n", qPrintable(message));
         QMessageBox::critical(nullptr, QStringLiteral("velmar"), message);
-        return 1;
+        return WindowOptions::kCannotCapture;
     }
     setup.environment = [](const QString& variable) {
         return qEnvironmentVariable(variable.toLatin1().constData());

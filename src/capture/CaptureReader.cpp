@@ -1,5 +1,7 @@
 #include "CaptureReader.h"
 
+#include "TerminalText.h"
+
 #include <algorithm>
 #include <cctype>
 #include <vector>
@@ -88,11 +90,12 @@ CaptureReader::Line bad(std::string problem) {
     return line;
 }
 
+// A field of a bad line for a message: cut short, and escaped, since a capture may hold anything.
 std::string quoted(std::string_view text) {
     constexpr std::size_t kShown = 24;
     if (text.size() <= kShown)
-        return "'" + std::string(text) + "'";
-    return "'" + std::string(text.substr(0, kShown)) + "...'";
+        return "'" + terminalSafe(text) + "'";
+    return "'" + terminalSafe(text.substr(0, kShown)) + "...'";
 }
 
 } // namespace

@@ -4,18 +4,25 @@
 #include <QChart>
 #include <QFont>
 #include <QGraphicsRectItem>
+#include <QKeyEvent>
 #include <QLineSeries>
 #include <QLinearGradient>
+#include <QMouseEvent>
 #include <QPen>
+#include <QRubberBand>
 #include <QValueAxis>
 
 #include <algorithm>
+#include <cmath>
+#include <optional>
 
 namespace {
 
 constexpr int kLeftWallSize = 11;
 // Room at the top for the tool bar that sits inside the chart.
 constexpr int kToolBarRoom = 26;
+// A drag smaller than this either way is a click, not a rectangle to zoom into.
+constexpr double kLeastDrag = 4;
 
 QFont arial(int pixels) {
     QFont font(QStringLiteral("Arial"));
@@ -36,6 +43,27 @@ void useHairlines(QValueAxis* axis) {
     QPen minor = axis->minorGridLinePen();
     minor.setWidth(0);
     axis->setMinorGridLinePen(minor);
+}
+
+struct ValueRect {
+    double xFrom, xTo, yFrom, yTo;
+};
+
+// The rectangle dragged from `a` to `b`, cut to the plot, in the values of the axes' ranges (all
+// in scene coordinates); nothing when it is too small to mean a rectangle.
+std::optional<ValueRect> draggedValues(QPointF a, QPointF b, const QRectF& plot,
+                                       const QValueAxis& across, const QValueAxis& up) {
+    const QRectF dragged = QRectF(a, b).normalized().intersected(plot);
+    if (dragged.width() < kLeastDrag || dragged.height() < kLeastDrag)
+        return std::nullopt;
+    const auto xAt = [&](double px) {
+        return across.min() + (px - plot.left()) / plot.width() * (across.max() - across.min());
+    };
+    const auto yAt = [&](double py) {
+        return up.max() - (py - plot.top()) / plot.height() * (up.max() - up.min());
+    };
+    return ValueRect{xAt(dragged.left()), xAt(dragged.right()), yAt(dragged.bottom()),
+                     yAt(dragged.top())};
 }
 
 } // namespace
@@ -68,7 +96,10 @@ void ChartComponent::styleChart() {
     setBackgroundBrush(QColor(0xC0, 0xDD, 0xF8));
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setRenderHint(QPainter::Antialiasing, false);
-    setRubberBand(QChartView::RectangleRubberBand);
+    // The view's own rubber band zooms the axes behind the chart's back, which then fights the
+    // page the chart puts back; the drag is handled here instead.
+    setRubberBand(QChartView::NoRubberBand);
+    band = new QRubberBand(QRubberBand::Rectangle, viewport());
     setCursor(Qt::CrossCursor);
 
     valueAxis = new QValueAxis(c);
@@ -127,13 +158,22 @@ int ChartComponent::plotColumns() const {
     return std::max(1, plot > 0 ? plot : width());
 }
 
+ChartComponent::Stretch ChartComponent::shownStretch() const {
+    if (!zoomed)
+        return {spanFirst, std::max<qint64>(spanWidth, 1)};
+    const auto first = static_cast<qint64>(std::floor(zoomFirst));
+    const auto last = static_cast<qint64>(std::ceil(zoomLast));
+    return {first, last - first + 1};
+}
+
 void ChartComponent::addPoint(qint32 value) {
     const qint64 x = history.size();
     history.append(value);
-    if (x < spanFirst || x >= spanFirst + spanWidth)
+    const Stretch stretch = shownStretch();
+    if (x < stretch.first || x >= stretch.first + stretch.width)
         return;
-    // While the page's points fit the plot, the new point is simply added to the shown series.
-    if (!reduced && history.pointsIn(spanFirst, spanWidth) <= columns) {
+    // While the stretch's points fit the plot, the new point is simply added to the shown series.
+    if (!reduced && history.pointsIn(stretch.first, stretch.width) <= columns) {
         shownLine()->append(double(x), value);
         return;
     }
@@ -141,6 +181,8 @@ void ChartComponent::addPoint(qint32 value) {
 }
 
 void ChartComponent::startAfresh() {
+    zoomed = false;
+    showValueRange();
     history.clear();
     // A new chart holds one placeholder point, so that the first reading is point number 1.
     history.append(0);
@@ -157,9 +199,15 @@ void ChartComponent::showSeries(int index) {
 }
 
 void ChartComponent::setValueRange(int minimum, int maximum) {
-    if (valueAxis->min() == minimum && valueAxis->max() == maximum)
+    rangeMin = minimum;
+    rangeMax = maximum;
+    showValueRange();
+}
+
+void ChartComponent::showValueRange() {
+    if (valueAxis->min() == rangeMin && valueAxis->max() == rangeMax)
         return;
-    valueAxis->setRange(minimum, maximum);
+    valueAxis->setRange(rangeMin, rangeMax);
 }
 
 void ChartComponent::showSpan(qint64 first, qint64 width) {
@@ -167,19 +215,99 @@ void ChartComponent::showSpan(qint64 first, qint64 width) {
         return;
     spanFirst = first;
     spanWidth = width;
+    zoomed = false;
+    showValueRange();
+    refresh();
+}
+
+void ChartComponent::showPageView() {
+    showValueRange();
+    if (!zoomed)
+        return;
+    zoomed = false;
+    refresh();
+}
+
+void ChartComponent::zoomInto(const QRect& dragged) {
+    const std::optional<ValueRect> values =
+        draggedValues(mapToScene(dragged.topLeft()), mapToScene(dragged.bottomRight()),
+                      chart()->plotArea(), *pointAxis, *valueAxis);
+    if (!values)
+        return;
+    zoomed = true;
+    zoomFirst = values->xFrom;
+    zoomLast = values->xTo;
+    valueAxis->setRange(values->yFrom, values->yTo);
     refresh();
 }
 
 void ChartComponent::refresh() {
     columns = plotColumns();
-    const qint64 width = std::max<qint64>(spanWidth, 1);
-    reduced = history.pointsIn(spanFirst, width) > columns;
-    pointAxis->setRange(double(spanFirst), double(spanFirst + std::max<qint64>(width - 1, 1)));
-    shownLine()->replace(history.span(spanFirst, width, columns));
+    const Stretch stretch = shownStretch();
+    reduced = history.pointsIn(stretch.first, stretch.width) > columns;
+    if (zoomed)
+        pointAxis->setRange(zoomFirst, zoomLast);
+    else
+        pointAxis->setRange(double(spanFirst),
+                            double(spanFirst + std::max<qint64>(stretch.width - 1, 1)));
+    shownLine()->replace(history.span(stretch.first, stretch.width, columns));
     // The hidden series would hold the same points; it gets them when it is shown.
     QLineSeries* hidden = shown == kAreaSeries ? Series1 : areaLine;
     if (hidden->count() > 0)
         hidden->clear();
+}
+
+void ChartComponent::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        dragFrom = event->position().toPoint();
+        dragging = true;
+        band->setGeometry(QRect(dragFrom, QSize()));
+        band->show();
+        event->accept();
+        return;
+    }
+    // A right click acts when the button is let go.
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    QChartView::mousePressEvent(event);
+}
+
+void ChartComponent::mouseMoveEvent(QMouseEvent* event) {
+    if (!dragging) {
+        QChartView::mouseMoveEvent(event);
+        return;
+    }
+    band->setGeometry(QRect(dragFrom, event->position().toPoint()).normalized());
+    event->accept();
+}
+
+void ChartComponent::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && dragging) {
+        dragging = false;
+        band->hide();
+        zoomInto(QRect(dragFrom, event->position().toPoint()).normalized());
+        event->accept();
+        return;
+    }
+    if (event->button() == Qt::RightButton) {
+        showPageView();
+        event->accept();
+        return;
+    }
+    QChartView::mouseReleaseEvent(event);
+}
+
+// Escape drops a drag under way.
+void ChartComponent::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && dragging) {
+        dragging = false;
+        band->hide();
+        event->accept();
+        return;
+    }
+    QChartView::keyPressEvent(event);
 }
 
 QList<QPointF> ChartComponent::shownPoints() const {

@@ -10,6 +10,7 @@
 class QAreaSeries;
 class QGraphicsRectItem;
 class QLineSeries;
+class QRubberBand;
 class QValueAxis;
 
 // The trend chart's drawing: an area series and a line series fed with the same points, of which
@@ -17,6 +18,10 @@ class QValueAxis;
 // ChartHistory; the shown series gets only the stretch on screen, reduced to the lowest and
 // highest value per pixel column when it holds more points than the plot has columns, so the
 // cost of a new point does not grow with the history.
+//
+// A left drag across the plot zooms into the dragged rectangle, showing the points of that
+// stretch; a right click returns to the page's own view. Showing another page, starting afresh
+// and showPageView() return to it as well, and each frame's value range ends a zoom up the side.
 class ChartComponent : public QChartView {
     Q_OBJECT
 public:
@@ -37,8 +42,12 @@ public:
     [[nodiscard]] int shownSeries() const { return shown; }
 
     void setValueRange(int minimum, int maximum);
-    // The points with X from `first` to `first` + `width` - 1, across the whole plot.
+    // The points with X from `first` to `first` + `width` - 1, across the whole plot. A zoom ends
+    // when the stretch changes; the same stretch again (the newest page while following) keeps it.
     void showSpan(qint64 first, qint64 width);
+    // Ends a zoom: the page's stretch across and the last value range set up the side.
+    void showPageView();
+    [[nodiscard]] bool isZoomed() const { return zoomed; }
 
     // The picture as shown, at its current size, written as a bitmap.
     [[nodiscard]] ChartBitmap::Result saveBitmap(const QString& path);
@@ -52,13 +61,29 @@ public:
     QValueAxis* valueAxis = nullptr;
     QValueAxis* pointAxis = nullptr;
 
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
+    // The stretch of X values the shown series holds: the page's, or the zoom's.
+    struct Stretch {
+        qint64 first;
+        qint64 width;
+    };
+
     void styleChart();
     void addSeries();
     void placeWalls();
     [[nodiscard]] QLineSeries* shownLine() const;
+    [[nodiscard]] Stretch shownStretch() const;
     // Gives the shown series the stretch on screen, from scratch.
     void refresh();
+    // `dragged` in the view's coordinates.
+    void zoomInto(const QRect& dragged);
+    void showValueRange();
 
     ChartHistory history;
     int shown = kAreaSeries;
@@ -69,4 +94,13 @@ private:
     QLineSeries* areaLine = nullptr; // the area series' upper edge, which holds its points
     QGraphicsRectItem* leftWall = nullptr;
     QGraphicsRectItem* bottomWall = nullptr;
+
+    int rangeMin = -8001; // the value range last set, which the page's view shows
+    int rangeMax = 8001;
+    bool zoomed = false;
+    double zoomFirst = 0; // the zoom's X range
+    double zoomLast = 0;
+    QRubberBand* band = nullptr;
+    QPoint dragFrom;
+    bool dragging = false;
 };

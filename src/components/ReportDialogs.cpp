@@ -24,6 +24,11 @@ bool QtReportDialogs::setUpPrinter(QWidget* parent, QPrinter& printer) {
     return dialog.exec() == QDialog::Accepted;
 }
 
+bool QtReportDialogs::askToPrint(QWidget* parent, QPrinter& printer) {
+    QPrintDialog dialog(&printer, parent);
+    return dialog.exec() == QDialog::Accepted;
+}
+
 void QtReportDialogs::showMessage(QWidget* parent, const QString& text) {
     QMessageBox::information(parent, QApplication::applicationDisplayName(), text);
 }

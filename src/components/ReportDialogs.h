@@ -20,6 +20,13 @@ public:
                                                const QString& filter) = 0;
     // Lets the user choose and set up the printer; false when cancelled.
     [[nodiscard]] virtual bool setUpPrinter(QWidget* parent, QPrinter& printer) = 0;
+    // Asks whether to print now, in the print dialog, which opens with the printer as set up;
+    // false when cancelled. Without a print dialog nothing prints.
+    [[nodiscard]] virtual bool askToPrint(QWidget* parent, QPrinter& printer) {
+        (void)parent;
+        (void)printer;
+        return false;
+    }
     virtual void showMessage(QWidget* parent, const QString& text) = 0;
     // A progress bar with a Cancel button for long work; it lasts as long as the callback.
     [[nodiscard]] virtual ProgressCallback progress(QWidget* parent, const QString& label) = 0;
@@ -31,6 +38,7 @@ public:
     QString saveFileName(QWidget* parent, const QString& caption, const QString& filter) override;
     QString openFileName(QWidget* parent, const QString& caption, const QString& filter) override;
     bool setUpPrinter(QWidget* parent, QPrinter& printer) override;
+    bool askToPrint(QWidget* parent, QPrinter& printer) override;
     void showMessage(QWidget* parent, const QString& text) override;
     ProgressCallback progress(QWidget* parent, const QString& label) override;
 };

@@ -67,19 +67,27 @@ std::optional<ReportPage> readPage(QDataStream& in) {
     return page;
 }
 
+// The file's form: the magic number, the version, the paper size, then each page as a count of
+// texts and the texts.
+void writePages(QDataStream& out, const ReportPages& pages) {
+    const QSizeF size = pages.pageSize();
+    out << kMagic << kVersion << size.width() << size.height()
+        << static_cast<quint32>(pages.pageCount());
+    for (qsizetype i = 0; i < pages.pageCount() && out.status() == QDataStream::Ok; ++i) {
+        const ReportPage page = pages.page(i);
+        out << static_cast<quint32>(page.texts.size());
+        for (const PlacedText& text : page.texts)
+            out << text.x << text.y << static_cast<quint8>(text.anchor) << text.text;
+    }
+}
+
 } // namespace
 
 QByteArray ReportPageFile::encode(const ReportDocument& document) {
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setVersion(kStreamVersion);
-    out << kMagic << kVersion << document.pageSize.width() << document.pageSize.height()
-        << static_cast<quint32>(document.pages.size());
-    for (const ReportPage& page : document.pages) {
-        out << static_cast<quint32>(page.texts.size());
-        for (const PlacedText& text : page.texts)
-            out << text.x << text.y << static_cast<quint8>(text.anchor) << text.text;
-    }
+    writePages(out, DocumentPages(document));
     return bytes;
 }
 
@@ -116,14 +124,22 @@ ReportPageFile::Loaded ReportPageFile::decode(const QByteArray& bytes) {
 }
 
 QString ReportPageFile::save(const ReportDocument& document, const QString& path) {
+    return save(DocumentPages(document), path);
+}
+
+QString ReportPageFile::save(const ReportPages& pages, const QString& path) {
     try {
         (void)ExportTarget::check(path, {});
     } catch (const TableError& error) {
         return error.message();
     }
     QSaveFile file(path);
-    const QByteArray bytes = encode(document);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly))
+        return QStringLiteral("Could not write '%1': %2").arg(path, file.errorString());
+    QDataStream out(&file);
+    out.setVersion(kStreamVersion);
+    writePages(out, pages);
+    if (out.status() != QDataStream::Ok || !file.commit())
         return QStringLiteral("Could not write '%1': %2").arg(path, file.errorString());
     return {};
 }

@@ -18,7 +18,9 @@ public:
 
     static constexpr const char* kSuffix = "vrp";
 
-    // Empty on success, otherwise the reason for the user. The file appears whole or not at all.
+    // Empty on success, otherwise the reason for the user. The file appears whole or not at all;
+    // the pages are laid out and written one at a time.
+    [[nodiscard]] static QString save(const ReportPages& pages, const QString& path);
     [[nodiscard]] static QString save(const ReportDocument& document, const QString& path);
     [[nodiscard]] static Loaded load(const QString& path);
 

@@ -1,10 +1,10 @@
 #include "ReportPreview.h"
 
 #include "ReportDialogs.h"
+#include "ReportLayout.h"
 #include "ReportPageFile.h"
 #include "ReportPageView.h"
 #include "ReportRenderer.h"
-#include "ReportLayout.h"
 
 #include <QAction>
 #include <QEvent>
@@ -18,9 +18,8 @@
 namespace {
 
 // Long work is counted in records; a page holds a page's worth of them.
-bool isLongRender(const ReportDocument& document) {
-    return isLongWork(static_cast<qsizetype>(document.pages.size()) *
-                      ReportLayout::detailLinesPerPage());
+bool isLongRender(const ReportPages& pages) {
+    return isLongWork(pages.pageCount() * ReportLayout::detailLinesPerPage());
 }
 
 bool isPageFile(const QString& path) {
@@ -31,7 +30,7 @@ bool isPageFile(const QString& path) {
 } // namespace
 
 ReportPreview::ReportPreview(ReportDialogs& dialogs, QWidget* parent)
-    : QDialog(parent), m_dialogs(dialogs),
+    : QDialog(parent), m_dialogs(dialogs), m_pages(std::make_unique<DocumentPages>(m_document)),
       m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
     setWindowTitle(QStringLiteral("Print Preview"));
     m_printer->setCopyCount(1);
@@ -89,6 +88,14 @@ QAction* ReportPreview::action(const QString& name) const {
 
 void ReportPreview::setDocument(ReportDocument document) {
     m_document = std::move(document);
+    m_pages = std::make_unique<DocumentPages>(m_document);
+    showPage(0);
+    applyZoom();
+}
+
+void ReportPreview::setPages(std::unique_ptr<const ReportPages> pages) {
+    m_pages = std::move(pages);
+    m_document = ReportDocument();
     showPage(0);
     applyZoom();
 }
@@ -103,8 +110,8 @@ QString ReportPreview::pageCaption() const {
 
 void ReportPreview::showPage(int page) {
     m_page = std::clamp(page, 0, std::max(pageCount() - 1, 0));
-    const ReportPage* shown = pageCount() == 0 ? nullptr : &m_document.pages[m_page];
-    m_view->setPage(shown, m_document.pageSize);
+    m_shown = pageCount() == 0 ? ReportPage() : m_pages->page(m_page);
+    m_view->setPage(pageCount() == 0 ? nullptr : &m_shown, m_pages->pageSize());
     updateActions();
 }
 
@@ -137,7 +144,7 @@ void ReportPreview::setZoom(ReportZoom::Mode mode) {
 }
 
 void ReportPreview::applyZoom() {
-    m_view->setPixelsPerMm(ReportZoom::pixelsPerMm(m_zoom, m_document.pageSize,
+    m_view->setPixelsPerMm(ReportZoom::pixelsPerMm(m_zoom, m_pages->pageSize(),
                                                    m_scroll->viewport()->size(), logicalDpiY()));
 }
 
@@ -163,27 +170,23 @@ void ReportPreview::lastPage() {
     showPage(pageCount() - 1);
 }
 
+// The choices are kept in the printer, where the print dialog finds them.
 void ReportPreview::printerSetup() {
-    if (m_dialogs.setUpPrinter(this, *m_printer))
-        m_printerChosen = true;
+    (void)m_dialogs.setUpPrinter(this, *m_printer);
 }
 
 ProgressCallback ReportPreview::progressFor(const QString& label) {
-    return isLongRender(m_document) ? m_dialogs.progress(this, label) : ProgressCallback();
+    return isLongRender(*m_pages) ? m_dialogs.progress(this, label) : ProgressCallback();
 }
 
 void ReportPreview::print() {
     if (pageCount() == 0)
         return;
-    // Without a system printer there is nothing to print on; the set-up chooses one first.
-    const bool hasPrinter =
-        m_printer->outputFormat() == QPrinter::NativeFormat && !m_printer->printerName().isEmpty();
-    if (!m_printerChosen && !hasPrinter)
-        printerSetup();
-    if (!m_printerChosen && !hasPrinter)
+    // Printing always asks first, in the print dialog with the set-up's choices.
+    if (!m_dialogs.askToPrint(this, *m_printer))
         return;
     const auto result =
-        ReportRenderer::print(m_document, *m_printer, progressFor(QStringLiteral("Printing...")));
+        ReportRenderer::print(*m_pages, *m_printer, progressFor(QStringLiteral("Printing...")));
     if (result.status == ReportRenderer::Status::Failed)
         m_dialogs.showMessage(this, result.error);
 }
@@ -197,7 +200,7 @@ void ReportPreview::save() {
     if (path.isEmpty())
         return;
     if (isPageFile(path)) {
-        const QString error = ReportPageFile::save(m_document, path);
+        const QString error = ReportPageFile::save(*m_pages, path);
         if (!error.isEmpty())
             m_dialogs.showMessage(this, error);
         return;
@@ -205,7 +208,7 @@ void ReportPreview::save() {
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".pdf");
     const auto result =
-        ReportRenderer::savePdf(m_document, path, progressFor(QStringLiteral("Saving...")));
+        ReportRenderer::savePdf(*m_pages, path, progressFor(QStringLiteral("Saving...")));
     if (result.status == ReportRenderer::Status::Failed)
         m_dialogs.showMessage(this, result.error);
 }

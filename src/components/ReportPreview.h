@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ReportZoom.h"
 #include "LongWork.h"
 #include "ReportDocument.h"
+#include "ReportZoom.h"
 
 #include <QDialog>
 
@@ -25,10 +25,14 @@ public:
     ReportPreview(ReportDialogs& dialogs, QWidget* parent = nullptr);
     ~ReportPreview() override;
 
+    // Pages laid out already, such as those of a page file.
     void setDocument(ReportDocument document);
+    // Pages laid out when they are shown, printed or saved: the preview holds one at a time.
+    void setPages(std::unique_ptr<const ReportPages> pages);
+    // The pages given to setDocument; none for pages laid out when needed.
     [[nodiscard]] const ReportDocument& document() const { return m_document; }
 
-    [[nodiscard]] int pageCount() const { return static_cast<int>(m_document.pages.size()); }
+    [[nodiscard]] int pageCount() const { return static_cast<int>(m_pages->pageCount()); }
     // From 0; 0 when there are no pages.
     [[nodiscard]] int currentPage() const { return m_page; }
     [[nodiscard]] ReportZoom::Mode zoomMode() const { return m_zoom; }
@@ -70,8 +74,9 @@ private:
 
     ReportDialogs& m_dialogs;
     ReportDocument m_document;
+    std::unique_ptr<const ReportPages> m_pages;
+    ReportPage m_shown; // the page on screen, laid out
     std::unique_ptr<QPrinter> m_printer;
-    bool m_printerChosen = false;
     int m_page = 0;
     ReportZoom::Mode m_zoom = ReportZoom::Mode::Fit;
     QScrollArea* m_scroll = nullptr;

@@ -16,44 +16,42 @@ namespace {
 
 constexpr int kPdfResolution = 1200;
 
-QPageLayout pageLayoutFor(const ReportDocument& document) {
-    const QPageSize size(document.pageSize, QPageSize::Millimeter, QString(),
+QPageLayout pageLayoutFor(const ReportPages& pages) {
+    const QPageSize size(pages.pageSize(), QPageSize::Millimeter, QString(),
                          QPageSize::FuzzyOrientationMatch);
     return QPageLayout(size, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
 }
 
 // Draws every page on a painter that is already active on its device; a new page is started
-// between pages through nextPage.
+// between pages through nextPage. Each page is laid out just before it is drawn and dropped after.
 template <typename NextPage>
-ReportRenderer::Result paintAll(QPainter& painter, const ReportDocument& document,
-                                double pixelsPerMm, NextPage nextPage,
-                                const ProgressCallback& progress) {
-    const auto total = static_cast<qsizetype>(document.pages.size());
+ReportRenderer::Result paintAll(QPainter& painter, const ReportPages& pages, double pixelsPerMm,
+                                NextPage nextPage, const ProgressCallback& progress) {
+    const qsizetype total = pages.pageCount();
     for (qsizetype i = 0; i < total; ++i) {
         if (progress && !progress(i, total))
             return {ReportRenderer::Status::Cancelled, {}};
         if (i > 0 && !nextPage())
             return {ReportRenderer::Status::Failed, QStringLiteral("Could not start a new page.")};
-        ReportRenderer::paintPage(painter, document.pages[static_cast<std::size_t>(i)],
-                                  pixelsPerMm);
+        ReportRenderer::paintPage(painter, pages.page(i), pixelsPerMm);
     }
     if (progress && !progress(total, total))
         return {ReportRenderer::Status::Cancelled, {}};
     return {ReportRenderer::Status::Done, {}};
 }
 
-ReportRenderer::Result writePdf(const ReportDocument& document, QIODevice& device,
+ReportRenderer::Result writePdf(const ReportPages& pages, QIODevice& device,
                                 const ProgressCallback& progress) {
     QPdfWriter writer(&device);
     writer.setResolution(kPdfResolution);
-    writer.setPageLayout(pageLayoutFor(document));
+    writer.setPageLayout(pageLayoutFor(pages));
     writer.setCreator(QStringLiteral("VelmarD Interface Program"));
     writer.setTitle(QStringLiteral("The Data Print Title"));
     QPainter painter;
     if (!painter.begin(&writer))
         return {ReportRenderer::Status::Failed, QStringLiteral("Could not start the PDF file.")};
     const auto result = paintAll(
-        painter, document, kPdfResolution / 25.4, [&writer] { return writer.newPage(); }, progress);
+        painter, pages, kPdfResolution / 25.4, [&writer] { return writer.newPage(); }, progress);
     painter.end();
     return result;
 }
@@ -83,6 +81,11 @@ void ReportRenderer::paintPage(QPainter& painter, const ReportPage& page, double
 
 ReportRenderer::Result ReportRenderer::savePdf(const ReportDocument& document, const QString& path,
                                                const ProgressCallback& progress) {
+    return savePdf(DocumentPages(document), path, progress);
+}
+
+ReportRenderer::Result ReportRenderer::savePdf(const ReportPages& pages, const QString& path,
+                                               const ProgressCallback& progress) {
     try {
         (void)ExportTarget::check(path, {});
     } catch (const TableError& error) {
@@ -93,7 +96,7 @@ ReportRenderer::Result ReportRenderer::savePdf(const ReportDocument& document, c
         return {Status::Failed,
                 QStringLiteral("Could not write '%1': %2").arg(path, file.errorString())};
     }
-    const Result result = writePdf(document, file, progress);
+    const Result result = writePdf(pages, file, progress);
     if (result.status != Status::Done) {
         file.cancelWriting();
         return result;
@@ -105,15 +108,15 @@ ReportRenderer::Result ReportRenderer::savePdf(const ReportDocument& document, c
     return result;
 }
 
-ReportRenderer::Result ReportRenderer::print(const ReportDocument& document, QPrinter& printer,
+ReportRenderer::Result ReportRenderer::print(const ReportPages& pages, QPrinter& printer,
                                              const ProgressCallback& progress) {
     printer.setFullPage(true);
-    printer.setPageLayout(pageLayoutFor(document));
+    printer.setPageLayout(pageLayoutFor(pages));
     QPainter painter;
     if (!painter.begin(&printer))
         return {Status::Failed, QStringLiteral("The printer could not be started.")};
     const Result result = paintAll(
-        painter, document, printer.resolution() / 25.4, [&printer] { return printer.newPage(); },
+        painter, pages, printer.resolution() / 25.4, [&printer] { return printer.newPage(); },
         progress);
     if (result.status == Status::Cancelled)
         printer.abort();
@@ -124,6 +127,6 @@ ReportRenderer::Result ReportRenderer::print(const ReportDocument& document, QPr
 QByteArray ReportRenderer::pdfBytes(const ReportDocument& document) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    const Result result = writePdf(document, buffer, {});
+    const Result result = writePdf(DocumentPages(document), buffer, {});
     return result.status == Status::Done ? buffer.data() : QByteArray();
 }

@@ -27,13 +27,16 @@ public:
     // number of device pixels per millimetre. Does not fill the background.
     static void paintPage(QPainter& painter, const ReportPage& page, double pixelsPerMm);
 
-    // Writes every page to a PDF file. The file appears whole or not at all: it is written
-    // beside path and renamed into place, and a cancelled or failed save leaves none.
+    // Writes every page to a PDF file, laying out each when it is drawn. The file appears whole
+    // or not at all: it is written beside path and renamed into place, and a cancelled or failed
+    // save leaves none.
+    [[nodiscard]] static Result savePdf(const ReportPages& pages, const QString& path,
+                                        const ProgressCallback& progress = {});
     [[nodiscard]] static Result savePdf(const ReportDocument& document, const QString& path,
                                         const ProgressCallback& progress = {});
 
     // Prints every page on the printer as it is set up (paper corner as origin).
-    [[nodiscard]] static Result print(const ReportDocument& document, QPrinter& printer,
+    [[nodiscard]] static Result print(const ReportPages& pages, QPrinter& printer,
                                       const ProgressCallback& progress = {});
 
     // The PDF's bytes, for callers that keep them in memory.

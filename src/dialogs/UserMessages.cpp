@@ -2,12 +2,14 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -102,8 +104,31 @@ void DialogMessages::beep() {
     QApplication::beep();
 }
 
+namespace {
+
+// The report prints all its pages: neither dialog offers a range of pages to choose.
+void offerWholeReport(QPrintDialog& dialog) {
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+}
+
+} // namespace
+
+// The set-up only keeps the choices for the preview's Print, and its button says so.
 bool DialogMessages::setUpPrinter(QPrinter& printer) {
     QPrintDialog dialog(&printer, parentNow());
+    dialog.setWindowTitle(QStringLiteral("Printer setup"));
+    offerWholeReport(dialog);
+    if (auto* buttons = dialog.findChild<QDialogButtonBox*>())
+        if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok))
+            ok->setText(QStringLiteral("OK"));
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool DialogMessages::askToPrint(QPrinter& printer) {
+    QPrintDialog dialog(&printer, parentNow());
+    offerWholeReport(dialog);
     return dialog.exec() == QDialog::Accepted;
 }
 

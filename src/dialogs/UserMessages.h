@@ -51,6 +51,12 @@ public:
         (void)printer;
         return false;
     }
+    // Asks whether to print now, in the print dialog, which opens with the printer as set up;
+    // false when cancelled. Without a print dialog nothing prints.
+    [[nodiscard]] virtual bool askToPrint(QPrinter& printer) {
+        (void)printer;
+        return false;
+    }
     // A progress bar with a Cancel button for long work, modal to the window so that no other
     // command of the window runs meanwhile; it lasts as long as the callback does. Without one
     // the work runs to its end.
@@ -73,6 +79,7 @@ public:
     void showReportPreview(QWidget* preview) override;
     void beep() override;
     bool setUpPrinter(QPrinter& printer) override;
+    bool askToPrint(QPrinter& printer) override;
     ProgressCallback startProgress(const QString& label) override;
 
 private:

@@ -24,6 +24,10 @@ bool WindowReportDialogs::setUpPrinter(QWidget*, QPrinter& printer) {
     return m_messages.setUpPrinter(printer);
 }
 
+bool WindowReportDialogs::askToPrint(QWidget*, QPrinter& printer) {
+    return m_messages.askToPrint(printer);
+}
+
 void WindowReportDialogs::showMessage(QWidget*, const QString& text) {
     m_messages.information(text);
 }

@@ -14,6 +14,7 @@ public:
     QString saveFileName(QWidget* parent, const QString& caption, const QString& filter) override;
     QString openFileName(QWidget* parent, const QString& caption, const QString& filter) override;
     bool setUpPrinter(QWidget* parent, QPrinter& printer) override;
+    bool askToPrint(QWidget* parent, QPrinter& printer) override;
     void showMessage(QWidget* parent, const QString& text) override;
     ProgressCallback progress(QWidget* parent, const QString& label) override;
 

@@ -92,15 +92,19 @@ int TableChain::countFromSize(int size) const {
 
 void TableChain::walk(std::span<const char> image, int firstBlock) {
     std::vector<bool> visited(static_cast<std::size_t>(m_fileBlocks) + 1, false);
+    // Where the chain breaks off, the records read before are still worth showing.
+    const auto stop = [this](const QString& what) {
+        m_problem =
+            QStringLiteral("%1, so reading stopped at record %2").arg(what).arg(m_recordCount + 1);
+    };
     for (int number = firstBlock; number != 0;) {
         const std::size_t start = blockOffset(number);
         if (number > m_fileBlocks || start + kBlockHeaderSize > image.size()) {
-            m_problem = QStringLiteral("block %1 lies beyond the end of the file").arg(number);
+            stop(QStringLiteral("block %1 lies beyond the end of the file").arg(number));
             return;
         }
         if (visited[static_cast<std::size_t>(number)]) {
-            m_problem =
-                QStringLiteral("its chain of data blocks loops back to block %1").arg(number);
+            stop(QStringLiteral("its chain of data blocks loops back to block %1").arg(number));
             return;
         }
         visited[static_cast<std::size_t>(number)] = true;
@@ -110,17 +114,25 @@ void TableChain::walk(std::span<const char> image, int firstBlock) {
             // The rest of the chain is still worth showing; this block's records are not.
             if (m_problem.isEmpty()) {
                 m_problem = QStringLiteral("block %1 gives its records a size of %2 bytes, which "
-                                           "no block of records can have")
+                                           "no block of records can have, so it is left out")
                                 .arg(number)
                                 .arg(size);
             }
-        } else if (start + kBlockHeaderSize + static_cast<std::size_t>(count) * m_recordSize >
-                   image.size()) {
-            m_problem = QStringLiteral("block %1 runs beyond the end of the file").arg(number);
+            number = le16(image, start);
+            continue;
+        }
+        const std::size_t room = image.size() - start - kBlockHeaderSize;
+        const int whole = static_cast<int>(std::min<std::size_t>(
+            static_cast<std::size_t>(count), room / static_cast<std::size_t>(m_recordSize)));
+        if (whole > 0 || whole == count)
+            m_blocks.push_back({number, whole});
+        m_recordCount += whole;
+        if (whole < count) {
+            stop(QStringLiteral("the file ends within block %1, after %2 of its %3 records")
+                     .arg(number)
+                     .arg(whole)
+                     .arg(count));
             return;
-        } else {
-            m_blocks.push_back({number, count});
-            m_recordCount += count;
         }
         number = le16(image, start);
     }

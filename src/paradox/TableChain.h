@@ -29,7 +29,8 @@ public:
     [[nodiscard]] qint64 headerRecordCount() const { return m_headerRecordCount; }
     // Blocks the file has room for after its header, whole or cut short.
     [[nodiscard]] int fileBlocks() const { return m_fileBlocks; }
-    // The readable blocks, in chain order, and the records they hold.
+    // The readable blocks, in chain order, and the records they hold; of a block the file's end
+    // cuts short, the whole records before the cut.
     [[nodiscard]] const std::vector<Block>& blocks() const { return m_blocks; }
     [[nodiscard]] qint64 recordCount() const { return m_recordCount; }
     // Empty when every block of the chain was read and the header agrees with it; otherwise

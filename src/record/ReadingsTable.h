@@ -38,7 +38,8 @@ public:
         qsizetype count = 0;
         QDateTime firstRecorded;      // local time
         std::optional<qint32> lastNo; // the largest `No` among them, when the table has it
-        // "N readings recorded on <date of the first> were not saved. Add them to the table?"
+        // "N readings recorded on <date of the first> were not saved. Add them to the table?",
+        // or "1 reading ... was not saved. Add it ..."
         [[nodiscard]] QString question() const;
     };
 

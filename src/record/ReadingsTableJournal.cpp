@@ -18,9 +18,16 @@ namespace {
 QString reasonNotWritable(const ParadoxFile& file, const RecordLayout& layout,
                           const ExclusiveFile& opened, const QString& path, const QString& damage) {
     if (!damage.isEmpty()) {
-        return QStringLiteral("The table file '%1' is damaged: %2. It is shown as far as it could "
-                              "be read, and this program will not change it.")
-            .arg(path, damage);
+        const qint64 read = file.chain().recordCount();
+        const QString shown = read == 0   ? QStringLiteral("It shows no records")
+                              : read == 1 ? QStringLiteral("It shows the one record that could "
+                                                           "be read")
+                                          : QStringLiteral("It shows the %1 records that could "
+                                                           "be read")
+                                                .arg(read);
+        return QStringLiteral("The table file '%1' is damaged: %2. %3, and this program will not "
+                              "change it.")
+            .arg(path, damage, shown);
     }
     if (file.isKeyed()) {
         return QStringLiteral("The table '%1' is keyed (it has a primary index); this program "
@@ -68,9 +75,13 @@ std::size_t savedTail(const RecordStore& records, const std::vector<CrashJournal
 } // namespace
 
 QString ReadingsTable::JournalFound::question() const {
+    const QString date = QLocale().toString(firstRecorded.date(), QLocale::ShortFormat);
+    if (count == 1)
+        return QStringLiteral("1 reading recorded on %1 was not saved. Add it to the table?")
+            .arg(date);
     return QStringLiteral("%1 readings recorded on %2 were not saved. Add them to the table?")
         .arg(count)
-        .arg(QLocale().toString(firstRecorded.date(), QLocale::ShortFormat));
+        .arg(date);
 }
 
 // Settles what a crash left: a save cut short between its link and its header is finished when

@@ -31,3 +31,30 @@ struct ReportDocument {
 
     friend bool operator==(const ReportDocument&, const ReportDocument&) = default;
 };
+
+// A report's pages, each laid out when it is asked for, so that drawing, printing or saving a
+// report of any length holds one page at a time.
+class ReportPages {
+public:
+    virtual ~ReportPages() = default;
+    [[nodiscard]] virtual QSizeF pageSize() const = 0; // millimetres
+    [[nodiscard]] virtual qsizetype pageCount() const = 0;
+    // index from 0, below pageCount().
+    [[nodiscard]] virtual ReportPage page(qsizetype index) const = 0;
+};
+
+// Pages already laid out, such as those of a page file; the document must outlive the view.
+class DocumentPages final : public ReportPages {
+public:
+    explicit DocumentPages(const ReportDocument& document) : m_document(document) {}
+    [[nodiscard]] QSizeF pageSize() const override { return m_document.pageSize; }
+    [[nodiscard]] qsizetype pageCount() const override {
+        return static_cast<qsizetype>(m_document.pages.size());
+    }
+    [[nodiscard]] ReportPage page(qsizetype index) const override {
+        return m_document.pages[static_cast<std::size_t>(index)];
+    }
+
+private:
+    const ReportDocument& m_document;
+};

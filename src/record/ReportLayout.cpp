@@ -2,6 +2,7 @@
 
 #include "TableError.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -38,35 +39,69 @@ void addFooter(ReportPage& page) {
     page.texts.push_back({kBandLeft + kFooterLeft, kFooterBandTop + kFooterTop, L::footer()});
 }
 
-// Lays out rows one at a time; a page is closed with its footer when it is full or at the end.
-class PageBuilder {
-public:
-    void add(const L::Row& row) {
-        if (m_line == L::detailLinesPerPage())
-            closePage();
-        if (m_line == 0)
-            m_document.pages.push_back(pageFrame());
-        const double top = kFirstDetailTop + m_line * L::kDetailBand + kDetailTop;
-        ReportPage& page = m_document.pages.back();
+// A page of `lines` detail lines, the line at each place given by rowAt, between the page's
+// bands.
+template <typename RowAt> ReportPage layPage(qsizetype lines, RowAt rowAt) {
+    ReportPage page = pageFrame();
+    page.texts.reserve(page.texts.size() + std::size_t(lines) * kFields.size() + 1);
+    for (qsizetype line = 0; line < lines; ++line) {
+        const double top = kFirstDetailTop + double(line) * L::kDetailBand + kDetailTop;
+        const L::Row row = rowAt(line);
         for (std::size_t i = 0; i < row.size(); ++i)
             page.texts.push_back({kBandLeft + kDetailX[i], top, row[i]});
-        ++m_line;
+    }
+    addFooter(page);
+    return page;
+}
+
+// Records [first, first + count) of rows, as many pages as they fill.
+template <typename RowAt> void layPages(qsizetype count, RowAt rowAt, ReportDocument& document) {
+    const qsizetype perPage = L::detailLinesPerPage();
+    for (qsizetype first = 0; first < count; first += perPage) {
+        document.pages.push_back(layPage(std::min(perPage, count - first),
+                                         [&](qsizetype line) { return rowAt(first + line); }));
+    }
+}
+
+// The report's fields in the table, in the order of the columns.
+std::array<int, kFields.size()> reportFields(const TableSnapshot& table) {
+    std::array<int, kFields.size()> fields{};
+    for (std::size_t i = 0; i < kFields.size(); ++i) {
+        fields[i] = table.layout.indexOf(QString::fromLatin1(kFields[i]));
+        if (fields[i] < 0) {
+            throw TableError(QStringLiteral("Field '%1' not found in the table '%2'.")
+                                 .arg(QLatin1String(kFields[i]), table.path));
+        }
+    }
+    return fields;
+}
+
+// The report of a table snapshot, a page laid out from its records whenever it is asked for.
+class TablePages final : public ReportPages {
+public:
+    explicit TablePages(const TableSnapshot& table)
+        : m_table(table), m_fields(reportFields(table)) {}
+
+    [[nodiscard]] QSizeF pageSize() const override { return {L::kPageWidth, L::kPageHeight}; }
+    [[nodiscard]] qsizetype pageCount() const override { return L::pageCount(m_table.count); }
+    [[nodiscard]] ReportPage page(qsizetype index) const override {
+        const qsizetype perPage = L::detailLinesPerPage();
+        const qsizetype first = index * perPage;
+        return layPage(std::min(perPage, m_table.count - first),
+                       [&](qsizetype line) { return row(first + line); });
     }
 
-    ReportDocument finish() {
-        if (m_line > 0)
-            closePage();
-        return std::move(m_document);
+    [[nodiscard]] L::Row row(qsizetype index) const {
+        const char* record = m_table.records.at(index);
+        L::Row texts;
+        for (std::size_t i = 0; i < m_fields.size(); ++i)
+            texts[i] = m_table.layout.text(record, m_fields[i]);
+        return texts;
     }
 
 private:
-    void closePage() {
-        addFooter(m_document.pages.back());
-        m_line = 0;
-    }
-
-    ReportDocument m_document;
-    int m_line = 0;
+    TableSnapshot m_table;
+    std::array<int, kFields.size()> m_fields;
 };
 
 } // namespace
@@ -82,35 +117,32 @@ qsizetype ReportLayout::pageCount(qsizetype records) {
     return (records + lines - 1) / lines;
 }
 
+std::unique_ptr<ReportPages> ReportLayout::pages(const TableSnapshot& table) {
+    return std::make_unique<TablePages>(table);
+}
+
 std::optional<ReportDocument> ReportLayout::build(const TableSnapshot& table,
                                                   const ProgressCallback& progress) {
-    std::array<int, kFields.size()> fields{};
-    for (std::size_t i = 0; i < kFields.size(); ++i) {
-        fields[i] = table.layout.indexOf(QString::fromLatin1(kFields[i]));
-        if (fields[i] < 0) {
-            throw TableError(QStringLiteral("Field '%1' not found in the table '%2'.")
-                                 .arg(QLatin1String(kFields[i]), table.path));
-        }
-    }
-    PageBuilder builder;
+    const TablePages pages(table);
+    ReportDocument document;
     ProgressTicker ticker(progress, table.count);
+    const qsizetype perPage = detailLinesPerPage();
+    // Progress counts records, as the other work over the table does.
     for (qsizetype row = 0; row < table.count; ++row) {
         if (!ticker.step(row))
             return std::nullopt;
-        const char* record = table.records.at(row);
-        Row texts;
-        for (std::size_t i = 0; i < fields.size(); ++i)
-            texts[i] = table.layout.text(record, fields[i]);
-        builder.add(texts);
+        if (row % perPage == 0)
+            document.pages.push_back(pages.page(row / perPage));
     }
     if (!ticker.finished())
         return std::nullopt;
-    return builder.finish();
+    return document;
 }
 
 ReportDocument ReportLayout::build(const std::vector<Row>& rows) {
-    PageBuilder builder;
-    for (const Row& row : rows)
-        builder.add(row);
-    return builder.finish();
+    ReportDocument document;
+    layPages(
+        static_cast<qsizetype>(rows.size()),
+        [&](qsizetype index) { return rows[std::size_t(index)]; }, document);
+    return document;
 }

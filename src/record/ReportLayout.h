@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <array>
+#include <memory>
 #include <optional>
 
 // The printed report of a table of readings laid out on A4 portrait pages with 10 mm margins:
@@ -30,8 +31,14 @@ public:
     [[nodiscard]] static int detailLinesPerPage();
     [[nodiscard]] static qsizetype pageCount(qsizetype records);
 
-    // An empty table gives a document without pages. Empty when progress asked to stop; throws
-    // TableError when the table lacks one of the report's fields.
+    // The pages of the records the snapshot holds, each laid out when it is asked for; they read
+    // the table through the snapshot, so the table must be neither closed nor emptied while they
+    // live. An empty table gives no pages. Throws TableError when the table lacks one of the
+    // report's fields.
+    [[nodiscard]] static std::unique_ptr<ReportPages> pages(const TableSnapshot& table);
+
+    // Every page laid out at once. An empty table gives a document without pages. Empty when
+    // progress asked to stop; throws TableError when the table lacks one of the report's fields.
     [[nodiscard]] static std::optional<ReportDocument> build(const TableSnapshot& table,
                                                              const ProgressCallback& progress = {});
 

@@ -9,7 +9,9 @@ qint64 ChartPaging::pageCount(qint64 points, int pointsPerPage) {
 }
 
 qint64 ChartPaging::page() const {
-    return std::clamp<qint64>(storedPage, 1, pageCount());
+    if (follow || perPage <= 0)
+        return std::clamp<qint64>(storedPage, 1, pageCount());
+    return std::max<qint64>(storedPage, 1);
 }
 
 ChartPaging::Span ChartPaging::span() const {
@@ -26,7 +28,7 @@ bool ChartPaging::setPointsPerPage(int count) {
     if (count < 0)
         return false;
     perPage = count;
-    storedPage = page();
+    storedPage = std::clamp<qint64>(storedPage, 1, pageCount());
     return true;
 }
 
@@ -49,7 +51,7 @@ void ChartPaging::previous() {
 
 void ChartPaging::next() {
     storedPage = page();
-    if (storedPage == pageCount())
+    if (storedPage >= pageCount())
         nextLast = false;
     else
         ++storedPage;

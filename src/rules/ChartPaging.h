@@ -6,9 +6,10 @@
 // whether the chart follows its newest page. A page holds `pointsPerPage` points (0: one page
 // holds them all) and a partly filled last page keeps the width of a full one.
 //
-// Starting afresh empties the chart but keeps the page number, which may then lie beyond the
-// pages there are; the page shown and reported is clamped to the pages there are, and every
-// page command starts from that clamped page.
+// Starting afresh empties the chart but keeps the page number. While the chart follows its
+// newest page that is the only page there is; a page chosen by hand is kept, shown empty until
+// the points reach it, so that nothing moves by itself. Next goes no further than the last page
+// there is, and changing the points per page brings the page back within the pages there are.
 class ChartPaging {
 public:
     // The X values the current page shows: `first` .. `first` + `width` - 1.
@@ -21,7 +22,7 @@ public:
     [[nodiscard]] static qint64 pageCount(qint64 points, int pointsPerPage);
 
     [[nodiscard]] qint64 pageCount() const { return pageCount(points, perPage); }
-    [[nodiscard]] qint64 page() const; // from 1; at most pageCount()
+    [[nodiscard]] qint64 page() const; // from 1
     [[nodiscard]] Span span() const;
     [[nodiscard]] int pointsPerPage() const { return perPage; }
     [[nodiscard]] qint64 pointCount() const { return points; }

@@ -155,9 +155,13 @@ signals:
     void linkChanged(bool linked);
     void readingStored(const StoredReading& stored);
     void readingRefused(const TableProblem& problem, TableFailure failure);
-    void recordingPaused(const TableProblem& problem);
-    void recordingResumed();
+    // Recording paused or resumed, or a save began or ended waiting for room: pause() says which.
+    // Each cause is said once.
+    void pauseChanged();
     void tableNotice(const TableProblem& notice);
+    // Another table opened, or this one was emptied: a host that shows the table reloads it
+    // before anything about it is said.
+    void tableReplaced();
     void intervalRefused(const QString& text);
     void intervalAccepted();
     void deviceGone(const QString& portName, const QString& device);

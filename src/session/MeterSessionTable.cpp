@@ -46,14 +46,14 @@ bool MeterSession::offerToRecording(const Reading& reading) {
     const QDateTime at = wallNow();
     const ReadingRecord record = Recording::recordOf(m_recording, reading, at.time());
     if (const std::optional<TableProblem> problem = m_table.record(record)) {
-        const TableFailure failure = classifyTableFailure(problem->cause);
-        pauseRecording(*problem, pauseUntil(failure));
+        pauseRecording(*problem,
+                       RecordingPause::untilFor(problem->cause, RecordingPause::During::Recording));
         sayTableNotices();
-        emit readingRefused(*problem, failure);
+        emit readingRefused(*problem, classifyTableFailure(problem->cause));
         return false;
     }
-    if (m_pause.isPaused())
-        resumeRecording(); // the reading went in: what failed before is gone
+    if (m_pause.resumeAfterReading())
+        emit pauseChanged(); // the reading went in: what failed before is gone
     Recording::stored(m_recording);
     sayTableNotices();
     emit readingStored(StoredReading{m_runId, record.no, at, reading, record});
@@ -63,12 +63,12 @@ bool MeterSession::offerToRecording(const Reading& reading) {
 void MeterSession::pauseRecording(const TableProblem& problem, RecordingPause::Until until) {
     // Said once per cause: a reading that fails again for the same reason says nothing new.
     if (m_pause.pause(problem, until))
-        emit recordingPaused(problem);
+        emit pauseChanged();
 }
 
 void MeterSession::resumeRecording() {
     m_pause.resume();
-    emit recordingResumed();
+    emit pauseChanged();
 }
 
 void MeterSession::sayTableNotices() {
@@ -77,6 +77,7 @@ void MeterSession::sayTableNotices() {
 }
 
 void MeterSession::tableChanged() {
+    emit tableReplaced();
     resumeRecording();
     if (const std::optional<TableProblem> problem = m_table.recordingProblem())
         pauseRecording(*problem, RecordingPause::Until::TableChange);
@@ -144,17 +145,19 @@ void MeterSession::closeTable() {
     m_table.close();
 }
 
-// A failed save is said once by the host; recording then waits until a save succeeds.
+// A failed save is said by the host; recording then waits until a save succeeds, except that a
+// full disk is waited out while readings go on (the host tries the save again).
 std::optional<TableProblem> MeterSession::save() {
     if (!m_table.isOpen())
         return TableProblem{TableCause::NotOpen, QStringLiteral("No table of readings is open.")};
     if (std::optional<TableProblem> problem = m_table.save()) {
-        pauseRecording(*problem, RecordingPause::Until::Save);
+        pauseRecording(*problem,
+                       RecordingPause::untilFor(problem->cause, RecordingPause::During::Saving));
         sayTableNotices();
         return problem;
     }
     if (m_pause.resumeAfterSave())
-        emit recordingResumed();
+        emit pauseChanged();
     sayTableNotices();
     return std::nullopt;
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "RecordingPause.h"
 #include "TableError.h"
 
 // What a table's refusal of a reading means for the readings after it. Each host responds in its
@@ -23,11 +22,4 @@ enum class TableFailure {
     default:
         return TableFailure::Table;
     }
-}
-
-// How long recording waits after a refusal: a table that cannot take readings at all is not
-// offered any until it changes; otherwise the next reading tries again.
-[[nodiscard]] constexpr RecordingPause::Until pauseUntil(TableFailure failure) {
-    return failure == TableFailure::WholeTable ? RecordingPause::Until::TableChange
-                                               : RecordingPause::Until::NextReading;
 }

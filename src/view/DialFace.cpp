@@ -3,12 +3,14 @@
 #include "DialGeometry.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <QPen>
 #include <QRect>
 #include <QString>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -52,15 +54,6 @@ const LabelText* labelOf(int division, bool wideScale) {
     return index < kNormalLabels.size() ? &kNormalLabels[index] : nullptr;
 }
 
-// The small sans-serif face of 8 points the labels were designed with, at a fixed pixel size so
-// that the picture does not depend on the screen's resolution.
-QFont labelFont() {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    return font;
-}
-
 // A dot drawn once and then stamped: a wide pen round a tiny box is slow to draw, and the face
 // has 801 band dots. A stamp also gives every dot the same shape wherever it lies.
 constexpr int kStampOrigin = 4;
@@ -90,6 +83,17 @@ void drawDot(QPainter& painter, QPoint at, const QImage& stamp) {
     painter.drawImage(at - QPoint(kStampOrigin, kStampOrigin), stamp);
 }
 
+// A label whose text would run past the picture's edge gives way by as much as the text's
+// measure says, so that it reads whole; the scale stays where it is.
+QPoint fittedLabel(QPoint topLeft, const QString& text, const QFontMetrics& metrics,
+                   QSize surface) {
+    const int width =
+        std::max(metrics.horizontalAdvance(text), metrics.boundingRect(text).right() + 1);
+    const int height = metrics.height();
+    return {std::clamp(topLeft.x(), 0, std::max(surface.width() - width, 0)),
+            std::clamp(topLeft.y(), 0, std::max(surface.height() - height, 0))};
+}
+
 void drawLabel(QPainter& painter, const DialFace::Label& label) {
     painter.setPen(Qt::white);
     painter.drawText(QRect(label.topLeft, QSize(40, 20)), Qt::AlignLeft | Qt::AlignTop, label.text);
@@ -97,12 +101,22 @@ void drawLabel(QPainter& painter, const DialFace::Label& label) {
 
 } // namespace
 
+// The small sans-serif face of 8 points the labels were designed with, at a fixed pixel size so
+// that the picture does not depend on the screen's resolution.
+QFont DialFace::labelFont() {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    return font;
+}
+
 std::vector<DialFace::Division> DialFace::divisions() const {
     const DialGeometry g(panel);
     if (!g.drawable() || dialScale <= 0)
         return {};
     const double labelR = static_cast<double>(g.R) + DialGeometry::kLabelDistance;
     const double dotR = static_cast<double>(g.R) + DialGeometry::kDotDistance;
+    const QFontMetrics metrics(labelFont());
     std::vector<Division> result;
     result.reserve(static_cast<std::size_t>(dialScale) + 1);
     for (int i = 0; i <= dialScale; ++i) {
@@ -110,7 +124,9 @@ std::vector<DialFace::Division> DialFace::divisions() const {
         Division division{g.pointAt(f, dotR), std::nullopt};
         if (const LabelText* text = labelOf(i, wideScale)) {
             const QPoint nudge(text->dx, text->dy);
-            division.label = Label{QString::fromLatin1(text->text), g.pointAt(f, labelR) + nudge};
+            const QString label = QString::fromLatin1(text->text);
+            division.label =
+                Label{label, fittedLabel(g.pointAt(f, labelR) + nudge, label, metrics, surface)};
         }
         result.push_back(std::move(division));
     }

@@ -3,6 +3,7 @@
 #include "LimitBand.h"
 
 #include <QColor>
+#include <QFont>
 #include <QPoint>
 #include <QSize>
 #include <QString>
@@ -26,7 +27,7 @@ struct DialFace {
 
     struct Label {
         QString text;
-        QPoint topLeft;
+        QPoint topLeft; // where it is written: moved in from its place where the edge would cut it
     };
     struct Division {
         QPoint dot; // top left of the dot's box
@@ -40,6 +41,9 @@ struct DialFace {
     // What the face holds, in drawing order; empty when the panel is too low for an arc.
     [[nodiscard]] std::vector<Division> divisions() const;
     [[nodiscard]] std::vector<BandDot> bandDots() const;
+
+    // The font the labels are written in.
+    [[nodiscard]] static QFont labelFont();
 
     // Wipes the surface and draws the whole face.
     void draw(QPainter& painter) const;

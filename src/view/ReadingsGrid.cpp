@@ -19,7 +19,7 @@ constexpr int kWidestForeignColumn = 150;
 
 } // namespace
 
-ReadingsGrid::ReadingsGrid(QWidget* parent) : QTableView(parent) {
+ReadingsGrid::ReadingsGrid(QWidget* parent) : StatusGrid(parent) {
     place(this, "DBGrid1", 3, 264, 299, 145);
     setVerticalHeader(new RowIndicatorHeader(this));
     setEditTriggers(QAbstractItemView::NoEditTriggers);

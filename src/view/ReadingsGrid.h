@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QTableView>
+#include "StatusGrid.h"
 
 #include <vector>
 
@@ -8,8 +8,8 @@ class QAbstractItemDelegate;
 
 // The grid under the recording row: a table of readings in its designed columns (the unit and
 // the range in the display font), or another program's table in columns sized to their contents.
-// Each stored reading becomes its selected row.
-class ReadingsGrid : public QTableView {
+// Each stored reading becomes its selected row; the status place lies below its rows.
+class ReadingsGrid : public StatusGrid {
     Q_OBJECT
 public:
     // The columns of a table of readings: No, Time, DC/AC, Value, Unit, AUTO.

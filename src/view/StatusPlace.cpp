@@ -1,7 +1,6 @@
 #include "StatusPlace.h"
 
-#include <QEvent>
-#include <QFrame>
+#include <QFontMetrics>
 
 #include <algorithm>
 
@@ -11,7 +10,7 @@ const QColor kBackground(0xFF, 0xFF, 0xA4);
 
 } // namespace
 
-StatusPlace::StatusPlace(QWidget* host) : QLabel(host) {
+StatusPlace::StatusPlace(QWidget* parent) : QLabel(parent) {
     setObjectName(QStringLiteral("StatusPlace"));
     setTextFormat(Qt::PlainText);
     setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -22,64 +21,76 @@ StatusPlace::StatusPlace(QWidget* host) : QLabel(host) {
     setPalette(pal);
     setAutoFillBackground(true);
     hide();
-    host->installEventFilter(this);
-    followHost();
 }
 
-void StatusPlace::set(const QString& cause, const QString& text) {
+void StatusPlace::set(const QString& cause, const QString& text, const QString& brief) {
     const auto it = std::find_if(m_said.begin(), m_said.end(),
-                                 [&cause](const auto& said) { return said.first == cause; });
+                                 [&cause](const Said& said) { return said.cause == cause; });
     if (it == m_said.end())
-        m_said.emplace_back(cause, text);
-    else if (it->second == text)
+        m_said.push_back({cause, text, brief});
+    else if (it->text == text && it->brief == brief)
         return;
     else
-        it->second = text;
-    sayNow(currentText());
+        *it = {cause, text, brief};
+    sayNow();
 }
 
 void StatusPlace::clear(const QString& cause) {
     const auto it = std::find_if(m_said.begin(), m_said.end(),
-                                 [&cause](const auto& said) { return said.first == cause; });
+                                 [&cause](const Said& said) { return said.cause == cause; });
     if (it == m_said.end())
         return;
     m_said.erase(it);
-    sayNow(currentText());
+    sayNow();
 }
 
 bool StatusPlace::has(const QString& cause) const {
     return std::any_of(m_said.begin(), m_said.end(),
-                       [&cause](const auto& said) { return said.first == cause; });
+                       [&cause](const Said& said) { return said.cause == cause; });
 }
 
 QString StatusPlace::currentText() const {
     QStringList texts;
-    for (const auto& said : m_said)
-        texts << said.second;
+    for (const Said& said : m_said)
+        texts << said.text;
     return texts.join(QStringLiteral(" | "));
 }
 
-void StatusPlace::sayNow(const QString& text) {
-    setText(text);
-    setToolTip(text);
-    setVisible(!text.isEmpty());
-    if (!text.isEmpty())
-        raise();
-    emit changed(text);
+int StatusPlace::heightNeeded() const {
+    const int lines = std::min(static_cast<int>(m_said.size()), kMostLines);
+    return lines * kLineHeight;
 }
 
-// A line inside the host's frame, along its bottom edge.
-void StatusPlace::followHost() {
-    const QWidget* host = parentWidget();
-    const auto* frame = qobject_cast<const QFrame*>(host);
-    const int inset = frame ? frame->frameWidth() : 0;
-    const int lineHeight = std::min(kLineHeight, std::max(host->height() - 2 * inset, 0));
-    setGeometry(inset, host->height() - inset - lineHeight, std::max(host->width() - 2 * inset, 0),
-                lineHeight);
+void StatusPlace::sayNow() {
+    QStringList sentences;
+    for (const Said& said : m_said)
+        sentences << said.text;
+    setToolTip(sentences.join(QLatin1Char('\n')));
+    showLines();
+    setVisible(!m_said.empty());
+    emit changed(currentText());
 }
 
-bool StatusPlace::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == parentWidget() && event->type() == QEvent::Resize)
-        followHost();
-    return QLabel::eventFilter(watched, event);
+// Lines that do not fit are shortened rather than cut at the edge; the few words each cause
+// brings are meant to fit whole.
+void StatusPlace::showLines() {
+    const auto count = static_cast<int>(m_said.size());
+    const int shown = count > kMostLines ? kMostLines - 1 : count;
+    QStringList lines;
+    for (int i = 0; i < shown; ++i) {
+        const Said& said = m_said[static_cast<std::size_t>(i)];
+        lines << (said.brief.isEmpty() ? said.text : said.brief);
+    }
+    if (shown < count)
+        lines << QStringLiteral("... and %1 more (point here)").arg(count - shown);
+    const QFontMetrics metrics(font());
+    const int width = contentsRect().width();
+    for (QString& line : lines)
+        line = metrics.elidedText(line, Qt::ElideRight, std::max(width, 0));
+    setText(lines.join(QLatin1Char('\n')));
+}
+
+void StatusPlace::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    showLines();
 }

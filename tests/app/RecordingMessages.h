@@ -44,6 +44,10 @@ public:
         ++printerSetUps;
         return printerAnswer;
     }
+    bool askToPrint(QPrinter&) override {
+        ++printAsks;
+        return printNow;
+    }
     ProgressCallback startProgress(const QString& label) override {
         progressLabels << label;
         return [this](qsizetype done, qsizetype total) {
@@ -69,6 +73,8 @@ public:
     std::function<void(const QString&)> whenInformed;
     int printerSetUps = 0;
     bool printerAnswer = false;
+    int printAsks = 0;
+    bool printNow = false; // the print dialog's Print, or its Cancel
     QStringList progressLabels;
     int progressSteps = 0;
     // Answers each progress step; false cancels the work.

@@ -5,6 +5,8 @@
 #include "PanelStyle.h"
 #include "ReadingsTableModel.h"
 #include "SegraGlyphs.h"
+#include "StatusBriefs.h"
+#include "StatusPlace.h"
 #include "TFCOMM.h"
 #include <QWidget>
 
@@ -14,6 +16,7 @@
 #include <QFontMetricsF>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QStyle>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -290,6 +293,37 @@ private slots:
                                 : 1.0;
         QCOMPARE(window->devicePixelRatio(), asked);
         QCOMPARE(window->centralWidget()->size(), QSize(627, 413));
+    }
+
+    // The few words the status place shows for each lasting condition read whole on its line at
+    // the design size, even with the rows' vertical scroll bar beside it.
+    void statusLinesReadWhole_data() {
+        QTest::addColumn<QString>("brief");
+        for (int c = int(TableCause::Other); c <= int(TableCause::SaveFinished); ++c) {
+            const auto cause = TableCause(c);
+            QTest::addRow("paused, cause %d", c) << StatusBriefs::recordingPaused({cause, {}});
+            QTest::addRow("notice, cause %d", c) << StatusBriefs::tableNotice(cause);
+        }
+        QTest::newRow("interval") << StatusBriefs::intervalNotANumber();
+        QTest::newRow("waits for room") << StatusBriefs::saveWaitsForRoom();
+        QTest::newRow("saved when room returned") << StatusBriefs::savedWhenRoomReturned();
+        QTest::newRow("device gone") << StatusBriefs::deviceGone("COM4");
+        QTest::newRow("device back") << StatusBriefs::deviceBack("COM4", "23:59:59", 999);
+        QTest::newRow("no answer") << StatusBriefs::noAnswer("COM4", "23:59:59");
+    }
+    void statusLinesReadWhole() {
+        QFETCH(QString, brief);
+        auto* grid = qobject_cast<QTableView*>(control("DBGrid1"));
+        QVERIFY(grid);
+        auto* status = grid->findChild<StatusPlace*>("StatusPlace");
+        QVERIFY(status);
+        const QMargins margins = status->contentsMargins();
+        const int line = grid->width() - 2 * grid->frameWidth() -
+                         grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, grid) -
+                         margins.left() - margins.right();
+        const qreal width = QFontMetricsF(status->font()).horizontalAdvance(brief);
+        QVERIFY2(width <= line,
+                 qPrintable(QString("\"%1\" %2 wide in %3").arg(brief).arg(width).arg(line)));
     }
 };
 

@@ -1,4 +1,5 @@
 #include "../support/Fixtures.h"
+#include "NextModalBox.h"
 #include "RecordingMessages.h"
 #include "WindowTestBench.h"
 
@@ -11,16 +12,30 @@
 #include "TFCOMM.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QPrinter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
+#include <malloc.h>
+
+#include <algorithm>
 #include <memory>
 
 namespace {
+
+double heapInUseMiB() {
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks + info.hblkhd) / (1024.0 * 1024.0);
+}
 
 QString fixture(const QString& name) {
     return QDir(QStringLiteral(VELMAR_PARADOX_FIXTURES)).filePath(name);
@@ -157,6 +172,71 @@ private slots:
             window->findChild<QTableView*>(QStringLiteral("DBGrid1"))->itemDelegateForColumn(4) !=
             nullptr);
         QCOMPARE(window->statusPlace()->currentText(), QString());
+    }
+
+    // What the status place says stays in sight whatever the grid shows: between the rows and
+    // the horizontal scroll bar, covering neither, each line short enough to read whole at the
+    // design size, with the whole sentences in its tool tip.
+    void theStatusLineStaysInSightAboveTheScrollBar_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("index");
+        QTest::addColumn<bool>("scrolls");
+        QTest::newRow("customer: wide, keyed, memo") << "CUSTOMER.DB"
+                                                     << "CUSTOMER.PX" << true;
+        QTest::newRow("decimal: other columns") << "DECIMAL.DB" << QString() << false;
+    }
+    void theStatusLineStaysInSightAboveTheScrollBar() {
+        QFETCH(QString, file);
+        QFETCH(QString, index);
+        VELMAR_REQUIRE_FIXTURE(fixture(file));
+        QVERIFY(QFile::copy(fixture(file), path(file)));
+        if (!index.isEmpty())
+            QVERIFY(QFile::copy(fixture(index), path(index)));
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        open(path(file));
+        QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
+        QCoreApplication::processEvents();
+
+        auto* grid = window->findChild<QTableView*>("DBGrid1");
+        auto* status = grid->findChild<QLabel*>("StatusPlace");
+        QVERIFY(status && status->isVisible());
+        QFETCH(bool, scrolls);
+        if (scrolls)
+            QVERIFY(grid->horizontalScrollBar()->isVisible());
+        const QRect line(status->mapTo(grid, QPoint(0, 0)), status->size());
+        const QScrollBar* bar = grid->horizontalScrollBar();
+        QRect scrollBar(bar->mapTo(grid, QPoint(0, 0)), bar->size());
+        if (!bar->isVisible()) // the line then ends at the grid's frame
+            scrollBar.moveTop(grid->contentsRect().bottom() + 1);
+        const QRect rows(grid->viewport()->mapTo(grid, QPoint(0, 0)), grid->viewport()->size());
+        QVERIFY2(line.bottom() < scrollBar.top(),
+                 qPrintable(QString("line %1..%2, scroll bar from %3")
+                                .arg(line.top())
+                                .arg(line.bottom())
+                                .arg(scrollBar.top())));
+        QVERIFY2(rows.bottom() < line.top(), qPrintable(QString::number(rows.bottom())));
+        QVERIFY(grid->contentsRect().contains(line));
+        QCOMPARE(grid->childAt(line.center()), static_cast<QWidget*>(status));
+
+        // Each line reads whole; the tool tip has the whole sentence.
+        const QFontMetrics metrics(status->font());
+        const QStringList lines = status->text().split('\n');
+        QVERIFY(!lines.isEmpty());
+        for (const QString& shown : lines)
+            QVERIFY2(metrics.horizontalAdvance(shown) <= status->contentsRect().width(),
+                     qPrintable(QString("\"%1\" is %2 wide in %3")
+                                    .arg(shown)
+                                    .arg(metrics.horizontalAdvance(shown))
+                                    .arg(status->contentsRect().width())));
+        QVERIFY2(lines.first().startsWith("Recording paused"), qPrintable(lines.first()));
+        QVERIFY(status->toolTip().contains(window->session().table().readOnlyReason()));
+
+        // Back to the table of readings: nothing said, the rows reach the scroll bar again.
+        open(path(QStringLiteral("Velmarbdb.DB")));
+        QCoreApplication::processEvents();
+        QVERIFY(!status->isVisible());
+        window->hide();
     }
 
     void aMixedCasePathOpensAsChosen() {
@@ -361,6 +441,49 @@ private slots:
         QCOMPARE(shownPages, pages);
     }
 
+    // The report of a large table is laid out and painted a page at a time, from the table as it
+    // was at Print: the preview, painting and saving as PDF add little to the heap (all pages at
+    // once took about 25 MiB here), and closing the preview gives it all back.
+    void printOfALargeTableHoldsOnlyThePagesInUse() {
+        constexpr qint32 kRecords = 40'000; // 1,082 pages
+        window.reset();
+        makeReadingsTable(path(QStringLiteral("Velmarbdb.DB")), kRecords);
+        makeWindow();
+        auto* print = window->findChild<QToolButton*>(QStringLiteral("SpeedButton2"));
+        QVERIFY(print);
+        const QString pdf = path(QStringLiteral("report.pdf"));
+        malloc_trim(0);
+        const double before = heapInUseMiB();
+        double peak = before;
+        const auto sample = [&] { peak = std::max(peak, heapInUseMiB()); };
+        int pages = 0;
+        messages->onProgress = [&](qsizetype, qsizetype) {
+            sample();
+            return true;
+        };
+        messages->onPreview = [&](QWidget* preview) {
+            preview->show();
+            QCoreApplication::processEvents();
+            sample();
+            auto* shown = qobject_cast<ReportPreview*>(preview);
+            pages = shown ? shown->pageCount() : 0;
+            messages->chosenPaths << pdf;
+            preview->findChild<QAction*>(QStringLiteral("save"))->trigger();
+            sample();
+            // Records arriving while the preview is open are not part of its report.
+            frame(1);
+            pages = shown && shown->pageCount() == pages ? pages : -1;
+        };
+        print->click();
+        const double after = heapInUseMiB();
+        QCOMPARE(pages, 1082);
+        QVERIFY(fileBytes(pdf).startsWith("%PDF"));
+        QVERIFY(messages->errors.isEmpty());
+        QVERIFY2(peak - before < 8, qPrintable(QStringLiteral("%1 MiB more").arg(peak - before)));
+        QVERIFY2(after - before < 2, qPrintable(QStringLiteral("%1 MiB kept").arg(after - before)));
+        QVERIFY(print->isEnabled());
+    }
+
     void previewDialogsGoThroughTheWindowsMessages() {
         recordPending(2);
         const QString pdf = path(QStringLiteral("report.pdf"));
@@ -375,6 +498,50 @@ private slots:
         QCOMPARE(messages->saveChoices.size(), 1);
         QCOMPARE(messages->printerSetUps, 1);
         QVERIFY(fileBytes(pdf).startsWith("%PDF"));
+    }
+
+    // The real dialogs, as a user meets them: the set-up's button says what it does (it only
+    // keeps the choices), and the print dialog that Print opens shows those choices.
+    void printerSetUpSaysOkAndThePrintDialogShowsItsChoices() {
+        makeWindow();
+        window->show();
+        DialogMessages real(window.get());
+        QPrinter printer;
+        // A file not there yet: the dialog then has nothing to ask before it takes its OK.
+        printer.setOutputFileName(path(QStringLiteral("report.pdf")));
+        QString setUpButton;
+        {
+            NextModalBox box([&](QWidget* dialog) {
+                auto* buttons = dialog->findChild<QDialogButtonBox*>();
+                QVERIFY(buttons);
+                setUpButton = buttons->button(QDialogButtonBox::Ok)->text();
+                auto* copies = dialog->findChild<QSpinBox*>("copies");
+                QVERIFY(copies);
+                copies->setValue(3);
+                buttons->button(QDialogButtonBox::Ok)->click();
+            });
+            QVERIFY(real.setUpPrinter(printer));
+            QVERIFY(box.seen().seen);
+        }
+        QCOMPARE(setUpButton.remove('&'), QString("OK"));
+        QCOMPARE(printer.copyCount(), 3);
+
+        QString printButton;
+        int copiesShown = 0;
+        {
+            NextModalBox box([&](QWidget* dialog) {
+                auto* buttons = dialog->findChild<QDialogButtonBox*>();
+                QVERIFY(buttons);
+                printButton = buttons->button(QDialogButtonBox::Ok)->text();
+                copiesShown = dialog->findChild<QSpinBox*>("copies")->value();
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            });
+            QVERIFY(!real.askToPrint(printer)); // Escape prints nothing
+            QVERIFY(box.seen().seen);
+        }
+        QCOMPARE(printButton.remove('&'), QString("Print"));
+        QCOMPARE(copiesShown, 3);
+        window->hide();
     }
 };
 

@@ -1,3 +1,4 @@
+#include "NextModalBox.h"
 #include "RecordingMessages.h"
 #include "WindowTestBench.h"
 
@@ -6,16 +7,37 @@
 #include "TCommPortDriver.h"
 #include "TFCOMM.h"
 #include "TableError.h"
+#include <QWidget>
 
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 
 #include <memory>
+
+namespace {
+
+// The three ways a user closes the window: the Exit panel, the "Exit" entry of the menu bar and
+// the close button of the window's title bar.
+void closeTheWindowBy(QWidget& window, const QString& way) {
+    if (way == "panel") {
+        QTest::mouseClick(window.findChild<QWidget*>("BtExit"), Qt::LeftButton);
+    } else if (way == "menu") {
+        auto* bar = window.findChild<QMenuBar*>("MainMenu1");
+        const QRect entry = bar->actionGeometry(window.findChild<QAction*>("Exit1"));
+        QTest::mouseClick(bar, Qt::LeftButton, {}, entry.center());
+    } else {
+        window.windowHandle()->close();
+    }
+}
+
+} // namespace
 
 // The window's recording: start-up with and without a table, storing readings, the Record menu
 // and closing with readings not yet saved. Each test runs in a folder of its own.
@@ -123,26 +145,92 @@ private slots:
         QCOMPARE(window->session().table().pendingCount(), 1);
     }
 
-    void closingWithUnsavedReadingsAsks_data() {
-        QTest::addColumn<bool>("yes");
+    // Cancel (the box's Escape and its own close) keeps the window and every reading; Yes saves
+    // and No drops them, whichever way the window was closed.
+    void closingWithUnsavedReadingsOffersCancel_data() {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("stillOpen");
         QTest::addColumn<int>("savedRecords");
-        QTest::newRow("yes saves") << true << 2;
-        QTest::newRow("no drops") << false << 0;
+        for (const char* way : {"panel", "menu", "title bar"}) {
+            const auto row = [way](const char* answer) -> QTestData& {
+                return QTest::addRow("%s, %s", way, answer) << QString(way);
+            };
+            row("cancel") << int(UserMessages::Answer::Cancel) << true << 0;
+            row("yes") << int(UserMessages::Answer::Yes) << false << 2;
+            row("no") << int(UserMessages::Answer::No) << false << 0;
+        }
     }
 
-    void closingWithUnsavedReadingsAsks() {
-        QFETCH(bool, yes);
+    void closingWithUnsavedReadingsOffersCancel() {
+        QFETCH(QString, way);
+        QFETCH(int, answer);
+        QFETCH(bool, stillOpen);
         makeWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         frame(4);
         frame(5);
-        messages->answerYes = yes;
-        window->BtExit1Click();
+        messages->threeWayAnswer = UserMessages::Answer(answer);
+        messages->answerYes = answer == int(UserMessages::Answer::Yes);
+        closeTheWindowBy(*window, way);
         QCOMPARE(messages->questions, QStringList{"Save the recorded readings before closing?"});
-        QVERIFY(!window->session().table().isOpen());
+        QCOMPARE(window->isVisible(), stillOpen);
+        auto* grid = window->findChild<QTableView*>("DBGrid1");
+        if (stillOpen) {
+            QCOMPARE(grid->model()->rowCount(), 2);
+            frame(6); // recording goes on
+            QCOMPARE(grid->model()->rowCount(), 3);
+        }
         window.reset();
         ReadingsTable reread;
         reread.open();
         QTEST(int(reread.recordCount()), "savedRecords");
+    }
+
+    // The real box, as a user meets it: Escape or the box's own close button is Cancel.
+    void escapeOrClosingTheRealBoxKeepsTheWindowAndItsReadings_data() {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("escape");
+        for (const char* way : {"panel", "menu", "title bar"}) {
+            QTest::addRow("%s, Escape", way) << QString(way) << true;
+            QTest::addRow("%s, box closed", way) << QString(way) << false;
+        }
+    }
+
+    void escapeOrClosingTheRealBoxKeepsTheWindowAndItsReadings() {
+        QFETCH(QString, way);
+        QFETCH(bool, escape);
+        window = std::make_unique<TFCOMM>(); // the real boxes
+        for (QTimer* timer : window->findChildren<QTimer*>())
+            timer->stop();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        frame(4);
+        frame(5);
+        QString text;
+        QList<QMessageBox::StandardButton> buttons;
+        NextModalBox box([&](QWidget* w) {
+            auto* question = qobject_cast<QMessageBox*>(w);
+            QVERIFY(question);
+            text = question->text();
+            for (QAbstractButton* b : question->buttons())
+                buttons << question->standardButton(b);
+            if (escape)
+                QTest::keyClick(question, Qt::Key_Escape);
+            else
+                question->windowHandle()->close();
+        });
+        closeTheWindowBy(*window, way);
+        QVERIFY(box.seen().seen);
+        QCOMPARE(text, QString("Save the recorded readings before closing?"));
+        QCOMPARE(box.seen().title, window->windowTitle());
+        std::sort(buttons.begin(), buttons.end());
+        QCOMPARE(buttons, (QList<QMessageBox::StandardButton>{QMessageBox::Yes, QMessageBox::No,
+                                                              QMessageBox::Cancel}));
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 2);
+        window->hide();
     }
 
     void closingWithNothingUnsavedAsksNothing() {
@@ -156,9 +244,10 @@ private slots:
         makeWindow();
         frame(4);
         QVERIFY(QDir(dir->path()).removeRecursively());
-        messages->answerYes = true;
+        messages->threeWayAnswer = UserMessages::Answer::Yes;
         window->show();
         window->BtExit1Click();
+        QCOMPARE(messages->errors.size(), 1);
         QVERIFY(window->isVisible());
         QVERIFY(window->session().table().isOpen());
         QCOMPARE(window->session().table().pendingCount(), 1);

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <QAction>
+#include <QChartView>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -19,7 +20,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QValueAxis>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -350,22 +353,123 @@ private slots:
         QCOMPARE(window->chartPaging().pointsPerPage(), 0);
     }
 
-    void newOnTheLastOfThreePagesThenNextStaysOnTheOnlyPage() {
+    // New (the button, the menu entry, or a change of range) while paging by hand keeps the
+    // page: empty until the points reach it, with nothing moving by itself meanwhile.
+    void newWhilePagingByHandKeepsThePageAndNothingMovesByItself_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("New button") << "BtNew";
+        QTest::newRow("New menu entry") << "New1";
+        QTest::newRow("range change") << "range";
+    }
+
+    void newWhilePagingByHandKeepsThePageAndNothingMovesByItself() {
+        QFETCH(QString, how);
+        sendFrames(249); // 3 pages
+        command("BTPrevious");
+        auto* page = window->findChild<QToolButton*>("Bt10");
+        auto* chart = window->findChild<ChartComponent*>();
+        QCOMPARE(page->text(), QString("2"));
+        const int range = how == "range" ? 2 : 1;
+        if (how == "range")
+            send(voltsFrame(1000, false, range));
+        else
+            command(how);
+        QCOMPARE(page->text(), QString("2"));
+        QCOMPARE(chart->pointAxis->min(), 100.0);
+        QVERIFY(chart->shownPoints().isEmpty());
+        // The points fill pages 1 and 2; the view stays where the user left it all along.
+        for (int i = 0; i < 150; ++i) {
+            send(voltsFrame(1000 + i % 7, false, range));
+            QCOMPARE(page->text(), QString("2"));
+            QCOMPARE(chart->pointAxis->min(), 100.0);
+        }
+        QCOMPARE(chart->shownPoints().first().x(), 100.0);
+        // Next from the page the points reached last goes nowhere; Last follows again.
+        command("BtNext");
+        QCOMPARE(page->text(), QString("2"));
+        command("BTlast");
+        QCOMPARE(page->text(), QString("2"));
+        send(voltsFrame(1000, false, range));
+        QCOMPARE(page->text(), QString("2"));
+    }
+
+    // Beyond the points, Next stays and Previous steps back a page at a time.
+    void newOnTheLastOfThreePagesThenNextAndPrevious() {
         sendFrames(249);
         for (const char* c : {"BtFirst", "BtNext", "BtNext"})
             command(c);
-        QCOMPARE(window->findChild<QToolButton*>(QStringLiteral("Bt10"))->text(), QString("3"));
+        auto* page = window->findChild<QToolButton*>("Bt10");
+        QCOMPARE(page->text(), QString("3"));
         command("BtNew");
-        QCOMPARE(window->findChild<ChartComponent*>(QStringLiteral("ChartView"))->pointCount(),
-                 qint64(1));
-        QCOMPARE(window->findChild<QToolButton*>(QStringLiteral("Bt10"))->text(), QString("1"));
+        QCOMPARE(page->text(), QString("3"));
         command("BtNext");
-        QCOMPARE(window->findChild<QToolButton*>(QStringLiteral("Bt10"))->text(), QString("1"));
-        QVERIFY(!window->findChild<QToolButton*>(QStringLiteral("BtNext"))->isEnabled() &&
-                !window->findChild<QToolButton*>(QStringLiteral("BTlast"))->isEnabled());
-        QCOMPARE(
-            window->findChild<ChartComponent*>(QStringLiteral("ChartView"))->shownPoints().size(),
-            1);
+        QCOMPARE(page->text(), QString("3"));
+        QVERIFY(!window->findChild<QToolButton*>("BtNext")->isEnabled());
+        QVERIFY(!window->findChild<QToolButton*>("BTlast")->isEnabled());
+        command("BTPrevious");
+        QCOMPARE(page->text(), QString("2"));
+        command("BTlast");
+        QCOMPARE(page->text(), QString("1"));
+    }
+
+    // While following, New turns to the only page at once.
+    void newWhileFollowingShowsPageOneAtOnce() {
+        sendFrames(249);
+        command("BtNew");
+        QCOMPARE(window->findChild<QToolButton*>("Bt10")->text(), QString("1"));
+        sendFrames(1);
+        QCOMPARE(window->findChild<QToolButton*>("Bt10")->text(), QString("1"));
+    }
+
+    // The mouse on the window's chart: a right click, on a chart never fed or on one with
+    // points, returns to the page's view; so do the page buttons, the menu and New after a left
+    // drag has zoomed in.
+    void mouseOnTheChartZoomsAndEveryWayBackShowsThePage_data() {
+        QTest::addColumn<int>("frames"); // -1: none, and no zoom before the way back
+        QTest::addColumn<QString>("back");
+        QTest::addColumn<double>("firstShown"); // the X the page's view begins at
+        QTest::newRow("never fed, right click alone") << -1 << "right click" << 0.0;
+        QTest::newRow("never fed, right click") << 0 << "right click" << 0.0;
+        QTest::newRow("points, right click") << 249 << "right click" << 200.0;
+        QTest::newRow("points, Last on the last page") << 249 << "BTlast" << 200.0;
+        QTest::newRow("points, First") << 249 << "BtFirst" << 0.0;
+        QTest::newRow("points, menu Previous") << 249 << "Previous1" << 100.0;
+        QTest::newRow("points, New") << 249 << "BtNew" << 0.0;
+    }
+    void mouseOnTheChartZoomsAndEveryWayBackShowsThePage() {
+        QFETCH(int, frames);
+        QFETCH(QString, back);
+        QFETCH(double, firstShown);
+        sendFrames(std::max(frames, 0));
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        auto* view = window->findChild<QChartView*>(QStringLiteral("ChartView"));
+        QVERIFY(view);
+        const auto* chart = qobject_cast<const ChartComponent*>(view);
+        QVERIFY(chart);
+        const double valueMin = chart->valueAxis->min();
+        const double valueMax = chart->valueAxis->max();
+        QWidget* surface = view->viewport();
+        const QRectF plot = view->chart()->plotArea();
+        const QPoint from = view->mapFromScene(plot.center() - QPointF(plot.width() / 4, 0));
+        const QPoint to = view->mapFromScene(plot.center() + QPointF(plot.width() / 4, 20));
+        if (frames >= 0) {
+            QTest::mousePress(surface, Qt::LeftButton, {}, from);
+            QTest::mouseMove(surface, to);
+            QTest::mouseRelease(surface, Qt::LeftButton, {}, to);
+            QVERIFY(chart->pointAxis->max() - chart->pointAxis->min() < 60);
+            QVERIFY(chart->valueAxis->max() - chart->valueAxis->min() < valueMax - valueMin);
+        }
+
+        if (back == QStringLiteral("right click"))
+            QTest::mouseClick(surface, Qt::RightButton, {}, surface->rect().center());
+        else
+            command(back);
+        QCOMPARE(chart->pointAxis->min(), firstShown);
+        QCOMPARE(chart->pointAxis->max(), firstShown + 99);
+        QCOMPARE(chart->valueAxis->min(), valueMin);
+        QCOMPARE(chart->valueAxis->max(), valueMax);
+        QVERIFY(messages->errors.isEmpty());
     }
 
     void fillBoxAndMenuEntryShowTheSameSeries() {

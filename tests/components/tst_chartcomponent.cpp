@@ -18,6 +18,48 @@ void addPoints(ChartComponent& chart, int count, int start = 0) {
         chart.addPoint(start + i);
 }
 
+// A chart on screen at its design size, showing page 1 of 100 points on the four-digit scale.
+void showPage(ChartComponent& chart) {
+    chart.resize(320, 233);
+    chart.showSpan(0, 100);
+    chart.setValueRange(-8000, 8000);
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+}
+
+struct AxisRanges {
+    double pointMin, pointMax, valueMin, valueMax;
+};
+
+AxisRanges axes(const ChartComponent& chart) {
+    return {chart.pointAxis->min(), chart.pointAxis->max(), chart.valueAxis->min(),
+            chart.valueAxis->max()};
+}
+
+// The page's own view: points 0..99 across, the frame's value range up the side.
+bool showsPageOne(const ChartComponent& chart) {
+    const AxisRanges a = axes(chart);
+    return a.pointMin == 0 && a.pointMax == 99 && a.valueMin == -8000 && a.valueMax == 8000;
+}
+
+// A left drag across the middle of the plot, as a user draws the rectangle to zoom into.
+void dragToZoom(ChartComponent& chart) {
+    const QRectF plot = chart.chart()->plotArea();
+    const QPoint from =
+        chart.mapFromScene(plot.topLeft() + QPointF(plot.width() * 0.25, plot.height() * 0.25));
+    const QPoint to =
+        chart.mapFromScene(plot.topLeft() + QPointF(plot.width() * 0.75, plot.height() * 0.75));
+    QWidget* surface = chart.viewport();
+    QTest::mousePress(surface, Qt::LeftButton, {}, from);
+    QTest::mouseMove(surface, (from + to) / 2);
+    QTest::mouseMove(surface, to);
+    QTest::mouseRelease(surface, Qt::LeftButton, {}, to);
+}
+
+void rightClick(ChartComponent& chart) {
+    QTest::mouseClick(chart.viewport(), Qt::RightButton, {}, chart.viewport()->rect().center());
+}
+
 } // namespace
 
 class TestChartComponent : public QObject {
@@ -85,6 +127,136 @@ private slots:
             shown.begin(), shown.end(), [](QPointF a, QPointF b) { return a.y() < b.y(); });
         QCOMPARE(lo->y(), -99999.0);
         QCOMPARE(hi->y(), 99999.0);
+    }
+
+    // The mouse on the plot: a left drag zooms into its rectangle, a right click returns to the
+    // page's own view, whether the chart holds only its placeholder or many points.
+    void rightClickReturnsToThePageView_data() {
+        QTest::addColumn<int>("points");
+        QTest::newRow("empty chart") << 0;
+        QTest::newRow("part of a page") << 40;
+        QTest::newRow("several pages") << 250;
+        QTest::newRow("more points than columns") << 5000;
+    }
+    void rightClickReturnsToThePageView() {
+        QFETCH(int, points);
+        ChartComponent chart;
+        addPoints(chart, points, -50);
+        showPage(chart);
+        rightClick(chart);
+        QVERIFY(showsPageOne(chart));
+        rightClick(chart);
+        QVERIFY(showsPageOne(chart));
+        QCOMPARE(chart.shownPoints().first().x(), 0.0);
+    }
+
+    void leftDragZoomsIntoItsRectangleAndRightClickReturns_data() {
+        rightClickReturnsToThePageView_data();
+    }
+    void leftDragZoomsIntoItsRectangleAndRightClickReturns() {
+        QFETCH(int, points);
+        ChartComponent chart;
+        addPoints(chart, points, -50);
+        showPage(chart);
+        const QList<QPointF> pageShown = chart.shownPoints();
+        dragToZoom(chart);
+        const AxisRanges zoomed = axes(chart);
+        // The middle half of the page both ways, give or take the pixels of the rectangle.
+        QVERIFY2(zoomed.pointMin > 20 && zoomed.pointMin < 30,
+                 qPrintable(QString::number(zoomed.pointMin)));
+        QVERIFY2(zoomed.pointMax > 70 && zoomed.pointMax < 80,
+                 qPrintable(QString::number(zoomed.pointMax)));
+        QVERIFY(zoomed.valueMin < -3000 && zoomed.valueMin > -5000);
+        QVERIFY(zoomed.valueMax > 3000 && zoomed.valueMax < 5000);
+        rightClick(chart);
+        QVERIFY(showsPageOne(chart));
+        QCOMPARE(chart.shownPoints(), pageShown);
+    }
+
+    // Zooming into a crowded page shows the points of the zoomed stretch, not the page's columns.
+    void aZoomedStretchShowsItsOwnPoints() {
+        ChartComponent chart;
+        chart.resize(320, 233);
+        addPoints(chart, 20000);
+        chart.showSpan(0, 20000);
+        chart.setValueRange(-8000, 8000);
+        chart.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        dragToZoom(chart);
+        const QList<QPointF> shown = chart.shownPoints();
+        QVERIFY(!shown.isEmpty());
+        QVERIFY(shown.first().x() >= chart.pointAxis->min() - 1);
+        QVERIFY(shown.last().x() <= chart.pointAxis->max() + 1);
+        // Reduced to the columns of the stretch, not of the whole page.
+        const double stretch = chart.pointAxis->max() - chart.pointAxis->min();
+        QVERIFY(shown.size() <= 2 * chart.plotColumns());
+        QVERIFY(shown.last().x() - shown.first().x() <= stretch + 2);
+        rightClick(chart);
+        QCOMPARE(chart.pointAxis->min(), 0.0);
+        QCOMPARE(chart.pointAxis->max(), 19999.0);
+    }
+
+    // Another page, the page's view asked for (the page buttons), starting afresh (New) and a
+    // frame's value range each return from a zoom; the newest page shown again while following
+    // keeps it.
+    void showingAPageStartingAfreshOrANewFrameEndTheZoom() {
+        ChartComponent chart;
+        addPoints(chart, 250);
+        showPage(chart);
+        dragToZoom(chart);
+        chart.showSpan(0, 100);
+        QVERIFY(chart.isZoomed());
+        QVERIFY(!showsPageOne(chart));
+        chart.showPageView();
+        QVERIFY(!chart.isZoomed());
+        QVERIFY(showsPageOne(chart));
+
+        dragToZoom(chart);
+        chart.showSpan(100, 100);
+        QVERIFY(!chart.isZoomed());
+        QCOMPARE(chart.pointAxis->min(), 100.0);
+        QCOMPARE(chart.valueAxis->min(), -8000.0);
+        QCOMPARE(chart.shownPoints().first().x(), 100.0);
+        chart.showSpan(0, 100);
+
+        dragToZoom(chart);
+        chart.startAfresh();
+        QVERIFY(showsPageOne(chart));
+
+        addPoints(chart, 250);
+        dragToZoom(chart);
+        const double zoomedFirst = chart.pointAxis->min();
+        chart.setValueRange(-8000, 8000);
+        QCOMPARE(chart.valueAxis->min(), -8000.0);
+        QCOMPARE(chart.valueAxis->max(), 8000.0);
+        QCOMPARE(chart.pointAxis->min(), zoomedFirst);
+        // New points while zoomed land in the history and show once the zoom ends.
+        addPoints(chart, 10);
+        rightClick(chart);
+        QVERIFY(showsPageOne(chart));
+        QCOMPARE(chart.shownPoints().size(), 100);
+    }
+
+    // A click without a drag, a drag off the plot and a drag dropped with Escape change nothing.
+    void clicksAndDroppedDragsLeaveThePageAsItIs() {
+        ChartComponent chart;
+        addPoints(chart, 250);
+        showPage(chart);
+        QWidget* surface = chart.viewport();
+        const QPoint middle = chart.mapFromScene(chart.chart()->plotArea().center());
+        QTest::mouseClick(surface, Qt::LeftButton, {}, middle);
+        QTest::mouseClick(surface, Qt::MiddleButton, {}, middle);
+        QVERIFY(showsPageOne(chart));
+        QTest::mousePress(surface, Qt::LeftButton, {}, QPoint(1, 1));
+        QTest::mouseRelease(surface, Qt::LeftButton, {}, QPoint(3, 30));
+        QVERIFY(showsPageOne(chart));
+        chart.setFocus();
+        QTest::mousePress(surface, Qt::LeftButton, {}, middle);
+        QTest::mouseMove(surface, middle + QPoint(60, 40));
+        QTest::keyClick(&chart, Qt::Key_Escape);
+        QTest::mouseRelease(surface, Qt::LeftButton, {}, middle + QPoint(60, 40));
+        QVERIFY(showsPageOne(chart));
+        QVERIFY(!chart.isZoomed());
     }
 
     void valueRangeSetsTheLeftAxis() {

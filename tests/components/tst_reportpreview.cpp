@@ -1,7 +1,7 @@
 #include "ReportDialogs.h"
+#include "ReportLayout.h"
 #include "ReportPageFile.h"
 #include "ReportPreview.h"
-#include "ReportLayout.h"
 
 #include <QAction>
 #include <QFile>
@@ -22,6 +22,9 @@ public:
     QStringList messages;
     int setUps = 0;
     int progressBars = 0;
+    bool printAnswer = true; // the print dialog's Print, or its Cancel
+    int printAsks = 0;
+    QString askedOnFile; // the file the printer wrote to when the print dialog opened
 
     QString saveFileName(QWidget*, const QString&, const QString&) override { return saveName; }
     QString openFileName(QWidget*, const QString&, const QString&) override { return openName; }
@@ -32,6 +35,11 @@ public:
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(printerFile);
         return true;
+    }
+    bool askToPrint(QWidget*, QPrinter& printer) override {
+        ++printAsks;
+        askedOnFile = printer.outputFileName();
+        return printAnswer;
     }
     void showMessage(QWidget*, const QString& text) override { messages << text; }
     ProgressCallback progress(QWidget*, const QString&) override {
@@ -45,6 +53,22 @@ ReportDocument pages(int records) {
                                         {"1", "12:00:00", "DC", "1.000", "V", "AUTO"});
     return ReportLayout::build(rows);
 }
+
+// The pages of a document, laid out only when asked for, counting what is asked.
+class CountingPages final : public ReportPages {
+public:
+    explicit CountingPages(ReportDocument document) : m_document(std::move(document)) {}
+    QSizeF pageSize() const override { return m_document.pageSize; }
+    qsizetype pageCount() const override { return qsizetype(m_document.pages.size()); }
+    ReportPage page(qsizetype index) const override {
+        asked.push_back(index);
+        return m_document.pages.at(std::size_t(index));
+    }
+    mutable std::vector<qsizetype> asked;
+
+private:
+    ReportDocument m_document;
+};
 
 int pdfPages(const QString& pdf) {
     QProcess process;
@@ -133,6 +157,34 @@ private slots:
         QCOMPARE(m_preview->pageCaption(), QStringLiteral("Page 1 of 14"));
     }
 
+    // Pages laid out when needed: turning asks for the page shown, saving for each page once, in
+    // order; what is saved is what pages laid out at once would give.
+    void pagesLaidOutWhenNeededAreAskedForOnlyWhenUsed() {
+        auto counting = std::make_unique<CountingPages>(pages(500));
+        const CountingPages& asked = *counting;
+        m_preview->setPages(std::move(counting));
+        QCOMPARE(m_preview->pageCount(), 14);
+        QCOMPARE(asked.asked, std::vector<qsizetype>{0});
+        trigger("lastPage");
+        trigger("previousPage");
+        QCOMPARE(asked.asked, (std::vector<qsizetype>{0, 13, 12}));
+
+        m_dialogs.saveName = m_dir.filePath(QStringLiteral("lazy.vrp"));
+        trigger("save");
+        QVERIFY(m_dialogs.messages.isEmpty());
+        QCOMPARE(asked.asked.size(), std::size_t{3 + 14});
+        QCOMPARE(asked.asked.back(), qsizetype{13});
+        const ReportPageFile::Loaded loaded = ReportPageFile::load(m_dialogs.saveName);
+        QVERIFY2(loaded.document.has_value(), qPrintable(loaded.error));
+        QVERIFY(*loaded.document == pages(500));
+
+        m_dialogs.saveName = m_dir.filePath(QStringLiteral("lazy.pdf"));
+        trigger("save");
+        QCOMPARE(pdfPages(m_dialogs.saveName), 14);
+        QCOMPARE(asked.asked.size(), std::size_t{3 + 14 + 14});
+        QVERIFY(m_preview->document().pages.empty());
+    }
+
     void loadingADamagedFileKeepsThePagesShown() {
         const QString bad = m_dir.filePath(QStringLiteral("bad.vrp"));
         QFile file(bad);
@@ -146,22 +198,32 @@ private slots:
         QCOMPARE(m_preview->currentPage(), 13);
     }
 
-    void printsOnThePrinterChosenInTheSetUp() {
-        m_dialogs.printerFile = m_dir.filePath(QStringLiteral("printed.pdf"));
+    // Print always asks first, in the print dialog that shows the set-up's choices; only its
+    // Print prints, and the set-up itself prints nothing.
+    void printAsksWithTheSetUpsChoicesFirst() {
+        const QString printed = m_dir.filePath(QStringLiteral("printed.pdf"));
+        m_dialogs.printerFile = printed;
         trigger("printerSetup");
         QCOMPARE(m_dialogs.setUps, 1);
+        QVERIFY(!QFile::exists(printed));
+        m_dialogs.printAnswer = false;
         trigger("print");
-        QCOMPARE(m_dialogs.setUps, 1); // printing itself asks nothing more
-        QCOMPARE(pdfPages(m_dialogs.printerFile), 14);
+        QCOMPARE(m_dialogs.printAsks, 1);
+        QCOMPARE(m_dialogs.askedOnFile, printed);
+        QVERIFY(!QFile::exists(printed));
+        m_dialogs.printAnswer = true;
+        trigger("print");
+        QCOMPARE(m_dialogs.printAsks, 2);
+        QCOMPARE(m_dialogs.setUps, 1);
+        QCOMPARE(pdfPages(printed), 14);
         QCOMPARE(m_preview->printer().copyCount(), 1);
     }
 
-    void cancelledSetUpPrintsNothing() {
-        const QPrinter probe;
-        if (probe.outputFormat() == QPrinter::NativeFormat && !probe.printerName().isEmpty())
-            QSKIP("a printer is installed here, so printing needs no set-up first");
+    void printWithoutASetUpAsksOnlyThePrintDialog() {
+        m_dialogs.printAnswer = false;
         trigger("print");
-        QCOMPARE(m_dialogs.setUps, 1);
+        QCOMPARE(m_dialogs.printAsks, 1);
+        QCOMPARE(m_dialogs.setUps, 0);
         QVERIFY(m_dialogs.messages.isEmpty());
     }
 

@@ -1,6 +1,7 @@
 #include "CaptureReader.h"
 #include "CaptureWriter.h"
 #include "CapturingSerialBackend.h"
+#include "TerminalText.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -89,6 +90,8 @@ private slots:
     void fileThatCannotBeCreatedIsNamedInTheError();
     void fullDiskIsReportedNotIgnored();
     void backendCapturesWhatCrossesTheLineAndNothingElse();
+    void textShownOnATerminalHasItsControlBytesEscaped_data();
+    void textShownOnATerminalHasItsControlBytesEscaped();
 };
 
 void TestCapture::writtenEventsReadBackUnchanged() {
@@ -295,6 +298,36 @@ void TestCapture::backendCapturesWhatCrossesTheLineAndNothingElse() {
         "# 0.150 closed",
     };
     QCOMPARE(lines, expected);
+}
+
+void TestCapture::textShownOnATerminalHasItsControlBytesEscaped_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("shown");
+    QTest::newRow("plain text stays") << QByteArray("0.1x < 89") << QByteArray("0.1x < 89");
+    QTest::newRow("clear screen and home")
+        << QByteArray("\x1b[2J\x1b[H") << QByteArray("\\x1B[2J\\x1B[H");
+    QTest::newRow("title set, ended by a bell")
+        << QByteArray("\x1b]0;owned\x07") << QByteArray("\\x1B]0;owned\\x07");
+    QTest::newRow("carriage return, tab, NUL and DEL")
+        << QByteArray("a\rb\tc\0d\x7f", 8) << QByteArray("a\\x0Db\\x09c\\x00d\\x7F");
+    QTest::newRow("a backslash cannot forge an escape")
+        << QByteArray("\\x1B") << QByteArray("\\\\x1B");
+    QTest::newRow("C1 control in UTF-8 and as a lone byte") << QByteArray("\xc2\x9b"
+                                                                          "2J\x9b"
+                                                                          "2J")
+                                                            << QByteArray("\\xC2\\x9B2J\\x9B2J");
+    QTest::newRow("printable UTF-8 stays")
+        << QByteArray("1.234 k\xce\xa9 \xe2\x82\xac \xf0\x9f\x94\x8b")
+        << QByteArray("1.234 k\xce\xa9 \xe2\x82\xac \xf0\x9f\x94\x8b");
+    QTest::newRow("overlong, surrogate and cut-short sequences")
+        << QByteArray("\xc0\xaf\xed\xa0\x80\xe2\x82")
+        << QByteArray("\\xC0\\xAF\\xED\\xA0\\x80\\xE2\\x82");
+}
+
+void TestCapture::textShownOnATerminalHasItsControlBytesEscaped() {
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, shown);
+    QCOMPARE(QByteArray::fromStdString(terminalSafe(text.toStdString())), shown);
 }
 
 QTEST_GUILESS_MAIN(TestCapture)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a build tree and checks what it holds: exactly the programs,
-# desktop entry, icon and README; a Depends line that names the package of every library the
+# desktop entry (valid to desktop-file-validate), icon, README, copyright and changelog; a Depends
+# line that names the package of every library the
 # programs are linked against, as dpkg-shlibdeps gives it; and the dialout advice.
 # Usage: check_package.sh BUILD_DIR PROGRAM...
 set -euo pipefail
@@ -26,13 +27,29 @@ expected=()
 for p in "${programs[@]}"; do expected+=("./usr/bin/$p"); done
 expected+=(./usr/share/applications/velmar.desktop
            ./usr/share/icons/hicolor/scalable/apps/velmar.svg
-           ./usr/share/doc/velmar/README.md)
+           ./usr/share/doc/velmar/README.md
+           ./usr/share/doc/velmar/copyright
+           ./usr/share/doc/velmar/changelog.gz)
 actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
 wanted=$(printf '%s\n' "${expected[@]}" | sort)
 if [ "$actual" != "$wanted" ]; then
   diff <(echo "$wanted") <(echo "$actual") >&2 || true
   fail "file list differs (< expected, > in the package)"
 fi
+
+# The desktop entry as the package installs it, checked by the desktop's own validator; the
+# copyright in Debian's machine-readable form.
+dpkg-deb -x "$deb" "$work/root"
+if ! desktop-file-validate "$work/root/usr/share/applications/velmar.desktop" >"$work/desktop.log" 2>&1; then
+  cat "$work/desktop.log" >&2
+  fail "desktop-file-validate rejects velmar.desktop"
+fi
+copyright="$work/root/usr/share/doc/velmar/copyright"
+head -n1 "$copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  fail "the copyright file does not name its format"
+grep -q '^Files: \*$' "$copyright" && grep -q '^License: ' "$copyright" ||
+  fail "the copyright file has no Files: * paragraph with a License"
+gzip -t "$work/root/usr/share/doc/velmar/changelog.gz" || fail "changelog.gz is no gzip file"
 
 # The package that owns a library file; merged /usr means it may be known by either path.
 owner_of() {

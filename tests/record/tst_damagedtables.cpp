@@ -131,12 +131,56 @@ private slots:
         QCOMPARE(bytesOf(m_path), bytes);
     }
 
-    void truncatedTableShowsWhatRemains() {
-        writeTable(m_path, 200);
-        QFile file(m_path);
-        QVERIFY(file.resize(file.size() - 3000));
-        QCOMPARE(runBounded([&] { return openDamaged(m_path, QStringLiteral("beyond"), 135); }),
-                 int(kAsExpected));
+    // A copy cut short: every whole record before the cut is shown, read-only, and the reason
+    // says how many are shown and at which record reading stopped. A new table's blocks hold 45
+    // records; 20 readings fill one block, 200 fill blocks 1 to 4 and 20 of block 5.
+    void truncatedTableShowsEveryWholeRecordAndSaysWhereReadingStopped_data() {
+        QTest::addColumn<int>("written");
+        QTest::addColumn<qsizetype>("size"); // of the file after the cut
+        QTest::addColumn<int>("shown");
+        QTest::addColumn<QString>("where");
+        const auto inBlock = [](int block, int records, int extra) {
+            return blockStart(block) + 6 + qsizetype{records} * kRecordSize + extra;
+        };
+        QTest::newRow("small table cut in its only block")
+            << 20 << inBlock(1, 15, 20) << 15 << "block 1, after 15 of its 20 records";
+        QTest::newRow("small table cut after a whole record")
+            << 20 << inBlock(1, 15, 0) << 15 << "block 1, after 15 of its 20 records";
+        QTest::newRow("cut before the first whole record")
+            << 20 << inBlock(1, 0, 44) << 0 << "block 1, after 0 of its 20 records";
+        QTest::newRow("cut in a block's header") << 20 << blockStart(1) + 3 << 0 << "block 1";
+        QTest::newRow("cut in block 4 of 5")
+            << 200 << qsizetype{(kHeaderSize + 5 * kBlockSize) - 3000} << 159
+            << "block 4, after 24 of its 45 records";
+        QTest::newRow("cut between blocks") << 200 << blockStart(4) << 135 << "block 4";
+        QTest::newRow("cut in the last block")
+            << 200 << inBlock(5, 19, 7) << 199 << "block 5, after 19 of its 20 records";
+    }
+    void truncatedTableShowsEveryWholeRecordAndSaysWhereReadingStopped() {
+        QFETCH(int, written);
+        QFETCH(qsizetype, size);
+        QFETCH(int, shown);
+        QFETCH(QString, where);
+        writeTable(m_path, written);
+        const QByteArray cut = bytesOf(m_path).left(size);
+        putBytes(m_path, cut);
+
+        ReadingsTable table;
+        table.setTableName(m_path);
+        table.open();
+        QCOMPARE(table.recordCount(), qsizetype{shown});
+        for (int row = 0; row < shown; ++row)
+            QCOMPARE(table.text(row, 0), QString::number(row + 1));
+        const QString reason = table.readOnlyReason();
+        QVERIFY2(reason.contains(m_path) && reason.contains(where), qPrintable(reason));
+        QVERIFY2(reason.contains(QStringLiteral("reading stopped at record %1").arg(shown + 1)),
+                 qPrintable(reason));
+        const QString count = shown == 0 ? QStringLiteral("It shows no records")
+                                         : QStringLiteral("It shows the %1 records").arg(shown);
+        QVERIFY2(reason.contains(count), qPrintable(reason));
+        QVERIFY_THROWS_EXCEPTION(TableError, table.append(reading(written + 1)));
+        table.close();
+        QCOMPARE(bytesOf(m_path), cut);
     }
 
     // Every byte of the header's numbers, the field list, the field names and each block header,

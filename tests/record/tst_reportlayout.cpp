@@ -121,6 +121,32 @@ private slots:
                                                 "01:00:01", "", "OL", "M*", "AUTO"}));
     }
 
+    // Pages laid out one at a time match the pages laid out at once, the short last page
+    // included, and hold only the records of the snapshot: readings recorded after it are not
+    // part of the report.
+    void pagesLaidOutWhenNeededAreThoseOfTheSnapshot() {
+        QTemporaryDir dir;
+        ReadingsTable table;
+        table.setTableName(dir.filePath(QStringLiteral("Velmarbdb.DB")));
+        table.openOrCreate();
+        for (qint32 no = 1; no <= 80; ++no)
+            table.append(ReadingRecord{no, no * 1000, "DC", QString::number(no), "V", "AUTO", 1.0});
+        const TableSnapshot snapshot = TableSnapshot::of(table);
+        const std::unique_ptr<ReportPages> pages = ReportLayout::pages(snapshot);
+        table.append(ReadingRecord{81, 0, "DC", "81", "V", "AUTO", 1.0});
+        QCOMPARE(pages->pageCount(), qsizetype{3});
+        QCOMPARE(pages->pageSize(), QSizeF(210, 297));
+        const auto whole = ReportLayout::build(snapshot);
+        QVERIFY(whole.has_value());
+        QCOMPARE(whole->pages.size(), std::size_t{3});
+        // Out of order, as a user turns through the preview.
+        for (const qsizetype page : {2, 0, 1, 2})
+            QVERIFY(pages->page(page) == whole->pages[std::size_t(page)]);
+        const ReportPage last = pages->page(2);
+        QCOMPARE(last.texts.size(), std::size_t{7 + 6 * 6 + 1});
+        QCOMPARE(last.texts[7 + 5 * 6 + 3].text, QStringLiteral("80"));
+    }
+
     void longLayoutCanBeCancelled() {
         QTemporaryDir dir;
         ReadingsTable table;
@@ -138,6 +164,7 @@ private slots:
         const RecordStore records(layout.recordSize());
         const TableSnapshot snapshot{layout, records, 0, QStringLiteral("other.db")};
         QVERIFY_THROWS_EXCEPTION(TableError, (void)ReportLayout::build(snapshot));
+        QVERIFY_THROWS_EXCEPTION(TableError, (void)ReportLayout::pages(snapshot));
     }
 };
 

@@ -35,8 +35,9 @@ void listen(MeterSession& session, Heard& heard) {
                          heard.notices
                              << QStringLiteral("refused %1 %2").arg(int(p.cause)).arg(int(failure));
                      });
-    QObject::connect(&session, &MeterSession::recordingPaused, [&heard](const TableProblem& p) {
-        heard.notices << QStringLiteral("paused %1").arg(int(p.cause));
+    QObject::connect(&session, &MeterSession::pauseChanged, [&heard, &session] {
+        const std::optional<TableProblem>& p = session.pause().problem();
+        heard.notices << QStringLiteral("pause %1").arg(p ? int(p->cause) : -1);
     });
     QObject::connect(&session, &MeterSession::intervalRefused,
                      [&heard](const QString& text) { heard.notices << "interval " + text; });
@@ -127,7 +128,7 @@ private slots:
         QTest::addColumn<int>("failure");
         QTest::addColumn<int>("until");
         const auto row = [](const char* name, TableCause c, TableFailure f,
-                            RecordingPause::Until u) {
+                            RecordingPause::Until u) { // u: while recording
             QTest::newRow(name) << int(c) << int(f) << int(u);
         };
         using U = RecordingPause::Until;
@@ -144,7 +145,8 @@ private slots:
         QFETCH(int, cause);
         const TableFailure failure = classifyTableFailure(TableCause(cause));
         QTEST(int(failure), "failure");
-        QTEST(int(pauseUntil(failure)), "until");
+        QTEST(int(RecordingPause::untilFor(TableCause(cause), RecordingPause::During::Recording)),
+              "until");
     }
 };
 

@@ -15,6 +15,17 @@ QStringList kinds(const Run& run) {
     return got;
 }
 
+// The first character a terminal would act on rather than show: C0 and C1 controls, DEL, and
+// bytes that are no UTF-8 (read as U+FFFD); -1 when there is none. Line feeds end messages.
+qsizetype firstRawControl(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if ((c < 0x20 && c != u'\n') || (c >= 0x7F && c < 0xA0) || c == 0xFFFD)
+            return i;
+    }
+    return -1;
+}
+
 } // namespace
 
 class TestDecodeCapture : public QObject {
@@ -51,6 +62,29 @@ private slots:
         QVERIFY2(run.errors.contains(":2: not a capture event: time '0.1x'"),
                  qPrintable(run.errors));
         QVERIFY2(run.errors.contains(":3: not a capture event: direction '?'"),
+                 qPrintable(run.errors));
+    }
+
+    // A capture line that clears the screen, sets the terminal's title or colours it is named
+    // with its bytes escaped; the messages still say which line and why.
+    void controlBytesOfABadLineReachTheTerminalEscaped() {
+        const Run run = runDecode({}, "\x1b[2J\x1b[H < 890A\n"
+                                      "0.100 \x1b]0;owned\x07 890A\n"
+                                      "0.200 < 890A \x1b[31mred\x7f\n"
+                                      "0.300 < 890A \xc2\x9b"
+                                      "31m\x9b"
+                                      "2J\xe2\x82\xac\n");
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(firstRawControl(run.errors) < 0, qPrintable(run.errors));
+        QVERIFY2(run.errors.contains(":1: not a capture event: time '\\x1B[2J\\x1B[H'"),
+                 qPrintable(run.errors));
+        QVERIFY2(run.errors.contains(":2: not a capture event: direction '\\x1B]0;owned\\x07'"),
+                 qPrintable(run.errors));
+        QVERIFY2(run.errors.contains(":3: not a capture event: unexpected '\\x1B[31mred\\x7F'"),
+                 qPrintable(run.errors));
+        // C1 controls, written in UTF-8 or as lone bytes, are escaped; other text stays readable.
+        QVERIFY2(run.errors.contains(":4: not a capture event: unexpected '\\xC2\\x9B31m\\x9B2J"
+                                     "\u20ac'"),
                  qPrintable(run.errors));
     }
 

@@ -225,6 +225,10 @@ void TestSimReplay::captureThatCannotBeReplayedEndsTheRunWithAReason_data() {
         << QByteArray("0.000 > 89\n0.100 > 8A\n") << "holds no main-display or bar-graph frame";
     QTest::newRow("a trace, not a capture")
         << QByteArray("89700800000F010203040A\n") << ":1: not a capture event";
+    // A line that would clear the terminal is named with its bytes escaped.
+    QTest::newRow("control bytes in a bad line")
+        << QByteArray("\x1b[2J\x1b[3J\x1b[H\x07 < 890A\n")
+        << ":1: not a capture event: time '\\x1B[2J\\x1B[3J\\x1B[H\\x07'";
 }
 
 void TestSimReplay::captureThatCannotBeReplayedEndsTheRunWithAReason() {
@@ -243,8 +247,10 @@ void TestSimReplay::captureThatCannotBeReplayedEndsTheRunWithAReason() {
     QVERIFY(sim.waitForFinished(5000));
     QCOMPARE(sim.exitCode(), 1);
     QVERIFY(sim.readAllStandardOutput().isEmpty());
-    const QString errors = QString::fromLocal8Bit(sim.readAllStandardError());
+    const QByteArray raw = sim.readAllStandardError();
+    const QString errors = QString::fromLocal8Bit(raw);
     QVERIFY2(errors.contains(reason), qPrintable(errors));
+    QVERIFY2(!raw.contains('\x1b') && !raw.contains('\x07'), qPrintable(errors));
 }
 
 QTEST_GUILESS_MAIN(TestSimReplay)

@@ -9,6 +9,7 @@
 #include "ReadingsTable.h"
 #include "Recording.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -20,9 +21,11 @@
 
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <fstream>
+#include <functional>
 
 namespace {
 
@@ -177,7 +180,9 @@ Run signalledRun(const QStringList& args, int lines, int signal) {
             return out.size() >= lines || process.state() == QProcess::NotRunning;
         },
         kRunTimeoutMs);
-    ::kill(static_cast<pid_t>(process.processId()), signal);
+    // A run that has ended already has no process id: kill(0) would signal this test itself.
+    if (const qint64 pid = process.processId(); pid > 0)
+        ::kill(static_cast<pid_t>(pid), signal);
     process.waitForFinished(kRunTimeoutMs);
     Run run;
     run.exitCode = process.exitCode();
@@ -200,7 +205,12 @@ private slots:
     void portOrTableThatCannotBeOpenedEndsWithCodeTwo();
     void badArgumentsEndWithCodeOne_data();
     void badArgumentsEndWithCodeOne();
+    void aRunLongerThanAnIntOfMillisecondsKeepsRunning();
+    void aTableNameThatIsNoFileIsRefusedAndNothingIsCreated_data();
+    void aTableNameThatIsNoFileIsRefusedAndNothingIsCreated();
+    void aShortDurationEndsTheRunByItself();
     void aTableThatCannotGrowEndsWithCodeThreeAndKeepsItsReadings();
+    void aFullDiskIsWaitedOutAndItsReadingsSavedWhenRoomReturns();
     void aCaptureReplayedIntoTheLoggerGivesTheSameTable();
 
 private:
@@ -373,6 +383,8 @@ void TestVelmarLog::badArgumentsEndWithCodeOne_data() {
         << QStringList{"--port", "COM1", "--table", "t", "--interval", "10x"} << "--interval";
     QTest::newRow("duration of nothing")
         << QStringList{"--port", "COM1", "--table", "t", "--duration", "0"} << "--duration";
+    QTest::newRow("duration longer than a run can be kept")
+        << QStringList{"--port", "COM1", "--table", "t", "--duration", "999999999h"} << "longest";
     QTest::newRow("unknown format")
         << QStringList{"--port", "COM1", "--table", "t", "--format", "csv"} << "--format";
     QTest::newRow("unknown option")
@@ -390,6 +402,81 @@ void TestVelmarLog::badArgumentsEndWithCodeOne() {
              qPrintable(run.err));
 }
 
+void TestVelmarLog::aTableNameThatIsNoFileIsRefusedAndNothingIsCreated_data() {
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QString>("notCreated");
+    const QString folder = m_dir.filePath("a-folder");
+    QVERIFY(QDir().mkpath(folder));
+    const QString fifo = m_dir.filePath("a-fifo");
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0 || errno == EEXIST);
+    const QString linkToFolder = m_dir.filePath("link-to-folder");
+    QVERIFY(QFile::link(folder, linkToFolder) || QFileInfo(linkToFolder).isSymLink());
+    QTest::newRow("the root folder") << "/"
+                                     << "folder"
+                                     << "/.DB";
+    QTest::newRow("a device") << "/dev/null"
+                              << "device"
+                              << "/dev/null.DB";
+    QTest::newRow("a folder") << folder << "folder" << folder + ".DB";
+    QTest::newRow("a folder with its separator") << folder + "/"
+                                                 << "folder" << folder + "/.DB";
+    QTest::newRow("a name ending in a separator that does not exist yet")
+        << m_dir.filePath("new-folder/") << "separator" << m_dir.filePath("new-folder/.DB");
+    QTest::newRow("the current folder") << "."
+                                        << "folder"
+                                        << "..DB";
+    QTest::newRow("a FIFO") << fifo << "FIFO" << fifo + ".DB";
+    QTest::newRow("a link to a folder") << linkToFolder << "folder" << linkToFolder + ".DB";
+}
+
+// A table name must name a table file: a folder, a device or a FIFO would become "<name>.DB"
+// beside it, or hang the open, so each is refused as a bad argument before the port is opened.
+void TestVelmarLog::aTableNameThatIsNoFileIsRefusedAndNothingIsCreated() {
+    QFETCH(QString, table);
+    QFETCH(QString, said);
+    QFETCH(QString, notCreated);
+    QProcess process;
+    process.setWorkingDirectory(m_dir.path());
+    process.start(logBinary(), {"--port", m_dir.filePath("no-such-port"), "--table", table});
+    QVERIFY(process.waitForFinished(kRunTimeoutMs));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(err.startsWith("velmar-log: --table '" + table + "'") && err.contains(said) &&
+                 err.count(u'\n') == 1,
+             qPrintable(err));
+    QVERIFY(!QFileInfo::exists(QDir(m_dir.path()).absoluteFilePath(notCreated)));
+}
+
+// 4294968 s (49.7 days) is more milliseconds than an int holds; the run must not end early.
+void TestVelmarLog::aRunLongerThanAnIntOfMillisecondsKeepsRunning() {
+    const QString link = m_dir.filePath("long-meter");
+    Meter meter(link, {"--drift", "5"});
+    QVERIFY(meter.ready());
+    const QString table = m_dir.filePath("long.DB");
+    const Run run = signalledRun(
+        {"--port", link, "--table", table, "--repeat", "keep", "--duration", "4294968"}, 6,
+        SIGTERM);
+    QVERIFY2(run.exitCode == 0 && run.status == QProcess::NormalExit, qPrintable(run.err));
+    QVERIFY2(run.out.size() >= 6, qPrintable(run.err + meter.state()));
+    QVERIFY2(run.err.contains("stopping: SIGTERM") && !run.err.contains("duration"),
+             qPrintable(run.err));
+}
+
+void TestVelmarLog::aShortDurationEndsTheRunByItself() {
+    const QString link = m_dir.filePath("short-meter");
+    Meter meter(link, {"--drift", "5"});
+    QVERIFY(meter.ready());
+    QElapsedTimer clock;
+    clock.start();
+    const Run run = runLogger({"--port", link, "--table", m_dir.filePath("short.DB"), "--repeat",
+                               "keep", "--duration", "2"});
+    QVERIFY2(run.exitCode == 0 && run.status == QProcess::NormalExit, qPrintable(run.err));
+    QVERIFY2(run.err.contains("stopping: the run's duration is over"), qPrintable(run.err));
+    QVERIFY(clock.elapsed() >= 2000);
+    QVERIFY(!run.out.isEmpty());
+}
+
 void TestVelmarLog::aTableThatCannotGrowEndsWithCodeThreeAndKeepsItsReadings() {
     const QString link = m_dir.filePath("full-meter");
     Meter meter(link, {"--drift", "5"});
@@ -400,7 +487,8 @@ void TestVelmarLog::aTableThatCannotGrowEndsWithCodeThreeAndKeepsItsReadings() {
         created.setTableName(table);
         created.openOrCreate();
     }
-    // The disk is full at the table's present size: its first new block cannot be written.
+    // The disk is full at the table's present size: its first new block cannot be written, and
+    // the run ends before there is room.
     const qint64 size = QFileInfo(table).size();
     QProcess process;
     process.setChildProcessModifier([size] {
@@ -409,7 +497,7 @@ void TestVelmarLog::aTableThatCannotGrowEndsWithCodeThreeAndKeepsItsReadings() {
         ::setrlimit(RLIMIT_FSIZE, &limit);
     });
     process.start(logBinary(), {"--port", link, "--table", table, "--repeat", "keep",
-                                "--save-every", "2", "--duration", "60"});
+                                "--save-every", "2", "--duration", "6"});
     QVERIFY(process.waitForFinished(kRunTimeoutMs));
     const QString err = QString::fromUtf8(process.readAllStandardError());
     const QStringList out = linesOf(process.readAllStandardOutput());
@@ -425,6 +513,62 @@ void TestVelmarLog::aTableThatCannotGrowEndsWithCodeThreeAndKeepsItsReadings() {
     QVERIFY2(next.err.contains(QStringLiteral("added %1 readings").arg(out.size())),
              qPrintable(next.err));
     QCOMPARE(tableRows(table).size(), out.size() + next.out.size());
+}
+
+// A save that finds no room does not end the run: readings go on being recorded, the save is
+// tried again at every save tick, and when room returns every reading printed is in the table.
+void TestVelmarLog::aFullDiskIsWaitedOutAndItsReadingsSavedWhenRoomReturns() {
+    const QString link = m_dir.filePath("room-meter");
+    Meter meter(link, {"--drift", "5"});
+    QVERIFY(meter.ready());
+    const QString table = m_dir.filePath("room.DB");
+    {
+        ReadingsTable created;
+        created.setTableName(table);
+        created.openOrCreate();
+    }
+    // Full at the table's present size until the test gives room back (the hard limit allows it).
+    const qint64 size = QFileInfo(table).size();
+    QProcess process;
+    process.setChildProcessModifier([size] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{rlim_t(size), RLIM_INFINITY};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    process.start(logBinary(), {"--port", link, "--table", table, "--repeat", "keep",
+                                "--save-every", "1", "--duration", "300"});
+    QVERIFY(process.waitForStarted());
+    QString err;
+    QStringList out;
+    const auto readUntil = [&](const std::function<bool()>& done) {
+        return QTest::qWaitFor(
+            [&] {
+                err += QString::fromUtf8(process.readAllStandardError());
+                out += linesOf(process.readAllStandardOutput());
+                return done() || process.state() == QProcess::NotRunning;
+            },
+            kRunTimeoutMs);
+    };
+    (void)readUntil([&] { return err.contains("waits for room"); });
+    QVERIFY2(err.contains("waits for room"), qPrintable(err));
+    // Readings go on while the disk stays full, past several save ticks.
+    const qsizetype atFirstWait = out.size();
+    (void)readUntil([&] { return out.size() >= atFirstWait + 8; });
+    QVERIFY2(process.state() == QProcess::Running, qPrintable(err));
+    QVERIFY(out.size() >= atFirstWait + 8);
+    QCOMPARE(QFileInfo(table).size(), size);
+
+    rlimit room{RLIM_INFINITY, RLIM_INFINITY};
+    QCOMPARE(::prlimit(pid_t(process.processId()), RLIMIT_FSIZE, &room, nullptr), 0);
+    (void)readUntil([&] { return err.contains("room again"); });
+    QVERIFY2(err.contains("room again"), qPrintable(err));
+    ::kill(pid_t(process.processId()), SIGTERM);
+    QVERIFY(process.waitForFinished(kRunTimeoutMs));
+    err += QString::fromUtf8(process.readAllStandardError());
+    out += linesOf(process.readAllStandardOutput());
+    QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0,
+             qPrintable(err));
+    QCOMPARE(tableRows(table).size(), out.size());
 }
 
 void TestVelmarLog::aCaptureReplayedIntoTheLoggerGivesTheSameTable() {

@@ -146,21 +146,31 @@ private slots:
         QVERIFY(paging.followsLastPage());
     }
 
-    // Starting afresh keeps the page number; the chart reports the page clamped to the pages
-    // there are and steps from there.
-    void newWhileOnTheLastPageThenNext() {
+    // Starting afresh by hand keeps the page, empty until the points reach it; Next cannot go
+    // beyond it and Previous steps back from it.
+    void newWhilePagingByHandKeepsThePage() {
         ChartPaging paging = chartOnPage(250, 100, 3);
         paging.setPointCount(1); // New: one placeholder point
         QCOMPARE(paging.pageCount(), qint64(1));
-        QCOMPARE(paging.page(), qint64(1));
-        QCOMPARE(paging.span().first, qint64(0));
+        QCOMPARE(paging.page(), qint64(3));
+        QCOMPARE(paging.span(), (ChartPaging::Span{200, 100}));
+        paging.setPointCount(151); // new points arrive: nothing moves
+        QCOMPARE(paging.page(), qint64(3));
         paging.next();
-        QCOMPARE(paging.page(), qint64(1));
+        QCOMPARE(paging.page(), qint64(3));
         QVERIFY(!paging.nextLastEnabled());
-        paging.setPointCount(151); // new points arrive while not following
-        QCOMPARE(paging.page(), qint64(1));
-        paging.next();
+        paging.previous();
         QCOMPARE(paging.page(), qint64(2));
+        paging.last();
+        QCOMPARE(paging.page(), qint64(2));
+    }
+
+    void newWhileFollowingShowsTheOnlyPage() {
+        ChartPaging paging;
+        paging.setPointCount(250);
+        paging.showLastPage();
+        paging.setPointCount(1);
+        QCOMPARE(paging.page(), qint64(1));
     }
 
     void newWhileFollowingTurnsBackToPageOneWithTheNextPoint() {

@@ -142,7 +142,6 @@ private slots:
         QTest::addColumn<QPoint>("topLeft");
         QTest::newRow("normal -80") << false << 0 << QPoint(5 - 5, 97 - 7);
         QTest::newRow("normal 0") << false << 40 << QPoint(159 - 3, 12 - 3);
-        QTest::newRow("normal 80") << false << 80 << QPoint(313 - 11, 97 - 7);
         QTest::newRow("wide -99") << true << 0 << QPoint(5 - 5, 97 - 7);
         QTest::newRow("wide 0") << true << 50 << QPoint(159 - 3, 12 - 3);
         QTest::newRow("wide 99") << true << 100 << QPoint(313 - 14, 97 - 11);
@@ -153,6 +152,57 @@ private slots:
         QFETCH(QPoint, topLeft);
         const auto divisions = designFace(wideScale ? 100 : 80, wideScale).divisions();
         QCOMPARE(divisions[std::size_t(division)].label->topLeft, topLeft);
+    }
+
+    // Each label reads whole on the design-size face: none of its ink lies beyond the picture's
+    // edge, all of it shows white, and a label that had to give way moved only that far.
+    void labelsReadWholeAtTheDesignSize_data() {
+        QTest::addColumn<bool>("wideScale");
+        QTest::newRow("normal") << false;
+        QTest::newRow("wide") << true;
+    }
+    void labelsReadWholeAtTheDesignSize() {
+        QFETCH(bool, wideScale);
+        const DialFace face = designFace(wideScale ? 100 : 80, wideScale);
+        const QImage drawn = faceAlone(face);
+        for (const DialFace::Division& division : face.divisions()) {
+            if (!division.label)
+                continue;
+            const DialFace::Label& label = *division.label;
+            // The label alone, on a canvas with room beyond the picture on every side.
+            const QPoint margin(40, 40);
+            QImage alone(kSurface + QSize(80, 80), QImage::Format_RGB32);
+            alone.fill(Qt::black);
+            QPainter painter(&alone);
+            painter.setFont(DialFace::labelFont());
+            painter.setPen(Qt::white);
+            painter.drawText(QRect(label.topLeft + margin, QSize(40, 20)),
+                             Qt::AlignLeft | Qt::AlignTop, label.text);
+            painter.end();
+            int ink = 0;
+            for (int y = 0; y < alone.height(); ++y) {
+                for (int x = 0; x < alone.width(); ++x) {
+                    if (qGray(alone.pixel(x, y)) < 128)
+                        continue;
+                    ++ink;
+                    const QPoint at = QPoint(x, y) - margin;
+                    QVERIFY2(drawn.rect().contains(at),
+                             qPrintable(QStringLiteral("\"%1\" cut at %2,%3")
+                                            .arg(label.text)
+                                            .arg(at.x())
+                                            .arg(at.y())));
+                    QVERIFY2(qGray(drawn.pixel(at)) >= 128, qPrintable(label.text));
+                }
+            }
+            QVERIFY2(ink > 10, qPrintable(label.text));
+        }
+        // Only the right-hand end label gives way, by a few pixels, and keeps its height.
+        const auto divisions = face.divisions();
+        const DialFace::Label& last = *divisions.back().label;
+        const QPoint designed = wideScale ? QPoint(313 - 14, 97 - 11) : QPoint(313 - 11, 97 - 7);
+        QCOMPARE(last.topLeft.y(), designed.y());
+        QVERIFY2(last.topLeft.x() <= designed.x() && last.topLeft.x() >= designed.x() - 4,
+                 qPrintable(QString::number(last.topLeft.x())));
     }
 
     void drawnBandShowsItsColours() {

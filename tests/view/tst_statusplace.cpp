@@ -1,6 +1,10 @@
+#include "StatusGrid.h"
 #include "StatusPlace.h"
 
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QStandardItemModel>
 #include <QTableView>
 #include <QTest>
 
@@ -53,21 +57,70 @@ private slots:
         QVERIFY(!status.has(QStringLiteral("table")));
     }
 
-    // A line along the bottom edge inside the host's frame, following the host's size.
-    void theLineFollowsTheBottomOfItsHost() {
-        QTableView grid;
+    // Between the rows and the horizontal scroll bar, a line per cause: the rows end above it,
+    // and the last row still scrolls into view.
+    void theLinesSitBetweenTheRowsAndTheScrollBar() {
+        QStandardItemModel model(40, 12);
+        for (int r = 0; r < 40; ++r)
+            model.setItem(r, 0, new QStandardItem(QString::number(r)));
+        StatusGrid grid;
+        grid.setModel(&model);
+        grid.verticalHeader()->setDefaultSectionSize(17);
         grid.resize(299, 146);
-        StatusPlace status(&grid);
         grid.show();
+        StatusPlace& status = *grid.statusPlace();
+        const auto rowsBottom = [&grid] { return grid.viewport()->geometry().bottom(); };
+        const int rowsAlone = rowsBottom();
+        QVERIFY(grid.horizontalScrollBar()->isVisible());
+        const int barTop = grid.horizontalScrollBar()->mapTo(&grid, QPoint(0, 0)).y();
+
         status.set(QStringLiteral("link"), QStringLiteral("Link lost"));
-        const int inset = grid.frameWidth();
-        QCOMPARE(status.geometry(), QRect(inset, 146 - inset - StatusPlace::kLineHeight,
-                                          299 - 2 * inset, StatusPlace::kLineHeight));
-        grid.resize(299, 400);
-        QCOMPARE(status.geometry().bottom(), 400 - inset - 1);
-        grid.resize(299, 5); // smaller than a line: never outside the host
-        QVERIFY(QRect(QPoint(0, 0), grid.size()).contains(status.geometry()) ||
-                status.height() == 0);
+        QCOMPARE(status.geometry().top(), rowsBottom() + 1);
+        QCOMPARE(status.geometry().bottom(), barTop - 1);
+        QCOMPARE(status.height(), StatusPlace::kLineHeight);
+        QCOMPARE(rowsBottom(), rowsAlone - StatusPlace::kLineHeight);
+        status.set(QStringLiteral("table"), QStringLiteral("Table opened read-only"));
+        QCOMPARE(status.height(), 2 * StatusPlace::kLineHeight);
+        QCOMPARE(status.geometry().bottom(), barTop - 1);
+
+        grid.scrollToBottom();
+        const QRect last = grid.visualRect(model.index(39, 0));
+        QVERIFY2(last.bottom() < grid.viewport()->height(),
+                 qPrintable(QString("%1 in %2").arg(last.bottom()).arg(grid.viewport()->height())));
+
+        grid.resize(299, 300);
+        QCOMPARE(status.geometry().top(), rowsBottom() + 1);
+        status.clear(QStringLiteral("link"));
+        status.clear(QStringLiteral("table"));
+        QCOMPARE(rowsBottom(), grid.horizontalScrollBar()->mapTo(&grid, QPoint(0, 0)).y() - 1);
+    }
+
+    // Each cause shows its few words; the whole sentences are the tool tip; a sentence without
+    // few words is shortened to the line rather than cut at its edge.
+    void linesShowTheFewWordsAndTheToolTipTheSentences() {
+        StatusGrid grid;
+        grid.resize(299, 146);
+        grid.show();
+        StatusPlace& status = *grid.statusPlace();
+        status.set(QStringLiteral("a"), QStringLiteral("Recording paused: the disk is full."),
+                   QStringLiteral("Recording paused: disk full"));
+        const QString long_ = QStringLiteral("A sentence much too long for the narrow line below "
+                                             "the grid, which goes on and on");
+        status.set(QStringLiteral("b"), long_);
+        const QStringList lines = status.text().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0], QStringLiteral("Recording paused: disk full"));
+        QVERIFY(lines[1].endsWith(QChar(0x2026)));
+        QVERIFY(QFontMetrics(status.font()).horizontalAdvance(lines[1]) <=
+                status.contentsRect().width());
+        QCOMPARE(status.toolTip(), QStringLiteral("Recording paused: the disk is full.\n") + long_);
+        QCOMPARE(status.currentText(),
+                 QStringLiteral("Recording paused: the disk is full. | ") + long_);
+        // More causes than lines: the last line counts the rest.
+        status.set(QStringLiteral("c"), QStringLiteral("Third"));
+        status.set(QStringLiteral("d"), QStringLiteral("Fourth"));
+        QCOMPARE(status.height(), StatusPlace::kMostLines * StatusPlace::kLineHeight);
+        QVERIFY(status.text().endsWith(QStringLiteral("and 2 more (point here)")));
     }
 };
 

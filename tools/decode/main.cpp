@@ -8,6 +8,7 @@
 #include "FrameKind.h"
 #include "LinkHealth.h"
 #include "MainFrameDecoder.h"
+#include "TerminalText.h"
 
 #include <QByteArray>
 #include <QCommandLineParser>
@@ -56,8 +57,14 @@ reconnects the trace's notes record. Requests and times are not in a trace.
 A line that is not hex text is reported on standard error with its line number
 and skipped. So is a line of more than 8192 hex digits, the longest line the
 program's frame receiver passes on; it is read through without being kept, so
-input without line feeds takes no more memory than a line does. The exit code is 1 when a named file cannot be read, 2 for a bad
-option, 0 otherwise.)";
+input without line feeds takes no more memory than a line does. Text of a bad
+line is shown with its control bytes escaped (\x1B), never sent to the terminal
+as it stands.
+
+Exit codes: 0 done, 1 a named file cannot be read, 2 bad arguments (an unknown
+option, a missing value, --rel out of range).)";
+
+constexpr int kBadArguments = 2;
 
 // The longest frame the receiver passes on, as hex text, and the longest input line kept in
 // memory: that much, with room for white space around it.
@@ -196,18 +203,20 @@ void decodeStream(std::istream& in, const std::string& name, const Options& opti
 bool decodeFile(const std::string& path, const Options& options) {
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
-        std::fprintf(stderr, "velmar-decode: cannot read '%s': it is a directory\n", path.c_str());
+        std::fprintf(stderr, "velmar-decode: cannot read '%s': it is a directory\n",
+                     terminalSafe(path).c_str());
         return false;
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        std::fprintf(stderr, "velmar-decode: cannot open '%s': %s\n", path.c_str(),
+        std::fprintf(stderr, "velmar-decode: cannot open '%s': %s\n", terminalSafe(path).c_str(),
                      std::strerror(errno));
         return false;
     }
-    decodeStream(in, path, options);
+    decodeStream(in, terminalSafe(path), options);
     if (in.bad()) {
-        std::fprintf(stderr, "velmar-decode: error while reading '%s'\n", path.c_str());
+        std::fprintf(stderr, "velmar-decode: error while reading '%s'\n",
+                     terminalSafe(path).c_str());
         return false;
     }
     return true;
@@ -241,15 +250,30 @@ int main(int argc, char* argv[]) {
     parser.addPositionalArgument(QStringLiteral("files"),
                                  QStringLiteral("Files of frames; none or - reads standard input."),
                                  QStringLiteral("[files...]"));
-    parser.process(app);
+    if (!parser.parse(QCoreApplication::arguments())) {
+        QString what = parser.errorText();
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty())
+            what = QStringLiteral("unknown option '%1'")
+                       .arg((unknown.first().size() == 1 ? QStringLiteral("-")
+                                                         : QStringLiteral("--")) +
+                            unknown.first());
+        std::fprintf(stderr, "velmar-decode: %s (see --help)\n",
+                     terminalSafe(what.toLocal8Bit().toStdString()).c_str());
+        return kBadArguments;
+    }
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
 
     Options options;
     options.cutAtLineFeeds = parser.isSet(cutOption);
     const QString rel = parser.value(relOption);
     if (rel != u"0" && rel != u"1" && rel != u"2") {
         std::fprintf(stderr, "velmar-decode: --rel takes 0, 1 or 2, not '%s'\n",
-                     rel.toLocal8Bit().constData());
-        return 2;
+                     terminalSafe(rel.toLocal8Bit().toStdString()).c_str());
+        return kBadArguments;
     }
     options.relPressState = rel.toInt();
     LinkHealth summary(LinkHealth::Source::Trace);

@@ -1,5 +1,8 @@
 #include "LogOptions.h"
 
+#include "RunDuration.h"
+#include "TableFileName.h"
+
 #include <QRegularExpression>
 
 #include <limits>
@@ -21,6 +24,12 @@ bool isComName(const QString& port) {
     return com.match(port).hasMatch();
 }
 
+const QStringList kOptions = {QStringLiteral("--port"),     QStringLiteral("--table"),
+                              QStringLiteral("--interval"), QStringLiteral("--repeat"),
+                              QStringLiteral("--limit"),    QStringLiteral("--count"),
+                              QStringLiteral("--duration"), QStringLiteral("--save-every"),
+                              QStringLiteral("--format"),   QStringLiteral("--capture")};
+
 // Applies one option with its value; false, with error set, when the value does not fit.
 bool apply(LogOptions& o, const QString& name, const QString& value, QString& error) {
     constexpr qint64 kMaxInt = std::numeric_limits<qint32>::max();
@@ -33,8 +42,10 @@ bool apply(LogOptions& o, const QString& name, const QString& value, QString& er
             return bad("COM1 to COM4 or a device path such as /dev/ttyUSB0");
         o.port = isComName(value) ? value.toUpper() : value;
     } else if (name == u"--table") {
-        if (value.isEmpty())
-            return bad("a table file name");
+        if (const std::optional<QString> problem = TableFileName::problem(value)) {
+            error = QStringLiteral("%1 '%2': %3").arg(name, value, *problem);
+            return false;
+        }
         o.table = value;
     } else if (name == u"--interval") {
         const auto n = wholeNumber(value, 0, kMaxInt);
@@ -56,9 +67,12 @@ bool apply(LogOptions& o, const QString& name, const QString& value, QString& er
             return bad("a number of readings, 1 or more");
         o.count = *n;
     } else if (name == u"--duration") {
-        o.durationMs = durationFromText(value);
-        if (!o.durationMs)
-            return bad("a time such as 90, 90s, 15m or 8h");
+        QString problem;
+        o.durationMs = RunDuration::fromText(value, problem);
+        if (!o.durationMs) {
+            error = QStringLiteral("%1 '%2': %3").arg(name, value, problem);
+            return false;
+        }
     } else if (name == u"--save-every") {
         const auto n = wholeNumber(value, 1, 24 * 3600);
         if (!n)
@@ -81,19 +95,6 @@ bool apply(LogOptions& o, const QString& name, const QString& value, QString& er
 
 } // namespace
 
-std::optional<qint64> durationFromText(const QString& text) {
-    static const QRegularExpression form(QStringLiteral("^([0-9]{1,9})([smh]?)$"));
-    const QRegularExpressionMatch m = form.match(text);
-    if (!m.hasMatch())
-        return std::nullopt;
-    const qint64 n = m.captured(1).toLongLong();
-    const QString unit = m.captured(2);
-    const qint64 seconds = unit == u"h" ? n * 3600 : unit == u"m" ? n * 60 : n;
-    if (seconds == 0)
-        return std::nullopt;
-    return seconds * 1000;
-}
-
 std::optional<LogOptions> parseLogOptions(const QStringList& args, QString& error) {
     LogOptions options;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -107,6 +108,11 @@ std::optional<LogOptions> parseLogOptions(const QStringList& args, QString& erro
         if (name.startsWith(u"--") && equals > 0) {
             value = name.mid(equals + 1);
             name.truncate(equals);
+        } else if (!kOptions.contains(name)) {
+            error = name.startsWith(u"--")
+                        ? QStringLiteral("unknown option '%1' (see --help)").arg(name)
+                        : QStringLiteral("unexpected argument '%1'").arg(name);
+            return std::nullopt;
         } else if (i + 1 < args.size()) {
             value = args[++i];
         } else {
@@ -133,14 +139,16 @@ output; what happens to the port and the table goes to standard error.
   --port PORT        COM1 to COM4 (mapped as the window maps them: VELMAR_COM<n>,
                      else /dev/ttyUSB<n-1>, /dev/ttyACM<n-1>, /dev/ttyS<n-1>) or a
                      device path such as /dev/ttyUSB0
-  --table FILE       the table of readings; created when missing
+  --table FILE       the table of readings; created when missing (FILE.DB when
+                     FILE has no extension); not a folder, device or FIFO
   --interval S       store at most one reading every S seconds (default 0: no
                      waiting)
   --repeat skip|keep skip a reading whose value, AC/DC, unit and range equal the
                      last stored one (default skip), or keep every one
   --limit N          store at most N readings, then end (default: no limit)
   --count N          end after N readings from the meter, stored or not
-  --duration T       end after T: seconds, or a number with s, m or h (90, 15m, 8h)
+  --duration T       end after T: seconds, or a number with s, m or h (90, 15m, 8h),
+                     at most a century (876000h)
   --save-every S     write stored readings to the table every S seconds
                      (default 10)
   --format F         text (default: the table's fields, tab-separated) or jsonl
@@ -156,7 +164,8 @@ run. A lost port is waited for and opened again when it comes back.
 
 Exit codes: 0 done (ended by --limit, --count, --duration, SIGINT or SIGTERM),
 1 bad arguments, 2 the port or the table cannot be opened (absent, busy,
-damaged, read-only), 3 the table cannot be written (full disk); readings not
-written stay in the journal for the next run.
+damaged, read-only), 3 the table cannot be written (a full disk is waited
+for until the run ends); readings not written stay in the journal for the next
+run.
 )");
 }

@@ -27,7 +27,4 @@ struct LogOptions {
 // in error, naming the argument.
 [[nodiscard]] std::optional<LogOptions> parseLogOptions(const QStringList& args, QString& error);
 
-// "90", "90s", "15m", "8h" as milliseconds; nothing for anything else or for zero.
-[[nodiscard]] std::optional<qint64> durationFromText(const QString& text);
-
 [[nodiscard]] QString logUsage();

@@ -4,6 +4,7 @@
 #include "CapturingSerialBackend.h"
 #include "FrameJson.h"
 #include "PosixSerialBackend.h"
+#include "RunDuration.h"
 #include "TCommPortDriver.h"
 #include "TableError.h"
 
@@ -83,9 +84,6 @@ ReadingLogger::ReadingLogger(LogOptions options, QObject* parent, MeterSession::
     connect(&m_recordTimer, &QTimer::timeout, this, &ReadingLogger::recordTick);
     connect(&m_saveTimer, &QTimer::timeout, this, &ReadingLogger::saveTick);
     connect(&m_healthTimer, &QTimer::timeout, this, &ReadingLogger::healthTick);
-    connect(&m_durationTimer, &QTimer::timeout, this,
-            [this] { finish(kDone, QStringLiteral("the run's duration is over")); });
-    m_durationTimer.setSingleShot(true);
 }
 
 void ReadingLogger::bindSession() {
@@ -188,7 +186,7 @@ std::optional<int> ReadingLogger::openTable() {
             .arg(table.filePath(), existed ? QStringLiteral("opened") : QStringLiteral("created"))
             .arg(table.recordCount()));
     adoptJournal();
-    if (!save())
+    if (!save() && !m_waitingForRoom)
         return fail(kCannotWrite, unwrittenLine().mid(QStringLiteral("velmar-log: ").size()));
     return std::nullopt;
 }
@@ -213,8 +211,7 @@ void ReadingLogger::startTimers() {
     m_recordTimer.start(kRecordTickMs);
     m_saveTimer.start(m_options.saveEverySeconds * 1000);
     m_healthTimer.start(kHealthEveryMs);
-    if (m_options.durationMs)
-        m_durationTimer.start(std::chrono::milliseconds(*m_options.durationMs));
+    m_startedMs = m_session.now();
 }
 
 void ReadingLogger::receive(const std::uint8_t* data, std::size_t size) {
@@ -225,6 +222,12 @@ void ReadingLogger::receive(const std::uint8_t* data, std::size_t size) {
 void ReadingLogger::requestTick() {
     if (m_finished)
         return;
+    // The run's end is looked for here: a timer of the run's length could not hold 25 days.
+    if (m_options.durationMs &&
+        RunDuration::isOver(m_startedMs, *m_options.durationMs, m_session.now())) {
+        finish(kDone, QStringLiteral("the run's duration is over"));
+        return;
+    }
     m_session.linkTick();
     m_session.requestTick();
 }
@@ -282,7 +285,7 @@ void ReadingLogger::recordTick() {
 }
 
 void ReadingLogger::saveTick() {
-    if (!m_finished && !save())
+    if (!m_finished && !save() && !m_waitingForRoom)
         finish(kCannotWrite, QString());
 }
 
@@ -300,8 +303,19 @@ bool ReadingLogger::save() {
         return true;
     if (const std::optional<TableProblem> problem = m_session.save()) {
         m_saveError = problem->message;
+        // A full disk is waited out as the window waits it out; any other failure ends the run.
+        const bool room =
+            RecordingPause::untilFor(problem->cause, RecordingPause::During::Saving) ==
+            RecordingPause::Until::Room;
+        if (room && !m_waitingForRoom)
+            say(QStringLiteral("the save waits for room: %1; readings go on being recorded and "
+                               "are saved when there is room")
+                    .arg(problem->message));
+        m_waitingForRoom = room;
         return false;
     }
+    if (std::exchange(m_waitingForRoom, false))
+        say(QStringLiteral("there is room again"));
     m_saveError.clear();
     m_journalLost = false;
     say(QStringLiteral("saved %1, %2 in the table")
@@ -327,15 +341,15 @@ void ReadingLogger::finish(int code, const QString& why) {
     if (m_finished)
         return;
     m_finished = true;
-    for (QTimer* timer :
-         {&m_requestTimer, &m_recordTimer, &m_saveTimer, &m_healthTimer, &m_durationTimer})
+    for (QTimer* timer : {&m_requestTimer, &m_recordTimer, &m_saveTimer, &m_healthTimer})
         timer->stop();
     m_session.stopWatching();
     if (!why.isEmpty())
         say(QStringLiteral("stopping: %1").arg(why));
     int exitCode = code;
-    // A save that failed just now is not tried again at once; any other end saves what it can.
-    if (!m_saveError.isEmpty() || !save()) {
+    // A save that failed just now is not tried again at once, unless it waits for room, which
+    // may have come back since; any other end saves what it can.
+    if ((!m_saveError.isEmpty() && !m_waitingForRoom) || !save()) {
         exitCode = kCannotWrite;
         // The table is left open, not closed: closing would drop the journal.
         m_status(unwrittenLine());

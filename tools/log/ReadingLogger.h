@@ -69,7 +69,8 @@ private:
     void onStored(const StoredReading& stored);
     void onRefused(const TableProblem& problem, TableFailure failure);
     void print(const ReadingRecord& record);
-    // Writes pending readings; false after saying why when the table cannot take them.
+    // Writes pending readings; false after saying why when the table cannot take them. A save
+    // that found the disk full waits for room (said once): the caller goes on recording.
     [[nodiscard]] bool save();
     // The one line that ends a run whose readings the table could not take.
     [[nodiscard]] QString unwrittenLine() const;
@@ -83,15 +84,16 @@ private:
     bool m_captureFailureSaid = false;
     MeterSession m_session;
     qint64 m_mainReadings = 0;
+    qint64 m_startedMs = 0;     // when the timers started, for --duration
     bool m_journalLost = false; // pending readings that the journal could not take
     bool m_outputClosed = false;
-    QString m_saveError; // why the last save failed; empty after one that worked
+    QString m_saveError;           // why the last save failed; empty after one that worked
+    bool m_waitingForRoom = false; // the last save found the disk full: readings go on
     bool m_finished = false;
     QTimer m_requestTimer;
     QTimer m_recordTimer;
     QTimer m_saveTimer;
     QTimer m_healthTimer;
-    QTimer m_durationTimer;
     OutputSink m_output;
     StatusSink m_status;
 };

@@ -247,5 +247,8 @@ std::string simUsage() {
            "long leaves it; MAX-MIN short starts recording and cycles MAX, MIN and AVG, long\n"
            "stops; Peak-Buzzer short toggles the buzzer (resistance) or peak capture (volts and\n"
            "amps), long clears both; AC-DC-Cap short selects the next function, long the\n"
-           "previous one. Other bytes are ignored.\n";
+           "previous one. Other bytes are ignored.\n"
+           "\n"
+           "Exit codes: 0 stopped by SIGINT, SIGTERM or SIGHUP, 1 the terminal, the link or\n"
+           "the capture to replay cannot be made or read, 2 bad arguments.\n";
 }

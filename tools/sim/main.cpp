@@ -4,6 +4,7 @@
 #include "PtyServer.h"
 #include "SimOptions.h"
 #include "SymlinkGuard.h"
+#include "TerminalText.h"
 
 #include <cerrno>
 #include <csignal>
@@ -15,6 +16,10 @@
 #include <vector>
 
 namespace {
+
+// As the help says: 0 stopped by a signal, 1 cannot serve, 2 bad arguments.
+constexpr int kCannotServe = 1;
+constexpr int kBadArguments = 2;
 
 // Set from the signal handler; the server looks at it after every wake-up.
 std::atomic<bool> g_stopRequested{false};
@@ -39,8 +44,9 @@ void printToStderr(const std::string& line) {
 
 // The capture's frames, with each line it could not read and what it leaves out said on
 // standard error; nothing when it cannot be read or holds no frame to answer with.
-std::optional<CaptureReplay::Frames> loadCapture(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+std::optional<CaptureReplay::Frames> loadCapture(const std::string& givenPath) {
+    const std::string path = terminalSafe(givenPath);
+    std::ifstream in(givenPath, std::ios::binary);
     if (!in) {
         printToStderr("cannot open the capture '" + path + "': " + std::strerror(errno));
         return std::nullopt;
@@ -90,8 +96,8 @@ int main(int argc, char** argv) {
     std::string error;
     const auto options = parseSimOptions(std::vector<std::string>(argv + 1, argv + argc), error);
     if (!options) {
-        std::cerr << "velmar-sim: " << error << "\nTry 'velmar-sim --help'.\n";
-        return 2;
+        std::cerr << "velmar-sim: " << terminalSafe(error) << "\nTry 'velmar-sim --help'.\n";
+        return kBadArguments;
     }
     if (options->help) {
         std::cout << simUsage();
@@ -101,13 +107,13 @@ int main(int argc, char** argv) {
     // Before the terminal exists, so that a capture that cannot be replayed ends the run at once.
     const std::unique_ptr<LinePeer> peer = makePeer(*options);
     if (!peer)
-        return 1;
+        return kCannotServe;
 
     installStopHandlers();
     const auto server = PtyServer::open(error);
     if (!server) {
         std::cerr << "velmar-sim: " << error << '\n';
-        return 1;
+        return kCannotServe;
     }
     // The path goes out before the link exists, so whoever waits for the link can read it.
     std::cout << server->slavePath() << std::endl;
@@ -116,7 +122,7 @@ int main(int argc, char** argv) {
         link = SymlinkGuard::create(options->linkPath, server->slavePath(), error);
         if (!link) {
             std::cerr << "velmar-sim: " << error << '\n';
-            return 1;
+            return kCannotServe;
         }
     }
 
@@ -126,7 +132,7 @@ int main(int argc, char** argv) {
         serving.trace = [](const std::string& line) { std::cerr << line << std::endl; };
     if (!server->run(*peer, g_stopRequested, serving)) {
         std::cerr << "velmar-sim: " << server->lastError() << '\n';
-        return 1;
+        return kCannotServe;
     }
     return 0;
 }

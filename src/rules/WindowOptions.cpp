@@ -1,0 +1,85 @@
+#include "WindowOptions.h"
+
+namespace {
+
+// Options the window system reads itself (QGuiApplication, QApplication and the X11 platform),
+// spelt with one dash or two; the first group takes a value.
+const QStringList kToolkitWithValue = {
+    QStringLiteral("platform"),      QStringLiteral("platformpluginpath"),
+    QStringLiteral("platformtheme"), QStringLiteral("plugin"),
+    QStringLiteral("qmljsdebugger"), QStringLiteral("qwindowgeometry"),
+    QStringLiteral("qwindowicon"),   QStringLiteral("qwindowtitle"),
+    QStringLiteral("session"),       QStringLiteral("display"),
+    QStringLiteral("geometry"),      QStringLiteral("style"),
+    QStringLiteral("stylesheet"),    QStringLiteral("name"),
+    QStringLiteral("title")};
+const QStringList kToolkitSwitches = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+                                      QStringLiteral("nograb"), QStringLiteral("dograb"),
+                                      QStringLiteral("sync")};
+
+// "-platform" or "--platform" as "platform"; empty for anything not an option.
+QString bareName(const QString& arg) {
+    if (arg.startsWith(u"--"))
+        return arg.mid(2);
+    if (arg.startsWith(u'-'))
+        return arg.mid(1);
+    return {};
+}
+
+} // namespace
+
+std::optional<WindowOptions> parseWindowOptions(const QStringList& args, QString& error) {
+    WindowOptions options;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (arg == u"-h" || arg == u"--help" || arg == u"-?") {
+            options.help = true;
+            return options;
+        }
+        const qsizetype equals = arg.indexOf(u'=');
+        const QString name = bareName(equals > 0 ? arg.left(equals) : arg);
+        const bool inlineValue = equals > 0;
+        if (name.isEmpty()) {
+            error = QStringLiteral("unexpected argument '%1' (see --help)").arg(arg);
+            return std::nullopt;
+        }
+        if (kToolkitSwitches.contains(name) && !inlineValue)
+            continue;
+        const bool ours = name == u"capture" && arg.startsWith(u"--");
+        if (!ours && !kToolkitWithValue.contains(name)) {
+            error = QStringLiteral("unknown option '%1' (see --help)").arg(arg);
+            return std::nullopt;
+        }
+        if (!inlineValue && i + 1 >= args.size()) {
+            error = QStringLiteral("%1 needs a value").arg(arg);
+            return std::nullopt;
+        }
+        const QString value = inlineValue ? arg.mid(equals + 1) : args[++i];
+        if (!ours)
+            continue;
+        if (value.isEmpty()) {
+            error = QStringLiteral("--capture needs a file name");
+            return std::nullopt;
+        }
+        options.capturePath = value;
+    }
+    return options;
+}
+
+QString windowUsage() {
+    return QStringLiteral(R"(Usage: velmar [--capture FILE]
+The VelmarD interface program: mirrors the meter's display, moves the dial,
+plots the trend chart, raises the MIN/MAX alarms and records the readings into
+the table Velmarbdb.DB in the current folder.
+
+  --capture FILE   write every byte received and sent to a capture file
+  -h, --help       show this text
+
+The ports COM1 to COM4 map to VELMAR_COM1 .. VELMAR_COM4 when set, else to
+/dev/ttyUSB<n-1>, /dev/ttyACM<n-1> or /dev/ttyS<n-1>. The window system's own
+options (-platform NAME, -display HOST:N, -style NAME, ...) are passed to it.
+
+Exit codes: 0 the window was closed, 1 the capture file cannot be written,
+2 bad arguments.
+)");
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The program's command line, read before the window system starts, so that --help and a bad
+// option are answered on a machine without a display. The window system's own options
+// (-platform, -display, -style, ...) are let through for it to take.
+struct WindowOptions {
+    enum ExitCode { kDone = 0, kCannotCapture = 1, kBadArguments = 2 };
+
+    QString capturePath; // empty: no capture
+    bool help = false;
+};
+
+// Parses the arguments after the program name. On a bad argument returns nothing and says why
+// in error, naming the argument.
+[[nodiscard]] std::optional<WindowOptions> parseWindowOptions(const QStringList& args,
+                                                              QString& error);
+
+[[nodiscard]] QString windowUsage();

@@ -1,0 +1,82 @@
+#include "StatusGrid.h"
+
+#include "StatusPlace.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QScopedValueRollback>
+#include <QScrollBar>
+
+#include <algorithm>
+
+StatusGrid::StatusGrid(QWidget* parent) : QTableView(parent), m_status(new StatusPlace(this)) {
+    connect(m_status, &StatusPlace::changed, this, &StatusGrid::updateGeometries);
+}
+
+// The table view gives the viewport the margins of its headers here, and sizes its scroll ranges
+// for the viewport it then has; the status lines take the bottom margin after it.
+void StatusGrid::updateGeometries() {
+    if (m_placing)
+        return;
+    const QScopedValueRollback placing(m_placing, true);
+    // A second round when the shorter rows' area made the vertical scroll bar appear or go, which
+    // changes the width the view's own round worked with.
+    for (int round = 0; round < 2; ++round) {
+        const bool barShown = verticalScrollBar()->isVisible();
+        QTableView::updateGeometries();
+        makeRoomForStatus();
+        if (verticalScrollBar()->isVisible() == barShown)
+            break;
+    }
+    placeStatus();
+}
+
+void StatusGrid::makeRoomForStatus() {
+    const int height = m_status->heightNeeded();
+    QMargins margins = viewportMargins();
+    if (margins.bottom() == height)
+        return;
+    margins.setBottom(height);
+    setViewportMargins(margins);
+    if (height == 0)
+        return;
+    // The row indicator scrolls with the rows and stops where they stop: it ends where they end.
+    QHeaderView* indicator = verticalHeader();
+    QRect bounds = indicator->geometry();
+    bounds.setHeight(viewport()->height());
+    indicator->setGeometry(bounds);
+    // The rows' area is lower than the view sized its range for: the rows that fit at the bottom
+    // make the last page, counted as the view counts them.
+    const QHeaderView* rows = indicator;
+    const int areaHeight = viewport()->height();
+    int fit = 0;
+    for (int used = 0, visual = rows->count() - 1; visual >= 0; --visual) {
+        const int logical = rows->logicalIndex(visual);
+        if (rows->isSectionHidden(logical))
+            continue;
+        used += rows->sectionSize(logical);
+        if (used > areaHeight)
+            break;
+        ++fit;
+    }
+    fit = std::max(fit, 1);
+    const int shownRows = rows->count() - rows->hiddenSectionCount();
+    verticalScrollBar()->setPageStep(fit);
+    verticalScrollBar()->setRange(0, std::max(shownRows - fit, 0));
+}
+
+bool StatusGrid::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::Resize || event->type() == QEvent::Move)
+        placeStatus();
+    return QTableView::viewportEvent(event);
+}
+
+// Right below the rows, from the grid's left edge to the vertical scroll bar: above the
+// horizontal scroll bar.
+void StatusGrid::placeStatus() {
+    const QRect rows = viewport()->geometry();
+    const int left = frameWidth();
+    m_status->setGeometry(left, rows.bottom() + 1, std::max(rows.right() + 1 - left, 0),
+                          m_status->heightNeeded());
+    m_status->raise();
+}
