@@ -7,7 +7,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev pxlib-dev
-          libbenchmark-dev fonts-dejavu-core fonts-liberation poppler-utils
+          libbenchmark-dev libmosquitto-dev mosquitto fonts-dejavu-core fonts-liberation poppler-utils
           dpkg-dev file   # cpack -G DEB: dpkg-shlibdeps finds the dependencies, file finds the programs
           lintian desktop-file-utils)  # the package tests check the .deb and its desktop entry
 if [ "${1:-}" = --list ]; then

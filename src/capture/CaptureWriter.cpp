@@ -1,5 +1,11 @@
 #include "CaptureWriter.h"
 
+#include "FollowRule.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -40,8 +46,31 @@ CaptureWriter::Clock steadyClockFromNow() {
 
 std::unique_ptr<CaptureWriter> CaptureWriter::open(const std::filesystem::path& path,
                                                    std::string& error, Clock clock) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "we"));
+    // Links are followed only by the rule for links beside the user's files; the file itself
+    // is opened without following one planted since, and without blocking on a FIFO.
+    const FollowRule::Resolved resolved = FollowRule::resolve(path.string());
+    if (!resolved.ok()) {
+        error = "cannot create the capture file: " + resolved.refusal;
+        return nullptr;
+    }
+    const int fd = ::open(resolved.path.c_str(),
+                          O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error = "cannot create the capture file '" + path.string() + "': " + systemError(errno);
+        return nullptr;
+    }
+    // A device or a FIFO with a reader is written as it is (a capture may go to a pipe); only a
+    // regular file is emptied first.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || (S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        error = "cannot create the capture file '" + path.string() + "': " + systemError(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    std::unique_ptr<std::FILE, FileCloser> file(::fdopen(fd, "w"));
     if (!file) {
+        ::close(fd);
         error = "cannot create the capture file '" + path.string() + "': " + systemError(errno);
         return nullptr;
     }

@@ -1,5 +1,8 @@
 #include "ChartBitmap.h"
 
+#include "ExportTarget.h"
+#include "TableError.h"
+
 #include <QDir>
 #include <QImage>
 #include <QImageWriter>
@@ -25,7 +28,13 @@ QString ChartBitmap::defaultPath() {
 ChartBitmap::Result ChartBitmap::save(const QImage& picture, const QString& path) {
     if (picture.isNull())
         return failure(path, QStringLiteral("the chart has no picture"));
-    QSaveFile file(path);
+    QString target; // where the rule for links lets the file be written
+    try {
+        target = ExportTarget::check(path, {}).filePath();
+    } catch (const TableError& error) {
+        return failure(path, error.message());
+    }
+    QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly))
         return failure(path, file.errorString());
     QImageWriter writer(&file, "BMP");

@@ -128,12 +128,13 @@ QString ReportPageFile::save(const ReportDocument& document, const QString& path
 }
 
 QString ReportPageFile::save(const ReportPages& pages, const QString& path) {
+    QString target; // where the rule for links lets the file be written
     try {
-        (void)ExportTarget::check(path, {});
+        target = ExportTarget::check(path, {}).filePath();
     } catch (const TableError& error) {
         return error.message();
     }
-    QSaveFile file(path);
+    QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly))
         return QStringLiteral("Could not write '%1': %2").arg(path, file.errorString());
     QDataStream out(&file);

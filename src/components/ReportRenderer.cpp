@@ -86,12 +86,13 @@ ReportRenderer::Result ReportRenderer::savePdf(const ReportDocument& document, c
 
 ReportRenderer::Result ReportRenderer::savePdf(const ReportPages& pages, const QString& path,
                                                const ProgressCallback& progress) {
+    QString target; // where the rule for links lets the file be written
     try {
-        (void)ExportTarget::check(path, {});
+        target = ExportTarget::check(path, {}).filePath();
     } catch (const TableError& error) {
         return {Status::Failed, error.message()};
     }
-    QSaveFile file(path);
+    QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly)) {
         return {Status::Failed,
                 QStringLiteral("Could not write '%1': %2").arg(path, file.errorString())};

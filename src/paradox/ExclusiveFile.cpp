@@ -1,5 +1,6 @@
 #include "ExclusiveFile.h"
 
+#include "OwnFile.h"
 #include "SaveHook.h"
 #include "TableError.h"
 
@@ -11,7 +12,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -29,24 +29,20 @@ QString systemError(int error) {
 // The largest file a Paradox table can be: a header and 65535 blocks of 32 KiB.
 constexpr off_t kLargestTable = off_t{65536} * 32 * 1024;
 
-// A file being written beside its final path; deleted again unless moved into place.
+// A file being written beside its final path, created exclusively under a name no one can guess
+// and held locked while written; deleted again unless moved into place.
 class TemporaryFile {
 public:
-    TemporaryFile(const QString& directory, const QString& finalName, const QString& finalPath) {
-        static std::atomic<unsigned> counter{0};
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const QString path = QStringLiteral("%1/.%2.%3-%4.tmp")
-                                     .arg(directory, finalName)
-                                     .arg(::getpid())
-                                     .arg(counter++);
-            m_name = QFile::encodeName(path);
-            m_fd = ::open(m_name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (m_fd >= 0)
-                return;
-            if (errno != EEXIST)
-                throwWriteError(finalPath, errno);
-        }
-        throwWriteError(finalPath, EEXIST);
+    TemporaryFile(const QString& directory, const QString& finalName, const QString& finalPath,
+                  ExclusiveFile::Copy copy) {
+        const OwnFile::Created created =
+            OwnFile::createExclusive(QFile::encodeName(directory).toStdString(),
+                                     '.' + QFile::encodeName(finalName).toStdString() + '.',
+                                     copy == ExclusiveFile::Copy::Export ? ".export.tmp" : ".tmp");
+        if (created.fd < 0)
+            throwWriteError(finalPath, created.error);
+        m_fd = created.fd;
+        m_name = QByteArray::fromStdString(created.path);
     }
 
     ~TemporaryFile() {
@@ -158,18 +154,21 @@ struct Opened {
 // Read and write when the file's permission bits let anyone write (root ignores them, the
 // program does not), read only otherwise.
 Opened openForTable(const QByteArray& name) {
+    // The path has been resolved by the rule for links; a link planted since is not followed,
+    // and a FIFO does not block the open (it is refused as no regular file afterwards).
+    constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
     struct stat st {};
-    const bool writeBits = ::stat(name.constData(), &st) == 0 && (st.st_mode & 0222) != 0;
+    const bool writeBits = ::lstat(name.constData(), &st) == 0 && (st.st_mode & 0222) != 0;
     if (writeBits) {
-        const int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+        const int fd = ::open(name.constData(), O_RDWR | kFlags);
         if (fd >= 0)
             return {fd, 0, true};
         if (errno != EACCES && errno != EPERM && errno != EROFS && errno != ETXTBSY)
             return {-1, errno, false};
         const int refusal = errno;
-        return {::open(name.constData(), O_RDONLY | O_CLOEXEC), refusal, false};
+        return {::open(name.constData(), O_RDONLY | kFlags), refusal, false};
     }
-    return {::open(name.constData(), O_RDONLY | O_CLOEXEC), 0, false};
+    return {::open(name.constData(), O_RDONLY | kFlags), 0, false};
 }
 
 } // namespace
@@ -211,9 +210,9 @@ ExclusiveFile ExclusiveFile::open(const QString& path) {
 }
 
 ExclusiveFile ExclusiveFile::write(const QString& path, std::span<const char> bytes,
-                                   Existing existing, const mode_t* mode) {
+                                   Existing existing, const mode_t* mode, Copy copy) {
     const QFileInfo info(path);
-    TemporaryFile temp(info.absolutePath(), info.fileName(), path);
+    TemporaryFile temp(info.absolutePath(), info.fileName(), path, copy);
     if (mode && ::fchmod(temp.fd(), *mode) != 0)
         throwWriteError(path, errno);
     if (const int error = writeAll(temp.fd(), bytes))
@@ -222,8 +221,6 @@ ExclusiveFile ExclusiveFile::write(const QString& path, std::span<const char> by
     if (::fsync(temp.fd()) != 0)
         throwWriteError(path, errno);
     SaveHook::at("copy-synced");
-    if (::flock(temp.fd(), LOCK_EX | LOCK_NB) != 0)
-        throwWriteError(path, errno);
 
     const QByteArray target = QFile::encodeName(path);
     if (existing == Existing::Keep && !linkWithoutReplacing(temp.name(), target, path))

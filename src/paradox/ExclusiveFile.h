@@ -16,6 +16,10 @@
 class ExclusiveFile {
 public:
     enum class Existing { Replace, Keep };
+    // Whose copy is written beside the target: the table's own (".<name>.<random>.tmp"), or an
+    // export's (".<name>.<random>.export.tmp"), which a later export may remove once no one
+    // holds it.
+    enum class Copy { Table, Export };
 
     ExclusiveFile() = default;
     ~ExclusiveFile();
@@ -35,7 +39,7 @@ public:
     // Throws TableError (leaving the old file and no temporary behind) if anything fails.
     [[nodiscard]] static ExclusiveFile write(const QString& path, std::span<const char> bytes,
                                              Existing existing = Existing::Replace,
-                                             const mode_t* mode = nullptr);
+                                             const mode_t* mode = nullptr, Copy copy = Copy::Table);
 
     [[nodiscard]] static bool exists(const QString& path);
     // Throws the TableError for a failed write of path with the system's error number.

@@ -16,6 +16,8 @@ enum class TableCause {
     WriteFailed,       // any other failed write of the table file
     JournalUnwritable, // the pending readings cannot be kept beside the table; memory holds them
     JournalKept,       // pending readings of an earlier run stay in their file, not offered
+    JournalSetAside,   // a damaged or another table's journal was kept under another name
+    LeftoverRemoved,   // files a save or an export cut short left behind were removed
     LeftoverKept,      // a file left by a save cut short holds readings; it was kept, visible
     SaveFinished,      // a save cut short by a crash was finished on opening
 };

@@ -9,8 +9,15 @@
 // table (".<table file>.pending"), so that a crash or a power cut does not take them. Each entry
 // holds the record's own bytes (every field, its number included) and the moment it was
 // recorded, closed by a checksum, so that a write cut short by a crash is told from a whole one.
-// The file is synced at least once a second while readings come in (and by sync()), and removed
-// once its readings are saved or dropped. The table file's format is not touched.
+// The header names the table the journal belongs to (its file name and a hash of its fields), so
+// that another table's journal is never taken for this one's. The file is synced at least once a
+// second while readings come in (and by sync()), and removed once its readings are saved or
+// dropped. The table file's format is not touched.
+//
+// The journal sits beside the user's files, where another user may have planted a link or a FIFO
+// at its name: it is opened without following links or blocking and used only when it is a
+// regular file of ours; it is replaced through a copy created exclusively under a name no one can
+// guess; and it is read entry by entry in bounded memory, a damaged entry skipped and counted.
 class CrashJournal {
 public:
     struct Entry {
@@ -18,11 +25,33 @@ public:
         std::vector<char> record;
     };
 
+    // The table a journal belongs to.
+    struct Identity {
+        QString tableName; // the table's file name, without its folder
+        quint64 fieldsHash = 0;
+        int recordSize = 0;
+    };
+
     struct Contents {
         int recordSize = 0;
-        qint64 baseCount = 0; // records the table held when the first entry was written
+        qint64 baseCount = -1; // records the table held at the first entry; -1 when unknown
         std::vector<Entry> entries;
         qint64 wholeLength = 0; // bytes up to the end of the last whole entry
+    };
+
+    // What was found at a journal's name.
+    struct Found {
+        enum class Kind {
+            None,    // no file
+            Ours,    // a journal of this table, read whole (a torn last entry aside)
+            Damaged, // ours as far as its entries check; it could not be read whole
+            Foreign, // a journal of another table
+            Refused, // not a regular file of ours (a link, a FIFO, another user's), or unreadable
+        };
+        Kind kind = Kind::None;
+        Contents contents; // Ours and Damaged: the entries whose check holds
+        QString damage;    // Damaged: what was wrong; Foreign: whose it is; Refused: why
+        qint64 damagedEntries = 0;
     };
 
     CrashJournal() = default;
@@ -33,14 +62,19 @@ public:
     CrashJournal& operator=(CrashJournal&& other) noexcept;
 
     [[nodiscard]] static QString pathFor(const QString& tablePath);
+    // The name a journal that could not be used is kept under: "<journal>.<what>-<n>".
+    [[nodiscard]] static QString asidePattern(const QString& path, const QString& what);
 
-    // The journal at path; nothing when there is no file. Throws TableError when the file is
-    // not a journal of records of recordSize bytes, or cannot be read.
-    [[nodiscard]] static std::optional<Contents> read(const QString& path, int recordSize);
+    // Reads the journal at path, entry by entry, never holding more than its whole entries.
+    [[nodiscard]] static Found read(const QString& path, const Identity& identity);
+    // Moves the journal at path aside under the first free "<path>.<what>-<n>" without
+    // replacing anything; returns the new path, or empty with error set.
+    [[nodiscard]] static QString moveAside(const QString& path, const QString& what, int& error);
 
     // Writes a journal holding entries to path in one step (a new file synced and renamed over
-    // any old one) and keeps it open for appending. Returns 0 or the error number.
-    [[nodiscard]] int create(const QString& path, int recordSize, qint64 baseCount,
+    // any old journal of ours) and keeps it open for appending. Returns 0 or the error number;
+    // EEXIST when something not ours is at path.
+    [[nodiscard]] int create(const QString& path, const Identity& identity, qint64 baseCount,
                              const std::vector<Entry>& entries);
     // Opens the journal at path for appending after its last whole entry, dropping a torn tail.
     [[nodiscard]] int reopen(const QString& path, const Contents& contents);
@@ -49,7 +83,7 @@ public:
     [[nodiscard]] int append(qint64 recordedMs, const char* record, qint64 nowMs);
     // Syncs what was appended since the last sync. Returns 0 or the error number.
     [[nodiscard]] int sync();
-    // Closes and deletes the file.
+    // Closes and deletes the file, if its name still leads to it.
     void remove();
     // Closes, leaving the file.
     void close();
@@ -58,6 +92,8 @@ public:
     [[nodiscard]] const QString& path() const { return m_path; }
 
     static constexpr qint64 kSyncIntervalMs = 1000;
+    // More entries than any record limit allows: a journal beyond this is not read.
+    static constexpr qint64 kMostEntries = 20'000'000;
 
 private:
     int m_fd = -1;

@@ -4,6 +4,7 @@
 #include "ExclusiveFile.h"
 #include "ExportTarget.h"
 #include "ReadingsTable.h"
+#include "SaveLeftovers.h"
 #include "TableError.h"
 #include "TableExport.h"
 #include "TextExport.h"
@@ -18,8 +19,17 @@ namespace {
 void writeInPlaceOf(const ExportTarget& target, std::span<const char> bytes) {
     const mode_t* mode = target.keptMode() ? &*target.keptMode() : nullptr;
     ExclusiveFile written =
-        ExclusiveFile::write(target.filePath(), bytes, ExclusiveFile::Existing::Replace, mode);
+        ExclusiveFile::write(target.filePath(), bytes, ExclusiveFile::Existing::Replace, mode,
+                             ExclusiveFile::Copy::Export);
     written.close();
+}
+
+// Copies that killed exports left in the target's folder go before this one is written; what
+// was removed is said after the outcome's own words.
+QString withRemoved(const QString& message, const QString& removed) {
+    if (removed.isEmpty())
+        return message;
+    return message.isEmpty() ? removed : message + QLatin1Char('\n') + removed;
 }
 
 ExportResult failed(const QString& path, const QString& reason) {
@@ -51,8 +61,10 @@ ExportResult DataFileExport::SaveTableAsText(const ReadingsTable& table, const Q
             TextExport::build(TableSnapshot::of(table), progress);
         if (!text)
             return {ExportResult::Status::Cancelled, {}};
+        const QString removed =
+            SaveLeftovers::removeExportCopies(QFileInfo(target.filePath()).absolutePath());
         writeInPlaceOf(target, std::span<const char>(text->constData(), text->size()));
-        return {ExportResult::Status::Saved, savedMessage(path)};
+        return {ExportResult::Status::Saved, withRemoved(savedMessage(path), removed)};
     } catch (const TableError& error) {
         return failed(path, error.message());
     } catch (const std::bad_alloc&) {
@@ -72,8 +84,10 @@ ExportResult DataFileExport::CopyTableTo(const ReadingsTable& table, const QStri
             TableSnapshot::of(table), QFileInfo(target.filePath()).fileName(), progress);
         if (!image)
             return {ExportResult::Status::Cancelled, {}};
+        const QString removed =
+            SaveLeftovers::removeExportCopies(QFileInfo(target.filePath()).absolutePath());
         writeInPlaceOf(target, *image);
-        return {ExportResult::Status::Saved, {}};
+        return {ExportResult::Status::Saved, withRemoved({}, removed)};
     } catch (const TableError& error) {
         return failed(path, error.message());
     } catch (const std::bad_alloc&) {

@@ -1,5 +1,6 @@
 #include "ExportTarget.h"
 
+#include "FollowRule.h"
 #include "TableError.h"
 
 #include <QFile>
@@ -24,13 +25,15 @@ bool sameFile(const QString& a, const QString& b) {
 ExportTarget ExportTarget::check(const QString& path, const QString& openTablePath) {
     if (path.isEmpty())
         throw TableError(QStringLiteral("No file name was given."));
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
+    const FollowRule::Resolved resolved =
+        FollowRule::resolve(QFile::encodeName(path).toStdString());
+    if (!resolved.ok())
+        throw TableError(QString::fromStdString(resolved.refusal));
     ExportTarget target;
-    target.m_filePath = canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+    target.m_filePath = QFile::decodeName(QByteArray::fromStdString(resolved.path));
 
     struct stat st {};
-    if (::stat(QFile::encodeName(target.m_filePath).constData(), &st) != 0)
+    if (::lstat(QFile::encodeName(target.m_filePath).constData(), &st) != 0)
         return target; // a new file
     if (!openTablePath.isEmpty() && sameFile(target.m_filePath, openTablePath)) {
         throw TableError(QStringLiteral("'%1' is the table of readings that is open; saving onto "

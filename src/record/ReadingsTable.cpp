@@ -1,11 +1,13 @@
 #include "ReadingsTable.h"
 
+#include "FollowRule.h"
 #include "ParadoxFile.h"
 #include "SaveLeftovers.h"
 #include "TableChain.h"
 #include "TableError.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
@@ -33,14 +35,19 @@ QString matchIgnoringCase(const QFileInfo& wanted) {
 }
 
 // Relative names count from `folder` (the current directory when empty); symbolic links are
-// followed so that a save replaces the file itself and not the link to it.
+// followed so that a save replaces the file itself and not the link to it, but only links that the
+// rule for links beside the user's files lets us follow: a table another user's link leads to is
+// not opened.
 QString resolvedPath(const QString& name, const QString& folder) {
     const QDir base = folder.isEmpty() ? QDir::current() : QDir(folder);
     QFileInfo info(base.absoluteFilePath(withExtension(name)));
-    if (!info.exists())
+    if (!info.exists() && !info.isSymLink())
         info.setFile(matchIgnoringCase(info));
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+    const FollowRule::Resolved resolved =
+        FollowRule::resolve(QFile::encodeName(info.absoluteFilePath()).toStdString());
+    if (!resolved.ok())
+        throw TableError(QString::fromStdString(resolved.refusal));
+    return QFile::decodeName(QByteArray::fromStdString(resolved.path));
 }
 
 } // namespace
@@ -139,6 +146,7 @@ void ReadingsTable::close() {
     m_journal.close();
     m_found.clear();
     m_journalOff = false;
+    m_journalBlocked = false;
     m_pendingStamps.clear();
     m_file.close();
     m_layout.reset();

@@ -122,6 +122,8 @@ public:
     // What the table has to say once, in the status place: a journal that cannot be written, a
     // save finished on opening, a leftover file kept. Each is handed out once.
     [[nodiscard]] std::vector<TableProblem> takeNotices();
+    // What the journal of this table is known by: its file name and a hash of its fields.
+    [[nodiscard]] CrashJournal::Identity journalIdentity() const;
     // The clock that stamps journal entries, in ms since 1970 (UTC); tests set their own.
     void setClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
 
@@ -146,6 +148,7 @@ private:
     void fillRecord(char* record, const ReadingRecord& reading) const;
     void writeFile(const RecordStore& records);
     void recover(const ParadoxFile& table, QString& damage);
+    [[nodiscard]] std::optional<CrashJournal::Contents> takeJournal(const QString& path);
     void keepInJournal(const char* record);
     // Writes the journal afresh with the found and the pending readings, or removes it.
     void rewriteJournal();
@@ -164,7 +167,8 @@ private:
     QString m_readOnlyReason;
     TableAppend m_append;
     CrashJournal m_journal;
-    bool m_journalOff = false; // failed since the last save: recording goes on in memory
+    bool m_journalOff = false;     // failed since the last save: recording goes on in memory
+    bool m_journalBlocked = false; // something not ours is at the journal's name: left alone
     std::vector<CrashJournal::Entry> m_found;
     std::vector<qint64> m_pendingStamps; // when each pending record was recorded
     std::vector<TableProblem> m_notices;

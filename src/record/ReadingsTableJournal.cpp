@@ -89,17 +89,11 @@ QString ReadingsTable::JournalFound::question() const {
 // journal that the table lacks are offered (or kept, when the table cannot take them).
 void ReadingsTable::recover(const ParadoxFile& table, QString& damage) {
     const QString journalPath = CrashJournal::pathFor(m_path);
-    const QString replacement = journalPath + QStringLiteral(".new");
-    if (QFileInfo::exists(replacement) && !QFileInfo::exists(journalPath))
-        QFile::rename(replacement, journalPath);
-    QFile::remove(replacement); // a replacement cut short: the journal it was to replace holds all
+    for (TableProblem& problem : SaveLeftovers::settleJournalReplacements(journalPath))
+        m_notices.push_back(std::move(problem));
 
-    std::optional<CrashJournal::Contents> contents;
-    try {
-        contents = CrashJournal::read(journalPath, m_layout->recordSize());
-    } catch (const TableError& error) {
-        notice(TableCause::JournalKept, error.message());
-    }
+    std::optional<CrashJournal::Contents> contents = takeJournal(journalPath);
+    const bool setAside = contents && !QFileInfo::exists(journalPath);
     const std::vector<CrashJournal::Entry> none;
     const std::vector<CrashJournal::Entry>& entries = contents ? contents->entries : none;
 
@@ -121,10 +115,13 @@ void ReadingsTable::recover(const ParadoxFile& table, QString& damage) {
 
     const std::size_t unsaved = entries.size() - savedTail(m_records, entries);
     if (unsaved == 0) {
-        QFile::remove(journalPath);
+        if (!setAside)
+            QFile::remove(journalPath); // read just now as a regular file of ours
         return;
     }
     if (!m_readOnlyReason.isEmpty()) {
+        if (setAside)
+            return; // the readings stay in the file set aside, which the notice named
         notice(TableCause::JournalKept,
                QStringLiteral("%1 readings of an earlier run were not saved, and this table "
                               "cannot take them; they stay in '%2'.")
@@ -133,11 +130,11 @@ void ReadingsTable::recover(const ParadoxFile& table, QString& damage) {
         return;
     }
     m_found.assign(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(unsaved));
-    // A journal that also lists saved readings is written afresh with the others alone.
-    const int error =
-        unsaved == entries.size()
-            ? m_journal.reopen(journalPath, *contents)
-            : m_journal.create(journalPath, m_layout->recordSize(), m_savedCount, m_found);
+    // A journal that also lists saved readings, or one set aside, is written afresh with the
+    // readings still to be answered for.
+    const int error = unsaved == entries.size() && !setAside
+                          ? m_journal.reopen(journalPath, *contents)
+                          : m_journal.create(journalPath, journalIdentity(), m_savedCount, m_found);
     if (error != 0) {
         m_journalOff = true;
         notice(TableCause::JournalUnwritable,
@@ -147,15 +144,83 @@ void ReadingsTable::recover(const ParadoxFile& table, QString& damage) {
     }
 }
 
+// Reads the journal at path. A journal that could not be read whole, or that belongs to another
+// table, is never overwritten or removed: it is moved aside and said; the readings whose check
+// holds are still offered. Something at the journal's name that is not a file of ours is left
+// alone, and the journal is off until the table is closed.
+std::optional<CrashJournal::Contents> ReadingsTable::takeJournal(const QString& path) {
+    CrashJournal::Found found = CrashJournal::read(path, journalIdentity());
+    using Kind = CrashJournal::Found::Kind;
+    if (found.kind == Kind::None)
+        return std::nullopt;
+    if (found.kind == Kind::Ours)
+        return std::move(found.contents);
+    if (found.kind == Kind::Refused) {
+        m_journalBlocked = true;
+        notice(TableCause::JournalKept,
+               QStringLiteral("%1 Readings not yet saved are kept in memory only, until saved.")
+                   .arg(found.damage));
+        return std::nullopt;
+    }
+    const bool foreign = found.kind == Kind::Foreign;
+    int error = 0;
+    const QString aside = CrashJournal::moveAside(
+        path, foreign ? QStringLiteral("foreign") : QStringLiteral("damaged"), error);
+    if (aside.isEmpty()) {
+        m_journalBlocked = true;
+        notice(TableCause::JournalKept,
+               QStringLiteral("'%1' could not be used (%2) nor set aside (%3); it was left as it "
+                              "is. Readings not yet saved are kept in memory only, until saved.")
+                   .arg(path, found.damage, systemText(error)));
+        return std::nullopt;
+    }
+    if (foreign) {
+        notice(TableCause::JournalSetAside,
+               QStringLiteral("'%1' holds readings of %2, not of this table; they were not "
+                              "offered. The file was kept as '%3'.")
+                   .arg(path, found.damage, aside));
+        return std::nullopt;
+    }
+    notice(TableCause::JournalSetAside,
+           QStringLiteral("The file of readings not yet saved '%1' could not be read whole: %2. "
+                          "%3 readings in it were whole. It was kept as '%4'.")
+               .arg(path, found.damage)
+               .arg(found.contents.entries.size())
+               .arg(aside));
+    return std::move(found.contents);
+}
+
+CrashJournal::Identity ReadingsTable::journalIdentity() const {
+    CrashJournal::Identity identity;
+    identity.tableName = QFileInfo(m_path).fileName();
+    identity.recordSize = m_layout->recordSize();
+    // FNV-1a over each field's name (in lower case, as names match), type and size.
+    quint64 hash = 14695981039346656037ull;
+    const auto mix = [&hash](const QByteArray& bytes) {
+        for (const char c : bytes) {
+            hash ^= static_cast<unsigned char>(c);
+            hash *= 1099511628211ull;
+        }
+    };
+    for (int i = 0; i < m_layout->fieldCount(); ++i) {
+        const TableField& field = m_layout->field(i);
+        mix(field.name.toLower().toUtf8());
+        mix(QByteArray::number(static_cast<int>(field.type)) + ':' +
+            QByteArray::number(field.size) + ';');
+    }
+    identity.fieldsHash = hash;
+    return identity;
+}
+
 void ReadingsTable::keepInJournal(const char* record) {
     const qint64 now = m_clock();
     m_pendingStamps.push_back(now);
-    if (m_journalOff)
+    if (m_journalOff || m_journalBlocked)
         return;
     int error = 0;
     if (!m_journal.isOpen())
-        error = m_journal.create(CrashJournal::pathFor(m_path), m_layout->recordSize(),
-                                 m_savedCount, {});
+        error =
+            m_journal.create(CrashJournal::pathFor(m_path), journalIdentity(), m_savedCount, {});
     if (error == 0)
         error = m_journal.append(now, record, now);
     if (error == 0)
@@ -234,8 +299,10 @@ void ReadingsTable::rewriteJournal() {
         m_journal.remove();
         return;
     }
+    if (m_journalBlocked)
+        return;
     const QString path = CrashJournal::pathFor(m_path);
-    if (const int error = m_journal.create(path, m_layout->recordSize(), m_savedCount, entries)) {
+    if (const int error = m_journal.create(path, journalIdentity(), m_savedCount, entries)) {
         m_journalOff = true;
         notice(TableCause::JournalUnwritable,
                QStringLiteral("The readings not yet saved cannot be kept safe in '%1' (%2); "

@@ -1,28 +1,64 @@
 #include "SaveLeftovers.h"
 
+#include "OwnFile.h"
 #include "ParadoxFile.h"
 #include "RecordStore.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QRegularExpression>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 
 namespace {
 
-std::vector<char> contentsOf(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    return {bytes.begin(), bytes.end()};
+// The largest file a Paradox table can be: a header and 65535 blocks of 32 KiB.
+constexpr off_t kLargestTable = off_t{65536} * 32 * 1024;
+
+std::string nameOf(const QString& path) {
+    return QFile::encodeName(path).toStdString();
 }
 
-bool holdsNothingNew(const QString& copyPath, const RecordStore& records,
+struct Leftover {
+    enum class State { Ours, Held, NotOurs } state = State::NotOurs;
+    std::vector<char> bytes;
+    QString why; // NotOurs: why it was left alone
+};
+
+// Reads a leftover copy of ours, without following a link or blocking on a FIFO, unless a
+// process still holds it (a save in progress).
+Leftover readLeftover(const QString& path) {
+    Leftover leftover;
+    const OwnFile::Opened opened = OwnFile::openExisting(nameOf(path), O_RDONLY);
+    if (!opened.ok()) {
+        leftover.why = QString::fromStdString(opened.refusal);
+        return leftover;
+    }
+    struct stat st {};
+    if (::flock(opened.fd, LOCK_SH | LOCK_NB) != 0) {
+        ::close(opened.fd);
+        leftover.state = Leftover::State::Held;
+        return leftover;
+    }
+    if (::fstat(opened.fd, &st) == 0 && st.st_size <= kLargestTable) {
+        leftover.bytes.resize(static_cast<std::size_t>(st.st_size));
+        const ssize_t got = ::pread(opened.fd, leftover.bytes.data(), leftover.bytes.size(), 0);
+        leftover.bytes.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
+    }
+    ::close(opened.fd);
+    leftover.state = Leftover::State::Ours;
+    return leftover;
+}
+
+bool holdsNothingNew(std::vector<char> image, const RecordStore& records,
                      const std::vector<CrashJournal::Entry>& journal) {
-    std::vector<char> image = contentsOf(copyPath);
     RecordStore copied;
     try {
         const ParadoxFile copy(std::move(image));
@@ -53,9 +89,31 @@ QString visibleName(const QFileInfo& table) {
                                  .arg(table.absolutePath(), table.completeBaseName())
                                  .arg(n)
                                  .arg(table.suffix());
-        if (!QFileInfo::exists(name))
+        if (!QFileInfo::exists(name) && !QFileInfo(name).isSymLink())
             return name;
     }
+}
+
+QStringList namesMatching(const QDir& folder, const QRegularExpression& pattern) {
+    QStringList names;
+    const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+    for (const QString& name : folder.entryList(all)) {
+        if (pattern.match(name).hasMatch())
+            names << name;
+    }
+    return names;
+}
+
+TableProblem leftAlone(const QString& why) {
+    return {TableCause::LeftoverKept,
+            QStringLiteral("%1 It has the name of a file this program leaves behind when a save "
+                           "is cut short, so it was left alone.")
+                .arg(why)};
+}
+
+QString removedText(const QStringList& removed) {
+    return QStringLiteral("Removed what saves cut short had left: %1.")
+        .arg(removed.join(QStringLiteral(", ")));
 }
 
 } // namespace
@@ -64,16 +122,23 @@ std::vector<TableProblem> SaveLeftovers::handle(const QString& tablePath,
                                                 const RecordStore& records,
                                                 const std::vector<CrashJournal::Entry>& journal) {
     const QFileInfo table(tablePath);
-    const QRegularExpression ours(QStringLiteral("^\\.%1\\.\\d+-\\d+\\.tmp$")
+    const QRegularExpression ours(QStringLiteral("^\\.%1\\.(\\d+-\\d+|[0-9a-f]{16})\\.tmp$")
                                       .arg(QRegularExpression::escape(table.fileName())));
     std::vector<TableProblem> notices;
+    QStringList removed;
     const QDir folder = table.absoluteDir();
-    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (!ours.match(name).hasMatch())
-            continue;
+    for (const QString& name : namesMatching(folder, ours)) {
         const QString path = folder.filePath(name);
-        if (holdsNothingNew(path, records, journal)) {
-            QFile::remove(path);
+        Leftover leftover = readLeftover(path);
+        if (leftover.state == Leftover::State::Held)
+            continue;
+        if (leftover.state == Leftover::State::NotOurs) {
+            notices.push_back(leftAlone(leftover.why));
+            continue;
+        }
+        if (holdsNothingNew(std::move(leftover.bytes), records, journal)) {
+            if (OwnFile::removeIfUnheld(nameOf(path)) >= 0)
+                removed << QStringLiteral("'%1'").arg(path);
             continue;
         }
         const QString kept = visibleName(table);
@@ -85,5 +150,55 @@ std::vector<TableProblem> SaveLeftovers::handle(const QString& tablePath,
                             "it was kept as '%2'.")
                  .arg(path, kept)});
     }
+    const QString exports = removeExportCopies(folder.path());
+    if (!removed.isEmpty())
+        notices.push_back({TableCause::LeftoverRemoved, removedText(removed)});
+    if (!exports.isEmpty())
+        notices.push_back({TableCause::LeftoverRemoved, exports});
     return notices;
+}
+
+std::vector<TableProblem> SaveLeftovers::settleJournalReplacements(const QString& journalPath) {
+    const QFileInfo journal(journalPath);
+    const QDir folder = journal.absoluteDir();
+    std::vector<TableProblem> notices;
+    QStringList removed;
+
+    // The older program's fixed name: taken only when it is a regular file of ours.
+    const QString older = journalPath + QStringLiteral(".new");
+    const OwnFile::Opened opened = OwnFile::openExisting(nameOf(older), O_RDONLY);
+    if (opened.ok()) {
+        const bool adopt = !QFileInfo::exists(journalPath) && !journal.isSymLink() &&
+                           OwnFile::stillNames(nameOf(older), opened.fd);
+        ::close(opened.fd);
+        if (adopt)
+            QFile::rename(older, journalPath);
+        else if (OwnFile::removeIfUnheld(nameOf(older)) >= 0)
+            removed << QStringLiteral("'%1'").arg(older);
+    }
+
+    const QRegularExpression ours(QStringLiteral("^%1\\.[0-9a-f]{16}\\.new$")
+                                      .arg(QRegularExpression::escape(journal.fileName())));
+    for (const QString& name : namesMatching(folder, ours)) {
+        const QString path = folder.filePath(name);
+        if (OwnFile::removeIfUnheld(nameOf(path)) >= 0)
+            removed << QStringLiteral("'%1'").arg(path);
+    }
+    if (!removed.isEmpty())
+        notices.push_back({TableCause::LeftoverRemoved, removedText(removed)});
+    return notices;
+}
+
+QString SaveLeftovers::removeExportCopies(const QString& folder) {
+    const QRegularExpression ours(QStringLiteral("^\\..+\\.[0-9a-f]{16}%1$")
+                                      .arg(QRegularExpression::escape(exportCopySuffix())));
+    const QDir dir(folder);
+    QStringList removed;
+    for (const QString& name : namesMatching(dir, ours)) {
+        const QString path = dir.filePath(name);
+        const off_t size = OwnFile::removeIfUnheld(nameOf(path));
+        if (size >= 0)
+            removed << QStringLiteral("'%1' (%2)").arg(path, QLocale().formattedDataSize(size));
+    }
+    return removed.isEmpty() ? QString() : removedText(removed);
 }

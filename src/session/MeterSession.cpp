@@ -9,12 +9,20 @@
 #include "TCommPortDriver.h"
 
 #include <QFile>
-#include <QUuid>
+#include <QLocale>
+#include <QRandomGenerator>
 
 #include <chrono>
 #include <utility>
 
 namespace {
+
+// When the run started, and a random part so that two runs started in the same second differ:
+// "20261207T151000-3f9a0c1e".
+QString newRunId() {
+    return QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("yyyyMMddThhmmss")) +
+           QStringLiteral("-%1").arg(QRandomGenerator::system()->generate(), 8, 16, QChar(u'0'));
+}
 
 qint64 steadyMs() {
     using namespace std::chrono;
@@ -27,7 +35,7 @@ MeterSession::MeterSession(Setup setup, QObject* parent)
     : QObject(parent), m_clock(setup.clock ? std::move(setup.clock) : Clock(steadyMs)),
       m_wallClock(setup.wallClock ? std::move(setup.wallClock)
                                   : WallClock([] { return QDateTime::currentDateTime(); })),
-      m_runId(QUuid::createUuid().toString(QUuid::WithoutBraces)),
+      m_runId(newRunId()),
       m_port(setup.line ? std::make_unique<TCommPortDriver>(std::move(setup.line))
                         : std::make_unique<TCommPortDriver>()),
       m_writer([this](std::uint8_t byte) { return m_port->TrySendBytes(&byte, 1); }, &m_health),

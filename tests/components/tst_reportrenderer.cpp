@@ -1,8 +1,11 @@
+#include "ReportLayout.h"
 #include "ReportPageFile.h"
 #include "ReportRenderer.h"
 #include "ReportZoom.h"
-#include "ReportLayout.h"
 
+#include "../support/OtherUser.h"
+
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -144,6 +147,32 @@ private slots:
         QCOMPARE(refused.status, ReportRenderer::Status::Failed);
         QVERIFY(refused.error.contains(QStringLiteral("write-protected")));
         QCOMPARE(fileBytes(locked), QByteArray("old"));
+    }
+
+    // Another user's link at the name of a PDF or a page file, in a shared folder: refused, and
+    // the third user's file it points to keeps its contents.
+    void pdfAndPageFileRefuseAnotherUsersLink() {
+        if (!otheruser::available())
+            QSKIP("playing another user needs root (CI runs as root)");
+        QVERIFY(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755) == 0);
+        const QString shared = m_dir.filePath(QStringLiteral("shared"));
+        QVERIFY(QDir().mkpath(shared));
+        QVERIFY(otheruser::makeShared(shared));
+        const QByteArray precious("the third user's file\n");
+        const QString victim = otheruser::victimFile(m_dir.path(), precious);
+        QVERIFY(!victim.isEmpty());
+        const QString pdf = shared + QStringLiteral("/report.pdf");
+        const QString pages = shared + QStringLiteral("/report.vrp");
+        QVERIFY(otheruser::plantLink(victim, pdf));
+        QVERIFY(otheruser::plantLink(victim, pages));
+
+        const auto refused = ReportRenderer::savePdf(sampleDocument(1), pdf);
+        QCOMPARE(refused.status, ReportRenderer::Status::Failed);
+        QVERIFY2(refused.error.contains(QStringLiteral("symbolic link")),
+                 qPrintable(refused.error));
+        const QString pageError = ReportPageFile::save(sampleDocument(1), pages);
+        QVERIFY2(pageError.contains(QStringLiteral("symbolic link")), qPrintable(pageError));
+        QCOMPARE(fileBytes(victim), precious);
     }
 
     void pageFileRoundTrips() {

@@ -3,6 +3,8 @@
 #include "CapturingSerialBackend.h"
 #include "TerminalText.h"
 
+#include "../support/OtherUser.h"
+
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -89,6 +91,7 @@ private slots:
     void noteStaysOnOneCommentLine();
     void fileThatCannotBeCreatedIsNamedInTheError();
     void fullDiskIsReportedNotIgnored();
+    void anotherUsersLinkAtTheCaptureNameIsRefused();
     void backendCapturesWhatCrossesTheLineAndNothingElse();
     void textShownOnATerminalHasItsControlBytesEscaped_data();
     void textShownOnATerminalHasItsControlBytesEscaped();
@@ -237,6 +240,31 @@ void TestCapture::fileThatCannotBeCreatedIsNamedInTheError() {
     QVERIFY(!CaptureWriter::open(path, error));
     QVERIFY2(error.find("'" + path + "'") != std::string::npos, error.c_str());
     QVERIFY2(error.find("No such file") != std::string::npos, error.c_str());
+}
+
+// In a shared folder another user plants a link to a third user's file at the capture's name:
+// the capture is refused, with the reason, and that file keeps its contents.
+void TestCapture::anotherUsersLinkAtTheCaptureNameIsRefused() {
+    if (!otheruser::available())
+        QSKIP("playing another user needs root (CI runs as root)");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+    const QString shared = dir.filePath(QStringLiteral("shared"));
+    QVERIFY(QDir().mkpath(shared));
+    QVERIFY(otheruser::makeShared(shared));
+    const QByteArray precious("not a capture\n");
+    const QString victim = otheruser::victimFile(dir.path(), precious);
+    QVERIFY(!victim.isEmpty());
+    const QString path = shared + QStringLiteral("/line.cap");
+    QVERIFY(otheruser::plantLink(victim, path));
+
+    std::string error;
+    QVERIFY(!CaptureWriter::open(path.toStdString(), error));
+    QVERIFY2(error.find("symbolic link") != std::string::npos, error.c_str());
+    QFile file(victim);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), precious);
 }
 
 void TestCapture::fullDiskIsReportedNotIgnored() {

@@ -151,8 +151,9 @@ private slots:
             adopt ? QStringList{"1", "2", "3", "100"} : QStringList{"1", "100"};
         QCOMPARE(noColumn(table), expected);
         // A crash now still keeps every pending reading.
-        const CrashJournal::Contents kept = CrashJournal::read(m_journal, kRecordSize).value();
-        QCOMPARE(qsizetype(kept.entries.size()), table.pendingCount());
+        const CrashJournal::Found kept = CrashJournal::read(m_journal, table.journalIdentity());
+        QCOMPARE(kept.kind, CrashJournal::Found::Kind::Ours);
+        QCOMPARE(qsizetype(kept.contents.entries.size()), table.pendingCount());
     }
 
     void journalGoesAwayWhenItsReadingsAreSavedOrDropped_data() {
@@ -249,7 +250,10 @@ private slots:
         ReadingsTable table;
         reopen(table);
         QVERIFY(!QFileInfo::exists(copy));
-        QVERIFY(table.takeNotices().empty());
+        const std::vector<TableProblem> notices = table.takeNotices();
+        QCOMPARE(notices.size(), std::size_t{1});
+        QCOMPARE(notices.front().cause, TableCause::LeftoverRemoved);
+        QVERIFY(notices.front().message.contains(copy));
         QVERIFY(!QFileInfo::exists(m_dir.filePath(QStringLiteral("Velmarbdb-recovered-1.DB"))));
         QCOMPARE(table.journalFound().value().count, 2);
     }

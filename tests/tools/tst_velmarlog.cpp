@@ -239,7 +239,7 @@ void TestVelmarLog::tableHoldsWhatTheRecordingRulesStoreForTheFramesReceived() {
         QCOMPARE(QString::number(line.value(QStringLiteral("no")).toInt()), stored[i].fields[0]);
         QCOMPARE(line.value(QStringLiteral("text")).toString(), stored[i].fields[2]);
         QCOMPARE(line.value(QStringLiteral("unit")).toString(), stored[i].fields[3]);
-        for (const char* name : {"time", "value", "acdc", "range"})
+        for (const char* name : {"time", "at", "reading", "value", "acdc", "range"})
             QVERIFY2(line.contains(QLatin1String(name)), name);
     }
 }
@@ -390,6 +390,11 @@ void TestVelmarLog::badArgumentsEndWithCodeOne_data() {
     QTest::newRow("unknown option")
         << QStringList{"--port", "COM1", "--table", "t", "--fast", "1"} << "--fast";
     QTest::newRow("option without value") << QStringList{"--port", "COM1", "--table"} << "--table";
+    QTest::newRow("broker settings without a broker")
+        << QStringList{"--port", "COM1", "--table", "t", "--mqtt-discovery"} << "go with --mqtt";
+    QTest::newRow("empty broker user")
+        << QStringList{"--port", "COM1", "--table", "t", "--mqtt", "mqtt://h", "--mqtt-user", ""}
+        << "--mqtt-user";
 }
 
 void TestVelmarLog::badArgumentsEndWithCodeOne() {

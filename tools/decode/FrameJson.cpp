@@ -133,6 +133,12 @@ std::string FrameJson::storedLine(const Stored& r) {
     out += std::to_string(r.no);
     appendField(out, "time");
     appendString(out, r.time);
+    if (!r.at.isEmpty()) {
+        appendField(out, "at");
+        appendString(out, r.at);
+        appendField(out, "reading");
+        out += r.reading;
+    }
     appendReading(out, r.text, r.value, r.unit, r.acdc, r.range);
     out += '}';
     return out;

@@ -20,12 +20,15 @@ public:
         double value = 0.0; // Nval
         QString unit;
         QString acdc;
-        QString range; // AUTO
+        QString range;       // AUTO
+        QString at;          // date, time and offset (ISO 8601); empty: not printed
+        std::string reading; // the value as a JSON number in its unit, or null; with at
     };
 
     [[nodiscard]] static std::string mainLine(const MainDisplay& display);
     // {"no":1,"time":"12:00:01.250","text":"12.34","value":1234,"unit":"V","acdc":"DC",
-    //  "range":"AUTO"}
+    //  "range":"AUTO"}, with "at":"2026-12-07T12:00:01.250+01:00" and "reading":12.34 after
+    //  "time" when at is given
     [[nodiscard]] static std::string storedLine(const Stored& reading);
     [[nodiscard]] static std::string barLine(const BarGraph& bar);
     [[nodiscard]] static std::string otherLine();

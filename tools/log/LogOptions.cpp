@@ -24,11 +24,12 @@ bool isComName(const QString& port) {
     return com.match(port).hasMatch();
 }
 
-const QStringList kOptions = {QStringLiteral("--port"),     QStringLiteral("--table"),
-                              QStringLiteral("--interval"), QStringLiteral("--repeat"),
-                              QStringLiteral("--limit"),    QStringLiteral("--count"),
-                              QStringLiteral("--duration"), QStringLiteral("--save-every"),
-                              QStringLiteral("--format"),   QStringLiteral("--capture")};
+const QStringList kOptions = {
+    QStringLiteral("--port"),      QStringLiteral("--table"),      QStringLiteral("--interval"),
+    QStringLiteral("--repeat"),    QStringLiteral("--limit"),      QStringLiteral("--count"),
+    QStringLiteral("--duration"),  QStringLiteral("--save-every"), QStringLiteral("--format"),
+    QStringLiteral("--capture"),   QStringLiteral("--mqtt"),       QStringLiteral("--mqtt-ca"),
+    QStringLiteral("--mqtt-user"), QStringLiteral("--meter-id")};
 
 // Applies one option with its value; false, with error set, when the value does not fit.
 bool apply(LogOptions& o, const QString& name, const QString& value, QString& error) {
@@ -86,6 +87,22 @@ bool apply(LogOptions& o, const QString& name, const QString& value, QString& er
         if (value.isEmpty())
             return bad("a file name");
         o.capturePath = value;
+    } else if (name == u"--mqtt") {
+        if (value.isEmpty())
+            return bad("a broker's URL such as mqtt://localhost");
+        o.mqttUrl = value;
+    } else if (name == u"--mqtt-ca") {
+        if (value.isEmpty())
+            return bad("a CA certificate file");
+        o.mqttCa = value;
+    } else if (name == u"--mqtt-user") {
+        if (value.isEmpty())
+            return bad("a user name");
+        o.mqttUser = value;
+    } else if (name == u"--meter-id") {
+        if (value.isEmpty())
+            return bad("a name for the meter in the topics");
+        o.meterId = value;
     } else {
         error = QStringLiteral("unknown option '%1' (see --help)").arg(name);
         return false;
@@ -102,6 +119,10 @@ std::optional<LogOptions> parseLogOptions(const QStringList& args, QString& erro
         if (name == u"-h" || name == u"--help") {
             options.help = true;
             return options;
+        }
+        if (name == u"--mqtt-discovery") {
+            options.mqttDiscovery = true;
+            continue;
         }
         QString value;
         const qsizetype equals = name.indexOf(u'=');
@@ -122,6 +143,12 @@ std::optional<LogOptions> parseLogOptions(const QStringList& args, QString& erro
         }
         if (!apply(options, name, value, error))
             return std::nullopt;
+    }
+    if (options.mqttUrl.isEmpty() && (!options.mqttCa.isEmpty() || !options.mqttUser.isEmpty() ||
+                                      !options.meterId.isEmpty() || options.mqttDiscovery)) {
+        error = QStringLiteral("--mqtt-ca, --mqtt-user, --meter-id and --mqtt-discovery go with "
+                               "--mqtt");
+        return std::nullopt;
     }
     if (options.port.isEmpty() || options.table.isEmpty()) {
         error = QStringLiteral("--port and --table are both needed (see --help)");
@@ -152,9 +179,22 @@ output; what happens to the port and the table goes to standard error.
   --save-every S     write stored readings to the table every S seconds
                      (default 10)
   --format F         text (default: the table's fields, tab-separated) or jsonl
-                     (one JSON object a line: no, time, text, value, unit, acdc,
-                     range, named as velmar-decode names them)
+                     (one JSON object a line: no, time, at, reading, text, value,
+                     unit, acdc, range; "at" is the date and time with its offset,
+                     "reading" the value as a number in its unit)
   --capture FILE     write every byte received and sent to a capture file
+  --mqtt URL         also publish each stored reading to an MQTT broker:
+                     mqtt://host[:port] (default port 1883) or mqtts://host[:port]
+                     (8883), to velmar/<meter>/reading, QoS 1
+  --mqtt-ca FILE     the CA certificate of an mqtts:// broker (default: the
+                     system's certificate authorities)
+  --mqtt-user USER   log in to the broker as USER; the password is read from the
+                     environment variable VELMAR_MQTT_PASSWORD, never from the
+                     command line
+  --meter-id ID      the meter's name in the topics (default: the port's name,
+                     such as COM1 or ttyUSB0)
+  --mqtt-discovery   also publish a retained Home Assistant discovery message, so
+                     that the meter shows up there as a sensor
   -h, --help         show this text
 
 Readings not yet written to the table are also kept in a journal beside it
@@ -162,10 +202,18 @@ Readings not yet written to the table are also kept in a journal beside it
 adds its readings to the table and says so. SIGINT and SIGTERM save and end the
 run. A lost port is waited for and opened again when it comes back.
 
+With --mqtt, readings the broker has not acknowledged are queued (in memory, then
+in ".<table file>.mqtt-queue" beside the table) and sent in order when it is
+reachable again; each carries the run's id ("run") and its record number ("no"),
+so a subscriber can drop a repeat. velmar/<meter>/status holds "online" or
+"offline" (retained, "offline" also as the will), velmar/<meter>/health the
+link's counts (retained, once a minute).
+
 Exit codes: 0 done (ended by --limit, --count, --duration, SIGINT or SIGTERM),
 1 bad arguments, 2 the port or the table cannot be opened (absent, busy,
-damaged, read-only), 3 the table cannot be written (a full disk is waited
-for until the run ends); readings not written stay in the journal for the next
-run.
+damaged, read-only) or the broker's settings are wrong (bad URL, unreadable CA
+file, user or password refused), 3 the table cannot be written (a full disk is
+waited for until the run ends); readings not written stay in the journal for the
+next run.
 )");
 }

@@ -4,6 +4,7 @@
 #include "CapturingSerialBackend.h"
 #include "FrameJson.h"
 #include "PosixSerialBackend.h"
+#include "ReadingMessage.h"
 #include "RunDuration.h"
 #include "TCommPortDriver.h"
 #include "TableError.h"
@@ -235,7 +236,9 @@ void ReadingLogger::requestTick() {
 void ReadingLogger::onStored(const StoredReading& stored) {
     if (m_finished)
         return;
-    print(stored.record);
+    print(stored);
+    if (m_stored)
+        m_stored(stored);
     const RecordingState& recording = m_session.recording();
     if (recording.RecordedCount >= recording.RecordLimit)
         finish(kDone, QStringLiteral("the record limit of %1 readings is reached")
@@ -253,16 +256,18 @@ void ReadingLogger::onRefused(const TableProblem& problem, TableFailure failure)
            QStringLiteral("the table cannot take a reading: %1").arg(problem.message));
 }
 
-void ReadingLogger::print(const ReadingRecord& record) {
+void ReadingLogger::print(const StoredReading& stored) {
     if (m_outputClosed)
         return;
     const ReadingsTable& table = m_session.table();
     const qsizetype row = table.recordCount() - 1;
+    const ReadingRecord& record = stored.record;
     std::string line;
     if (m_options.format == LogOptions::Format::Jsonl) {
         line = FrameJson::storedLine({record.no, table.text(row, table.fieldIndex(u"Time")),
                                       record.value, record.nval, record.unit, record.acDc,
-                                      record.range});
+                                      record.range, ReadingMessage::isoTime(stored.at),
+                                      ReadingMessage::readingNumber(record.value)});
     } else {
         QStringList fields;
         for (int i = 0; i < table.fieldCount(); ++i)

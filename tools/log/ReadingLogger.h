@@ -26,6 +26,8 @@ public:
     // One line without its line end; false when the output is closed for good.
     using OutputSink = std::function<bool(const std::string& line)>;
     using StatusSink = std::function<void(const QString& line)>;
+    // Hears each reading as it becomes a pending row of the table.
+    using StoredSink = std::function<void(const StoredReading& stored)>;
 
     // `setup` is the session's; the line and the poll follow the options unless given.
     explicit ReadingLogger(LogOptions options, QObject* parent = nullptr,
@@ -35,6 +37,7 @@ public:
     // Standard output and standard error unless set.
     void setOutput(OutputSink sink) { m_output = std::move(sink); }
     void setStatus(StatusSink sink) { m_status = std::move(sink); }
+    void setStoredSink(StoredSink sink) { m_stored = std::move(sink); }
 
     // Opens the port and the table and starts the timers; the exit code, after one line that
     // says which and why, when something cannot be opened.
@@ -60,6 +63,10 @@ public:
     [[nodiscard]] const RecordingState& recording() const { return m_session.recording(); }
     [[nodiscard]] qint64 mainReadings() const { return m_mainReadings; }
     [[nodiscard]] MeterSession& session() { return m_session; }
+    [[nodiscard]] const LinkHealth& health() const { return m_session.linkHealth(); }
+    // The id this run's stored readings carry.
+    [[nodiscard]] const QString& run() const { return m_session.runId(); }
+    [[nodiscard]] qint64 clockMs() const { return m_session.now(); }
 
 signals:
     void finished(int exitCode);
@@ -68,7 +75,7 @@ private:
     void bindSession();
     void onStored(const StoredReading& stored);
     void onRefused(const TableProblem& problem, TableFailure failure);
-    void print(const ReadingRecord& record);
+    void print(const StoredReading& stored);
     // Writes pending readings; false after saying why when the table cannot take them. A save
     // that found the disk full waits for room (said once): the caller goes on recording.
     [[nodiscard]] bool save();
@@ -96,4 +103,5 @@ private:
     QTimer m_healthTimer;
     OutputSink m_output;
     StatusSink m_status;
+    StoredSink m_stored;
 };

@@ -1,12 +1,61 @@
 // velmar-log: records a meter's readings into a table of readings without a window.
 #include "LogOptions.h"
+#include "PublishConfig.h"
+#include "PublishQueue.h"
 #include "ReadingLogger.h"
+#include "ReadingPublisher.h"
 #include "SignalPipe.h"
 
 #include <QCoreApplication>
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
+
+namespace {
+
+// How long a run that ends waits for the broker to take the readings still queued.
+constexpr int kCloseWaitMs = 3000;
+
+// The broker's settings as the command line and the environment give them; nothing, after one
+// line on standard error, when they cannot be used.
+std::optional<PublishConfig> publishConfig(const LogOptions& options) {
+    PublishRequest request;
+    request.url = options.mqttUrl;
+    request.caFile = options.mqttCa;
+    request.user = options.mqttUser;
+    if (qEnvironmentVariableIsSet("VELMAR_MQTT_PASSWORD"))
+        request.password = qEnvironmentVariable("VELMAR_MQTT_PASSWORD");
+    request.meterId = options.meterId;
+    request.port = options.port;
+    request.discovery = options.mqttDiscovery;
+    QString error;
+    std::optional<PublishConfig> config = publishConfigOf(request, error);
+    if (config)
+        error = caFileProblem(*config);
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "velmar-log: %s\n", qPrintable(error));
+        return std::nullopt;
+    }
+    return config;
+}
+
+HealthCounts countsOf(const ReadingLogger& logger) {
+    const LinkHealth& h = logger.health();
+    HealthCounts c;
+    c.requestsSent = h.requestsSent();
+    c.requestsSkipped = h.requestsSkipped();
+    c.mainFrames = h.mainFrames();
+    c.barFrames = h.barFrames();
+    c.staleLines = h.staleLines();
+    c.shortLines = h.shortLines();
+    c.unknownLines = h.unknownLines();
+    c.reconnects = h.reconnects();
+    c.longestMainGapMs = h.longestMainGapMs(logger.clockMs());
+    return c;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
@@ -25,6 +74,12 @@ int main(int argc, char* argv[]) {
         std::fputs(qPrintable(logUsage()), stdout);
         return ReadingLogger::kDone;
     }
+    std::optional<PublishConfig> broker;
+    if (!options->mqttUrl.isEmpty()) {
+        broker = publishConfig(*options);
+        if (!broker)
+            return ReadingLogger::kCannotOpen;
+    }
 
     ReadingLogger logger(*options);
     SignalPipe signalPipe;
@@ -36,8 +91,29 @@ int main(int argc, char* argv[]) {
         logger.finish(ReadingLogger::kDone, signalNumber == SIGINT ? QStringLiteral("SIGINT")
                                                                    : QStringLiteral("SIGTERM"));
     });
-    QObject::connect(&logger, &ReadingLogger::finished, &app, &QCoreApplication::exit);
     if (const std::optional<int> code = logger.start())
         return *code;
+
+    std::unique_ptr<ReadingPublisher> publisher;
+    if (broker) {
+        publisher = std::make_unique<ReadingPublisher>(
+            *broker, PublishQueue::spillPathFor(logger.table().filePath()));
+        ReadingPublisher* p = publisher.get();
+        logger.setStoredSink([p](const StoredReading& stored) { p->publish(stored); });
+        p->setHealthSource([&logger] { return countsOf(logger); });
+        QObject::connect(
+            p, &ReadingPublisher::refusedAtStart, &logger,
+            [&logger](const QString& why) { logger.finish(ReadingLogger::kCannotOpen, why); });
+        p->start();
+    }
+    QObject::connect(&logger, &ReadingLogger::finished, &app, [&](int code) {
+        if (!publisher) {
+            QCoreApplication::exit(code);
+            return;
+        }
+        QObject::connect(publisher.get(), &ReadingPublisher::closed, &app,
+                         [code] { QCoreApplication::exit(code); });
+        publisher->close(kCloseWaitMs);
+    });
     return QCoreApplication::exec();
 }

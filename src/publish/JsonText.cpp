@@ -1,0 +1,51 @@
+#include "JsonText.h"
+
+#include <QByteArray>
+
+#include <cstdio>
+
+namespace JsonText {
+
+void appendString(std::string& out, const QString& text) {
+    out += '"';
+    const QByteArray utf8 = text.toUtf8();
+    for (const char c : utf8) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+void appendName(std::string& out, const char* name) {
+    if (out.size() > 1)
+        out += ',';
+    out += '"';
+    out += name;
+    out += "\":";
+}
+
+void appendField(std::string& out, const char* name, const QString& text) {
+    appendName(out, name);
+    appendString(out, text);
+}
+
+void appendField(std::string& out, const char* name, qint64 number) {
+    appendName(out, name);
+    out += std::to_string(number);
+}
+
+void appendBool(std::string& out, const char* name, bool value) {
+    appendName(out, name);
+    out += value ? "true" : "false";
+}
+
+} // namespace JsonText

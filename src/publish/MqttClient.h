@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QSocketNotifier;
+struct mosquitto;
+
+// One connection to an MQTT broker through libmosquitto, driven by the Qt event loop through the
+// library's socket: a notifier calls the library when the socket can be read or written and a
+// timer lets it keep the connection alive, so that no call ever waits for the broker and no thread
+// is needed. A connection that fails, ends or goes unanswered is tried again after a growing
+// pause; each attempt starts from a fresh library object, so the caller alone decides what is
+// sent again and in which order.
+class MqttClient : public QObject {
+    Q_OBJECT
+public:
+    struct Settings {
+        QString host;
+        int port = 1883;
+        bool tls = false;
+        QString caFile; // with tls; empty: the system's certificate authorities
+        QString user;   // empty: no login
+        QString password;
+        QString clientId;
+        QString willTopic; // empty: no will
+        QByteArray willPayload;
+        int keepAliveSeconds = 20;
+        // An attempt that has no answer after this long is dropped and tried again.
+        int answerTimeoutMs = 10'000;
+    };
+
+    explicit MqttClient(Settings settings, QObject* parent = nullptr);
+    ~MqttClient() override;
+
+    // Starts connecting, and keeps trying until stop().
+    void start();
+    // Says goodbye to the broker when connected (so that it does not send the will), and stops.
+    void stop();
+
+    [[nodiscard]] bool isConnected() const { return m_connected; }
+    // Queues a QoS 1 message; its id, or nothing when not connected or the library refuses it.
+    [[nodiscard]] std::optional<int> publish(const QByteArray& topic, const QByteArray& payload,
+                                             bool retain);
+    // Bytes the socket has not taken yet.
+    [[nodiscard]] bool hasUnsentBytes() const;
+
+    // The pause before the next attempt after `failures` attempts in a row failed.
+    [[nodiscard]] static int retryDelayMs(int failures);
+
+signals:
+    void connected();
+    // The broker answered the attempt with a refusal (code from its CONNACK).
+    void refused(int code, const QString& why);
+    // An attempt failed or the connection ended; tried again after a pause.
+    void lost(const QString& why);
+    void acknowledged(int messageId);
+
+private:
+    static void onConnect(mosquitto*, void* self, int code);
+    static void onDisconnect(mosquitto*, void* self, int code);
+    static void onPublish(mosquitto*, void* self, int messageId);
+
+    void attempt();
+    [[nodiscard]] QString prepare(); // a fresh library object with the settings; error text
+    void onReadable();
+    void onWritable();
+    void onMiscTick();
+    // After every call into the library: handles what its callbacks said and follows its socket.
+    void settle(int result);
+    void drop(const QString& why);
+    void followSocket();
+    void release();
+
+    Settings m_settings;
+    mosquitto* m_mosq = nullptr;
+    int m_fd = -1;
+    std::unique_ptr<QSocketNotifier> m_readNotifier;
+    std::unique_ptr<QSocketNotifier> m_writeNotifier;
+    QTimer m_miscTimer;
+    QTimer m_retryTimer;
+    QTimer m_answerTimer;
+    bool m_running = false;
+    bool m_connected = false;
+    int m_failures = 0;
+    // Set by the library's callbacks, acted on once the library has returned.
+    std::optional<int> m_connack;
+    bool m_disconnected = false;
+    std::vector<int> m_acks;
+};

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+
+// One message waiting for the broker's acknowledgement.
+struct QueuedMessage {
+    enum class Kind : std::uint8_t { Reading = 1, Discovery = 2 };
+    Kind kind = Kind::Reading;
+    QByteArray payload;
+};
+
+// The messages the broker has not acknowledged, oldest first, so that a broker away for hours
+// costs a bounded amount of memory and loses nothing: up to memoryBound messages are kept in
+// memory, the rest go to a spill file beside the table and come back in order as the front is
+// sent. The spill file is ours alone: created exclusively, never through a link, each entry
+// checked by its length and CRC-32 when read back. It is removed when the queue ends; one that a
+// killed run left is removed first if it is a plain file of this user, and refused otherwise.
+// When the spill file cannot be made or written, the messages stay in memory and a notice says so.
+class PublishQueue {
+public:
+    static constexpr std::size_t kMemoryBound = 2048;
+
+    explicit PublishQueue(QString spillPath, std::size_t memoryBound = kMemoryBound);
+    ~PublishQueue();
+    PublishQueue(const PublishQueue&) = delete;
+    PublishQueue& operator=(const PublishQueue&) = delete;
+
+    void push(QueuedMessage message);
+    // The oldest message goes; the next ones come back from the spill file as room allows.
+    void pop();
+
+    [[nodiscard]] std::size_t size() const { return m_head.size() + m_spilled + m_overflow.size(); }
+    [[nodiscard]] bool empty() const { return size() == 0; }
+    // The oldest messages, held in memory: at(i) for i < inMemory().
+    [[nodiscard]] std::size_t inMemory() const { return m_head.size(); }
+    [[nodiscard]] const QueuedMessage& at(std::size_t i) const { return m_head[i]; }
+    [[nodiscard]] std::size_t spilled() const { return m_spilled; }
+    [[nodiscard]] const QString& spillPath() const { return m_spillPath; }
+
+    // What went wrong with the spill file since the last call, one line each.
+    [[nodiscard]] QStringList takeNotices();
+
+    // ".<table file>.mqtt-queue" beside the table.
+    [[nodiscard]] static QString spillPathFor(const QString& tableFile);
+
+    [[nodiscard]] static std::uint32_t crc32(const char* data, std::size_t size,
+                                             std::uint32_t crc = 0);
+
+private:
+    [[nodiscard]] bool spill(const QueuedMessage& message);
+    [[nodiscard]] bool openSpill();
+    void refill();
+    void dropSpill(); // empties the spill file
+    void closeSpill();
+
+    QString m_spillPath;
+    std::size_t m_memoryBound;
+    std::deque<QueuedMessage> m_head;     // oldest
+    std::size_t m_spilled = 0;            // then these, in the spill file
+    std::deque<QueuedMessage> m_overflow; // then these, when the spill file failed
+    int m_fd = -1;
+    bool m_spillRefused = false; // the spill file could not be made: not tried again
+    std::int64_t m_readAt = 0;
+    std::int64_t m_writeAt = 0;
+    QStringList m_notices;
+};

@@ -1,0 +1,205 @@
+#include "ReadingPublisher.h"
+
+#include "DiscoveryMessage.h"
+#include "ReadingMessage.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+const QByteArray kOnline = QByteArrayLiteral("online");
+const QByteArray kOffline = QByteArrayLiteral("offline");
+
+MqttClient::Settings clientSettings(const PublishConfig& config) {
+    MqttClient::Settings s;
+    s.host = config.host;
+    s.port = config.port;
+    s.tls = config.tls;
+    s.caFile = config.caFile;
+    s.user = config.user;
+    s.password = config.password;
+    s.clientId = QStringLiteral("velmar-%1-%2")
+                     .arg(DiscoveryMessage::objectIdOf(config.meterId).mid(7))
+                     .arg(QCoreApplication::applicationPid());
+    s.willTopic = config.topic("status");
+    s.willPayload = kOffline;
+    return s;
+}
+
+QString readingsText(std::size_t n) {
+    return n == 1 ? QStringLiteral("1 reading") : QStringLiteral("%1 readings").arg(n);
+}
+
+} // namespace
+
+ReadingPublisher::ReadingPublisher(PublishConfig config, QString spillPath, QObject* parent,
+                                   std::size_t memoryBound)
+    : QObject(parent), m_config(std::move(config)),
+      m_readingTopic(m_config.topic("reading").toUtf8()),
+      m_statusTopic(m_config.topic("status").toUtf8()),
+      m_healthTopic(m_config.topic("health").toUtf8()),
+      m_discoveryTopic(DiscoveryMessage::topic(m_config).toUtf8()),
+      m_client(clientSettings(m_config)), m_queue(std::move(spillPath), memoryBound) {
+    connect(&m_client, &MqttClient::connected, this, &ReadingPublisher::onConnected);
+    connect(&m_client, &MqttClient::lost, this, &ReadingPublisher::onLost);
+    connect(&m_client, &MqttClient::acknowledged, this, &ReadingPublisher::onAcknowledged);
+    connect(&m_client, &MqttClient::refused, this, [this](int, const QString& why) {
+        if (!m_everConnected)
+            emit refusedAtStart(QStringLiteral("the broker %1 refused the connection: %2")
+                                    .arg(m_config.brokerText(), why));
+    });
+    connect(&m_healthTimer, &QTimer::timeout, this, &ReadingPublisher::healthTick);
+    m_closeTimer.setSingleShot(true);
+    connect(&m_closeTimer, &QTimer::timeout, this, &ReadingPublisher::finishClose);
+    m_status = [](const QString& line) { std::fprintf(stderr, "%s\n", qPrintable(line)); };
+}
+
+ReadingPublisher::~ReadingPublisher() = default;
+
+void ReadingPublisher::start() {
+    say(QStringLiteral("publishing to %1 under %2")
+            .arg(m_config.brokerText(), m_config.topic("#").chopped(2)));
+    m_healthTimer.start(kHealthEveryMs);
+    m_client.start();
+}
+
+void ReadingPublisher::publish(const StoredReading& stored) {
+    if (m_closing)
+        return;
+    if (m_config.discovery) {
+        const QString unit = ReadingMessage::unitOf(stored.reading.UnitText);
+        if (!m_discovered || unit != m_discoveredUnit) {
+            m_discovered = true;
+            m_discoveredUnit = unit;
+            m_queue.push({QueuedMessage::Kind::Discovery, DiscoveryMessage::of(m_config, unit)});
+        }
+    }
+    m_queue.push({QueuedMessage::Kind::Reading, ReadingMessage::of(stored)});
+    sayNotices();
+    send();
+}
+
+const QByteArray& ReadingPublisher::topicOf(const QueuedMessage& message) const {
+    return message.kind == QueuedMessage::Kind::Discovery ? m_discoveryTopic : m_readingTopic;
+}
+
+void ReadingPublisher::send() {
+    while (m_client.isConnected() && m_inFlight.size() < kInFlight &&
+           m_inFlight.size() < m_queue.inMemory()) {
+        const QueuedMessage& message = m_queue.at(m_inFlight.size());
+        const std::optional<int> id = m_client.publish(
+            topicOf(message), message.payload, message.kind == QueuedMessage::Kind::Discovery);
+        if (!id)
+            return; // the connection went; the loss is handled and the rest waits
+        m_inFlight.push_back(*id);
+    }
+}
+
+void ReadingPublisher::onConnected() {
+    say(QStringLiteral("connected to the broker %1%2")
+            .arg(m_config.brokerText(),
+                 m_queue.empty()
+                     ? QString()
+                     : QStringLiteral("; sending %1 queued").arg(readingsText(m_queue.size()))));
+    m_everConnected = true;
+    m_sayLost = true;
+    // A new connection starts from a fresh session: what was in flight goes again, in order.
+    m_inFlight.clear();
+    m_ackedOutOfOrder.clear();
+    (void)m_client.publish(m_statusTopic, kOnline, true);
+    if (m_healthWaiting)
+        publishHealth();
+    send();
+}
+
+void ReadingPublisher::onLost(const QString& why) {
+    m_inFlight.clear();
+    m_ackedOutOfOrder.clear();
+    if (m_closing) {
+        finishClose();
+        return;
+    }
+    if (!std::exchange(m_sayLost, false))
+        return;
+    say(QStringLiteral("the broker %1 %2: %3; trying again, readings are queued")
+            .arg(m_config.brokerText(),
+                 m_everConnected ? QStringLiteral("is gone") : QStringLiteral("cannot be reached"),
+                 why));
+}
+
+void ReadingPublisher::onAcknowledged(int messageId) {
+    if (std::find(m_inFlight.begin(), m_inFlight.end(), messageId) == m_inFlight.end())
+        return; // a status or health message, or one of an earlier connection
+    m_ackedOutOfOrder.push_back(messageId);
+    // The queue's front goes only once every message before it is acknowledged too.
+    while (!m_inFlight.empty()) {
+        const auto acked =
+            std::find(m_ackedOutOfOrder.begin(), m_ackedOutOfOrder.end(), m_inFlight.front());
+        if (acked == m_ackedOutOfOrder.end())
+            break;
+        m_ackedOutOfOrder.erase(acked);
+        m_inFlight.pop_front();
+        m_queue.pop();
+    }
+    sayNotices();
+    if (m_closing && m_queue.empty()) {
+        finishClose();
+        return;
+    }
+    send();
+}
+
+void ReadingPublisher::healthTick() {
+    if (!m_health)
+        return;
+    m_lastHealth = m_health();
+    m_lastHealth.queued = qint64(m_queue.size());
+    m_healthWaiting = true;
+    if (m_client.isConnected())
+        publishHealth();
+}
+
+void ReadingPublisher::publishHealth() {
+    if (m_client.publish(m_healthTopic,
+                         HealthMessage::of(m_lastHealth, QDateTime::currentDateTime()), true))
+        m_healthWaiting = false;
+}
+
+void ReadingPublisher::close(int waitMs) {
+    if (m_closing)
+        return;
+    m_closing = true;
+    m_healthTimer.stop();
+    if (m_queue.empty() || !m_client.isConnected()) {
+        finishClose();
+        return;
+    }
+    m_closeTimer.start(waitMs);
+}
+
+void ReadingPublisher::finishClose() {
+    if (std::exchange(m_closed, true))
+        return;
+    m_closeTimer.stop();
+    if (m_client.isConnected())
+        (void)m_client.publish(m_statusTopic, kOffline, true);
+    m_client.stop();
+    if (!m_queue.empty())
+        say(QStringLiteral("%1 not acknowledged by the broker %2 (the table has them)")
+                .arg(readingsText(m_queue.size()), m_config.brokerText()));
+    QMetaObject::invokeMethod(this, &ReadingPublisher::closed, Qt::QueuedConnection);
+}
+
+void ReadingPublisher::sayNotices() {
+    for (const QString& notice : m_queue.takeNotices())
+        say(notice);
+}
+
+void ReadingPublisher::say(const QString& text) {
+    m_status(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss ")) +
+             QStringLiteral("mqtt: ") + text);
+}

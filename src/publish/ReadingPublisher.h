@@ -1,0 +1,91 @@
+#pragma once
+
+#include "HealthMessage.h"
+#include "MqttClient.h"
+#include "PublishConfig.h"
+#include "PublishQueue.h"
+#include "StoredReading.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+// Publishes every stored reading to the broker, QoS 1, in the order stored, and keeps each one
+// until the broker has acknowledged it, so that a broker that is away or restarted loses none:
+// they wait in the queue (memory, then the spill file) and go out in order when it is back; a
+// reconnection sends again what was not acknowledged, so a subscriber may see a repeat, which its
+// run and number let it drop. Beside the readings: the retained status ("online", with "offline"
+// as the will and at a clean end), the retained link health once a minute, and with discovery the
+// Home Assistant sensor, sent again before the first reading in a new unit.
+class ReadingPublisher : public QObject {
+    Q_OBJECT
+public:
+    using StatusSink = std::function<void(const QString& line)>;
+    using HealthSource = std::function<HealthCounts()>;
+
+    // Messages handed to the library and not yet acknowledged, at most.
+    static constexpr std::size_t kInFlight = 32;
+    static constexpr int kHealthEveryMs = 60 * 1000;
+
+    ReadingPublisher(PublishConfig config, QString spillPath, QObject* parent = nullptr,
+                     std::size_t memoryBound = PublishQueue::kMemoryBound);
+    ~ReadingPublisher() override;
+
+    void setStatus(StatusSink sink) { m_status = std::move(sink); }
+    void setHealthSource(HealthSource source) { m_health = std::move(source); }
+
+    void start();
+    void publish(const StoredReading& stored);
+    // Sends what the broker takes within waitMs, then the retained "offline", and disconnects;
+    // closed() follows (at once when nothing waits).
+    void close(int waitMs);
+
+    void healthTick();
+    [[nodiscard]] std::size_t queued() const { return m_queue.size(); }
+    [[nodiscard]] bool isConnected() const { return m_client.isConnected(); }
+    [[nodiscard]] const PublishQueue& queue() const { return m_queue; }
+
+signals:
+    // The broker refused this run's first attempt (bad user or password, not authorised): a
+    // setting is wrong, and trying again will not mend it.
+    void refusedAtStart(const QString& line);
+    void closed();
+
+private:
+    void onConnected();
+    void onLost(const QString& why);
+    void onAcknowledged(int messageId);
+    void send(); // hands queued messages to the library, up to kInFlight
+    void publishHealth();
+    void finishClose();
+    void sayNotices();
+    void say(const QString& text);
+    [[nodiscard]] const QByteArray& topicOf(const QueuedMessage& message) const;
+
+    PublishConfig m_config;
+    // Worked out once: each message names one of them.
+    QByteArray m_readingTopic;
+    QByteArray m_statusTopic;
+    QByteArray m_healthTopic;
+    QByteArray m_discoveryTopic;
+    MqttClient m_client;
+    PublishQueue m_queue;
+    // Ids of the messages handed to the library, oldest first: the queue's first entries.
+    std::deque<int> m_inFlight;
+    std::deque<int> m_ackedOutOfOrder;
+    QString m_discoveredUnit;
+    bool m_discovered = false;
+    bool m_everConnected = false;
+    bool m_sayLost = true; // the next loss is said; repeats while the broker is away are not
+    bool m_closing = false;
+    bool m_closed = false;
+    HealthCounts m_lastHealth;
+    bool m_healthWaiting = false; // a health message waits for a connection
+    QTimer m_healthTimer;
+    QTimer m_closeTimer;
+    StatusSink m_status;
+    HealthSource m_health;
+};

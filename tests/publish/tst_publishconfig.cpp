@@ -1,0 +1,178 @@
+// The broker's settings as the command line and the environment give them: which URLs and
+// combinations are taken, what each refusal says, and the meter's name in the topics.
+#include "PublishConfig.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+PublishRequest requestFor(const QString& url) {
+    PublishRequest r;
+    r.url = url;
+    r.port = QStringLiteral("COM1");
+    return r;
+}
+
+} // namespace
+
+class PublishConfigTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void brokerUrlsThatAreTaken_data() {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("tls");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("plain, default port")
+            << "mqtt://localhost" << false << "localhost" << 1883 << "mqtt://localhost:1883";
+        QTest::newRow("given port") << "mqtt://127.0.0.1:18831" << false << "127.0.0.1" << 18831
+                                    << "mqtt://127.0.0.1:18831";
+        QTest::newRow("tls, default port")
+            << "mqtts://broker.lan" << true << "broker.lan" << 8883 << "mqtts://broker.lan:8883";
+        QTest::newRow("scheme in capitals")
+            << "MQTT://Host:1" << false << "host" << 1 << "mqtt://host:1";
+        QTest::newRow("ipv6") << "mqtt://[::1]:1884" << false << "::1" << 1884
+                              << "mqtt://[::1]:1884";
+        QTest::newRow("trailing slash") << "mqtt://h/" << false << "h" << 1883 << "mqtt://h:1883";
+    }
+    void brokerUrlsThatAreTaken() {
+        QFETCH(QString, url);
+        QString error;
+        const std::optional<PublishConfig> config = publishConfigOf(requestFor(url), error);
+        QVERIFY2(config, qPrintable(error));
+        QTEST(config->tls, "tls");
+        QTEST(config->host, "host");
+        QTEST(config->port, "port");
+        QTEST(config->brokerText(), "shown");
+    }
+
+    void brokerUrlsThatAreRefusedSayWhy_data() {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("empty") << ""
+                               << "expected mqtt://host[:port]";
+        QTest::newRow("no scheme") << "localhost"
+                                   << "expected mqtt://host[:port]";
+        QTest::newRow("another scheme") << "http://localhost"
+                                        << "expected mqtt://host[:port]";
+        QTest::newRow("no host") << "mqtt://"
+                                 << "expected mqtt://host[:port]";
+        QTest::newRow("port zero") << "mqtt://h:0"
+                                   << "1 to 65535";
+        QTest::newRow("port too large") << "mqtt://h:70000"
+                                        << "expected mqtt://host[:port]";
+        QTest::newRow("a path") << "mqtt://h/velmar"
+                                << "nothing after the port";
+        QTest::newRow("a query") << "mqtt://h?x=1"
+                                 << "nothing after the port";
+        QTest::newRow("a password in the URL") << "mqtt://me:secret@h"
+                                               << "VELMAR_MQTT_PASSWORD";
+    }
+    void brokerUrlsThatAreRefusedSayWhy() {
+        QFETCH(QString, url);
+        QFETCH(QString, said);
+        QString error;
+        QVERIFY(!publishConfigOf(requestFor(url), error));
+        QVERIFY2(error.contains(said), qPrintable(error));
+        QVERIFY2(!error.contains(u'\n'), qPrintable(error));
+        // A password given where it does not belong is not repeated on the terminal.
+        QVERIFY2(!error.contains(QStringLiteral("secret")), qPrintable(error));
+    }
+
+    void settingsThatDoNotGoTogetherAreRefused() {
+        QString error;
+        PublishRequest ca = requestFor(QStringLiteral("mqtt://h"));
+        ca.caFile = QStringLiteral("/etc/ssl/certs/ca-certificates.crt");
+        QVERIFY(!publishConfigOf(ca, error));
+        QVERIFY2(error.contains(QStringLiteral("--mqtt-ca")), qPrintable(error));
+
+        PublishRequest lonePassword = requestFor(QStringLiteral("mqtt://h"));
+        lonePassword.password = QStringLiteral("pw");
+        QVERIFY(!publishConfigOf(lonePassword, error));
+        QVERIFY2(error.contains(QStringLiteral("--mqtt-user")), qPrintable(error));
+
+        PublishRequest userOnly = requestFor(QStringLiteral("mqtts://h"));
+        userOnly.user = QStringLiteral("bench");
+        userOnly.password = QString(); // set but empty: a user with an empty password
+        const std::optional<PublishConfig> config = publishConfigOf(userOnly, error);
+        QVERIFY2(config, qPrintable(error));
+        QCOMPARE(config->user, QStringLiteral("bench"));
+        QVERIFY(config->password.isEmpty());
+    }
+
+    void meterIdsMustBeOneTopicLevel_data() {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("plain") << "bench-3" << true;
+        QTest::newRow("spaces and accents") << "Prüfplatz 2" << true;
+        QTest::newRow("a level separator") << "lab/bench" << false;
+        QTest::newRow("a single-level wildcard") << "bench+" << false;
+        QTest::newRow("a multi-level wildcard") << "#" << false;
+        QTest::newRow("NUL") << QString(QChar(0)) << false;
+    }
+    void meterIdsMustBeOneTopicLevel() {
+        QFETCH(QString, id);
+        QFETCH(bool, taken);
+        PublishRequest r = requestFor(QStringLiteral("mqtt://h"));
+        r.meterId = id;
+        QString error;
+        const std::optional<PublishConfig> config = publishConfigOf(r, error);
+        QCOMPARE(bool(config), taken);
+        if (config)
+            QCOMPARE(config->topic("reading"), QStringLiteral("velmar/%1/reading").arg(id));
+        else
+            QVERIFY2(error.startsWith(QStringLiteral("--meter-id")), qPrintable(error));
+    }
+
+    void withoutAMeterIdThePortNamesTheMeter_data() {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("id");
+        QTest::newRow("COM name") << "COM2"
+                                  << "COM2";
+        QTest::newRow("device path") << "/dev/ttyUSB0"
+                                     << "ttyUSB0";
+        QTest::newRow("a folder") << "/dev/"
+                                  << "meter";
+        QTest::newRow("wildcards and spaces") << "/tmp/a+b#c d"
+                                              << "a_b_c_d";
+    }
+    void withoutAMeterIdThePortNamesTheMeter() {
+        QFETCH(QString, port);
+        QFETCH(QString, id);
+        QCOMPARE(meterIdForPort(port), id);
+        PublishRequest r = requestFor(QStringLiteral("mqtt://h"));
+        r.port = port;
+        QString error;
+        QCOMPARE(publishConfigOf(r, error)->topic("status"),
+                 QStringLiteral("velmar/%1/status").arg(id));
+    }
+
+    void aCaFileThatCannotBeReadIsSaid() {
+        QTemporaryDir dir;
+        PublishConfig config;
+        config.tls = true;
+        QVERIFY(caFileProblem(config).isEmpty()); // the system's authorities
+
+        config.caFile = dir.filePath(QStringLiteral("missing.pem"));
+        QVERIFY(caFileProblem(config).contains(QStringLiteral("cannot read the CA file")));
+        config.caFile = dir.path(); // a folder
+        QVERIFY(!caFileProblem(config).isEmpty());
+        QFile empty(dir.filePath(QStringLiteral("empty.pem")));
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.close();
+        config.caFile = empty.fileName();
+        QVERIFY(caFileProblem(config).contains(QStringLiteral("empty")));
+        QFile ca(dir.filePath(QStringLiteral("ca.pem")));
+        QVERIFY(ca.open(QIODevice::WriteOnly));
+        ca.write("-----BEGIN CERTIFICATE-----\n");
+        ca.close();
+        config.caFile = ca.fileName();
+        QVERIFY(caFileProblem(config).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(PublishConfigTest)
+#include "tst_publishconfig.moc"

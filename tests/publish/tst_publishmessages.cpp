@@ -1,0 +1,237 @@
+// What is published: the reading's JSON with its time, number and unit, the Home Assistant
+// discovery message, and the link's health, each read back by a JSON parser.
+#include "DiscoveryMessage.h"
+#include "HealthMessage.h"
+#include "ReadingMessage.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+#include <QTimeZone>
+
+namespace {
+
+QJsonObject parsed(const QByteArray& json) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError)
+        qWarning("not JSON (%s): %s", qPrintable(error.errorString()), json.constData());
+    return document.object();
+}
+
+StoredReading stored(const QString& text, const QString& unit) {
+    StoredReading s;
+    s.run = QStringLiteral("20261207T101500-0a1b2c3d");
+    s.no = 42;
+    s.at = QDateTime(QDate(2026, 12, 7), QTime(10, 15, 0, 250), QTimeZone(3600));
+    s.reading.ReadingText = text;
+    s.reading.UnitText = unit;
+    s.reading.AcDcText = QStringLiteral("DC");
+    s.reading.RangeText = QStringLiteral("AUTO");
+    return s;
+}
+
+PublishConfig configFor(const QString& meter) {
+    PublishConfig c;
+    c.meterId = meter;
+    return c;
+}
+
+} // namespace
+
+class PublishMessagesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void theDisplayTextBecomesANumberInItsUnit_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("number");
+        QTest::newRow("leading zero of the display") << "012.34" << QByteArray("12.34");
+        QTest::newRow("negative, five digits") << "-01.234" << QByteArray("-1.234");
+        QTest::newRow("resolution kept") << "0.000" << QByteArray("0.000");
+        QTest::newRow("no point") << "00000" << QByteArray("0");
+        QTest::newRow("whole count") << "01234" << QByteArray("1234");
+        QTest::newRow("small negative") << "-0.034" << QByteArray("-0.034");
+        QTest::newRow("overload") << "0.L" << QByteArray("null");
+        QTest::newRow("negative overload") << "-0.L" << QByteArray("null");
+        QTest::newRow("nothing") << "" << QByteArray("null");
+        QTest::newRow("two points") << "1.2.3" << QByteArray("null");
+        QTest::newRow("point at the end") << "12." << QByteArray("null");
+        QTest::newRow("a sign alone") << "-" << QByteArray("null");
+    }
+    void theDisplayTextBecomesANumberInItsUnit() {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, number);
+        const std::string got = ReadingMessage::readingNumber(text);
+        QCOMPARE(QByteArray::fromStdString(got), number);
+        // Whatever it is, it is valid JSON where the message puts it.
+        const QJsonObject o = parsed("{\"reading\":" + QByteArray::fromStdString(got) + "}");
+        QVERIFY(o.contains(QStringLiteral("reading")));
+    }
+
+    void theDisplayFontsUnitsBecomePlainCharacters_data() {
+        QTest::addColumn<QString>("unitText");
+        QTest::addColumn<QString>("unit");
+        QTest::newRow("kilohm") << "k*" << QStringLiteral("kΩ");
+        QTest::newRow("ohm") << "*" << QStringLiteral("Ω");
+        QTest::newRow("microfarad") << "uF" << QStringLiteral("µF");
+        QTest::newRow("micro as the font's glyph") << "+A" << QStringLiteral("µA");
+        QTest::newRow("diode") << ")V" << QStringLiteral("V");
+        QTest::newRow("special resistance mark") << "&  M*" << QStringLiteral("MΩ");
+        QTest::newRow("percent") << "%" << QStringLiteral("%");
+        QTest::newRow("nanosiemens") << "nS" << QStringLiteral("nS");
+        QTest::newRow("kilohertz") << "kHz" << QStringLiteral("kHz");
+        QTest::newRow("none") << "" << QString();
+    }
+    void theDisplayFontsUnitsBecomePlainCharacters() {
+        QFETCH(QString, unitText);
+        QTEST(ReadingMessage::unitOf(unitText), "unit");
+    }
+
+    void timesCarryTheirDateAndOffset_data() {
+        QTest::addColumn<int>("offsetSeconds");
+        QTest::addColumn<QString>("iso");
+        QTest::addColumn<QDate>("date");
+        QTest::addColumn<QTime>("time");
+        const QDate date(2026, 3, 29);
+        const QTime time(1, 59, 59, 7);
+        QTest::newRow("UTC") << 0 << "2026-03-29T01:59:59.007+00:00" << date << time;
+        QTest::newRow("east") << 3600 << "2026-03-29T01:59:59.007+01:00" << date << time;
+        QTest::newRow("west, half hour")
+            << -(3 * 3600 + 1800) << "2026-03-29T01:59:59.007-03:30" << date << time;
+        QTest::newRow("quarter hour")
+            << (5 * 3600 + 45 * 60) << "2026-03-29T01:59:59.007+05:45" << date << time;
+        QTest::newRow("a leap day")
+            << 3600 << "2024-02-29T23:00:00.000+01:00" << QDate(2024, 2, 29) << QTime(23, 0);
+        QTest::newRow("new year's eve, west of UTC")
+            << -5 * 3600 << "1999-12-31T23:59:59.999-05:00" << QDate(1999, 12, 31)
+            << QTime(23, 59, 59, 999);
+        QTest::newRow("before 1970")
+            << 7200 << "1969-07-20T22:56:15.000+02:00" << QDate(1969, 7, 20) << QTime(22, 56, 15);
+    }
+    void timesCarryTheirDateAndOffset() {
+        QFETCH(int, offsetSeconds);
+        QFETCH(QDate, date);
+        QFETCH(QTime, time);
+        const QDateTime at(date, time, QTimeZone(offsetSeconds));
+        const QString iso = ReadingMessage::isoTime(at);
+        QTEST(iso, "iso");
+        QCOMPARE(QDateTime::fromString(iso, Qt::ISODateWithMs), at);
+        // Local time, as the logger takes it, agrees with Qt's own formatting.
+        const QDateTime local = at.toLocalTime();
+        QCOMPARE(ReadingMessage::isoTime(local).left(23),
+                 local.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz")));
+    }
+
+    void aReadingsMessageCarriesEveryField() {
+        const QJsonObject o =
+            parsed(ReadingMessage::of(stored(QStringLiteral("012.34"), QStringLiteral("k*"))));
+        QCOMPARE(o.value("at").toString(), QStringLiteral("2026-12-07T10:15:00.250+01:00"));
+        QCOMPARE(o.value("run").toString(), QStringLiteral("20261207T101500-0a1b2c3d"));
+        QCOMPARE(o.value("no").toInteger(), 42);
+        QCOMPARE(o.value("reading").toDouble(), 12.34);
+        QCOMPARE(o.value("text").toString(), QStringLiteral("012.34"));
+        QCOMPARE(o.value("unit").toString(), QStringLiteral("kΩ"));
+        QCOMPARE(o.value("acdc").toString(), QStringLiteral("DC"));
+        QCOMPARE(o.value("range").toString(), QStringLiteral("AUTO"));
+        QCOMPARE(o.value("overload").toBool(), false);
+    }
+
+    void anOverloadHasNoNumber() {
+        const QJsonObject o =
+            parsed(ReadingMessage::of(stored(QStringLiteral("-0.L"), QStringLiteral("M*"))));
+        QVERIFY(o.value("reading").isNull());
+        QCOMPARE(o.value("overload").toBool(), true);
+        QCOMPARE(o.value("text").toString(), QStringLiteral("-0.L"));
+    }
+
+    void textsThatNeedEscapingStayValidJson() {
+        StoredReading s = stored(QStringLiteral("1\"2\\3"), QStringLiteral("\x01V"));
+        s.run = QStringLiteral("run\nwith a line end");
+        const QJsonObject o = parsed(ReadingMessage::of(s));
+        QCOMPARE(o.value("text").toString(), QStringLiteral("1\"2\\3"));
+        QCOMPARE(o.value("run").toString(), s.run);
+        QCOMPARE(o.value("unit").toString(), QStringLiteral("\x01V"));
+    }
+
+    void unitsThatHomeAssistantKnowsGetTheirDeviceClass_data() {
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<QString>("deviceClass");
+        QTest::newRow("V") << "V"
+                           << "voltage";
+        QTest::newRow("mV") << "mV"
+                            << "voltage";
+        QTest::newRow("A") << "A"
+                           << "current";
+        QTest::newRow("mA") << "mA"
+                            << "current";
+        QTest::newRow("Hz") << "Hz"
+                            << "frequency";
+        QTest::newRow("kHz") << "kHz"
+                             << "frequency";
+        QTest::newRow("MHz") << "MHz"
+                             << "frequency";
+        QTest::newRow("ohm: none") << QStringLiteral("kΩ") << "";
+        QTest::newRow("capacitance: none") << QStringLiteral("µF") << "";
+        QTest::newRow("percent: none") << "%"
+                                       << "";
+        QTest::newRow("no unit") << ""
+                                 << "";
+    }
+    void unitsThatHomeAssistantKnowsGetTheirDeviceClass() {
+        QFETCH(QString, unit);
+        QFETCH(QString, deviceClass);
+        QCOMPARE(DiscoveryMessage::deviceClassOf(unit), deviceClass);
+        const QJsonObject o = parsed(DiscoveryMessage::of(configFor(QStringLiteral("COM1")), unit));
+        QCOMPARE(o.value("device_class").toString(), deviceClass);
+        QCOMPARE(o.contains("device_class"), !deviceClass.isEmpty());
+        QCOMPARE(o.value("unit_of_measurement").toString(), unit);
+        QCOMPARE(o.contains("unit_of_measurement"), !unit.isEmpty());
+    }
+
+    void theDiscoveryMessagePointsAtTheMetersTopics() {
+        const PublishConfig config = configFor(QStringLiteral("bench 3/ü"));
+        const QJsonObject o = parsed(DiscoveryMessage::of(config, QStringLiteral("V")));
+        QCOMPARE(o.value("state_topic").toString(), config.topic("reading"));
+        QCOMPARE(o.value("availability_topic").toString(), config.topic("status"));
+        QCOMPARE(o.value("value_template").toString(), QStringLiteral("{{ value_json.reading }}"));
+        QCOMPARE(o.value("payload_not_available").toString(), QStringLiteral("offline"));
+        // Home Assistant's ids and its topic take plain letters, digits, "_" and "-" only.
+        QCOMPARE(o.value("unique_id").toString(), QStringLiteral("velmar_bench_3__"));
+        QCOMPARE(o.value("device").toObject().value("identifiers").toArray().first().toString(),
+                 QStringLiteral("velmar_bench_3__"));
+        QCOMPARE(DiscoveryMessage::topic(config),
+                 QStringLiteral("homeassistant/sensor/velmar_bench_3__/config"));
+    }
+
+    void theHealthMessageCarriesTheLinksCounts() {
+        HealthCounts c;
+        c.requestsSent = 120;
+        c.requestsSkipped = 1;
+        c.mainFrames = 24;
+        c.barFrames = 72;
+        c.staleLines = 2;
+        c.shortLines = 3;
+        c.unknownLines = 4;
+        c.reconnects = 5;
+        c.longestMainGapMs = 1507;
+        c.queued = 9;
+        const QDateTime at(QDate(2026, 12, 7), QTime(10, 0), QTimeZone::utc());
+        const QJsonObject o = parsed(HealthMessage::of(c, at));
+        QCOMPARE(o.value("at").toString(), QStringLiteral("2026-12-07T10:00:00.000+00:00"));
+        QCOMPARE(o.value("requests_sent").toInt(), 120);
+        QCOMPARE(o.value("requests_skipped").toInt(), 1);
+        QCOMPARE(o.value("main_frames").toInt(), 24);
+        QCOMPARE(o.value("bar_frames").toInt(), 72);
+        QCOMPARE(o.value("stale_lines").toInt(), 2);
+        QCOMPARE(o.value("short_lines").toInt(), 3);
+        QCOMPARE(o.value("unknown_lines").toInt(), 4);
+        QCOMPARE(o.value("reconnects").toInt(), 5);
+        QCOMPARE(o.value("longest_main_gap_s").toDouble(), 1.507);
+        QCOMPARE(o.value("queued").toInt(), 9);
+    }
+};
+
+QTEST_GUILESS_MAIN(PublishMessagesTest)
+#include "tst_publishmessages.moc"

@@ -1,0 +1,307 @@
+// The publisher against Debian's mosquitto, started here on a free loopback port with
+// persistence on, and a subscriber with a persistent session: readings arrive in order, a broker
+// that is stopped and started again loses none, one that is away from the start gets them all
+// from the spill file, discovery comes before the first reading in a new unit, the status and
+// health are retained, and refused credentials are told apart from a broker that is away.
+#include "ReadingPublisher.h"
+
+#include "../support/MosquittoBroker.h"
+#include "../support/MqttSubscriber.h"
+#include "../support/SilentBroker.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+constexpr int kWaitMs = 60'000; // a failure bound only
+
+PublishConfig configFor(int port, const QString& meter = QStringLiteral("bench")) {
+    PublishConfig c;
+    c.host = QStringLiteral("127.0.0.1");
+    c.port = port;
+    c.meterId = meter;
+    return c;
+}
+
+StoredReading reading(qint64 no, const QString& unit = QStringLiteral("V")) {
+    StoredReading s;
+    s.run = QStringLiteral("run-1");
+    s.no = no;
+    s.at = QDateTime::currentDateTime();
+    s.reading.ReadingText = QStringLiteral("0%1.00").arg(no % 10);
+    s.reading.UnitText = unit;
+    s.reading.AcDcText = QStringLiteral("DC");
+    s.reading.RangeText = QStringLiteral("AUTO");
+    return s;
+}
+
+QJsonObject json(const QByteArray& payload) {
+    return QJsonDocument::fromJson(payload).object();
+}
+
+// The record numbers of the readings received, repeats dropped as a subscriber would drop them
+// (by run and number); nothing when one arrived out of order.
+std::optional<QList<qint64>> numbersInOrder(const QList<MqttSubscriber::Message>& messages) {
+    QList<qint64> numbers;
+    for (const MqttSubscriber::Message& m : messages) {
+        const qint64 no = json(m.payload).value("no").toInteger();
+        if (!numbers.isEmpty() && no <= numbers.last()) {
+            if (numbers.contains(no))
+                continue; // a repeat after a reconnection
+            return std::nullopt;
+        }
+        numbers << no;
+    }
+    return numbers;
+}
+
+QList<qint64> oneTo(qint64 n) {
+    QList<qint64> all;
+    for (qint64 i = 1; i <= n; ++i)
+        all << i;
+    return all;
+}
+
+// Status lines of the publisher, kept for the test to read.
+struct Said {
+    QStringList lines;
+    ReadingPublisher::StatusSink sink() {
+        return [this](const QString& line) { lines << line; };
+    }
+    [[nodiscard]] qsizetype count(const QString& part) const {
+        return std::count_if(lines.begin(), lines.end(),
+                             [&](const QString& l) { return l.contains(part); });
+    }
+};
+
+} // namespace
+
+class ReadingPublisherTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyReadingArrivesInOrderWithItsFields() {
+        MosquittoBroker broker;
+        QVERIFY(broker.start());
+        MqttSubscriber subscriber(broker.port(), QStringLiteral("velmar/bench/#"));
+        QVERIFY(subscriber.waitSubscribed());
+        QTemporaryDir dir;
+        Said said;
+        ReadingPublisher publisher(configFor(broker.port()), dir.filePath("q"));
+        publisher.setStatus(said.sink());
+        publisher.start();
+        for (int no = 1; no <= 50; ++no)
+            publisher.publish(reading(no));
+        QVERIFY(QTest::qWaitFor([&] { return publisher.queued() == 0; }, kWaitMs));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return subscriber.messagesOn("velmar/bench/reading").size() >= 50; }, kWaitMs));
+        const auto readings = subscriber.messagesOn("velmar/bench/reading");
+        QCOMPARE(numbersInOrder(readings), oneTo(50));
+        const QJsonObject third = json(readings[2].payload);
+        QCOMPARE(third.value("run").toString(), QStringLiteral("run-1"));
+        QCOMPARE(third.value("text").toString(), QStringLiteral("03.00"));
+        QCOMPARE(third.value("reading").toDouble(), 3.0);
+        QCOMPARE(third.value("unit").toString(), QStringLiteral("V"));
+        QVERIFY(!subscriber.messagesOn("velmar/bench/status").isEmpty());
+        QCOMPARE(subscriber.messagesOn("velmar/bench/status").first().payload,
+                 QByteArray("online"));
+        QCOMPARE(said.count("connected to the broker"), 1);
+        QVERIFY(!QFileInfo::exists(dir.filePath("q"))); // 50 fit in memory
+    }
+
+    void aBrokerStoppedAndStartedAgainLosesNothing() {
+        MosquittoBroker broker;
+        QVERIFY(broker.start());
+        QTemporaryDir dir;
+        Said said;
+        // A small memory bound, so that the outage also goes through the spill file.
+        ReadingPublisher publisher(configFor(broker.port()), dir.filePath("q"), nullptr, 8);
+        publisher.setStatus(said.sink());
+        {
+            MqttSubscriber first(broker.port(), QStringLiteral("velmar/bench/reading"),
+                                 QStringLiteral("restart-sub"));
+            QVERIFY(first.waitSubscribed());
+        } // the session stays on the broker and collects what comes while the subscriber is away
+        publisher.start();
+        int no = 0;
+        while (no < 10)
+            publisher.publish(reading(++no));
+        QVERIFY(QTest::qWaitFor([&] { return publisher.queued() == 0; }, kWaitMs));
+
+        broker.stop();
+        QVERIFY(QTest::qWaitFor([&] { return !publisher.isConnected(); }, kWaitMs));
+        while (no < 40) {
+            publisher.publish(reading(++no));
+            QTest::qWait(20);
+        }
+        QVERIFY(publisher.queued() >= 30);
+        QVERIFY(publisher.queue().spilled() > 0);
+        QVERIFY(broker.start());
+        while (no < 50)
+            publisher.publish(reading(++no));
+        QVERIFY(QTest::qWaitFor([&] { return publisher.queued() == 0; }, kWaitMs));
+
+        MqttSubscriber again(broker.port(), QStringLiteral("velmar/bench/reading"),
+                             QStringLiteral("restart-sub"));
+        QVERIFY(QTest::qWaitFor([&] { return again.messages().size() >= 50; }, kWaitMs));
+        QCOMPARE(numbersInOrder(again.messages()), oneTo(50));
+        // Said once each way, not at every attempt while the broker was away.
+        QCOMPARE(said.count("is gone"), 1);
+        QCOMPARE(said.count("connected to the broker"), 2);
+    }
+
+    void aBrokerAwayFromTheStartGetsEveryReadingWhenItComes() {
+        MosquittoBroker broker;
+        {
+            // The subscriber's session is made first and kept by the broker while it is stopped,
+            // so that what arrives after the broker comes back reaches it whenever it reconnects.
+            QVERIFY(broker.start());
+            MqttSubscriber session(broker.port(), QStringLiteral("velmar/bench/reading"), "away");
+            QVERIFY(session.waitSubscribed());
+        }
+        broker.stop();
+        QTemporaryDir dir;
+        Said said;
+        ReadingPublisher publisher(configFor(broker.port()), dir.filePath("q"), nullptr, 16);
+        publisher.setStatus(said.sink());
+        publisher.start();
+        for (int no = 1; no <= 300; ++no)
+            publisher.publish(reading(no));
+        QVERIFY(QTest::qWaitFor([&] { return said.count("cannot be reached") == 1; }, kWaitMs));
+        QCOMPARE(publisher.queued(), std::size_t(300));
+        QVERIFY(QFileInfo(dir.filePath("q")).size() > 0);
+
+        QVERIFY(broker.start());
+        QVERIFY(QTest::qWaitFor([&] { return publisher.queued() == 0; }, kWaitMs));
+        MqttSubscriber session(broker.port(), QStringLiteral("velmar/bench/reading"), "away");
+        QVERIFY(QTest::qWaitFor([&] { return session.messages().size() >= 300; }, kWaitMs));
+        QCOMPARE(numbersInOrder(session.messages()), oneTo(300));
+        QCOMPARE(said.count("cannot be reached"), 1);
+    }
+
+    void discoveryComesBeforeTheFirstReadingInANewUnit() {
+        MosquittoBroker broker;
+        QVERIFY(broker.start());
+        MqttSubscriber subscriber(broker.port(), QStringLiteral("#"));
+        QVERIFY(subscriber.waitSubscribed());
+        QTemporaryDir dir;
+        PublishConfig config = configFor(broker.port());
+        config.discovery = true;
+        ReadingPublisher publisher(config, dir.filePath("q"));
+        publisher.setStatus([](const QString&) {});
+        publisher.start();
+        publisher.publish(reading(1, QStringLiteral("V")));
+        publisher.publish(reading(2, QStringLiteral("V")));
+        publisher.publish(reading(3, QStringLiteral("mV")));
+        publisher.publish(reading(4, QStringLiteral("k*")));
+        publisher.publish(reading(5, QStringLiteral("k*")));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return subscriber.messagesOn("velmar/bench/reading").size() >= 5; }, kWaitMs));
+        QStringList seen; // "unit" of each discovery message and "no" of each reading, in order
+        for (const MqttSubscriber::Message& m : subscriber.messages()) {
+            if (m.topic == QStringLiteral("homeassistant/sensor/velmar_bench/config"))
+                seen << json(m.payload).value("unit_of_measurement").toString();
+            else if (m.topic == QStringLiteral("velmar/bench/reading"))
+                seen << QString::number(json(m.payload).value("no").toInteger());
+        }
+        QCOMPARE(seen, (QStringList{"V", "1", "2", "mV", "3", QStringLiteral("kΩ"), "4", "5"}));
+        // Retained, so that Home Assistant started later finds the sensor in its latest unit.
+        MqttSubscriber later(broker.port(), QStringLiteral("homeassistant/#"), "later");
+        QVERIFY(QTest::qWaitFor([&] { return !later.messages().isEmpty(); }, kWaitMs));
+        QVERIFY(later.messages().first().retained);
+        QCOMPARE(json(later.messages().first().payload).value("unit_of_measurement").toString(),
+                 QStringLiteral("kΩ"));
+    }
+
+    void statusAndHealthAreRetainedAndACleanEndSaysOffline() {
+        MosquittoBroker broker;
+        QVERIFY(broker.start());
+        QTemporaryDir dir;
+        ReadingPublisher publisher(configFor(broker.port()), dir.filePath("q"));
+        publisher.setStatus([](const QString&) {});
+        publisher.setHealthSource([] {
+            HealthCounts c;
+            c.mainFrames = 7;
+            return c;
+        });
+        publisher.start();
+        QVERIFY(QTest::qWaitFor([&] { return publisher.isConnected(); }, kWaitMs));
+        publisher.publish(reading(1));
+        publisher.healthTick();
+        QVERIFY(QTest::qWaitFor([&] { return publisher.queued() == 0; }, kWaitMs));
+        {
+            MqttSubscriber late(broker.port(), QStringLiteral("velmar/bench/+"), "late");
+            QVERIFY(QTest::qWaitFor([&] { return late.messages().size() >= 2; }, kWaitMs));
+            QCOMPARE(late.messagesOn("velmar/bench/status").value(0).payload, QByteArray("online"));
+            const auto health = late.messagesOn("velmar/bench/health");
+            QCOMPARE(health.size(), 1);
+            QVERIFY(health.first().retained);
+            QCOMPARE(json(health.first().payload).value("main_frames").toInt(), 7);
+            QVERIFY(late.messagesOn("velmar/bench/reading").isEmpty()); // readings not retained
+        }
+        QSignalSpy closed(&publisher, &ReadingPublisher::closed);
+        publisher.close(5000);
+        QVERIFY(closed.wait(kWaitMs));
+        MqttSubscriber after(broker.port(), QStringLiteral("velmar/bench/status"), "after");
+        QVERIFY(QTest::qWaitFor([&] { return !after.messages().isEmpty(); }, kWaitMs));
+        QCOMPARE(after.messages().first().payload, QByteArray("offline"));
+    }
+
+    void refusedCredentialsAreToldApartFromABrokerThatIsAway() {
+        MosquittoBroker broker(MosquittoBroker::Login{"bench", "right"});
+        QVERIFY(broker.start());
+        QTemporaryDir dir;
+        PublishConfig config = configFor(broker.port());
+        config.user = QStringLiteral("bench");
+        config.password = QStringLiteral("wrong");
+        ReadingPublisher publisher(config, dir.filePath("q"));
+        Said said;
+        publisher.setStatus(said.sink());
+        QSignalSpy refused(&publisher, &ReadingPublisher::refusedAtStart);
+        publisher.start();
+        QVERIFY(refused.wait(kWaitMs));
+        const QString line = refused.first().first().toString();
+        QVERIFY2(line.contains(QStringLiteral("refused")) && line.contains(broker.url().mid(7)),
+                 qPrintable(line));
+        QVERIFY2(!line.contains(QStringLiteral("wrong")), qPrintable(line));
+
+        config.password = QStringLiteral("right");
+        ReadingPublisher allowed(config, dir.filePath("q2"));
+        allowed.setStatus([](const QString&) {});
+        QSignalSpy notRefused(&allowed, &ReadingPublisher::refusedAtStart);
+        allowed.start();
+        QVERIFY(QTest::qWaitFor([&] { return allowed.isConnected(); }, kWaitMs));
+        QCOMPARE(notRefused.size(), 0);
+    }
+
+    void aBrokerThatNeverAnswersNeverHoldsUpTheCaller() {
+        SilentBroker silent;
+        QVERIFY(silent.port() > 0);
+        QTemporaryDir dir;
+        Said said;
+        ReadingPublisher publisher(configFor(silent.port()), dir.filePath("q"), nullptr, 16);
+        publisher.setStatus(said.sink());
+        publisher.start();
+        // Each call returns with the reading queued, while the connection waits for an answer
+        // that never comes; after the answer bound the attempt is dropped and tried again.
+        for (int no = 1; no <= 200; ++no) {
+            publisher.publish(reading(no));
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(publisher.queued(), std::size_t(200));
+        QVERIFY(!publisher.isConnected());
+        QVERIFY(
+            QTest::qWaitFor([&] { return said.count("no answer from the broker") == 1; }, kWaitMs));
+        QSignalSpy closed(&publisher, &ReadingPublisher::closed);
+        publisher.close(60'000); // not connected: nothing to wait for
+        QVERIFY(closed.wait(kWaitMs));
+        QCOMPARE(said.count("200 readings not acknowledged"), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(ReadingPublisherTest)
+#include "tst_readingpublisher.moc"

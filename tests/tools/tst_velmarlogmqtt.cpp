@@ -1,0 +1,324 @@
+// velmar-log --mqtt as built, against velmar-sim on a pseudo-terminal and Debian's mosquitto
+// started here: what a subscriber receives, what a killed logger leaves on the status topic, which
+// settings end the run at start with code 2, and that a broker that is away or never answers
+// costs the meter's polling nothing. Bounds are failure bounds only.
+#include "../support/MosquittoBroker.h"
+#include "../support/MqttSubscriber.h"
+#include "../support/SilentBroker.h"
+
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+constexpr int kRunTimeoutMs = 120'000;
+
+QString logBinary() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/velmar-log");
+}
+
+// velmar-sim serving a pseudo-terminal behind a link, drifting so that readings differ.
+class Meter {
+public:
+    explicit Meter(const QString& link) : m_link(link) {
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral(VELMAR_SIM_BINARY),
+                        {QStringLiteral("--link"), link, QStringLiteral("--drift"), "5"});
+    }
+    ~Meter() {
+        m_process.terminate();
+        if (!m_process.waitForFinished(10'000))
+            m_process.kill();
+        m_process.waitForFinished();
+    }
+    [[nodiscard]] bool ready() {
+        return m_process.waitForStarted() &&
+               QTest::qWaitFor([this] { return QFileInfo::exists(m_link); }, 20'000);
+    }
+
+private:
+    QString m_link;
+    QProcess m_process;
+};
+
+struct Run {
+    int exitCode = -1;
+    QProcess::ExitStatus status = QProcess::CrashExit;
+    QStringList out;
+    QString err;
+};
+
+Run runLogger(const QStringList& args, const QString& password = {}) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("VELMAR_MQTT_PASSWORD"));
+    if (!password.isNull())
+        env.insert(QStringLiteral("VELMAR_MQTT_PASSWORD"), password);
+    process.setProcessEnvironment(env);
+    process.start(logBinary(), args);
+    if (!process.waitForFinished(kRunTimeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    Run run;
+    run.exitCode = process.exitCode();
+    run.status = process.exitStatus();
+    run.out = QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QJsonObject json(const QByteArray& bytes) {
+    return QJsonDocument::fromJson(bytes).object();
+}
+
+qsizetype linesWith(const QString& text, const QString& part) {
+    return text.split(u'\n').filter(part).size();
+}
+
+} // namespace
+
+class TestVelmarLogMqtt : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyStoredReadingIsPublishedAsItIsPrinted();
+    void aBrokerStoppedAndStartedAgainLosesNoReading();
+    void aKilledLoggerShowsOffline();
+    void wrongBrokerSettingsEndTheRunAtStartWithCodeTwo_data();
+    void wrongBrokerSettingsEndTheRunAtStartWithCodeTwo();
+    void anUnreachableBrokerIsTriedAgainQuietlyWhileReadingsQueue();
+    void aBrokerThatNeverAnswersDoesNotDelayPolling();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestVelmarLogMqtt::everyStoredReadingIsPublishedAsItIsPrinted() {
+    MosquittoBroker broker;
+    QVERIFY(broker.start());
+    MqttSubscriber subscriber(broker.port(), QStringLiteral("velmar/bench1/+"));
+    QVERIFY(subscriber.waitSubscribed());
+    const QString link = m_dir.filePath("order-meter");
+    Meter meter(link);
+    QVERIFY(meter.ready());
+    const Run run = runLogger({"--port", link, "--table", m_dir.filePath("order.DB"), "--count",
+                               "8", "--repeat", "keep", "--format", "jsonl", "--mqtt", broker.url(),
+                               "--meter-id", "bench1"});
+    QVERIFY2(run.exitCode == 0 && run.status == QProcess::NormalExit, qPrintable(run.err));
+    QCOMPARE(run.out.size(), 8);
+    QVERIFY(QTest::qWaitFor(
+        [&] { return subscriber.messagesOn("velmar/bench1/reading").size() >= 8; }, 60'000));
+    const auto published = subscriber.messagesOn("velmar/bench1/reading");
+    QCOMPARE(published.size(), 8); // a clean run on a steady broker repeats nothing
+    const QString run0 = json(published.first().payload).value("run").toString();
+    QVERIFY(!run0.isEmpty());
+    for (qsizetype i = 0; i < published.size(); ++i) {
+        const QJsonObject sent = json(published[i].payload);
+        const QJsonObject printed = json(run.out[i].toUtf8());
+        QCOMPARE(sent.value("run").toString(), run0);
+        QCOMPARE(sent.value("no").toInteger(), i + 1);
+        QCOMPARE(printed.value("no").toInteger(), i + 1);
+        for (const char* field : {"at", "reading", "text", "acdc", "range"})
+            QVERIFY2(sent.value(field) == printed.value(field), field);
+        QCOMPARE(sent.value("unit").toString(), printed.value("unit").toString()); // volts
+        QCOMPARE(sent.value("overload").toBool(), false);
+        // The full time agrees with the time of day the table keeps.
+        const QDateTime at = QDateTime::fromString(sent.value("at").toString(), Qt::ISODateWithMs);
+        QVERIFY(at.isValid());
+        QCOMPARE(at.time().toString("hh:mm:ss"), printed.value("time").toString().left(8));
+    }
+    const auto status = subscriber.messagesOn("velmar/bench1/status");
+    QVERIFY(!status.isEmpty());
+    QCOMPARE(status.first().payload, QByteArray("online"));
+    QVERIFY(QTest::qWaitFor(
+        [&] { return subscriber.messagesOn("velmar/bench1/status").last().payload == "offline"; },
+        60'000));
+}
+
+void TestVelmarLogMqtt::aBrokerStoppedAndStartedAgainLosesNoReading() {
+    MosquittoBroker broker;
+    QVERIFY(broker.start());
+    {
+        // A persistent session, which the broker keeps (and saves when stopped) while the
+        // subscriber is away.
+        MqttSubscriber session(broker.port(), QStringLiteral("velmar/restart/reading"), "keeper");
+        QVERIFY(session.waitSubscribed());
+    }
+    const QString link = m_dir.filePath("restart-meter");
+    Meter meter(link);
+    QVERIFY(meter.ready());
+    QProcess logger;
+    logger.start(logBinary(),
+                 {"--port", link, "--table", m_dir.filePath("restart.DB"), "--repeat", "keep",
+                  "--format", "jsonl", "--mqtt", broker.url(), "--meter-id", "restart"});
+    QStringList printed;
+    QString err;
+    const auto readOutput = [&] {
+        printed +=
+            QString::fromUtf8(logger.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        err += QString::fromUtf8(logger.readAllStandardError());
+    };
+    const auto printedAtLeast = [&](qsizetype n) {
+        return QTest::qWaitFor(
+            [&] {
+                readOutput();
+                return printed.size() >= n;
+            },
+            60'000);
+    };
+    QVERIFY(printedAtLeast(4));
+    broker.stop();
+    QVERIFY(printedAtLeast(printed.size() + 6)); // three seconds and more without a broker
+    QVERIFY(broker.start());
+    // Back: the queued readings go out, and the ones after them.
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     readOutput();
+                     return linesWith(err, "connected to the broker") == 2;
+                 },
+                 60'000),
+             qPrintable(err));
+    QVERIFY(printedAtLeast(printed.size() + 4));
+    logger.terminate();
+    QVERIFY(logger.waitForFinished(60'000));
+    readOutput();
+    QCOMPARE(logger.exitCode(), 0);
+    QCOMPARE(linesWith(err, "is gone"), 1);
+    QVERIFY2(!err.contains("not acknowledged"), qPrintable(err));
+
+    MqttSubscriber session(broker.port(), QStringLiteral("velmar/restart/reading"), "keeper");
+    QVERIFY2(QTest::qWaitFor([&] { return session.messages().size() >= printed.size(); }, 60'000),
+             qPrintable(err));
+    // Each printed reading arrived, in order; a repeat after the reconnection is dropped by its
+    // run and number, as a subscriber would.
+    QStringList arrived;
+    for (const MqttSubscriber::Message& m : session.messages()) {
+        const QJsonObject o = json(m.payload);
+        const QString key =
+            o.value("run").toString() + u'/' + QString::number(o.value("no").toInteger());
+        if (!arrived.contains(key))
+            arrived << key;
+    }
+    QStringList expected;
+    for (const QString& line : printed) {
+        const QJsonObject o = json(line.toUtf8());
+        expected << arrived.value(0).section(u'/', 0, 0) + u'/' +
+                        QString::number(o.value("no").toInteger());
+    }
+    QCOMPARE(arrived, expected);
+}
+
+void TestVelmarLogMqtt::aKilledLoggerShowsOffline() {
+    MosquittoBroker broker;
+    QVERIFY(broker.start());
+    MqttSubscriber subscriber(broker.port(), QStringLiteral("velmar/killed/+"));
+    QVERIFY(subscriber.waitSubscribed());
+    const QString link = m_dir.filePath("kill-meter");
+    Meter meter(link);
+    QVERIFY(meter.ready());
+    QProcess logger;
+    logger.start(logBinary(), {"--port", link, "--table", m_dir.filePath("kill.DB"), "--mqtt",
+                               broker.url(), "--meter-id", "killed"});
+    QVERIFY(QTest::qWaitFor(
+        [&] { return !subscriber.messagesOn("velmar/killed/reading").isEmpty(); }, 60'000));
+    QCOMPARE(subscriber.messagesOn("velmar/killed/status").last().payload, QByteArray("online"));
+    ::kill(pid_t(logger.processId()), SIGKILL);
+    QVERIFY(logger.waitForFinished(60'000));
+    QVERIFY(QTest::qWaitFor(
+        [&] { return subscriber.messagesOn("velmar/killed/status").last().payload == "offline"; },
+        60'000));
+    // Retained: a dashboard that starts later sees it too.
+    MqttSubscriber later(broker.port(), QStringLiteral("velmar/killed/status"), "later");
+    QVERIFY(QTest::qWaitFor([&] { return !later.messages().isEmpty(); }, 60'000));
+    QCOMPARE(later.messages().first().payload, QByteArray("offline"));
+}
+
+void TestVelmarLogMqtt::wrongBrokerSettingsEndTheRunAtStartWithCodeTwo_data() {
+    QTest::addColumn<QStringList>("mqtt");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("not an MQTT URL")
+        << QStringList{"--mqtt", "http://127.0.0.1"} << QString() << "expected mqtt://host[:port]";
+    QTest::newRow("a path in the URL") << QStringList{"--mqtt", "mqtt://127.0.0.1/velmar"}
+                                       << QString() << "nothing after the port";
+    QTest::newRow("unreadable CA file")
+        << QStringList{"--mqtt", "mqtts://127.0.0.1:1", "--mqtt-ca", "/nonexistent/ca.pem"}
+        << QString() << "cannot read the CA file '/nonexistent/ca.pem'";
+    QTest::newRow("refused password")
+        << QStringList{"--mqtt", "LOGIN", "--mqtt-user", "bench"} << "wrong"
+        << "refused the connection";
+    QTest::newRow("refused user without password")
+        << QStringList{"--mqtt", "LOGIN", "--mqtt-user", "stranger"} << QString()
+        << "refused the connection";
+}
+
+void TestVelmarLogMqtt::wrongBrokerSettingsEndTheRunAtStartWithCodeTwo() {
+    QFETCH(QStringList, mqtt);
+    QFETCH(QString, password);
+    QFETCH(QString, said);
+    MosquittoBroker broker(MosquittoBroker::Login{"bench", "right"});
+    QVERIFY(broker.start());
+    mqtt.replaceInStrings(QStringLiteral("LOGIN"), broker.url());
+    const QString link =
+        m_dir.filePath(QStringLiteral("conf-meter-%1").arg(QTest::currentDataTag()));
+    Meter meter(link);
+    QVERIFY(meter.ready());
+    const Run run = runLogger(
+        QStringList{"--port", link, "--table", m_dir.filePath("conf.DB"), "--count", "600"} + mqtt,
+        password);
+    QVERIFY2(run.exitCode == 2 && run.status == QProcess::NormalExit, qPrintable(run.err));
+    QCOMPARE(linesWith(run.err, said), 1);
+    if (!password.isEmpty())
+        QVERIFY2(!run.err.contains(password), qPrintable(run.err));
+    // Ended at start, not after the 600 readings it was asked for.
+    QVERIFY(run.out.size() < 600);
+}
+
+void TestVelmarLogMqtt::anUnreachableBrokerIsTriedAgainQuietlyWhileReadingsQueue() {
+    MosquittoBroker away; // never started: nothing listens on its port
+    const QString link = m_dir.filePath("away-meter");
+    Meter meter(link);
+    QVERIFY(meter.ready());
+    const Run run = runLogger({"--port", link, "--table", m_dir.filePath("away.DB"), "--count", "8",
+                               "--repeat", "keep", "--mqtt", away.url()});
+    QVERIFY2(run.exitCode == 0 && run.status == QProcess::NormalExit, qPrintable(run.err));
+    QCOMPARE(run.out.size(), 8);
+    QCOMPARE(linesWith(run.err, "cannot be reached"), 1);
+    QCOMPARE(linesWith(run.err, "8 readings not acknowledged"), 1);
+}
+
+void TestVelmarLogMqtt::aBrokerThatNeverAnswersDoesNotDelayPolling() {
+    SilentBroker silent;
+    QVERIFY(silent.port() > 0);
+    const QString link = m_dir.filePath("silent-meter");
+    Meter meter(link);
+    QVERIFY(meter.ready());
+    // Long enough for the client's answer bound (10 s) to pass while the meter is polled.
+    const Run run =
+        runLogger({"--port", link, "--table", m_dir.filePath("silent.DB"), "--count", "28",
+                   "--repeat", "keep", "--format", "jsonl", "--mqtt", silent.url()});
+    QVERIFY2(run.exitCode == 0 && run.status == QProcess::NormalExit, qPrintable(run.err));
+    QCOMPARE(run.out.size(), 28);
+    QCOMPARE(linesWith(run.err, "no answer from the broker"), 1);
+    // A reading every half second throughout: a client that waited for the broker would have
+    // left a gap as long as its answer bound.
+    QDateTime previous;
+    for (const QString& line : run.out) {
+        const QDateTime at =
+            QDateTime::fromString(json(line.toUtf8()).value("at").toString(), Qt::ISODateWithMs);
+        QVERIFY(at.isValid());
+        if (previous.isValid())
+            QVERIFY2(previous.msecsTo(at) < 8000, qPrintable(line));
+        previous = at;
+    }
+}
+
+QTEST_GUILESS_MAIN(TestVelmarLogMqtt)
+#include "tst_velmarlogmqtt.moc"
