@@ -46,14 +46,14 @@ BENCHMARK(BM_CutOneFrame);
 void BM_ReceiveAndDispatchOneFrame(benchmark::State& state) {
     const std::uint8_t other[] = {0x89, 0x68, 0x01, 0x00, 0x10, 0x01, 0x05, 0x06, 0x07, 0x08, 0x0A};
     TFCOMM window(std::make_shared<SilentMessages>());
-    window.Timer1->stop();
-    window.ConTimer->stop();
+    window.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+    window.findChild<QTimer*>(QStringLiteral("ConTimer"))->stop();
     window.show();
     QCoreApplication::processEvents();
     bool flip = false;
     for (auto _ : state) {
         flip = !flip;
-        window.VelmarCDRData(window.COMM2.get(), flip ? kMainFrame : other, sizeof kMainFrame);
+        window.session().receive(flip ? kMainFrame : other, sizeof kMainFrame);
         QCoreApplication::processEvents();
     }
 }
@@ -98,7 +98,7 @@ void BM_CpuWhileConnected(benchmark::State& state) {
     TFCOMM window(std::make_shared<SilentMessages>());
     window.show();
     window.BTCon1Click();
-    if (!window.COMM2->IsConnected()) {
+    if (!window.session().port().IsConnected()) {
         state.SkipWithError("cannot connect to velmar-sim");
         return;
     }
@@ -106,13 +106,17 @@ void BM_CpuWhileConnected(benchmark::State& state) {
     std::size_t frames = 0;
     int faceDraws = 0;
     for (auto _ : state) {
-        const std::size_t before = window.Memo1.size();
-        const int drawsBefore = window.dial->dialPicture().faceDrawCount();
+        const std::size_t before = window.session().trace().size();
+        const int drawsBefore =
+            window.findChild<DialPanel*>(QStringLiteral("KD"))->dialPicture().faceDrawCount();
         percent = cpuPercentWhileRunning(state, seconds);
-        frames = window.Memo1.size() - before;
-        faceDraws = window.dial->dialPicture().faceDrawCount() - drawsBefore;
+        frames = window.session().trace().size() - before;
+        faceDraws =
+            window.findChild<DialPanel*>(QStringLiteral("KD"))->dialPicture().faceDrawCount() -
+            drawsBefore;
     }
-    state.counters["chart_points"] = double(window.chartComponent->pointCount());
+    state.counters["chart_points"] =
+        double(window.findChild<ChartComponent*>(QStringLiteral("ChartView"))->pointCount());
     window.BtDiscon1Click();
     meter.terminate();
     meter.waitForFinished();

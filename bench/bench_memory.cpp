@@ -3,9 +3,9 @@
 // has reached its bound. Reports the heap's growth per reading and what the growth is made of:
 // the pending readings of the table, the chart's history and the rest (grid, model, caches).
 #include "ChartComponent.h"
+#include "MeterSession.h"
 #include "ReadingsTable.h"
 #include "SilentMessages.h"
-#include "TCommPortDriver.h"
 #include "TFCOMM.h"
 
 #include <QApplication>
@@ -42,29 +42,29 @@ void sendReading(TFCOMM& window, int n) {
     frame[7] = static_cast<std::uint8_t>(n % 10);
     frame[8] = static_cast<std::uint8_t>(n / 10 % 10);
     frame[9] = static_cast<std::uint8_t>(n / 100 % 10);
-    window.VelmarCDRData(window.COMM2.get(), frame, sizeof frame);
+    window.session().receive(frame, sizeof frame);
 }
 
 void BM_MemoryPerStoredReading(benchmark::State& state) {
     const auto window = std::make_unique<TFCOMM>(std::make_shared<SilentMessages>());
-    window->Timer1->stop();
-    window->ConTimer->stop();
-    window->Trecord->stop();
-    window->RepeatSet->setChecked(false);
+    for (const char* timer : {"Timer1", "ConTimer", "Trecord"})
+        window->findChild<QTimer*>(QLatin1String(timer))->stop();
+    window->findChild<QCheckBox*>(QStringLiteral("RepeatSet"))->setChecked(false);
     window->limitessClick();
     window->show();
     QCoreApplication::processEvents();
     // The trace of frames at its bound first, so that what grows after is the readings' share.
     int n = 0;
-    while (window->Memo1.size() < TraceList::kDefaultCapacity)
+    while (window->session().trace().size() < TraceList::kDefaultCapacity)
         sendReading(*window, n++);
     QCoreApplication::processEvents();
 
     const qint64 readings = state.range(0);
     const double heapBefore = heapInUse();
     const double residentBefore = residentBytes();
-    const qint64 pendingBefore = window->TOrlanBDB->recordCount();
-    const qint64 chartBefore = qint64(window->chartComponent->points().bytesUsed());
+    const qint64 pendingBefore = window->session().table().recordCount();
+    const auto* chart = window->findChild<ChartComponent*>(QStringLiteral("ChartView"));
+    const qint64 chartBefore = qint64(chart->points().bytesUsed());
     for (auto _ : state) {
         for (qint64 i = 0; i < readings; ++i) {
             sendReading(*window, n++);
@@ -74,14 +74,14 @@ void BM_MemoryPerStoredReading(benchmark::State& state) {
         }
         QCoreApplication::processEvents();
     }
-    const double stored = double(window->TOrlanBDB->recordCount() - pendingBefore);
+    const double stored = double(window->session().table().recordCount() - pendingBefore);
     const double heap = heapInUse() - heapBefore;
-    const double chart = double(qint64(window->chartComponent->points().bytesUsed()) - chartBefore);
+    const double chartGrowth = double(qint64(chart->points().bytesUsed()) - chartBefore);
     state.counters["stored"] = stored;
     state.counters["heap_MB"] = heap / 1e6;
     state.counters["resident_MB"] = (residentBytes() - residentBefore) / 1e6;
     state.counters["heap_per_reading"] = heap / stored;
-    state.counters["chart_per_reading"] = chart / stored;
+    state.counters["chart_per_reading"] = chartGrowth / stored;
 }
 BENCHMARK(BM_MemoryPerStoredReading)->Arg(100'000)->Iterations(1)->Unit(benchmark::kMillisecond);
 

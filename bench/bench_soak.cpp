@@ -81,8 +81,8 @@ BENCHMARK(BM_TenMinutesOfJunkThroughTheLinkPieces)->Unit(benchmark::kMillisecond
 void BM_TenMinutesOfJunkThroughTheWindow(benchmark::State& state) {
     const std::vector<std::uint8_t> bytes = junk(576'000, 3);
     TFCOMM window(std::make_shared<SilentMessages>());
-    window.Timer1->stop();
-    window.ConTimer->stop();
+    window.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+    window.findChild<QTimer*>(QStringLiteral("ConTimer"))->stop();
     window.show();
     QCoreApplication::processEvents();
     qint64 worstEventUs = 0;
@@ -90,15 +90,15 @@ void BM_TenMinutesOfJunkThroughTheWindow(benchmark::State& state) {
         for (std::size_t at = 0; at < bytes.size(); at += 48) {
             QElapsedTimer event;
             event.start();
-            window.VelmarCDRData(window.COMM2.get(), bytes.data() + at,
-                                 qint32(std::min<std::size_t>(48, bytes.size() - at)));
+            window.session().receive(bytes.data() + at,
+                                     qint32(std::min<std::size_t>(48, bytes.size() - at)));
             QCoreApplication::processEvents();
             worstEventUs = std::max(worstEventUs, event.nsecsElapsed() / 1000);
         }
     }
     state.counters["worst_event_ms"] = double(worstEventUs) / 1000.0;
     state.counters["max_rss_mb"] = maxResidentMegabytes();
-    state.counters["trace_mb"] = double(window.Memo1.bytes()) / (1024.0 * 1024.0);
+    state.counters["trace_mb"] = double(window.session().trace().bytes()) / (1024.0 * 1024.0);
 }
 BENCHMARK(BM_TenMinutesOfJunkThroughTheWindow)->Iterations(3)->Unit(benchmark::kMillisecond);
 
@@ -135,7 +135,7 @@ void BM_SoakJunkOverThePort(benchmark::State& state) {
     TFCOMM window(std::make_shared<SilentMessages>());
     window.show();
     window.BTCon1Click();
-    if (!window.COMM2->IsConnected()) {
+    if (!window.session().port().IsConnected()) {
         state.SkipWithError("cannot open the pseudo-terminal");
         return;
     }
@@ -177,8 +177,8 @@ void BM_SoakJunkOverThePort(benchmark::State& state) {
     state.counters["seconds"] = seconds;
     state.counters["worst_answer_ms"] = double(worstMs);
     state.counters["max_rss_mb"] = maxResidentMegabytes();
-    state.counters["trace_lines"] = double(window.Memo1.size());
-    state.counters["trace_mb"] = double(window.Memo1.bytes()) / (1024.0 * 1024.0);
+    state.counters["trace_lines"] = double(window.session().trace().size());
+    state.counters["trace_mb"] = double(window.session().trace().bytes()) / (1024.0 * 1024.0);
 }
 BENCHMARK(BM_SoakJunkOverThePort)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 

@@ -27,17 +27,17 @@ const std::uint8_t kFrameB[] = {0x89, 0x70, 0x08, 0x00, 0x00, 0x0F, 0x01, 0x05, 
 // interval's timer is stopped), so that only the screen's work is measured.
 std::unique_ptr<TFCOMM> quietWindow() {
     auto window = std::make_unique<TFCOMM>(std::make_shared<SilentMessages>());
-    window->Timer1->stop();
-    window->ConTimer->stop();
-    window->Trecord->stop();
-    window->RecordSI->setChecked(true);
+    window->findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+    window->findChild<QTimer*>(QStringLiteral("ConTimer"))->stop();
+    window->findChild<QTimer*>(QStringLiteral("Trecord"))->stop();
+    window->findChild<QCheckBox*>(QStringLiteral("RecordSI"))->setChecked(true);
     window->show();
     QCoreApplication::processEvents();
     return window;
 }
 
 void send(TFCOMM& window, const std::uint8_t (&frame)[11]) {
-    window.VelmarCDRData(window.COMM2.get(), frame, sizeof frame);
+    window.session().receive(frame, sizeof frame);
 }
 
 void BM_WindowFrame(benchmark::State& state) {
@@ -47,15 +47,19 @@ void BM_WindowFrame(benchmark::State& state) {
         window->addChartPoint(static_cast<int>(i % 16001) - 8000);
     window->showLastChartPage();
     QCoreApplication::processEvents();
-    const int faceDraws = window->dial->dialPicture().faceDrawCount();
+    const int faceDraws =
+        window->findChild<DialPanel*>(QStringLiteral("KD"))->dialPicture().faceDrawCount();
     bool flip = false;
     for (auto _ : state) {
         flip = !flip;
         send(*window, flip ? kFrameB : kFrameA);
         QCoreApplication::processEvents();
     }
-    state.counters["chart_points"] = double(window->chartComponent->pointCount());
-    state.counters["face_draws"] = window->dial->dialPicture().faceDrawCount() - faceDraws;
+    state.counters["chart_points"] =
+        double(window->findChild<ChartComponent*>(QStringLiteral("ChartView"))->pointCount());
+    state.counters["face_draws"] =
+        window->findChild<DialPanel*>(QStringLiteral("KD"))->dialPicture().faceDrawCount() -
+        faceDraws;
 }
 BENCHMARK(BM_WindowFrame)->Arg(0)->Arg(1'000'000)->Unit(benchmark::kMicrosecond);
 
@@ -68,7 +72,7 @@ void BM_ChartMemoryPerPoint(benchmark::State& state) {
             window->addChartPoint(static_cast<int>(i % 16001) - 8000);
         window->showLastChartPage();
     }
-    const ChartComponent& chart = *window->chartComponent;
+    const ChartComponent& chart = *window->findChild<ChartComponent*>(QStringLiteral("ChartView"));
     const double bytes = double(chart.points().bytesUsed()) +
                          double(chart.shownPoints().size()) * double(sizeof(QPointF));
     state.counters["bytes_per_point"] = bytes / double(chart.pointCount());

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs that are not installed yet.
-# Usage: tools/deps.sh [run|shots]   ("run" adds what starting the program on a virtual display
-# and taking a screenshot of it there needs; "shots" adds what taking and comparing screenshots
-# of the window on it needs)
+# Usage: tools/deps.sh [run|shots|check]   ("run" adds what starting the program on a virtual
+# display and taking a screenshot of it there needs; "shots" adds what taking and comparing
+# screenshots of the window on it needs; "check" adds the formatting and tidy tools CI runs)
 #        tools/deps.sh --list  (prints the packages the build needs, one a line, and installs nothing)
 set -euo pipefail
 
@@ -17,6 +17,9 @@ if [ "${1:-}" = --list ]; then
 fi
 if [ "${1:-}" = run ]; then
   packages+=(xvfb xauth x11-utils imagemagick)
+fi
+if [ "${1:-}" = check ]; then
+  packages+=(clang-format clang-tidy)
 fi
 if [ "${1:-}" = shots ]; then
   packages+=(xvfb xauth x11-utils xdotool imagemagick)

@@ -1,24 +1,23 @@
 // Start-up, model selection, layout on resize and exit.
 #include "TFCOMM.h"
 
-#include "BevelPanel.h"
 #include "ChartPanel.h"
 #include "DialPanel.h"
 #include "LcdPanel.h"
 #include "LimitsPanel.h"
 #include "ModelSelection.h"
 #include "PanelStyle.h"
-#include "ReadingsTable.h"
 #include "ReadingsTableModel.h"
 #include "ResizeLayout.h"
 #include "TCommPortDriver.h"
+#include "TopRow.h"
 #include "UserMessages.h"
 
+#include "ReadingsGrid.h"
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QMenuBar>
-#include <QTableView>
 #include <QTimer>
 
 #include <exception>
@@ -28,10 +27,8 @@ constexpr int kClientWidth = 627;
 constexpr int kClientHeight = 413;
 } // namespace
 
-TFCOMM::TFCOMM(std::shared_ptr<UserMessages> messages, QWidget* parent,
-               std::unique_ptr<SerialBackend> line)
-    : QMainWindow(parent), m_messages(std::move(messages)),
-      m_frameCutter([this](const QString& frame) { dispatchFrame(frame); }) {
+TFCOMM::TFCOMM(std::shared_ptr<UserMessages> messages, QWidget* parent, MeterSession::Setup setup)
+    : QMainWindow(parent), m_messages(std::move(messages)), m_session(std::move(setup)) {
     if (!m_messages)
         m_messages = std::make_shared<DialogMessages>(this);
     setObjectName("FCOMM");
@@ -48,12 +45,10 @@ TFCOMM::TFCOMM(std::shared_ptr<UserMessages> messages, QWidget* parent,
     client->setAutoFillBackground(true);
     setCentralWidget(client);
 
-    COMM2 = line ? std::make_unique<TCommPortDriver>(std::move(line))
-                 : std::make_unique<TCommPortDriver>();
-    TOrlanBDB = std::make_unique<ReadingsTable>();
-    Data1 = new ReadingsTableModel(*TOrlanBDB, this);
-    COMM2->setComPort(pnCOM1);
-    COMM2->setComPortSpeed(br2400);
+    Data1 = new ReadingsTableModel(m_session.table(), this);
+    Data1->setObjectName(QStringLiteral("Data1"));
+    m_session.port().setComPort(pnCOM1);
+    m_session.port().setComPortSpeed(br2400);
 
     buildTopRow(client);
     buildLcdColumn(client);
@@ -61,10 +56,9 @@ TFCOMM::TFCOMM(std::shared_ptr<UserMessages> messages, QWidget* parent,
     buildChart(client);
     buildLimitsPanel(client);
     buildRecordingRow(client);
-    buildModelBoxes(client);
     buildMenu();
     buildTimers();
-    bindLink();
+    bindSession();
 
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     FormCreate();
@@ -83,38 +77,23 @@ template <typename Step> void TFCOMM::startupStep(Step&& step) {
 void TFCOMM::FormCreate() {
     // A failing step is reported and the rest of start-up still runs, so one bad step (the table,
     // say) cannot leave the program unable to decode.
-    startupStep([this] { dialScale = DialScaleState{}; });
-    startupStep([this] {
-        limitState = LimitState{};
-        peaks = Peaks{};
-    });
-    startupStep([this] { previous = PreviousReading{}; });
+    // The limits, peaks, numbering and record limit start with the session.
+    startupStep([this] { m_dialScale = DialScaleState{}; });
     startupStep([this] { openReadingsTable(); });
     startupStep([this] { drawDialAtStart(); });
-    startupStep([this] {
-        recording.NextRecordNo = RecordingState{}.NextRecordNo;
-        chartState = ChartState{};
-        recording.RecordLimit = RecordingState{}.RecordLimit;
-    });
     startupStep([this] { resetChartSeries(); });
     startupStep([this] { applyModelRows(); });
 }
 
+// The model this build is for, applied once at start-up; it binds the receive event, without
+// which no frame is decoded.
 void TFCOMM::applyModelRows() {
-    const std::pair<QCheckBox*, MeterModel> boxes[] = {{IFVelmarC, MeterModel::VelmarC},
-                                                       {IFVelmarD, MeterModel::VelmarD},
-                                                       {IFTessik, MeterModel::Tessik}};
-    for (const auto& [box, model] : boxes) {
-        if (!box->isChecked())
-            continue;
-        const ModelRow row = modelRow(model);
-        setWindowTitle(row.windowTitle);
-        COMM2->setComPortSpeed(br9600);
-        COMM2->setOnReceiveData([this](TCommPortDriver* sender, const std::uint8_t* data,
-                                       qint32 size) { VelmarCDRData(sender, data, size); });
-        COMM2->setComPortDataBits(db8BITS);
-        applyModelCaptions(row);
-    }
+    const ModelRow row = modelRow(kBuildModel);
+    setWindowTitle(row.windowTitle);
+    m_session.port().setComPortSpeed(br9600);
+    m_session.bindReceiver();
+    m_session.port().setComPortDataBits(db8BITS);
+    applyModelCaptions(row);
 }
 
 void TFCOMM::applyModelCaptions(const ModelRow& row) {
@@ -133,16 +112,14 @@ QSize TFCOMM::outerSize() const {
 
 void TFCOMM::FormResize() {
     // An enlarged chart goes back to its bounds before the new layout is applied.
-    if (chart->isEnlarged() && Chtshow->y() < 100)
+    if (chart->isEnlarged() && chart->y() < 100)
         chart->restore();
     const QSize outer = outerSize();
     const ResizeLayout r = computeResizeLayout(outer.width(), outer.height());
-    BtExit->move(r.exitLeft, BtExit->y());
-    BTCon->move(r.connectLeft, BTCon->y());
-    BtDiscon->move(r.connectLeft, BtDiscon->y());
+    m_topRow->placeRight(r.connectLeft, r.exitLeft);
     DBGrid1->resize(DBGrid1->width(), r.gridHeight);
     dial->setSizes({r.dialWidth, r.dialHeight}, {r.backdropWidth, r.backdropHeight});
-    Chtshow->setGeometry(Chtshow->x(), r.chartTop, r.chartWidth, r.chartHeight);
+    chart->setGeometry(chart->x(), r.chartTop, r.chartWidth, r.chartHeight);
 }
 
 // Readings a crash left are offered over the window once it is on screen, with its title, and
@@ -157,7 +134,7 @@ void TFCOMM::showEvent(QShowEvent* event) {
 
 void TFCOMM::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    if (Chtshow)
+    if (chart)
         FormResize();
 }
 
@@ -176,7 +153,7 @@ void TFCOMM::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    COMM2->Disconnect();
+    m_session.port().Disconnect();
     event->accept();
     QCoreApplication::quit();
 }

@@ -5,43 +5,39 @@
 #include "ChartBitmap.h"
 #include "ChartComponent.h"
 #include "ChartPanel.h"
+#include "LimitText.h"
+#include "MainMenu.h"
 #include "UserMessages.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
 
 void TFCOMM::resetChartSeries() {
-    paging = ChartPaging{};
+    m_paging = ChartPaging{};
     BtFill->setChecked(true);
-    Fill1->setChecked(true);
+    m_menu->showFill(true);
     chartComponent->startAfresh();
     ShowSeries(ChartComponent::kAreaSeries);
-    paging.setPointCount(chartComponent->pointCount());
+    m_paging.setPointCount(chartComponent->pointCount());
     showChartPage();
-}
-
-void TFCOMM::setChartAxis(int minimum, int maximum) {
-    chartComponent->setValueRange(minimum, maximum);
 }
 
 void TFCOMM::addChartPoint(int value) {
     chartComponent->addPoint(value);
-    paging.setPointCount(chartComponent->pointCount());
+    m_paging.setPointCount(chartComponent->pointCount());
 }
 
 void TFCOMM::showLastChartPage() {
-    paging.showLastPage();
+    m_paging.showLastPage();
     showChartPage();
 }
 
 void TFCOMM::showChartPage() {
-    const ChartPaging::Span span = paging.span();
+    const ChartPaging::Span span = m_paging.span();
     chartComponent->showSpan(span.first, span.width);
-    chart->setPageNumber(static_cast<int>(paging.page()));
-    chart->setBackEnabled(paging.firstPreviousEnabled());
-    chart->setForwardEnabled(paging.nextLastEnabled());
-    chartState.FollowLastPage = paging.followsLastPage();
+    chart->setPageNumber(static_cast<int>(m_paging.page()));
+    chart->setBackEnabled(m_paging.firstPreviousEnabled());
+    chart->setForwardEnabled(m_paging.nextLastEnabled());
 }
 
 void TFCOMM::ShowSeries(int index) {
@@ -50,7 +46,7 @@ void TFCOMM::ShowSeries(int index) {
 
 void TFCOMM::BtFillClick() {
     const bool fill = BtFill->isChecked();
-    Fill1->setChecked(fill);
+    m_menu->showFill(fill);
     ShowSeries(fill ? ChartComponent::kAreaSeries : ChartComponent::kLineSeries);
 }
 
@@ -58,21 +54,14 @@ void TFCOMM::BtFillClick() {
 void TFCOMM::FillClick() {
     const bool fill = !BtFill->isChecked();
     BtFill->setChecked(fill);
-    Fill1->setChecked(fill);
+    m_menu->showFill(fill);
     ShowSeries(fill ? ChartComponent::kAreaSeries : ChartComponent::kLineSeries);
 }
 
 void TFCOMM::MaxrecordExit() {
-    const QString text = Maxrecord->text();
-    bool ok = false;
-    const int count = text.toInt(&ok);
-    if (!ok) {
-        m_messages->error(QStringLiteral("'%1' is not a valid integer value").arg(text));
-        return;
-    }
-    if (!paging.setPointsPerPage(count)) {
-        m_messages->error(
-            QStringLiteral("'%1' is not a valid number of points per page").arg(text));
+    const LimitText::Result parsed = LimitText::parsePointsPerPage(Maxrecord->text());
+    if (!parsed.value || !m_paging.setPointsPerPage(*parsed.value)) {
+        m_messages->error(parsed.error);
         return;
     }
     showChartPage();
@@ -80,25 +69,25 @@ void TFCOMM::MaxrecordExit() {
 
 // A page command returns from a zoom even when the page stays the same.
 void TFCOMM::BtFirstClick() {
-    paging.first();
+    m_paging.first();
     showChartPage();
     chartComponent->showPageView();
 }
 
 void TFCOMM::BTPreviousClick() {
-    paging.previous();
+    m_paging.previous();
     showChartPage();
     chartComponent->showPageView();
 }
 
 void TFCOMM::BtNextClick() {
-    paging.next();
+    m_paging.next();
     showChartPage();
     chartComponent->showPageView();
 }
 
 void TFCOMM::BTlastClick() {
-    paging.last();
+    m_paging.last();
     showChartPage();
     chartComponent->showPageView();
 }
@@ -106,7 +95,7 @@ void TFCOMM::BTlastClick() {
 // The page number and following stay as they were.
 void TFCOMM::BtNewClick() {
     chartComponent->startAfresh();
-    paging.setPointCount(chartComponent->pointCount());
+    m_paging.setPointCount(chartComponent->pointCount());
     ShowSeries(BtFill->isChecked() ? ChartComponent::kAreaSeries : ChartComponent::kLineSeries);
     showChartPage();
 }

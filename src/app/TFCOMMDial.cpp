@@ -6,31 +6,28 @@
 #include "DialFace.h"
 #include "DialPanel.h"
 #include "LimitBand.h"
-#include "LimitsPanel.h"
 
 #include <QLabel>
 
 void TFCOMM::drawDialAtStart() {
     KDsetup(1);
-    KDrun(dialScale.DialScale * 10);
+    KDrun(m_dialScale.DialScale * 10);
 }
 
 void TFCOMM::KDsetup(int) {
-    const AlarmLimits armed{limits->isMaxArmed(), limitState.MaxLimit, limits->isMinArmed(),
-                            limitState.MinLimit};
     DialFace face;
-    face.panel = KD->size();
-    face.surface = KD1->size();
-    face.dialScale = dialScale.DialScale;
-    face.wideScale = dialScale.WideScale;
-    face.band = LimitBand(armed, FiveDigit);
+    face.panel = dial->size();
+    face.surface = dial->picture()->size();
+    face.dialScale = m_dialScale.DialScale;
+    face.wideScale = m_dialScale.WideScale;
+    face.band = LimitBand(m_session.alarmLimits(), m_fiveDigit);
     dial->dialPicture().setup(face);
     dial->showDialChanges();
 }
 
 void TFCOMM::KDrun(int position) {
-    needlePosition = position;
-    dial->dialPicture().run(position, dialScale.DialScale, dialScale.DialOffset);
+    m_needlePosition = position;
+    dial->dialPicture().run(position, m_dialScale.DialScale, m_dialScale.DialOffset);
     dial->showDialChanges();
 }
 
@@ -38,5 +35,5 @@ void TFCOMM::KDrun(int position) {
 // it was rather than waiting for the next frame.
 void TFCOMM::redrawDialForNewSize() {
     KDsetup(0);
-    KDrun(needlePosition);
+    KDrun(m_needlePosition);
 }

@@ -3,8 +3,11 @@
 #include "TFCOMM.h"
 
 #include "DataFileExport.h"
+#include "MainMenu.h"
+#include "ReadingsGrid.h"
 #include "ReadingsTable.h"
 #include "ReadingsTableModel.h"
+#include "RecordingRow.h"
 #include "ReportLayout.h"
 #include "ReportPreview.h"
 #include "TableError.h"
@@ -14,37 +17,21 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
-#include <QMenu>
-#include <QTableView>
-#include <QToolButton>
+#include <QScopeGuard>
 
 #include <new>
 
 // Keeps the window's other table commands from running while long work covers the table, and
 // lets them run again however the work ends.
-class TFCOMM::LongWorkGuard {
-public:
-    explicit LongWorkGuard(TFCOMM& window) : m_window(window) { set(true); }
-    ~LongWorkGuard() { set(false); }
-    LongWorkGuard(const LongWorkGuard&) = delete;
-    LongWorkGuard& operator=(const LongWorkGuard&) = delete;
-
-private:
-    void set(bool running) {
-        m_window.m_longWorkRunning = running;
-        for (QWidget* button :
-             {static_cast<QWidget*>(m_window.RecordNew),
-              static_cast<QWidget*>(m_window.OpenDataFiles), static_cast<QWidget*>(m_window.saveas),
-              static_cast<QWidget*>(m_window.SpeedButton2)}) {
-            if (button)
-                button->setEnabled(!running);
-        }
-        if (QAction* recordNew = m_window.findChild<QAction*>(QStringLiteral("RecordNew1")))
-            recordNew->setEnabled(!running);
-    }
-
-    TFCOMM& m_window;
-};
+auto TFCOMM::longWork() {
+    const auto set = [this](bool running) {
+        m_longWorkRunning = running;
+        m_recordingRow->setCommandsEnabled(!running);
+        m_menu->entry(QStringLiteral("RecordNew1"))->setEnabled(!running);
+    };
+    set(true);
+    return qScopeGuard([set] { set(false); });
+}
 
 void TFCOMM::OpenDataFilesClick() {
     if (m_longWorkRunning)
@@ -60,13 +47,13 @@ void TFCOMM::OpenDataFilesClick() {
 }
 
 bool TFCOMM::settlePendingBefore(const QString& chosen) {
-    if (!TOrlanBDB->isOpen() || TOrlanBDB->pendingCount() == 0)
+    if (!m_session.table().isOpen() || m_session.table().pendingCount() == 0)
         return true;
     const QString question =
         QStringLiteral("%1 recorded readings are not saved yet. Save them to '%2' before "
                        "opening '%3'?")
-            .arg(TOrlanBDB->pendingCount())
-            .arg(QFileInfo(TOrlanBDB->filePath()).fileName(), QFileInfo(chosen).fileName());
+            .arg(m_session.table().pendingCount())
+            .arg(QFileInfo(m_session.table().filePath()).fileName(), QFileInfo(chosen).fileName());
     switch (m_messages->askYesNoCancel(question)) {
     case UserMessages::Answer::Yes:
         return saveReadings();
@@ -81,7 +68,7 @@ bool TFCOMM::settlePendingBefore(const QString& chosen) {
 void TFCOMM::saveasClick() {
     if (m_longWorkRunning)
         return;
-    if (!TOrlanBDB->isOpen()) {
+    if (!m_session.table().isOpen()) {
         m_messages->error(QStringLiteral("No table of readings is open."));
         return;
     }
@@ -92,16 +79,15 @@ void TFCOMM::saveasClick() {
         return;
     ExportResult result;
     {
-        LongWorkGuard guard(*this);
+        const auto guard = longWork();
         const ProgressCallback progress =
-            isLongWork(TOrlanBDB->recordCount())
+            isLongWork(m_session.table().recordCount())
                 ? m_messages->startProgress(QStringLiteral("Saving %1...").arg(*chosen))
                 : ProgressCallback();
-        result = DataFileExport::save(*TOrlanBDB, *chosen, progress);
+        result = DataFileExport::save(m_session.table(), *chosen, progress);
     }
     // The grid shows the last row selected, as after a walk through the table.
-    if (Data1->rowCount() > 0)
-        DBGrid1->selectRow(Data1->rowCount() - 1);
+    DBGrid1->selectLastRow();
     if (result.message.isEmpty())
         return;
     if (result.status == ExportResult::Status::Failed)
@@ -113,12 +99,12 @@ void TFCOMM::saveasClick() {
 // The preview lays out each page from the table as it was at Print when the page is needed, so
 // the commands that would change or drop the table wait until the preview closes.
 void TFCOMM::BtPrintClick() {
-    if (m_longWorkRunning || !TOrlanBDB->isOpen() || TOrlanBDB->recordCount() == 0)
+    if (m_longWorkRunning || !m_session.table().isOpen() || m_session.table().recordCount() == 0)
         return;
-    LongWorkGuard guard(*this);
+    const auto guard = longWork();
     std::unique_ptr<ReportPages> pages;
     try {
-        pages = ReportLayout::pages(TableSnapshot::of(*TOrlanBDB));
+        pages = ReportLayout::pages(TableSnapshot::of(m_session.table()));
     } catch (const TableError& e) {
         m_messages->error(e.message());
         return;

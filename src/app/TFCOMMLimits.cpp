@@ -1,34 +1,46 @@
-// The MIN/MAX limits: the two edits with their check boxes, the alarm against them, and the peak
-// rows.
+// The MIN/MAX limits: the two edits with their check boxes, handed to the session's alarm and
+// shown in the dial's band.
 #include "TFCOMM.h"
 
 #include "AlarmLimits.h"
-#include "DialPanel.h"
 #include "LimitText.h"
 #include "LimitsPanel.h"
-#include "PeakTracker.h"
 #include "UserMessages.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
 
 void TFCOMM::SetmaxExit() {
-    setLimitFrom(Setmax->text(), limitState.MaxLimit);
-}
-
-void TFCOMM::SetMinExit() {
-    setLimitFrom(SetMin->text(), limitState.MinLimit);
-}
-
-// A text that is not a whole number leaves the limit and the dial as they were.
-void TFCOMM::setLimitFrom(const QString& text, float& limit) {
-    const LimitText::Result parsed = LimitText::parse(text);
+    const LimitText::Result parsed = LimitText::parse(Setmax->text());
     if (!parsed.value) {
         m_messages->error(parsed.error);
         return;
     }
-    limit = static_cast<float>(*parsed.value);
+    AlarmLimits next = m_session.alarmLimits();
+    next.MaxLimit = static_cast<float>(*parsed.value);
+    m_session.setAlarmLimits(next);
     KDsetup(0);
+}
+
+// A text that is not a whole number leaves the limit and the dial as they were.
+void TFCOMM::SetMinExit() {
+    const LimitText::Result parsed = LimitText::parse(SetMin->text());
+    if (!parsed.value) {
+        m_messages->error(parsed.error);
+        return;
+    }
+    AlarmLimits next = m_session.alarmLimits();
+    next.MinLimit = static_cast<float>(*parsed.value);
+    m_session.setAlarmLimits(next);
+    KDsetup(0);
+}
+
+// The check boxes arm the limits at once, whatever their edits hold.
+void TFCOMM::applyLimits() {
+    AlarmLimits next = m_session.alarmLimits();
+    next.maxArmed = limits->isMaxArmed();
+    next.minArmed = limits->isMinArmed();
+    m_session.setAlarmLimits(next);
 }
 
 bool TFCOMM::SetmaxKeyPress(const QKeyEvent& key) {
@@ -37,25 +49,4 @@ bool TFCOMM::SetmaxKeyPress(const QKeyEvent& key) {
     if (text.isEmpty() || key.key() == Qt::Key_Delete)
         return false;
     return !LimitText::acceptsKey(text.front());
-}
-
-void TFCOMM::LimitAlarmTest() {
-    const AlarmLimits armed{limits->isMaxArmed(), limitState.MaxLimit, limits->isMinArmed(),
-                            limitState.MinLimit};
-    const bool alarm = armed.exceededBy(reading.ReadingValue);
-    if (alarm)
-        m_messages->beep();
-    dial->setAlarmShown(alarm);
-}
-
-void TFCOMM::TrackPeaks() {
-    if (reading.UnitText != previous.PrevUnitText || reading.RangeCode != previous.PrevRangeCode) {
-        BtNewClick();
-        PeakTracker::restart(peaks, reading.ReadingText);
-        previous.PrevUnitText = reading.UnitText;
-    } else {
-        updatePeaks(peaks, reading.ReadingValue, reading.ReadingText);
-    }
-    previous.PrevRangeCode = reading.RangeCode;
-    limits->showPeaks(peaks.PeakMinText, peaks.PeakMaxText, reading.UnitText);
 }

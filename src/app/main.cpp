@@ -1,5 +1,4 @@
-#include "CapturingSerialBackend.h"
-#include "PosixSerialBackend.h"
+#include "SessionLine.h"
 #include "TFCOMM.h"
 #include "WindowOptions.h"
 
@@ -8,30 +7,6 @@
 #include <QScreen>
 
 #include <cstdio>
-
-namespace {
-
-// The line COMM2 talks through: the platform's own, or one that also writes every byte to the
-// capture file named by --capture. Null, after saying why, when that file cannot be written.
-std::unique_ptr<SerialBackend> lineFor(const QString& capturePath, bool& failed) {
-    failed = false;
-    if (capturePath.isEmpty())
-        return nullptr;
-    std::string error;
-    std::shared_ptr<CaptureWriter> capture =
-        CaptureWriter::open(capturePath.toLocal8Bit().constData(), error);
-    if (capture)
-        return std::make_unique<CapturingSerialBackend>(std::make_unique<PosixSerialBackend>(),
-                                                        std::move(capture));
-    failed = true;
-    const QString message =
-        QStringLiteral("The capture file cannot be written: %1").arg(QString::fromStdString(error));
-    std::fprintf(stderr, "velmar: %s\n", qPrintable(message));
-    QMessageBox::critical(nullptr, QStringLiteral("velmar"), message);
-    return nullptr;
-}
-
-} // namespace
 
 int main(int argc, char* argv[]) {
     QStringList args;
@@ -49,11 +24,19 @@ int main(int argc, char* argv[]) {
     }
 
     QApplication app(argc, argv);
-    bool failed = false;
-    std::unique_ptr<SerialBackend> line = lineFor(options->capturePath, failed);
-    if (failed)
+    // Every byte received and sent also goes to the file --capture names.
+    MeterSession::Setup setup;
+    setup.line = sessionLine(options->capturePath, error);
+    if (!setup.line) {
+        const QString message = QStringLiteral("The capture file cannot be written: %1").arg(error);
+        std::fprintf(stderr, "velmar: %s\n", qPrintable(message));
+        QMessageBox::critical(nullptr, QStringLiteral("velmar"), message);
         return WindowOptions::kCannotCapture;
-    TFCOMM FCOMM(nullptr, nullptr, std::move(line));
+    }
+    setup.environment = [](const QString& variable) {
+        return qEnvironmentVariable(variable.toLatin1().constData());
+    };
+    TFCOMM FCOMM(nullptr, nullptr, std::move(setup));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         FCOMM.move(screen->availableGeometry().center() - FCOMM.rect().center());
     FCOMM.show();

@@ -98,3 +98,21 @@ QString LinkHealth::goneNote(const QString& portName, const QString& device) {
 QString LinkHealth::backNote(const QString& portName, const QString& device) {
     return kBackNote + portName + u' ' + device;
 }
+
+QString LinkHealth::describe(qint64 nowMs) const {
+    return QStringLiteral("Link health since Connect\n"
+                          "Requests: %1 sent, %2 skipped (line full)\n"
+                          "Frames: %3 main display, %4 bar graph\n"
+                          "Lines dropped: %5 stale, %6 too short, %7 unknown first byte\n"
+                          "Reconnects: %8\n"
+                          "Longest gap between main-display frames: %9 s")
+        .arg(requestsSent())
+        .arg(requestsSkipped())
+        .arg(mainFrames())
+        .arg(barFrames())
+        .arg(staleLines())
+        .arg(shortLines())
+        .arg(unknownLines())
+        .arg(reconnects())
+        .arg(QString::number(double(longestMainGapMs(nowMs)) / 1000.0, 'f', 1));
+}

@@ -51,6 +51,8 @@ public:
     // frame: "# link health: requests 120 sent, 0 skipped; frames 24 main, 72 bar; dropped 0
     // stale, 0 too short, 0 unknown; reconnects 0; longest main-display gap 0.500 s".
     [[nodiscard]] QString summaryLine(std::optional<qint64> nowMs = std::nullopt) const;
+    // The counts since Connect as a few lines for a hint.
+    [[nodiscard]] QString describe(qint64 nowMs) const;
 
     // Notes for the trace, all starting with kNotePrefix.
     static constexpr char16_t kNotePrefix = u'#';

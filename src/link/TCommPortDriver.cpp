@@ -52,7 +52,10 @@ bool TCommPortDriver::Connect() {
     const int number = static_cast<int>(m_port) + 1;
     PortOpenError why;
     why.portName = m_devicePath.isEmpty() ? PortNames::portName(number) : m_devicePath;
-    why.device = m_devicePath.isEmpty() ? PortNames::deviceFor(number) : m_devicePath;
+    if (!m_devicePath.isEmpty())
+        why.device = m_devicePath;
+    else
+        why.device = m_resolver ? m_resolver(number) : PortNames::deviceFor(number);
     if (why.device.isEmpty()) {
         why.reason = PortOpenError::Absent;
         why.text = QStringLiteral("absent");

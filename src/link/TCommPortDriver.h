@@ -87,6 +87,10 @@ public:
     // A device path to open instead of the one ComPort maps to (a command line names one);
     // empty goes back to ComPort. The path also names the port in messages.
     void setDevicePath(const QString& path) { m_devicePath = path; }
+    // Finds the device of port n (1 to 4); PortNames::deviceFor, against the process environment,
+    // unless a host hands in its own.
+    using PortResolver = std::function<QString(int portNumber)>;
+    void setPortResolver(PortResolver resolver) { m_resolver = std::move(resolver); }
     [[nodiscard]] const QString& devicePath() const { return m_devicePath; }
     // The line setters store the value and, while open, apply the whole line at once. They return
     // false, keep the previous value and emit settingsRefused when the open line cannot carry
@@ -159,6 +163,7 @@ private:
 
     TComPortNumber m_port = pnCOM2;
     QString m_devicePath;
+    PortResolver m_resolver;
     TComPortBaudRate m_speed = br9600;
     TComPortDataBits m_dataBits = db8BITS;
     TComPortStopBits m_stopBits = sb1BITS;

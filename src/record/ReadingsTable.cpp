@@ -34,11 +34,13 @@ QString matchIgnoringCase(const QFileInfo& wanted) {
     return matches.size() == 1 ? folder.filePath(matches.first()) : wanted.absoluteFilePath();
 }
 
-// Relative names count from the current directory; symbolic links are followed so that a save
-// replaces the file itself and not the link to it, but only links that the rule for links beside
-// the user's files lets us follow: a table another user's link leads to is not opened.
-QString resolvedPath(const QString& name) {
-    QFileInfo info(QDir::current().absoluteFilePath(withExtension(name)));
+// Relative names count from `folder` (the current directory when empty); symbolic links are
+// followed so that a save replaces the file itself and not the link to it, but only links that the
+// rule for links beside the user's files lets us follow: a table another user's link leads to is
+// not opened.
+QString resolvedPath(const QString& name, const QString& folder) {
+    const QDir base = folder.isEmpty() ? QDir::current() : QDir(folder);
+    QFileInfo info(base.absoluteFilePath(withExtension(name)));
     if (!info.exists() && !info.isSymLink())
         info.setFile(matchIgnoringCase(info));
     const FollowRule::Resolved resolved =
@@ -58,13 +60,13 @@ void ReadingsTable::setTableName(const QString& name) {
 
 void ReadingsTable::open() {
     if (!isOpen())
-        openFile(resolvedPath(m_tableName));
+        openFile(resolvedPath(m_tableName, m_folder));
 }
 
 void ReadingsTable::openOrCreate() {
     if (isOpen())
         return;
-    const QString path = resolvedPath(m_tableName);
+    const QString path = resolvedPath(m_tableName, m_folder);
     if (!ExclusiveFile::exists(path)) {
         const RecordLayout layout = RecordLayout::readings();
         const std::vector<char> image = ParadoxFile::build(layout, RecordStore(layout.recordSize()),
@@ -312,7 +314,7 @@ void ReadingsTable::copyTo(const QString& path) const {
                                         "program cannot copy.")
                              .arg(m_path));
     }
-    const QString target = resolvedPath(path);
+    const QString target = resolvedPath(path, m_folder);
     if (target == m_path)
         throw TableError(
             QStringLiteral("The table '%1' cannot be copied onto itself.").arg(m_path));

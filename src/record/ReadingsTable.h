@@ -51,9 +51,11 @@ public:
     ReadingsTable(const ReadingsTable&) = delete;
     ReadingsTable& operator=(const ReadingsTable&) = delete;
 
-    // A path, absolute or relative to the current directory; a name without extension gets
-    // ".DB". Only while the table is closed.
+    // A path, absolute or relative to the table folder; a name without extension gets ".DB".
+    // Only while the table is closed.
     void setTableName(const QString& name);
+    // Where relative table names lie; the current directory when empty.
+    void setFolder(const QString& folder) { m_folder = folder; }
     [[nodiscard]] QString tableName() const { return m_tableName; }
     // The file the open table was read from (symbolic links resolved); empty while closed.
     [[nodiscard]] QString filePath() const { return m_path; }
@@ -170,5 +172,6 @@ private:
     std::vector<CrashJournal::Entry> m_found;
     std::vector<qint64> m_pendingStamps; // when each pending record was recorded
     std::vector<TableProblem> m_notices;
+    QString m_folder;
     std::function<qint64()> m_clock = [] { return QDateTime::currentMSecsSinceEpoch(); };
 };

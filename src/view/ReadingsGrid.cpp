@@ -1,85 +1,79 @@
 #include "ReadingsGrid.h"
 
+#include "CellTextDelegate.h"
+#include "PanelStyle.h"
+#include "RowIndicatorHeader.h"
+#include "SegraDelegate.h"
+
 #include <QHeaderView>
 
 #include <algorithm>
 
+using namespace PanelStyle;
+
 namespace {
 
-// The column header. A header repaints the sections a selection covers so that it can highlight
-// them; with highlighting off, a row selected in full would repaint every column's caption.
-class ColumnHeader : public QHeaderView {
-public:
-    explicit ColumnHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
-
-protected:
-    [[nodiscard]] QRegion visualRegionForSelection(const QItemSelection& selection) const override {
-        return highlightSections() ? QHeaderView::visualRegionForSelection(selection) : QRegion();
-    }
-};
+// Widest a column of another program's table starts, so that a long text field leaves room for
+// the others.
+constexpr int kWidestForeignColumn = 150;
 
 } // namespace
 
-ReadingsGrid::ReadingsGrid(QWidget* parent) : QTableView(parent) {
-    auto* header = new ColumnHeader(this);
-    // As the table view sets up its own header.
-    header->setSectionsClickable(true);
-    header->setHighlightSections(true);
-    setHorizontalHeader(header);
+ReadingsGrid::ReadingsGrid(QWidget* parent) : StatusGrid(parent) {
+    place(this, "DBGrid1", 3, 264, 299, 145);
+    setVerticalHeader(new RowIndicatorHeader(this));
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    // Times like "08:29:21" fit the 53-pixel column through the cells' narrow margins.
+    setFont(arialFont(12, false));
+    setTextElideMode(Qt::ElideNone);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Base, QColor(202, 255, 228));
+    setPalette(pal);
+    horizontalHeader()->setFont(windowFont(11, false));
+    horizontalHeader()->setMinimumSectionSize(20);
+    horizontalHeader()->setHighlightSections(false);
+    verticalHeader()->setDefaultSectionSize(17);
+    setItemDelegate(new CellTextDelegate(this));
+    // Units and the range are written in the display font, so "k*" reads as kilohm.
+    for (int c : {kUnitColumn, kAutoColumn}) {
+        auto* delegate = new SegraDelegate(this);
+        delegate->setPixelHeight(12);
+        delegate->setAlignment(c == kUnitColumn ? Qt::AlignRight | Qt::AlignVCenter
+                                                : Qt::AlignCenter);
+        setItemDelegateForColumn(c, delegate);
+    }
+    m_widths = {42, 53, 37, 52, 39, 36};
+    m_delegates.assign(kColumns, nullptr);
+    m_delegates[kUnitColumn] = itemDelegateForColumn(kUnitColumn);
+    m_delegates[kAutoColumn] = itemDelegateForColumn(kAutoColumn);
 }
 
-void ReadingsGrid::setModel(QAbstractItemModel* newModel) {
-    if (QAbstractItemModel* old = model())
-        disconnect(old, nullptr, this, nullptr);
-    QTableView::setModel(newModel);
-    noteWholeChange();
-    if (!newModel)
-        return;
-    connect(newModel, &QAbstractItemModel::rowsInserted, this, &ReadingsGrid::noteRowsInserted);
-    connect(newModel, &QAbstractItemModel::rowsRemoved, this, &ReadingsGrid::noteWholeChange);
-    connect(newModel, &QAbstractItemModel::rowsMoved, this, &ReadingsGrid::noteWholeChange);
-    connect(newModel, &QAbstractItemModel::columnsInserted, this, &ReadingsGrid::noteWholeChange);
-    connect(newModel, &QAbstractItemModel::columnsRemoved, this, &ReadingsGrid::noteWholeChange);
-    connect(newModel, &QAbstractItemModel::columnsMoved, this, &ReadingsGrid::noteWholeChange);
-    connect(newModel, &QAbstractItemModel::modelReset, this, &ReadingsGrid::noteWholeChange);
-    connect(newModel, &QAbstractItemModel::layoutChanged, this, &ReadingsGrid::noteWholeChange);
+void ReadingsGrid::keepReadingsColumns() {
+    for (int c = 0; c < kColumns; ++c) {
+        m_widths[std::size_t(c)] = horizontalHeader()->sectionSize(c);
+        m_delegates[std::size_t(c)] = itemDelegateForColumn(c);
+    }
 }
 
-void ReadingsGrid::noteRowsInserted(const QModelIndex& parent, int first, int last) {
-    if (parent.isValid())
-        return;
-    // Only rows that end up at the end of the model are an append.
-    if (last != model()->rowCount() - 1) {
-        noteWholeChange();
+void ReadingsGrid::showColumns(bool readings, bool wereReadings) {
+    if (readings) {
+        // The designed widths and the display-font columns come back with a table of readings.
+        for (int c = 0; c < kColumns && !wereReadings; ++c) {
+            setColumnWidth(c, m_widths[std::size_t(c)]);
+            setItemDelegateForColumn(c, m_delegates[std::size_t(c)]);
+        }
         return;
     }
-    m_firstAppended = m_firstAppended < 0 ? first : std::min(m_firstAppended, first);
+    for (int c = 0; c < kColumns; ++c)
+        setItemDelegateForColumn(c, nullptr);
+    resizeColumnsToContents();
+    for (int c = 0; c < model()->columnCount(); ++c)
+        setColumnWidth(c, std::min(columnWidth(c), kWidestForeignColumn));
 }
 
-void ReadingsGrid::noteWholeChange() {
-    m_wholeChange = true;
-}
-
-void ReadingsGrid::doItemsLayout() {
-    const bool appendOnly = !m_wholeChange && m_firstAppended >= 0;
-    const int firstAppended = m_firstAppended;
-    m_firstAppended = -1;
-    m_wholeChange = false;
-    if (!appendOnly || !viewport()->updatesEnabled()) {
-        QTableView::doItemsLayout();
-        return;
-    }
-    // The base class ends with a repaint of the whole viewport, which an append does not need. A
-    // scroll the layout makes meanwhile moves no pixels, so it is made here once updates are on.
-    const QPoint offsetBefore(horizontalOffset(), verticalOffset());
-    viewport()->setAttribute(Qt::WA_UpdatesDisabled, true);
-    QTableView::doItemsLayout();
-    viewport()->setAttribute(Qt::WA_UpdatesDisabled, false);
-    const QPoint moved = offsetBefore - QPoint(horizontalOffset(), verticalOffset());
-    if (!moved.isNull())
-        viewport()->scroll(moved.x(), moved.y());
-    const int top = rowViewportPosition(firstAppended);
-    if (top >= viewport()->height())
-        return;
-    viewport()->update(0, std::max(top, 0), viewport()->width(), viewport()->height());
+void ReadingsGrid::selectLastRow() {
+    if (model() && model()->rowCount() > 0)
+        selectRow(model()->rowCount() - 1);
 }

@@ -1,28 +1,32 @@
 #pragma once
 
-#include <QTableView>
+#include "StatusGrid.h"
 
-// The grid of readings. A table view lays its items out again after every row the model gains and
-// then repaints its whole viewport; for a grid that gains one row at its end per reading, that is
-// every visible cell once a second or more. Here a layout that follows rows appended at the end
-// repaints only from the first new row down: rows already shown keep their pixels, and a scroll to
-// the new row moves them by copying. Any other change (a reset, columns, rows removed or moved)
-// repaints the whole grid as before.
-class ReadingsGrid : public QTableView {
+#include <vector>
+
+class QAbstractItemDelegate;
+
+// The grid under the recording row: a table of readings in its designed columns (the unit and
+// the range in the display font), or another program's table in columns sized to their contents.
+// Each stored reading becomes its selected row; the status place lies below its rows.
+class ReadingsGrid : public StatusGrid {
     Q_OBJECT
-
 public:
-    explicit ReadingsGrid(QWidget* parent = nullptr);
+    // The columns of a table of readings: No, Time, DC/AC, Value, Unit, AUTO.
+    static constexpr int kColumns = 6;
+    static constexpr int kUnitColumn = 4;
+    static constexpr int kAutoColumn = 5;
 
-    void setModel(QAbstractItemModel* model) override;
-    void doItemsLayout() override;
+    explicit ReadingsGrid(QWidget* parent);
+
+    // Before the model turns to another table: the widths the user gave the readings' columns
+    // are kept for when a table of readings shows again.
+    void keepReadingsColumns();
+    // After it turned: the kept columns of readings, or columns sized to another table's texts.
+    void showColumns(bool readings, bool wereReadings);
+    void selectLastRow();
 
 private:
-    void noteRowsInserted(const QModelIndex& parent, int first, int last);
-    void noteWholeChange();
-
-    // The first row appended since the last layout, or -1; `m_wholeChange` when anything else
-    // changed since then.
-    int m_firstAppended = -1;
-    bool m_wholeChange = false;
+    std::vector<int> m_widths;
+    std::vector<QAbstractItemDelegate*> m_delegates;
 };

@@ -9,7 +9,8 @@
 
 #include <algorithm>
 
-StatusGrid::StatusGrid(QWidget* parent) : ReadingsGrid(parent), m_status(new StatusPlace(this)) {
+StatusGrid::StatusGrid(QWidget* parent)
+    : AppendingTableView(parent), m_status(new StatusPlace(this)) {
     connect(m_status, &StatusPlace::changed, this, &StatusGrid::updateGeometries);
 }
 
@@ -23,7 +24,7 @@ void StatusGrid::updateGeometries() {
     // changes the width the view's own round worked with.
     for (int round = 0; round < 2; ++round) {
         const bool barShown = verticalScrollBar()->isVisible();
-        ReadingsGrid::updateGeometries();
+        AppendingTableView::updateGeometries();
         makeRoomForStatus();
         if (verticalScrollBar()->isVisible() == barShown)
             break;
@@ -68,7 +69,7 @@ void StatusGrid::makeRoomForStatus() {
 bool StatusGrid::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::Resize || event->type() == QEvent::Move)
         placeStatus();
-    return ReadingsGrid::viewportEvent(event);
+    return AppendingTableView::viewportEvent(event);
 }
 
 // Right below the rows, from the grid's left edge to the vertical scroll bar: above the

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "ReadingsGrid.h"
+#include "AppendingTableView.h"
 
 class StatusPlace;
 
 // The grid of the table of readings with the window's status place below its rows: while
 // something is said the rows end above the status lines, and the horizontal scroll bar stays
 // below them, so a message is never hidden under the scroll bar and never covers a row.
-class StatusGrid : public ReadingsGrid {
+class StatusGrid : public AppendingTableView {
     Q_OBJECT
 public:
     explicit StatusGrid(QWidget* parent = nullptr);

@@ -18,9 +18,9 @@
 // hand.
 inline std::unique_ptr<TFCOMM> quietWindow(std::shared_ptr<UserMessages> messages) {
     auto window = std::make_unique<TFCOMM>(std::move(messages));
-    window->Timer1->stop();
-    window->ConTimer->stop();
-    window->Trecord->stop();
+    window->findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+    window->findChild<QTimer*>(QStringLiteral("ConTimer"))->stop();
+    window->findChild<QTimer*>(QStringLiteral("Trecord"))->stop();
     return window;
 }
 
@@ -28,7 +28,7 @@ inline std::unique_ptr<TFCOMM> quietWindow(std::shared_ptr<UserMessages> message
 // different readings, which recording stores.
 inline void sendReadingFrame(TFCOMM& window, std::uint8_t last) {
     const std::uint8_t f[] = {0x89, 0x70, 0x08, 0x00, 0x00, 0x0F, 0x01, 0x02, 0x03, last, 0x0A};
-    window.VelmarCDRData(window.COMM2.get(), f, sizeof f);
+    window.session().receive(f, sizeof f);
 }
 
 // A folder of the test's own, the current one while it lives: the window keeps its table of

@@ -8,6 +8,7 @@
 #include "StatusBriefs.h"
 #include "StatusPlace.h"
 #include "TFCOMM.h"
+#include <QWidget>
 
 #include <QCheckBox>
 #include <QDir>
@@ -117,11 +118,13 @@ private slots:
     }
 
     void theIntervalEditHasTheCheckBoxesLettering() {
-        const QFont font = window->RecordSITime->font();
-        QCOMPARE(font, window->RepeatSet->font());
+        const QFont font = window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))->font();
+        QCOMPARE(font, window->findChild<QCheckBox*>(QStringLiteral("RepeatSet"))->font());
         QCOMPARE(font.pixelSize(), 11);
         verifyResolved(font);
-        QCOMPARE(window->RecordSITime->palette().color(QPalette::Base),
+        QCOMPARE(window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))
+                     ->palette()
+                     .color(QPalette::Base),
                  window->centralWidget()->palette().color(QPalette::Window));
     }
 
@@ -148,36 +151,50 @@ private slots:
     // The interval caption's blanks run under the edit: its seconds mark must land between the
     // edit's right edge and the next button, not under either.
     void theSecondsMarkShowsBetweenTheIntervalEditAndRecordNew() {
-        const QFontMetricsF metrics(window->RecordSI->font());
-        const QString caption = window->RecordSI->text();
+        const QFontMetricsF metrics(
+            window->findChild<QCheckBox*>(QStringLiteral("RecordSI"))->font());
+        const QString caption = window->findChild<QCheckBox*>(QStringLiteral("RecordSI"))->text();
         const qsizetype mark = caption.indexOf(QLatin1String("'S"));
         QVERIFY(mark > 0);
-        const qreal textLeft =
-            window->RecordSI->x() + PanelStyle::checkBoxCaptionRect(*window->RecordSI).left();
+        const qreal textLeft = window->findChild<QCheckBox*>(QStringLiteral("RecordSI"))->x() +
+                               PanelStyle::checkBoxCaptionRect(
+                                   *window->findChild<QCheckBox*>(QStringLiteral("RecordSI")))
+                                   .left();
         const qreal markLeft = textLeft + metrics.horizontalAdvance(caption.left(mark));
         const qreal markRight = textLeft + metrics.horizontalAdvance(caption);
-        QVERIFY2(markLeft >= window->RecordSITime->geometry().right() + 1,
-                 qPrintable(QString::number(markLeft)));
-        QVERIFY2(markRight <= window->RecordNew->x(), qPrintable(QString::number(markRight)));
-        QVERIFY(window->RecordSITime->geometry().right() + 1 == 199);
-        QVERIFY(window->RecordNew->x() == 213);
+        QVERIFY2(
+            markLeft >=
+                window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))->geometry().right() +
+                    1,
+            qPrintable(QString::number(markLeft)));
+        QVERIFY2(markRight <= window->findChild<QToolButton*>(QStringLiteral("RecordNew"))->x(),
+                 qPrintable(QString::number(markRight)));
+        QVERIFY(window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))->geometry().right() +
+                    1 ==
+                199);
+        QVERIFY(window->findChild<QToolButton*>(QStringLiteral("RecordNew"))->x() == 213);
     }
 
     void gridTitlesFit_data() {
         QTest::addColumn<int>("column");
         for (int c = 0; c < ReadingsTableModel::kColumns; ++c)
-            QTest::newRow(
-                qPrintable(window->DBGrid1->model()->headerData(c, Qt::Horizontal).toString()))
+            QTest::newRow(qPrintable(window->findChild<QTableView*>(QStringLiteral("DBGrid1"))
+                                         ->model()
+                                         ->headerData(c, Qt::Horizontal)
+                                         .toString()))
                 << c;
     }
 
     // A title has its section less the dividing line at either side.
     void gridTitlesFit() {
         QFETCH(int, column);
-        const QHeaderView* header = window->DBGrid1->horizontalHeader();
+        const QHeaderView* header =
+            window->findChild<QTableView*>(QStringLiteral("DBGrid1"))->horizontalHeader();
         verifyResolved(header->font());
-        const QString title =
-            window->DBGrid1->model()->headerData(column, Qt::Horizontal).toString();
+        const QString title = window->findChild<QTableView*>(QStringLiteral("DBGrid1"))
+                                  ->model()
+                                  ->headerData(column, Qt::Horizontal)
+                                  .toString();
         const qreal width = QFontMetricsF(header->font()).horizontalAdvance(title);
         QVERIFY2(width <= header->sectionSize(column) - 2,
                  qPrintable(QString("%1 wide in %2").arg(width).arg(header->sectionSize(column))));
@@ -200,11 +217,16 @@ private slots:
     void gridCellsFitTheirWidestTexts() {
         QFETCH(int, column);
         QFETCH(QString, text);
-        const QFont font = window->DBGrid1->font();
+        const QFont font = window->findChild<QTableView*>(QStringLiteral("DBGrid1"))->font();
         QCOMPARE(font.pixelSize(), 12);
         verifyResolved(font);
-        const QRect cell(0, 0, window->DBGrid1->columnWidth(column) - 1,
-                         window->DBGrid1->verticalHeader()->defaultSectionSize() - 1);
+        const QRect cell(
+            0, 0,
+            window->findChild<QTableView*>(QStringLiteral("DBGrid1"))->columnWidth(column) - 1,
+            window->findChild<QTableView*>(QStringLiteral("DBGrid1"))
+                    ->verticalHeader()
+                    ->defaultSectionSize() -
+                1);
         const QRectF area = CellTextDelegate::textArea(cell);
         const bool display =
             column == ReadingsTableModel::kUnitColumn || column == ReadingsTableModel::kAutoColumn;
@@ -217,14 +239,17 @@ private slots:
     }
 
     void theGridShowsARowIndicator() {
-        const QHeaderView* rows = window->DBGrid1->verticalHeader();
+        const QHeaderView* rows =
+            window->findChild<QTableView*>(QStringLiteral("DBGrid1"))->verticalHeader();
         QVERIFY(rows->isVisible());
         QVERIFY(rows->width() > 0 && rows->width() <= 12);
         // Indicator and columns fit the grid beside its scroll bar.
         int columns = rows->width();
         for (int c = 0; c < ReadingsTableModel::kColumns; ++c)
-            columns += window->DBGrid1->columnWidth(c);
-        QVERIFY(columns + 16 <= window->DBGrid1->width() - 2 * window->DBGrid1->frameWidth());
+            columns += window->findChild<QTableView*>(QStringLiteral("DBGrid1"))->columnWidth(c);
+        QVERIFY(columns + 16 <=
+                window->findChild<QTableView*>(QStringLiteral("DBGrid1"))->width() -
+                    2 * window->findChild<QTableView*>(QStringLiteral("DBGrid1"))->frameWidth());
     }
 
     void controlsKeepTheirDesignedBounds_data() {

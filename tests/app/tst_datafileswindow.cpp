@@ -1,3 +1,4 @@
+#include "../support/Fixtures.h"
 #include "NextModalBox.h"
 #include "RecordingMessages.h"
 #include "WindowTestBench.h"
@@ -74,10 +75,10 @@ class DataFilesWindowTest : public QObject {
 
     void recordPending(qint32 count) {
         for (qint32 i = 0; i < count; ++i)
-            window->TOrlanBDB->append(ReadingRecord{i + 1, i * 500, QStringLiteral("AC"),
-                                                    QStringLiteral("0.123"), QStringLiteral("k*"),
-                                                    QStringLiteral("MANU"), 0.123});
-        window->Data1->refresh();
+            window->session().table().append(
+                ReadingRecord{i + 1, i * 500, QStringLiteral("AC"), QStringLiteral("0.123"),
+                              QStringLiteral("k*"), QStringLiteral("MANU"), 0.123});
+        window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->refresh();
     }
 
     QString path(const QString& name) const { return dir->filePath(name); }
@@ -87,8 +88,12 @@ class DataFilesWindowTest : public QObject {
 
     QStringList gridHeadings() const {
         QStringList headings;
-        for (int c = 0; c < window->Data1->columnCount(); ++c)
-            headings << window->Data1->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        for (int c = 0;
+             c < window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->columnCount();
+             ++c)
+            headings << window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))
+                            ->headerData(c, Qt::Horizontal, Qt::DisplayRole)
+                            .toString();
         return headings;
     }
 
@@ -116,7 +121,7 @@ private slots:
         const QString filter = messages->openChoices.front().filter;
         QVERIFY(filter.contains(QStringLiteral("*.DB")));
         QVERIFY(filter.contains(QStringLiteral("*.db")));
-        QCOMPARE(window->TOrlanBDB->filePath(), canonical(QStringLiteral("Velmarbdb.DB")));
+        QCOMPARE(window->session().table().filePath(), canonical(QStringLiteral("Velmarbdb.DB")));
     }
 
     void fixtureTablesOpenWithTheirOwnColumns_data() {
@@ -137,19 +142,19 @@ private slots:
         QFETCH(QString, index);
         QFETCH(int, records);
         QFETCH(bool, viewOnly);
-        if (!QFileInfo::exists(fixture(file)))
-            QSKIP("The Paradox fixtures are not there.");
+        VELMAR_REQUIRE_FIXTURE(fixture(file));
         QVERIFY(QFile::copy(fixture(file), path(file)));
         if (!index.isEmpty())
             QVERIFY(QFile::copy(fixture(index), path(index)));
         open(path(file));
 
         QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
-        QCOMPARE(window->TOrlanBDB->filePath(), canonical(file));
-        QCOMPARE(window->Data1->rowCount(), records);
+        QCOMPARE(window->session().table().filePath(), canonical(file));
+        QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->rowCount(),
+                 records);
         QStringList fields;
-        for (int f = 0; f < window->TOrlanBDB->fieldCount(); ++f)
-            fields << window->TOrlanBDB->fieldName(f);
+        for (int f = 0; f < window->session().table().fieldCount(); ++f)
+            fields << window->session().table().fieldName(f);
         QCOMPARE(gridHeadings(), fields);
         // None of them has the fields recording writes: recording waits, said once, with the
         // reason a table for viewing only is one.
@@ -157,13 +162,15 @@ private slots:
         QVERIFY2(said.startsWith(QStringLiteral("Recording paused")), qPrintable(said));
         QCOMPARE(said.contains(RecordingPause::briefCause(TableCause::ReadOnly)), viewOnly);
         if (viewOnly)
-            QCOMPARE(said.count(window->TOrlanBDB->readOnlyReason()), 1);
+            QCOMPARE(said.count(window->session().table().readOnlyReason()), 1);
 
         // Back to a table of readings: its six columns, the status place has nothing to say.
         open(path(QStringLiteral("Velmarbdb.DB")));
         QCOMPARE(gridHeadings(), QStringList({"No", "Time", "DC/AC", "Value", "Unit", "AUTO"}));
-        QCOMPARE(window->DBGrid1->columnWidth(4), 39);
-        QVERIFY(window->DBGrid1->itemDelegateForColumn(4) != nullptr);
+        QCOMPARE(window->findChild<QTableView*>(QStringLiteral("DBGrid1"))->columnWidth(4), 39);
+        QVERIFY(
+            window->findChild<QTableView*>(QStringLiteral("DBGrid1"))->itemDelegateForColumn(4) !=
+            nullptr);
         QCOMPARE(window->statusPlace()->currentText(), QString());
     }
 
@@ -181,8 +188,7 @@ private slots:
     void theStatusLineStaysInSightAboveTheScrollBar() {
         QFETCH(QString, file);
         QFETCH(QString, index);
-        if (!QFileInfo::exists(fixture(file)))
-            QSKIP("The Paradox fixtures are not there.");
+        VELMAR_REQUIRE_FIXTURE(fixture(file));
         QVERIFY(QFile::copy(fixture(file), path(file)));
         if (!index.isEmpty())
             QVERIFY(QFile::copy(fixture(index), path(index)));
@@ -224,7 +230,7 @@ private slots:
                                     .arg(metrics.horizontalAdvance(shown))
                                     .arg(status->contentsRect().width())));
         QVERIFY2(lines.first().startsWith("Recording paused"), qPrintable(lines.first()));
-        QVERIFY(status->toolTip().contains(window->TOrlanBDB->readOnlyReason()));
+        QVERIFY(status->toolTip().contains(window->session().table().readOnlyReason()));
 
         // Back to the table of readings: nothing said, the rows reach the scroll bar again.
         open(path(QStringLiteral("Velmarbdb.DB")));
@@ -242,8 +248,8 @@ private slots:
         QVERIFY(QFile::rename(path("Data/seven.DB"), path("Data/BENCH.DB")));
         open(path(QStringLiteral("Data/Bench.Db")));
         QVERIFY(messages->errors.isEmpty());
-        QCOMPARE(window->TOrlanBDB->filePath(), canonical(QStringLiteral("Data/Bench.Db")));
-        QCOMPARE(window->TOrlanBDB->recordCount(), 4);
+        QCOMPARE(window->session().table().filePath(), canonical(QStringLiteral("Data/Bench.Db")));
+        QCOMPARE(window->session().table().recordCount(), 4);
     }
 
     void pendingReadingsAskFirst_data() {
@@ -266,13 +272,14 @@ private slots:
         QVERIFY(messages->questions.front().startsWith(QStringLiteral("2 recorded readings")));
         QVERIFY(messages->errors.isEmpty());
         const QString expected = canonical(opened ? "other.DB" : "Velmarbdb.DB");
-        QCOMPARE(window->TOrlanBDB->filePath(), expected);
+        QCOMPARE(window->session().table().filePath(), expected);
         if (!opened) {
-            QCOMPARE(window->TOrlanBDB->pendingCount(), 2);
-            QCOMPARE(window->Data1->rowCount(), 2);
+            QCOMPARE(window->session().table().pendingCount(), 2);
+            QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->rowCount(),
+                     2);
             return;
         }
-        QCOMPARE(window->TOrlanBDB->recordCount(), 5);
+        QCOMPARE(window->session().table().recordCount(), 5);
         window.reset();
         ReadingsTable old;
         old.setTableName(path(QStringLiteral("Velmarbdb.DB")));
@@ -284,7 +291,7 @@ private slots:
         makeReadingsTable(path(QStringLiteral("other.DB")), 1);
         open(path(QStringLiteral("other.DB")));
         QVERIFY(messages->questions.isEmpty());
-        QCOMPARE(window->TOrlanBDB->recordCount(), 1);
+        QCOMPARE(window->session().table().recordCount(), 1);
     }
 
     void aFailingOpenFallsBackAndRecordingGoesOn_data() {
@@ -301,22 +308,22 @@ private slots:
             file.write(bytes);
         }
         frame(1);
-        QCOMPARE(window->TOrlanBDB->recordCount(), 1);
+        QCOMPARE(window->session().table().recordCount(), 1);
         window->RecordSaveClick();
-        const qint32 nextNo = window->recording.NextRecordNo;
+        const qint32 nextNo = window->session().recording().NextRecordNo;
         open(bad);
 
         QCOMPARE(messages->errors.size(), 1);
         QVERIFY(messages->errors.front().contains(bad));
         QVERIFY(messages->errors.front().contains(QStringLiteral("stays open")));
-        QCOMPARE(window->TOrlanBDB->filePath(), canonical(QStringLiteral("Velmarbdb.DB")));
-        QCOMPARE(window->TOrlanBDB->recordCount(), 1);
+        QCOMPARE(window->session().table().filePath(), canonical(QStringLiteral("Velmarbdb.DB")));
+        QCOMPARE(window->session().table().recordCount(), 1);
         frame(2);
-        QCOMPARE(window->TOrlanBDB->recordCount(), 2);
+        QCOMPARE(window->session().table().recordCount(), 2);
         // Numbering carries on where it was.
-        QCOMPARE(window->TOrlanBDB->text(1, window->TOrlanBDB->fieldIndex(u"No")),
+        QCOMPARE(window->session().table().text(1, window->session().table().fieldIndex(u"No")),
                  QString::number(nextNo));
-        QCOMPARE(window->Data1->rowCount(), 2);
+        QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->rowCount(), 2);
     }
 
     void saveAsTextWritesTheRecords() {
@@ -349,11 +356,11 @@ private slots:
         messages->threeWayAnswer = UserMessages::Answer::No;
         open(copy);
         QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
-        QCOMPARE(window->TOrlanBDB->filePath(), canonical(QStringLiteral("copy.DB")));
-        QCOMPARE(window->TOrlanBDB->recordCount(), 3);
-        QCOMPARE(window->TOrlanBDB->readOnlyReason(), QString());
+        QCOMPARE(window->session().table().filePath(), canonical(QStringLiteral("copy.DB")));
+        QCOMPARE(window->session().table().recordCount(), 3);
+        QCOMPARE(window->session().table().readOnlyReason(), QString());
         frame(4);
-        QCOMPARE(window->TOrlanBDB->recordCount(), 4);
+        QCOMPARE(window->session().table().recordCount(), 4);
         window->RecordSaveClick();
         QVERIFY(messages->errors.isEmpty());
 
@@ -372,7 +379,7 @@ private slots:
         QCOMPARE(messages->errors.size(), 1);
         QVERIFY(messages->errors.front().startsWith("Could not save table to specified file: " +
                                                     path(QStringLiteral("Velmarbdb.DB"))));
-        QCOMPARE(window->TOrlanBDB->recordCount(), 1);
+        QCOMPARE(window->session().table().recordCount(), 1);
     }
 
     void longExportShowsProgressAndBlocksTheTableCommands() {
@@ -383,8 +390,11 @@ private slots:
         messages->onProgress = [&](qsizetype, qsizetype) {
             // The commands that would change or drop the table wait for the export.
             window->OpenDataFilesClick();
-            blocked = window->isRunningLongWork() && !window->RecordNew->isEnabled() &&
-                      !window->OpenDataFiles->isEnabled() && messages->openChoices.isEmpty();
+            blocked =
+                window->isRunningLongWork() &&
+                !window->findChild<QToolButton*>(QStringLiteral("RecordNew"))->isEnabled() &&
+                !window->findChild<QToolButton*>(QStringLiteral("OpenDataFiles"))->isEnabled() &&
+                messages->openChoices.isEmpty();
             return false; // cancel
         };
         window->saveasClick();
@@ -394,7 +404,7 @@ private slots:
         QVERIFY(messages->informations.isEmpty());
         QVERIFY(messages->errors.isEmpty());
         QVERIFY(!window->isRunningLongWork());
-        QVERIFY(window->RecordNew->isEnabled());
+        QVERIFY(window->findChild<QToolButton*>(QStringLiteral("RecordNew"))->isEnabled());
     }
 
     void shortExportShowsNoProgress() {

@@ -33,8 +33,9 @@ const char* const kElevenVolts = "89700800000F010101010A";
 
 } // namespace
 
-// The window on a line that misbehaves: a meter switched off mid-frame, lost bytes, a meter that
-// stops reading, an adapter unplugged and plugged in again. The meter is a pseudo-terminal, the
+// The window on a line that misbehaves, where what it shows matters: a meter that stops reading,
+// an adapter unplugged and plugged in again, a meter that stops answering. The session's own
+// handling of bad lines is tested in tst_sessionlink. The meter is a pseudo-terminal, the
 // poll and every timer are driven by calling their handlers, and time is the test's own clock.
 class LinkWindowTest : public QObject {
     Q_OBJECT
@@ -55,23 +56,19 @@ class LinkWindowTest : public QObject {
         QVERIFY(QFile::link(pty->slavePath(), linkPath()));
         qputenv("VELMAR_COM1", linkPath().toLocal8Bit());
         window->BTCon1Click();
-        QVERIFY(window->COMM2->IsConnected());
+        QVERIFY(window->session().port().IsConnected());
     }
 
     // One arrival: the meter sends, the next poll of the port collects it.
     void meterSends(const QByteArray& data) {
         pty->send(data);
         QVERIFY(pty->waitForSlaveBytes(int(data.size())));
-        window->COMM2->ReceivePoll();
+        window->session().port().ReceivePoll();
     }
 
-    void feed(const QByteArray& data) {
-        window->VelmarCDRData(window->COMM2.get(),
-                              reinterpret_cast<const std::uint8_t*>(data.constData()),
-                              qint32(data.size()));
+    [[nodiscard]] bool linkShown() const {
+        return window->findChild<QLabel*>(QStringLiteral("CONok"))->isVisibleTo(window.get());
     }
-
-    [[nodiscard]] bool linkShown() const { return window->CONok->isVisibleTo(window.get()); }
     // The hint a picture shows when the user points at it.
     [[nodiscard]] static QString hintOf(QLabel* picture) {
         QHelpEvent pointedAt(QEvent::ToolTip, QPoint(1, 1), picture->mapToGlobal(QPoint(1, 1)));
@@ -79,14 +76,12 @@ class LinkWindowTest : public QObject {
         return picture->toolTip();
     }
     [[nodiscard]] bool brokenLinkShown() const {
-        return window->CONokN->isVisibleTo(window.get()) && !linkShown();
-    }
-    [[nodiscard]] QString recordedValue(int row) const {
-        return window->Data1->data(window->Data1->index(row, 3), Qt::DisplayRole).toString();
+        return window->findChild<QLabel*>(QStringLiteral("CONokN"))->isVisibleTo(window.get()) &&
+               !linkShown();
     }
     [[nodiscard]] bool traceHolds(const QString& prefix) const {
-        for (std::size_t i = 0; i < window->Memo1.size(); ++i) {
-            if (window->Memo1.line(i).startsWith(prefix))
+        for (std::size_t i = 0; i < window->session().trace().size(); ++i) {
+            if (window->session().trace().line(i).startsWith(prefix))
                 return true;
         }
         return false;
@@ -99,7 +94,9 @@ private slots:
         QFile::remove("Velmarbdb.DB");
         messages = std::make_shared<RecordingMessages>();
         window = std::make_unique<TFCOMM>(messages);
-        for (QTimer* timer : {window->Timer1, window->ConTimer, window->Trecord})
+        for (QTimer* timer : {window->findChild<QTimer*>(QStringLiteral("Timer1")),
+                              window->findChild<QTimer*>(QStringLiteral("ConTimer")),
+                              window->findChild<QTimer*>(QStringLiteral("Trecord"))})
             timer->stop();
         nowMs = 50'000;
         window->setLinkClock([this] { return nowMs; });
@@ -112,113 +109,45 @@ private slots:
         qunsetenv("VELMAR_COM1");
     }
 
-    // A meter switched off mid-frame leaves "89 70 08" on the line; glued onto the next frame it
-    // read -800.01 V with the battery symbol, shown and recorded.
-    void aHalfFrameBeforeASilenceIsDroppedNotGlued_data() {
-        QTest::addColumn<bool>("tickInBetween");
-        QTest::newRow("dropped when the next bytes come") << false;
-        QTest::newRow("dropped by the link tick during the silence") << true;
-    }
-
-    void aHalfFrameBeforeASilenceIsDroppedNotGlued() {
-        QFETCH(bool, tickInBetween);
-        connectThroughLink();
-        meterSends(bytes("897008"));
-        nowMs += 1500;
-        if (tickInBetween) {
-            window->ConTimerTimer();
-            QVERIFY(traceHolds("# stale 897008"));
-        }
-        meterSends(bytes(kElevenVolts));
-
-        QCOMPARE(window->reading.ReadingText, QString("011.11"));
-        QCOMPARE(window->reading.ReadingValue, 1111.0f);
-        QVERIFY(!window->Panel1->isControlVisible(LcdControl::LCDBATT));
-        QCOMPARE(window->TOrlanBDB->recordCount(), 1);
-        QCOMPARE(recordedValue(0), QString("011.11"));
-        QVERIFY(traceHolds("# stale 897008"));
-        QCOMPARE(window->Memo1.last(), QString(kElevenVolts));
-        QCOMPARE(window->linkHealth.staleLines(), 1u);
-        QCOMPARE(window->linkHealth.mainFrames(), 1u);
-    }
-
-    // A frame split over two polls 50 ms apart is whole, as on any healthy line.
-    void aFrameSplitOverTwoPollsIsStillWhole() {
-        connectThroughLink();
-        meterSends(bytes("89700800000F01"));
-        nowMs += 50;
-        meterSends(bytes("010101010A"));
-        QCOMPARE(window->reading.ReadingText, QString("011.11"));
-        QCOMPARE(window->linkHealth.staleLines(), 0u);
-    }
-
-    // A lost byte must not become a stored wrong reading, nor light the link picture; the line is
-    // traced and counted.
-    void aRefusedLineIsTracedAndCountedButNotDecoded_data() {
-        QTest::addColumn<QByteArray>("line");
-        QTest::addColumn<bool>("tooShort");
-        QTest::newRow("main frame missing a byte") << bytes("897008000F010101010A") << true;
-        QTest::newRow("bare main request echo") << bytes("890A") << true;
-        QTest::newRow("bar frame missing a byte") << bytes("8A00000008050A").remove(3, 1) << true;
-        QTest::newRow("unknown first byte") << bytes("55700800000F010101010A") << false;
-    }
-
-    void aRefusedLineIsTracedAndCountedButNotDecoded() {
-        QFETCH(QByteArray, line);
-        QFETCH(bool, tooShort);
-        const QString barBefore = window->MltSN->text();
-        const int positionBefore = window->PBar2->value();
-        feed(line);
-
-        QCOMPARE(window->Memo1.last(), QString::fromLatin1(line.toHex().toUpper()));
-        QCOMPARE(window->reading.ReadingText, QString());
-        QCOMPARE(window->TOrlanBDB->recordCount(), 0);
-        QCOMPARE(window->MltSN->text(), barBefore);
-        QCOMPARE(window->PBar2->value(), positionBefore);
-        QVERIFY(!linkShown());
-        QCOMPARE(window->linkHealth.shortLines(), tooShort ? 1u : 0u);
-        QCOMPARE(window->linkHealth.unknownLines(), tooShort ? 0u : 1u);
-        QCOMPARE(window->linkHealth.mainFrames() + window->linkHealth.barFrames(), 0u);
-    }
-
     // A meter that stops reading: the window must never wait for room (the clock under the port
     // counts every wait), a request that finds no room is skipped, and a key code is kept and
     // sent at the next tick, before that tick's request.
     void aFullOutputQueueNeverHoldsTheWindowAndKeepsKeyCodes() {
         auto* clock = new SteppedClockBackend;
-        QVERIFY(window->COMM2->replaceBackend(std::unique_ptr<SerialBackend>(clock)));
+        QVERIFY(window->session().port().replaceBackend(std::unique_ptr<SerialBackend>(clock)));
         connectThroughLink();
         pty->fillSlaveQueue();
 
         window->Timer1Timer(); // 0x8A finds no room
-        QTest::mousePress(window->BtHold, Qt::LeftButton);
-        QTest::mouseRelease(window->BtHold, Qt::LeftButton); // 0xA5 finds no room
+        QTest::mousePress(window->findChild<BevelPanel*>(QStringLiteral("BtHold")), Qt::LeftButton);
+        QTest::mouseRelease(window->findChild<BevelPanel*>(QStringLiteral("BtHold")),
+                            Qt::LeftButton); // 0xA5 finds no room
         QCOMPARE(clock->waits(), 0);
-        QCOMPARE(window->linkHealth.requestsSkipped(), 1u);
+        QCOMPARE(window->session().linkHealth().requestsSkipped(), 1u);
 
         (void)pty->receive(); // the meter reads again
         QVERIFY(pty->waitForSlaveWritable());
         window->Timer1Timer();
         QVERIFY(pty->receive().endsWith(bytes("A58A")));
         QCOMPARE(clock->waits(), 0);
-        QCOMPARE(window->linkHealth.requestsSent(), 1u);
+        QCOMPARE(window->session().linkHealth().requestsSent(), 1u);
     }
 
     // The adapter is pulled: its pseudo-terminal's master side closes.
     void aHungUpLineClosesThePortOnceAndSaysWhichDevice() {
         connectThroughLink();
-        QSignalSpy gone(window->COMM2.get(), &TCommPortDriver::deviceGone);
+        QSignalSpy gone(&window->session().port(), &TCommPortDriver::deviceGone);
         meterSends(bytes(kElevenVolts));
         QVERIFY(linkShown());
 
         pty->closeMaster();
-        window->COMM2->ReceivePoll();
+        window->session().port().ReceivePoll();
         window->Timer1Timer();
-        window->COMM2->ReceivePoll();
+        window->session().port().ReceivePoll();
         window->ConTimerTimer();
 
         QCOMPARE(gone.size(), 1);
-        QVERIFY(!window->COMM2->IsConnected());
+        QVERIFY(!window->session().port().IsConnected());
         QVERIFY(brokenLinkShown());
         const QString status = window->statusPlace()->currentText();
         QVERIFY2(status.contains("COM1") && status.contains(linkPath()) &&
@@ -227,10 +156,11 @@ private slots:
         QVERIFY(traceHolds("# gone COM1 " + linkPath()));
         QVERIFY(messages->errors.isEmpty());
         // The screen stays connected while it waits, so that Disconnect can end the wait.
-        QVERIFY(window->BtDiscon->isVisibleTo(window.get()));
+        QVERIFY(
+            window->findChild<BevelPanel*>(QStringLiteral("BtDiscon"))->isVisibleTo(window.get()));
         window->BtDiscon1Click();
         QVERIFY(window->statusPlace()->currentText().isEmpty());
-        QVERIFY(window->BTCon->isVisibleTo(window.get()));
+        QVERIFY(window->findChild<BevelPanel*>(QStringLiteral("BTCon"))->isVisibleTo(window.get()));
     }
 
     // The adapter's path vanishes and comes back leading to another pseudo-terminal.
@@ -245,10 +175,10 @@ private slots:
         connectThroughLink();
         pty->closeMaster();
         QVERIFY(QFile::remove(linkPath()));
-        window->COMM2->ReceivePoll();
-        QVERIFY(!window->COMM2->IsConnected());
+        window->session().port().ReceivePoll();
+        QVERIFY(!window->session().port().IsConnected());
         window->LinkWatchTimer(); // the path is not back yet
-        QVERIFY(!window->COMM2->IsConnected());
+        QVERIFY(!window->session().port().IsConnected());
         if (disconnectMeanwhile)
             window->BtDiscon1Click();
 
@@ -258,16 +188,17 @@ private slots:
         window->LinkWatchTimer();
 
         if (disconnectMeanwhile) {
-            QVERIFY(!window->COMM2->IsConnected());
-            QCOMPARE(window->linkHealth.reconnects(), 0u);
-            QVERIFY(window->BTCon->isVisibleTo(window.get()));
+            QVERIFY(!window->session().port().IsConnected());
+            QCOMPARE(window->session().linkHealth().reconnects(), 0u);
+            QVERIFY(
+                window->findChild<BevelPanel*>(QStringLiteral("BTCon"))->isVisibleTo(window.get()));
             // Connect still works, on the new device.
             window->BTCon1Click();
-            QVERIFY(window->COMM2->IsConnected());
+            QVERIFY(window->session().port().IsConnected());
             return;
         }
-        QVERIFY(window->COMM2->IsConnected());
-        QCOMPARE(window->linkHealth.reconnects(), 1u);
+        QVERIFY(window->session().port().IsConnected());
+        QCOMPARE(window->session().linkHealth().reconnects(), 1u);
         QVERIFY(traceHolds("# back COM1 " + linkPath()));
         const QString status = window->statusPlace()->currentText();
         QVERIFY2(status.startsWith("COM1 (" + linkPath() + ") back at ") &&
@@ -277,23 +208,23 @@ private slots:
         QCOMPARE(replugged.receive(), bytes("8A"));
         replugged.send(bytes(kElevenVolts));
         QVERIFY(replugged.waitForSlaveBytes(11));
-        window->COMM2->ReceivePoll();
+        window->session().port().ReceivePoll();
         QVERIFY(linkShown());
-        QCOMPARE(window->reading.ReadingText, QString("011.11"));
+        QCOMPARE(window->session().reading().ReadingText, QString("011.11"));
         // Disconnect and Connect still work after the reconnection.
         window->BtDiscon1Click();
-        QVERIFY(!window->COMM2->IsConnected());
+        QVERIFY(!window->session().port().IsConnected());
         window->BTCon1Click();
-        QVERIFY(window->COMM2->IsConnected());
+        QVERIFY(window->session().port().IsConnected());
     }
 
     // The counts since Connect are in the link picture's hint, and in the trace every minute and
     // at Disconnect, on lines that cannot be read as frames.
     void linkHealthShowsInTheHintAndGoesIntoTheTrace() {
-        QVERIFY(window->HealthTimer->isActive());
-        QCOMPARE(window->HealthTimer->interval(), 60'000);
+        QVERIFY(window->findChild<QTimer*>(QStringLiteral("HealthTimer"))->isActive());
+        QCOMPARE(window->findChild<QTimer*>(QStringLiteral("HealthTimer"))->interval(), 60'000);
         window->HealthTimerTimer();
-        QVERIFY(window->Memo1.empty()); // nothing to sum up before Connect
+        QVERIFY(window->session().trace().empty()); // nothing to sum up before Connect
         connectThroughLink();
         window->Timer1Timer();
         window->Timer1Timer();
@@ -303,7 +234,8 @@ private slots:
         nowMs += 700;
         window->ConTimerTimer();
 
-        for (QLabel* picture : {window->CONok, window->CONokN}) {
+        for (QLabel* picture : {window->findChild<QLabel*>(QStringLiteral("CONok")),
+                                window->findChild<QLabel*>(QStringLiteral("CONokN"))}) {
             const QString hint = hintOf(picture);
             for (const char* figure :
                  {"Requests: 2 sent, 0 skipped", "Frames: 1 main display, 1 bar graph",
@@ -311,17 +243,20 @@ private slots:
                 QVERIFY2(hint.contains(figure), qPrintable(hint));
         }
         window->HealthTimerTimer();
-        QCOMPARE(window->Memo1.last(), window->linkHealth.summaryLine(nowMs));
-        QVERIFY(window->Memo1.last().startsWith("# link health: requests 2 sent"));
-        const std::size_t lines = window->Memo1.size();
+        QCOMPARE(window->session().trace().last(),
+                 window->session().linkHealth().summaryLine(nowMs));
+        QVERIFY(window->session().trace().last().startsWith("# link health: requests 2 sent"));
+        const std::size_t lines = window->session().trace().size();
         window->BtDiscon1Click();
-        QCOMPARE(window->Memo1.size(), lines + 1);
-        QVERIFY(window->Memo1.last().startsWith("# link health:"));
+        QCOMPARE(window->session().trace().size(), lines + 1);
+        QVERIFY(window->session().trace().last().startsWith("# link health:"));
         window->HealthTimerTimer();
-        QCOMPARE(window->Memo1.size(), lines + 1);
+        QCOMPARE(window->session().trace().size(), lines + 1);
         window->ConTimerTimer();
-        QCOMPARE(window->CONokN->toolTip(), QString("Not connected"));
-        QCOMPARE(hintOf(window->CONokN), QString("Not connected"));
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("CONokN"))->toolTip(),
+                 QString("Not connected"));
+        QCOMPARE(hintOf(window->findChild<QLabel*>(QStringLiteral("CONokN"))),
+                 QString("Not connected"));
     }
 
     // A meter that does not answer (switched off, wrong port) is said once, and the saying goes
@@ -339,19 +274,6 @@ private slots:
         meterSends(bytes(kElevenVolts));
         window->ConTimerTimer();
         QVERIFY(window->statusPlace()->currentText().isEmpty());
-    }
-
-    // A line that never sends a line feed: the trace stays within its bounds however long it runs.
-    void theTraceStaysBoundedOnALineWithoutLineFeeds() {
-        const QByteArray chunk(2048, '\x55');
-        for (int poll = 0; poll < 2048; ++poll) {
-            nowMs += 50;
-            feed(chunk);
-        }
-        QVERIFY(window->Memo1.bytes() <= TraceList::kDefaultByteCapacity);
-        QVERIFY(window->Memo1.size() > 1);
-        QVERIFY(window->linkHealth.unknownLines() >= 1000u);
-        QVERIFY(!linkShown());
     }
 };
 

@@ -33,12 +33,12 @@ class MainWindowTest : public QObject {
         QVERIFY(pty->ok());
         qputenv("VELMAR_COM1", pty->slavePath().toLocal8Bit());
         window->BTCon1Click();
-        QVERIFY(window->COMM2->IsConnected());
+        QVERIFY(window->session().port().IsConnected());
     }
 
     void quietTimers() {
-        window->Timer1->stop();
-        window->ConTimer->stop();
+        window->findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+        window->findChild<QTimer*>(QStringLiteral("ConTimer"))->stop();
     }
 
 private slots:
@@ -57,42 +57,50 @@ private slots:
 
     void startsAsTheVelmarDBuild() {
         QCOMPARE(window->windowTitle(), QString("VelmarD Interface Program _Ver: 1.00"));
-        QCOMPARE(window->COMM2->ComPortSpeed(), br9600);
-        QCOMPARE(window->COMM2->ComPortDataBits(), db8BITS);
-        QCOMPARE(window->COMM2->ComPort(), pnCOM1);
-        QVERIFY(bool(window->COMM2->OnReceiveData()));
-        QCOMPARE(window->Setmax->text(), QString("80000"));
-        QCOMPARE(window->SetMin->text(), QString("-80000"));
-        QVERIFY(window->COM11->isChecked());
-        QVERIFY(!window->STOP1->isEnabled());
-        QVERIFY(window->N100001->isChecked());
-        QVERIFY(window->Fill1->isChecked());
-        QVERIFY(!window->COMM2->IsConnected());
+        QCOMPARE(window->session().port().ComPortSpeed(), br9600);
+        QCOMPARE(window->session().port().ComPortDataBits(), db8BITS);
+        QCOMPARE(window->session().port().ComPort(), pnCOM1);
+        QVERIFY(bool(window->session().port().OnReceiveData()));
+        QCOMPARE(window->findChild<QLineEdit*>(QStringLiteral("Setmax"))->text(), QString("80000"));
+        QCOMPARE(window->findChild<QLineEdit*>(QStringLiteral("SetMin"))->text(),
+                 QString("-80000"));
+        QVERIFY(window->findChild<QAction*>(QStringLiteral("COM11"))->isChecked());
+        QVERIFY(!window->findChild<QAction*>(QStringLiteral("STOP1"))->isEnabled());
+        QVERIFY(window->findChild<QAction*>(QStringLiteral("N100001"))->isChecked());
+        QVERIFY(window->findChild<QAction*>(QStringLiteral("Fill1"))->isChecked());
+        QVERIFY(!window->session().port().IsConnected());
         QVERIFY(messages->errors.isEmpty());
         // Before any frame the mirror shows the model's captions with every symbol off.
-        QCOMPARE(window->Panel1->caption(LcdControl::LcdAC), QString("AC trms"));
+        QCOMPARE(window->findChild<LcdPanel*>(QStringLiteral("Panel1"))->caption(LcdControl::LcdAC),
+                 QString("AC trms"));
         QString digits;
         for (auto d : {LcdControl::LCDD0, LcdControl::LcdDa, LcdControl::LcdDb, LcdControl::LcdDc,
                        LcdControl::LcdDd})
-            digits += window->Panel1->caption(d);
+            digits += window->findChild<LcdPanel*>(QStringLiteral("Panel1"))->caption(d);
         QCOMPARE(digits, QString("79999"));
-        QVERIFY(!window->Panel1->isControlVisible(LcdControl::LcdAC));
+        QVERIFY(!window->findChild<LcdPanel*>(QStringLiteral("Panel1"))
+                     ->isControlVisible(LcdControl::LcdAC));
     }
 
     void startsWithTheBrokenLinkPictureAndTheDesignedState() {
-        QVERIFY(!window->CONok->isVisibleTo(window.get()));
-        QVERIFY(window->CONokN->isVisibleTo(window.get()));
-        QCOMPARE(window->previous.PrevUnitText, QString("113"));
-        QCOMPARE(window->recording.RecordLimit, 10000);
-        QCOMPARE(window->recording.NextRecordNo, 1);
-        QVERIFY(window->chartState.FollowLastPage);
-        QCOMPARE(window->dialScale.DialScale, 80);
+        QVERIFY(!window->findChild<QLabel*>(QStringLiteral("CONok"))->isVisibleTo(window.get()));
+        QVERIFY(window->findChild<QLabel*>(QStringLiteral("CONokN"))->isVisibleTo(window.get()));
+        QCOMPARE(window->session().peaks().prevUnitText(), QString("113"));
+        QCOMPARE(window->session().recording().RecordLimit, 10000);
+        QCOMPARE(window->session().recording().NextRecordNo, 1);
+        QVERIFY(window->chartPaging().followsLastPage());
+        QCOMPARE(window->session().alarmLimits().MaxLimit, 80000.0f); // the VelmarD row
     }
 
     void portPanelsRingThroughTheFourPorts() {
-        const QList<BevelPanel*> panels{window->BtCOM1, window->BtCOM2, window->BtCOM3,
-                                        window->BtCOM4};
-        const QList<QAction*> entries{window->COM11, window->COM21, window->COM31, window->COM41};
+        const QList<BevelPanel*> panels{window->findChild<BevelPanel*>(QStringLiteral("BtCOM1")),
+                                        window->findChild<BevelPanel*>(QStringLiteral("BtCOM2")),
+                                        window->findChild<BevelPanel*>(QStringLiteral("BtCOM3")),
+                                        window->findChild<BevelPanel*>(QStringLiteral("BtCOM4"))};
+        const QList<QAction*> entries{window->findChild<QAction*>(QStringLiteral("COM11")),
+                                      window->findChild<QAction*>(QStringLiteral("COM21")),
+                                      window->findChild<QAction*>(QStringLiteral("COM31")),
+                                      window->findChild<QAction*>(QStringLiteral("COM41"))};
         for (int step = 1; step <= 4; ++step) {
             BevelPanel* visible = panels[(step - 1) % 4];
             QTest::mouseClick(visible, Qt::LeftButton);
@@ -101,51 +109,58 @@ private slots:
                 QCOMPARE(panels[i]->isVisibleTo(window.get()), i == port);
                 QCOMPARE(entries[i]->isChecked(), i == port);
             }
-            QCOMPARE(int(window->COMM2->ComPort()), port);
+            QCOMPARE(int(window->session().port().ComPort()), port);
         }
     }
 
     void aPortThatCannotBeOpenedIsReportedAndTheScreenStaysDisconnected() {
         qputenv("VELMAR_COM1", "/nonexistent/ttyX");
         window->BTCon1Click();
-        QVERIFY(!window->COMM2->IsConnected());
+        QVERIFY(!window->session().port().IsConnected());
         QCOMPARE(messages->errors.size(), 1);
         const QString& text = messages->errors[0];
         QVERIFY2(text.contains("COM1") && text.contains("/nonexistent/ttyX") &&
                      text.contains("absent"),
                  qPrintable(text));
-        QVERIFY(window->BTCon->isVisibleTo(window.get()));
-        QVERIFY(!window->BtDiscon->isVisibleTo(window.get()));
-        QVERIFY(window->START1->isEnabled());
-        QVERIFY(window->ComSetup->isEnabled());
+        QVERIFY(window->findChild<BevelPanel*>(QStringLiteral("BTCon"))->isVisibleTo(window.get()));
+        QVERIFY(
+            !window->findChild<BevelPanel*>(QStringLiteral("BtDiscon"))->isVisibleTo(window.get()));
+        QVERIFY(window->findChild<QAction*>(QStringLiteral("START1"))->isEnabled());
+        QVERIFY(window->findChild<QMenu*>(QStringLiteral("ComSetup"))->isEnabled());
     }
 
     void connectAndDisconnectSwitchPanelsAndMenus() {
         connectToPty();
-        QVERIFY(!window->ComSetup->isEnabled());
-        QVERIFY(window->START1->isChecked() && !window->START1->isEnabled());
-        QVERIFY(window->STOP1->isEnabled() && !window->STOP1->isChecked());
-        QVERIFY(window->BtDiscon->isVisibleTo(window.get()));
+        QVERIFY(!window->findChild<QMenu*>(QStringLiteral("ComSetup"))->isEnabled());
+        QVERIFY(window->findChild<QAction*>(QStringLiteral("START1"))->isChecked() &&
+                !window->findChild<QAction*>(QStringLiteral("START1"))->isEnabled());
+        QVERIFY(window->findChild<QAction*>(QStringLiteral("STOP1"))->isEnabled() &&
+                !window->findChild<QAction*>(QStringLiteral("STOP1"))->isChecked());
+        QVERIFY(
+            window->findChild<BevelPanel*>(QStringLiteral("BtDiscon"))->isVisibleTo(window.get()));
         window->BtDiscon1Click();
-        QVERIFY(!window->COMM2->IsConnected());
-        QVERIFY(window->ComSetup->isEnabled());
-        QVERIFY(window->START1->isEnabled() && !window->START1->isChecked());
-        QVERIFY(!window->STOP1->isEnabled() && window->STOP1->isChecked());
-        QVERIFY(window->BTCon->isVisibleTo(window.get()));
+        QVERIFY(!window->session().port().IsConnected());
+        QVERIFY(window->findChild<QMenu*>(QStringLiteral("ComSetup"))->isEnabled());
+        QVERIFY(window->findChild<QAction*>(QStringLiteral("START1"))->isEnabled() &&
+                !window->findChild<QAction*>(QStringLiteral("START1"))->isChecked());
+        QVERIFY(!window->findChild<QAction*>(QStringLiteral("STOP1"))->isEnabled() &&
+                window->findChild<QAction*>(QStringLiteral("STOP1"))->isChecked());
+        QVERIFY(window->findChild<BevelPanel*>(QStringLiteral("BTCon"))->isVisibleTo(window.get()));
     }
 
     void portPanelsDoNothingWhileConnected() {
         connectToPty();
-        QTest::mouseClick(window->BtCOM1, Qt::LeftButton);
-        QVERIFY(window->BtCOM1->isVisibleTo(window.get()));
-        QVERIFY(window->COM11->isChecked());
-        QCOMPARE(window->COMM2->ComPort(), pnCOM1);
+        QTest::mouseClick(window->findChild<BevelPanel*>(QStringLiteral("BtCOM1")), Qt::LeftButton);
+        QVERIFY(
+            window->findChild<BevelPanel*>(QStringLiteral("BtCOM1"))->isVisibleTo(window.get()));
+        QVERIFY(window->findChild<QAction*>(QStringLiteral("COM11"))->isChecked());
+        QCOMPARE(window->session().port().ComPort(), pnCOM1);
     }
 
     void theMeterReceivesTheRequestCycleInOrderAndInTime() {
         connectToPty();
         quietTimers();
-        QCOMPARE(window->Timer1->interval(), 100);
+        QCOMPARE(window->findChild<QTimer*>(QStringLiteral("Timer1"))->interval(), 100);
         // Fifteen ticks of 100 ms are three cycles of five steps: 12 requests, each cycle ending in
         // a pause.
         QByteArray got;
@@ -163,22 +178,22 @@ private slots:
         // The frames arrive over two polls of the port.
         pty->send(QByteArray::fromHex("89700800000F01"));
         QVERIFY(pty->waitForSlaveInput(1000));
-        window->COMM2->ReceivePoll();
+        window->session().port().ReceivePoll();
         pty->send(QByteArray::fromHex("0203040A8A123456789A0A"));
         QVERIFY(pty->waitForSlaveInput(1000));
-        window->COMM2->ReceivePoll();
-        QCOMPARE(window->Memo1.size(), std::size_t(2));
-        QCOMPARE(window->Memo1.line(0), QString("89700800000F010203040A"));
-        QCOMPARE(window->Memo1.line(1), QString("8A123456789A0A"));
-        QCOMPARE(window->MltDigits, QString("9A784"));
-        QVERIFY(window->CONok->isVisibleTo(window.get()));
+        window->session().port().ReceivePoll();
+        QCOMPARE(window->session().trace().size(), std::size_t(2));
+        QCOMPARE(window->session().trace().line(0), QString("89700800000F010203040A"));
+        QCOMPARE(window->session().trace().line(1), QString("8A123456789A0A"));
+        QCOMPARE(window->session().mltDigits(), QString("9A784"));
+        QVERIFY(window->findChild<QLabel*>(QStringLiteral("CONok"))->isVisibleTo(window.get()));
 
         window->ConTimerTimer();
         window->ConTimerTimer();
-        QVERIFY(window->CONok->isVisibleTo(window.get()));
+        QVERIFY(window->findChild<QLabel*>(QStringLiteral("CONok"))->isVisibleTo(window.get()));
         window->ConTimerTimer();
-        QVERIFY(!window->CONok->isVisibleTo(window.get()));
-        QVERIFY(window->CONokN->isVisibleTo(window.get()));
+        QVERIFY(!window->findChild<QLabel*>(QStringLiteral("CONok"))->isVisibleTo(window.get()));
+        QVERIFY(window->findChild<QLabel*>(QStringLiteral("CONokN"))->isVisibleTo(window.get()));
     }
 
     void keyPanelsSendShortAndLongCodesForAnyButton_data() {
@@ -210,19 +225,20 @@ private slots:
         QTest::mouseRelease(key, Qt::MouseButton(button));
         QCOMPARE(pty->receive(), QByteArray(1, char(code)));
         QCOMPARE(key->outerBevel(), BevelPanel::Bevel::Lowered);
-        QVERIFY(!window->TdownB->isActive());
+        QVERIFY(!window->findChild<QTimer*>(QStringLiteral("TdownB"))->isActive());
     }
 
     void theLongPressTimerCountsFromTheFirstPress() {
-        QTest::mousePress(window->BtHold, Qt::LeftButton);
-        QVERIFY(window->TdownB->isActive());
+        QTest::mousePress(window->findChild<BevelPanel*>(QStringLiteral("BtHold")), Qt::LeftButton);
+        QVERIFY(window->findChild<QTimer*>(QStringLiteral("TdownB"))->isActive());
         // A restart stops and starts the timer, and each step notifies its active property; a
         // second press must leave the running timer alone.
         int activeChanges = 0;
-        const auto watch =
-            window->TdownB->bindableActive().onValueChanged([&activeChanges] { ++activeChanges; });
-        QTest::mousePress(window->BtHold, Qt::LeftButton);
-        QVERIFY(window->TdownB->isActive());
+        const auto watch = window->findChild<QTimer*>(QStringLiteral("TdownB"))
+                               ->bindableActive()
+                               .onValueChanged([&activeChanges] { ++activeChanges; });
+        QTest::mousePress(window->findChild<BevelPanel*>(QStringLiteral("BtHold")), Qt::LeftButton);
+        QVERIFY(window->findChild<QTimer*>(QStringLiteral("TdownB"))->isActive());
         QCOMPARE(activeChanges, 0);
         // The watch itself sees a stop.
         window->TdownBTimer();
@@ -233,13 +249,13 @@ private slots:
         quietTimers();
         const std::uint8_t frame[] = {0x89, 0x70, 0x08, 0x00, 0x00, 0x0F,
                                       0x01, 0x02, 0x03, 0x04, 0x0A};
-        window->VelmarCDRData(window->COMM2.get(), frame, sizeof frame);
-        QCOMPARE(window->reading.ReadingText, QString("012.34"));
-        QCOMPARE(window->reading.ReadingValue, 1234.0f);
-        QCOMPARE(window->reading.UnitText, QString("V"));
-        QCOMPARE(window->reading.AcDcText, QString("DC"));
-        QCOMPARE(window->reading.RangeText, QString("AUTO"));
-        LcdPanel& lcd = *window->Panel1;
+        window->session().receive(frame, sizeof frame);
+        QCOMPARE(window->session().reading().ReadingText, QString("012.34"));
+        QCOMPARE(window->session().reading().ReadingValue, 1234.0f);
+        QCOMPARE(window->session().reading().UnitText, QString("V"));
+        QCOMPARE(window->session().reading().AcDcText, QString("DC"));
+        QCOMPARE(window->session().reading().RangeText, QString("AUTO"));
+        LcdPanel& lcd = *window->findChild<LcdPanel*>(QStringLiteral("Panel1"));
         QVERIFY(!lcd.isControlVisible(LcdControl::LCDD0));
         QStringList digits;
         for (auto d : {LcdControl::LcdDa, LcdControl::LcdDb, LcdControl::LcdDc, LcdControl::LcdDd})
@@ -251,11 +267,11 @@ private slots:
         for (auto off : {LcdControl::LcdAC, LcdControl::LcdP0, LcdControl::LcdP1, LcdControl::LcdP3,
                          LcdControl::LcdFH, LcdControl::LCDHold})
             QVERIFY(!lcd.isControlVisible(off));
-        QVERIFY(window->CONok->isVisibleTo(window.get()));
+        QVERIFY(window->findChild<QLabel*>(QStringLiteral("CONok"))->isVisibleTo(window.get()));
         // The first frame counts as a change of unit: the MIN row takes it, MAX stays empty.
-        QCOMPARE(window->MinText->text(), QString("012.34"));
-        QCOMPARE(window->MaxText->text(), QString());
-        QCOMPARE(window->previous.PrevUnitText, QString("V"));
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("MinText"))->text(), QString("012.34"));
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("MaxText"))->text(), QString());
+        QCOMPARE(window->session().peaks().prevUnitText(), QString("V"));
     }
 
     void peaksFollowTheReadingsUntilTheRangeChanges() {
@@ -263,16 +279,16 @@ private slots:
         auto frame = [this](std::uint8_t byte2, std::uint8_t lastDigit) {
             const std::uint8_t f[] = {0x89, 0x70, byte2, 0x00,      0x00, 0x0F,
                                       0x01, 0x02, 0x03,  lastDigit, 0x0A};
-            window->VelmarCDRData(window->COMM2.get(), f, sizeof f);
+            window->session().receive(f, sizeof f);
         };
         frame(0x08, 4);
         frame(0x08, 9);
         frame(0x08, 1);
-        QCOMPARE(window->MaxText->text(), QString("012.39"));
-        QCOMPARE(window->MinText->text(), QString("012.31"));
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("MaxText"))->text(), QString("012.39"));
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("MinText"))->text(), QString("012.31"));
         frame(0x10, 5); // range 2: the peaks start afresh
-        QCOMPARE(window->MinText->text(), QString("0123.5"));
-        QCOMPARE(window->MaxText->text(), QString("012.39"));
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("MinText"))->text(), QString("0123.5"));
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("MaxText"))->text(), QString("012.39"));
     }
 
     void barGraphFramesSetTheSignAndTheBar_data() {
@@ -289,18 +305,19 @@ private slots:
     void barGraphFramesSetTheSignAndTheBar() {
         QFETCH(QByteArray, frame);
         quietTimers();
-        window->VelmarCDRData(window->COMM2.get(),
-                              reinterpret_cast<const std::uint8_t*>(frame.constData()),
-                              frame.size());
-        QTEST(window->MltSN->text(), "sign");
-        QTEST(window->PBar2->value(), "position");
+        window->session().receive(reinterpret_cast<const std::uint8_t*>(frame.constData()),
+                                  frame.size());
+        QTEST(window->findChild<QLabel*>(QStringLiteral("MltSN"))->text(), "sign");
+        QTEST(window->findChild<BarGraphView*>(QStringLiteral("PBar2"))->value(), "position");
     }
 
     void relAdvancesOnEveryPressEvenWhileDisconnected() {
         for (int expected : {1, 2, 0, 1}) {
-            QTest::mousePress(window->BtRel, Qt::LeftButton);
-            QTest::mouseRelease(window->BtRel, Qt::LeftButton);
-            QCOMPARE(window->keys.RelPressState, expected);
+            QTest::mousePress(window->findChild<BevelPanel*>(QStringLiteral("BtRel")),
+                              Qt::LeftButton);
+            QTest::mouseRelease(window->findChild<BevelPanel*>(QStringLiteral("BtRel")),
+                                Qt::LeftButton);
+            QCOMPARE(window->session().relPressState(), expected);
         }
     }
 };

@@ -7,6 +7,7 @@
 #include "TCommPortDriver.h"
 #include "TFCOMM.h"
 #include "TableError.h"
+#include <QWidget>
 
 #include <QAction>
 #include <QCheckBox>
@@ -69,8 +70,8 @@ private slots:
         makeWindow();
         QVERIFY(messages->errors.isEmpty());
         QVERIFY(QFileInfo::exists(tablePath()));
-        QVERIFY(window->TOrlanBDB->isOpen());
-        QCOMPARE(window->TOrlanBDB->recordCount(), 0);
+        QVERIFY(window->session().table().isOpen());
+        QCOMPARE(window->session().table().recordCount(), 0);
     }
 
     void aTableHeldElsewhereIsReportedAndStartUpCarriesOn() {
@@ -78,12 +79,12 @@ private slots:
         other.openOrCreate();
         makeWindow();
         QCOMPARE(messages->errors.size(), 1);
-        QVERIFY(!window->TOrlanBDB->isOpen());
+        QVERIFY(!window->session().table().isOpen());
         // The steps after the table still ran: the model is applied and frames decode.
         QCOMPARE(window->windowTitle(), QString("VelmarD Interface Program _Ver: 1.00"));
-        QVERIFY(bool(window->COMM2->OnReceiveData()));
+        QVERIFY(bool(window->session().port().OnReceiveData()));
         frame(4);
-        QCOMPARE(window->reading.ReadingText, QString("012.34"));
+        QCOMPARE(window->session().reading().ReadingText, QString("012.34"));
         QCOMPARE(messages->errors.size(), 1);
     }
 
@@ -93,10 +94,14 @@ private slots:
         frame(4); // repeated: not stored
         frame(5);
         frame(6);
-        QCOMPARE(window->Data1->rowCount(), 3);
-        QCOMPARE(window->DBGrid1->currentIndex().row(), 2);
+        QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->rowCount(), 3);
+        QCOMPARE(window->findChild<QTableView*>(QStringLiteral("DBGrid1"))->currentIndex().row(),
+                 2);
         const auto cell = [this](int row, int column) {
-            return window->Data1->index(row, column).data().toString();
+            return window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))
+                ->index(row, column)
+                .data()
+                .toString();
         };
         QCOMPARE(cell(0, 0), QString("1"));
         QCOMPARE(cell(2, 0), QString("3"));
@@ -105,7 +110,7 @@ private slots:
         QCOMPARE(cell(2, 4), QString("V"));
         QCOMPARE(cell(2, 5), QString("AUTO"));
         QVERIFY(QTime::fromString(cell(2, 1), "HH:mm:ss").isValid());
-        QCOMPARE(window->TOrlanBDB->pendingCount(), 3);
+        QCOMPARE(window->session().table().pendingCount(), 3);
     }
 
     void saveWritesTheReadingsThenSaysSo() {
@@ -116,7 +121,7 @@ private slots:
         QCOMPARE(messages->informations,
                  QStringList{"Record has saved, it will be there when you enter the application "
                              "next time."});
-        QCOMPARE(window->TOrlanBDB->pendingCount(), 0);
+        QCOMPARE(window->session().table().pendingCount(), 0);
         window.reset();
 
         ReadingsTable reread;
@@ -137,7 +142,7 @@ private slots:
         window->RecordSaveClick();
         QCOMPARE(messages->errors.size(), 1);
         QVERIFY(messages->informations.isEmpty());
-        QCOMPARE(window->TOrlanBDB->pendingCount(), 1);
+        QCOMPARE(window->session().table().pendingCount(), 1);
     }
 
     // Cancel (the box's Escape and its own close) keeps the window and every reading; Yes saves
@@ -232,7 +237,7 @@ private slots:
         makeWindow();
         window->BtExit1Click();
         QVERIFY(messages->questions.isEmpty());
-        QVERIFY(!window->TOrlanBDB->isOpen());
+        QVERIFY(!window->session().table().isOpen());
     }
 
     void aSaveThatFailsOnExitKeepsTheWindowOpen() {
@@ -244,8 +249,8 @@ private slots:
         window->BtExit1Click();
         QCOMPARE(messages->errors.size(), 1);
         QVERIFY(window->isVisible());
-        QVERIFY(window->TOrlanBDB->isOpen());
-        QCOMPARE(window->TOrlanBDB->pendingCount(), 1);
+        QVERIFY(window->session().table().isOpen());
+        QCOMPARE(window->session().table().pendingCount(), 1);
     }
 
     void recordNewEmptiesTheTableAndNumbersFromOne() {
@@ -256,51 +261,58 @@ private slots:
         messages->informations.clear();
         window->RecordNewClick();
         QCOMPARE(messages->informations, QStringList{" Record deleted "});
-        QCOMPARE(window->Data1->rowCount(), 0);
+        QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->rowCount(), 0);
         frame(6);
-        QCOMPARE(window->Data1->index(0, 0).data().toString(), QString("1"));
+        QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))
+                     ->index(0, 0)
+                     .data()
+                     .toString(),
+                 QString("1"));
         window->RecordNewClick(); // an empty table: the message still shows
         QCOMPARE(messages->informations.size(), 2);
     }
 
     void limitItemsCheckThemselvesAndSetTheLimit() {
         makeWindow();
-        window->N10001->trigger();
-        QCOMPARE(window->recording.RecordLimit, 1000);
-        QVERIFY(window->N10001->isChecked());
-        QVERIFY(!window->N100001->isChecked());
-        window->limitess->trigger();
-        QCOMPARE(window->recording.RecordLimit, 10000000);
-        QVERIFY(!window->N10001->isChecked());
+        window->findChild<QAction*>(QStringLiteral("N10001"))->trigger();
+        QCOMPARE(window->session().recording().RecordLimit, 1000);
+        QVERIFY(window->findChild<QAction*>(QStringLiteral("N10001"))->isChecked());
+        QVERIFY(!window->findChild<QAction*>(QStringLiteral("N100001"))->isChecked());
+        window->findChild<QAction*>(QStringLiteral("limitess"))->trigger();
+        QCOMPARE(window->session().recording().RecordLimit, 10000000);
+        QVERIFY(!window->findChild<QAction*>(QStringLiteral("N10001"))->isChecked());
     }
 
     void theIntervalEditTakesOnlyDigitsAndRestartsTheWait() {
         makeWindow();
         window->show();
-        window->RecordSITime->clear();
-        QTest::keyClicks(window->RecordSITime, "1a-2 3");
-        QCOMPARE(window->RecordSITime->text(), QString("123"));
-        QCOMPARE(window->recording.RecordCountdown, 123);
-        QTest::keyClick(window->RecordSITime, Qt::Key_Backspace);
-        QCOMPARE(window->recording.RecordCountdown, 12);
+        window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))->clear();
+        QTest::keyClicks(window->findChild<QLineEdit*>(QStringLiteral("RecordSITime")), "1a-2 3");
+        QCOMPARE(window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))->text(),
+                 QString("123"));
+        QCOMPARE(window->session().recording().RecordCountdown, 123);
+        QTest::keyClick(window->findChild<QLineEdit*>(QStringLiteral("RecordSITime")),
+                        Qt::Key_Backspace);
+        QCOMPARE(window->session().recording().RecordCountdown, 12);
     }
 
     void intervalSamplingWaitsForTheTimer() {
         makeWindow();
-        window->RepeatSet->setChecked(false);
-        window->RecordSI->setChecked(true);
-        window->RecordSITime->setText("2"); // editing restarts the wait
+        window->findChild<QCheckBox*>(QStringLiteral("RepeatSet"))->setChecked(false);
+        window->findChild<QCheckBox*>(QStringLiteral("RecordSI"))->setChecked(true);
+        window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))
+            ->setText("2"); // editing restarts the wait
         frame(3);
-        QCOMPARE(window->Data1->rowCount(), 0);
+        QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->rowCount(), 0);
         window->TrecordTimer();
         window->TrecordTimer();
         frame(4);
         frame(5);
-        QCOMPARE(window->Data1->rowCount(), 1);
+        QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->rowCount(), 1);
         window->TrecordTimer();
         window->TrecordTimer();
         frame(6);
-        QCOMPARE(window->Data1->rowCount(), 2);
+        QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->rowCount(), 2);
     }
 };
 

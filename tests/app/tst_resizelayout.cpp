@@ -1,6 +1,7 @@
 #include "RecordingMessages.h"
 
 #include "BevelPanel.h"
+#include "ChartComponent.h"
 #include "ChartPanel.h"
 #include "DialPanel.h"
 #include "LcdPanel.h"
@@ -61,12 +62,13 @@ private slots:
     void theDesignedSizeReproducesTheDesignedLayout() {
         const auto window = shownWindow();
         QCOMPARE(window->outerSize(), QSize(637, 459));
-        QCOMPARE(window->KD->height(), 138);
-        QCOMPARE(window->Chtshow->height(), 234);
-        QCOMPARE(window->Chtshow->y(), 176);
-        QCOMPARE(window->BtExit->x(), 557);
-        QCOMPARE(window->DBGrid1->height(), 146);
-        QCOMPARE(window->Panel1->geometry(), QRect(3, 33, 298, 136));
+        QCOMPARE(window->findChild<DialPanel*>(QStringLiteral("KD"))->height(), 138);
+        QCOMPARE(window->findChild<ChartPanel*>(QStringLiteral("Chtshow"))->height(), 234);
+        QCOMPARE(window->findChild<ChartPanel*>(QStringLiteral("Chtshow"))->y(), 176);
+        QCOMPARE(window->findChild<BevelPanel*>(QStringLiteral("BtExit"))->x(), 557);
+        QCOMPARE(window->findChild<QTableView*>(QStringLiteral("DBGrid1"))->height(), 146);
+        QCOMPARE(window->findChild<LcdPanel*>(QStringLiteral("Panel1"))->geometry(),
+                 QRect(3, 33, 298, 136));
     }
 
     // The panels keep their insides in step with their new sizes.
@@ -75,31 +77,38 @@ private slots:
         window->centralWidget()->resize(890, 654);
         window->FormResize();
         const ResizeLayout r = computeResizeLayout(900, 700);
-        QCOMPARE(window->KD->size(), QSize(r.dialWidth, r.dialHeight));
-        QCOMPARE(window->KD2->size(), QSize(r.backdropWidth, r.backdropHeight));
-        QCOMPARE(window->KD1->geometry(), QRect(2, 2, r.dialWidth - 4, r.dialHeight - 4));
-        QCOMPARE(window->Chtshow->geometry(), QRect(305, r.chartTop, r.chartWidth, r.chartHeight));
+        QCOMPARE(window->findChild<DialPanel*>(QStringLiteral("KD"))->size(),
+                 QSize(r.dialWidth, r.dialHeight));
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("KD2"))->size(),
+                 QSize(r.backdropWidth, r.backdropHeight));
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("KD1"))->geometry(),
+                 QRect(2, 2, r.dialWidth - 4, r.dialHeight - 4));
+        QCOMPARE(window->findChild<ChartPanel*>(QStringLiteral("Chtshow"))->geometry(),
+                 QRect(305, r.chartTop, r.chartWidth, r.chartHeight));
         // The tool bar lies inside the chart, over its top margin.
-        QCOMPARE(window->ChartView->geometry(), QRect(0, 0, r.chartWidth, r.chartHeight));
+        QCOMPARE(window->findChild<ChartComponent*>(QStringLiteral("ChartView"))->geometry(),
+                 QRect(0, 0, r.chartWidth, r.chartHeight));
         // The backdrop stays behind the dial.
         const QObjectList order = window->centralWidget()->children();
-        QVERIFY(order.indexOf(window->KD2) < order.indexOf(window->KD));
+        QVERIFY(order.indexOf(window->findChild<QLabel*>(QStringLiteral("KD2"))) <
+                order.indexOf(window->findChild<DialPanel*>(QStringLiteral("KD"))));
     }
 
     void anEnlargedChartIsPutBackBeforeTheNewLayout() {
         const auto window = shownWindow();
-        const QRect designed = window->Chtshow->geometry();
-        window->chart->enlarge(QRect(2, 28, 625, 379));
-        QVERIFY(window->TbSx->isVisibleTo(window.get()));
-        QVERIFY(!window->TbFd->isVisibleTo(window.get()));
+        const QRect designed =
+            window->findChild<ChartPanel*>(QStringLiteral("Chtshow"))->geometry();
+        window->findChild<ChartPanel*>(QStringLiteral("Chtshow"))->enlarge(QRect(2, 28, 625, 379));
+        QVERIFY(window->findChild<QLabel*>(QStringLiteral("TbSx"))->isVisibleTo(window.get()));
+        QVERIFY(!window->findChild<QLabel*>(QStringLiteral("TbFd"))->isVisibleTo(window.get()));
 
         window->centralWidget()->resize(727, 513);
         window->FormResize();
-        QVERIFY(!window->chart->isEnlarged());
-        QVERIFY(window->TbFd->isVisibleTo(window.get()));
-        QVERIFY(!window->TbSx->isVisibleTo(window.get()));
+        QVERIFY(!window->findChild<ChartPanel*>(QStringLiteral("Chtshow"))->isEnlarged());
+        QVERIFY(window->findChild<QLabel*>(QStringLiteral("TbFd"))->isVisibleTo(window.get()));
+        QVERIFY(!window->findChild<QLabel*>(QStringLiteral("TbSx"))->isVisibleTo(window.get()));
         const ResizeLayout r = computeResizeLayout(737, 559);
-        QCOMPARE(window->Chtshow->geometry(),
+        QCOMPARE(window->findChild<ChartPanel*>(QStringLiteral("Chtshow"))->geometry(),
                  QRect(designed.x(), r.chartTop, r.chartWidth, r.chartHeight));
     }
 };

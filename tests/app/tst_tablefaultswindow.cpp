@@ -149,13 +149,20 @@ class TableFaultsWindowTest : public QObject {
     }
 
     QString status() const { return window->statusPlace()->currentText(); }
-    QString no(int row) const { return window->Data1->index(row, 0).data().toString(); }
+    QString no(int row) const {
+        return window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))
+            ->index(row, 0)
+            .data()
+            .toString();
+    }
     void open(const QString& path) {
         messages->chosenPaths << path;
         window->OpenDataFilesClick();
     }
     QString tablePath() const { return QDir::current().filePath("Velmarbdb.DB"); }
-    int rows() const { return window->Data1->rowCount(); }
+    int rows() const {
+        return window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->rowCount();
+    }
 
 private slots:
     void init() {
@@ -213,7 +220,7 @@ private slots:
             QVERIFY(QFile::setPermissions(tablePath(), QFile::ReadOwner | QFile::ReadGroup));
 
         makeWindow();
-        QVERIFY(window->TOrlanBDB->isOpen());
+        QVERIFY(window->session().table().isOpen());
         QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
         QVERIFY2(status().contains("Recording paused"), qPrintable(status()));
         QVERIFY2(status().contains(said, Qt::CaseInsensitive), qPrintable(status()));
@@ -223,23 +230,27 @@ private slots:
         QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
         QCOMPARE(changes.size(), 0);
         QCOMPARE(rows(), 0);
-        QCOMPARE(window->recording.NextRecordNo, 1);
+        QCOMPARE(window->session().recording().NextRecordNo, 1);
     }
 
     // A pasted interval that is not a whole number pauses recording until it is corrected.
     void intervalThatIsNotAWholeNumberPausesUntilCorrected() {
         makeWindow();
-        window->RecordSITime->setText("1.5");
+        window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))->setText("1.5");
         frames(0, 9);
         QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
         QCOMPARE(rows(), 0);
         QVERIFY2(status().contains("Recording paused"), qPrintable(status()));
         QVERIFY2(status().contains("'1.5' is not a valid integer value"), qPrintable(status()));
-        window->RecordSITime->setText("0");
+        window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))->setText("0");
         QCOMPARE(status(), QString());
         frame(1); // differs from the last texts taken while paused
         QCOMPARE(rows(), 1);
-        QCOMPARE(window->Data1->index(0, 0).data().toString(), QString("1"));
+        QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))
+                     ->index(0, 0)
+                     .data()
+                     .toString(),
+                 QString("1"));
     }
 
     // A save that finds no room is said once, and the readings that come while the disk stays
@@ -348,13 +359,13 @@ private slots:
         makeWindow();
         frames(0, 2);
         window->RecordSaveClick();
-        QCOMPARE(window->recording.NextRecordNo, 4);
+        QCOMPARE(window->session().recording().NextRecordNo, 4);
         // The folder disappears under the open table: the empty table cannot be written.
         QVERIFY(QDir(dir->path()).removeRecursively());
         window->RecordNewClick();
         QCOMPARE(messages->errors.size(), 1);
-        QCOMPARE(window->recording.NextRecordNo, 4);
-        QCOMPARE(window->recording.RecordedCount, 3);
+        QCOMPARE(window->session().recording().NextRecordNo, 4);
+        QCOMPARE(window->session().recording().RecordedCount, 3);
         QCOMPARE(rows(), 3);
     }
 
@@ -486,8 +497,8 @@ private slots:
         window->RecordSaveClick();
         open(keyed);
         QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
-        QCOMPARE(window->TOrlanBDB->filePath(), QFileInfo(keyed).canonicalFilePath());
-        const QString reason = window->TOrlanBDB->readOnlyReason();
+        QCOMPARE(window->session().table().filePath(), QFileInfo(keyed).canonicalFilePath());
+        const QString reason = window->session().table().readOnlyReason();
         QVERIFY(!reason.isEmpty());
         QVERIFY2(status().startsWith("Recording paused"), qPrintable(status()));
         QVERIFY2(!status().contains(" | "), qPrintable(status())); // one entry

@@ -8,6 +8,7 @@
 #include "ResizeLayout.h"
 #include "TCommPortDriver.h"
 #include "TFCOMM.h"
+#include <QTimer>
 
 #include <QAction>
 #include <QChartView>
@@ -53,16 +54,17 @@ class VisualWindowTest : public QObject {
     QTemporaryDir dir; // the table of readings lives in the current folder
 
     void send(const QByteArray& frame) {
-        window->VelmarCDRData(window->COMM2.get(),
-                              reinterpret_cast<const std::uint8_t*>(frame.constData()),
-                              frame.size());
+        window->session().receive(reinterpret_cast<const std::uint8_t*>(frame.constData()),
+                                  frame.size());
     }
     // The first frame starts the chart afresh, so n frames leave n + 1 points.
     void sendFrames(int n) {
         for (int i = 0; i < n; ++i)
             send(voltsFrame(1000 + i % 7, false));
     }
-    [[nodiscard]] QImage dialImage() const { return window->dial->dialPicture().image(); }
+    [[nodiscard]] QImage dialImage() const {
+        return window->findChild<DialPanel*>(QStringLiteral("KD"))->dialPicture().image();
+    }
     [[nodiscard]] QList<int> redColumns() const {
         const QImage image = dialImage();
         QList<int> columns;
@@ -76,8 +78,8 @@ class VisualWindowTest : public QObject {
     }
     [[nodiscard]] QPoint bandDot(int step) const {
         DialFace face;
-        face.panel = window->KD->size();
-        face.surface = window->KD1->size();
+        face.panel = window->findChild<DialPanel*>(QStringLiteral("KD"))->size();
+        face.surface = window->findChild<QLabel*>(QStringLiteral("KD1"))->size();
         return face.bandDots().at(step).at;
     }
     void command(const QString& name) {
@@ -93,40 +95,46 @@ private slots:
     void init() {
         messages = std::make_shared<RecordingMessages>();
         window = std::make_unique<TFCOMM>(messages);
-        window->Timer1->stop();
-        window->ConTimer->stop();
+        window->findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+        window->findChild<QTimer*>(QStringLiteral("ConTimer"))->stop();
     }
 
     void cleanup() { window.reset(); }
 
     void startsWithTheNeedleAtTheRightEndAndTheModelsLimits() {
-        const DialGeometry g(window->KD->size());
-        QCOMPARE(window->dial->dialPicture().needleTip(), g.needleTip(800, 800));
-        QCOMPARE(dialImage().size(), window->KD1->size());
-        QCOMPARE(window->limitState.MaxLimit, 80000.0f);
-        QCOMPARE(window->limitState.MinLimit, -80000.0f);
-        QVERIFY(!window->oltext->isVisibleTo(window.get()));
+        const DialGeometry g(window->findChild<DialPanel*>(QStringLiteral("KD"))->size());
+        QCOMPARE(window->findChild<DialPanel*>(QStringLiteral("KD"))->dialPicture().needleTip(),
+                 g.needleTip(800, 800));
+        QCOMPARE(dialImage().size(), window->findChild<QLabel*>(QStringLiteral("KD1"))->size());
+        QCOMPARE(window->session().alarmLimits().MaxLimit, 80000.0f);
+        QCOMPARE(window->session().alarmLimits().MinLimit, -80000.0f);
+        QVERIFY(!window->findChild<QLabel*>(QStringLiteral("oltext"))->isVisibleTo(window.get()));
         QVERIFY(messages->errors.isEmpty());
     }
 
     void twelvePointThreeFourVoltsPutsTheNeedleAtPosition462() {
         send(voltsFrame(1234, false));
-        const DialGeometry g(window->KD->size());
-        const QPoint tip = window->dial->dialPicture().needleTip();
+        const DialGeometry g(window->findChild<DialPanel*>(QStringLiteral("KD"))->size());
+        const QPoint tip =
+            window->findChild<DialPanel*>(QStringLiteral("KD"))->dialPicture().needleTip();
         QCOMPARE(tip, g.needleTip(462, 800));
-        QCOMPARE(window->dial->dialPicture().needleBase(), g.needleInnerEnd(462, 800));
+        QCOMPARE(window->findChild<DialPanel*>(QStringLiteral("KD"))->dialPicture().needleBase(),
+                 g.needleInnerEnd(462, 800));
         QCOMPARE(dialImage().pixelColor(tip), QColor(Qt::white));
     }
 
     // Frames that leave the face's inputs alone move only the needle.
     void theFaceIsDrawnOnlyWhenItsInputsChange() {
         send(voltsFrame(1234, false));
-        const int draws = window->dial->dialPicture().faceDrawCount();
+        const int draws =
+            window->findChild<DialPanel*>(QStringLiteral("KD"))->dialPicture().faceDrawCount();
         for (int count : {1500, -2000, 7999})
             send(voltsFrame(count, false));
-        QCOMPARE(window->dial->dialPicture().faceDrawCount(), draws);
+        QCOMPARE(window->findChild<DialPanel*>(QStringLiteral("KD"))->dialPicture().faceDrawCount(),
+                 draws);
         send(voltsFrame(1234, true)); // five-digit: the band's steps are worth more
-        QCOMPARE(window->dial->dialPicture().faceDrawCount(), draws + 1);
+        QCOMPARE(window->findChild<DialPanel*>(QStringLiteral("KD"))->dialPicture().faceDrawCount(),
+                 draws + 1);
     }
 
     void theLimitBandTurnsRedBeyondAnArmedLimit_data() {
@@ -159,11 +167,14 @@ private slots:
         QFETCH(QString, limit);
         QFETCH(int, firstRedStep);
         QFETCH(int, lastRedStep);
-        QLineEdit* edit = box == "min" ? window->SetMin : window->Setmax;
+        QLineEdit* edit = box == "min" ? window->findChild<QLineEdit*>(QStringLiteral("SetMin"))
+                                       : window->findChild<QLineEdit*>(QStringLiteral("Setmax"));
         if (!limit.isEmpty())
             edit->setText(limit);
         if (!box.isEmpty())
-            (box == "min" ? window->SetMinB : window->SetMaxB)->click();
+            (box == "min" ? window->findChild<QCheckBox*>(QStringLiteral("SetMinB"))
+                          : window->findChild<QCheckBox*>(QStringLiteral("SetMaxB")))
+                ->click();
         // Twice, so the previous needle's erasure lies under the needle.
         send(voltsFrame(fiveDigit ? 12345 : 1234, fiveDigit));
         send(voltsFrame(fiveDigit ? 12345 : 1234, fiveDigit));
@@ -204,21 +215,26 @@ private slots:
         QFETCH(QString, box);
         QFETCH(QString, limit);
         QFETCH(bool, alarm);
-        QCheckBox* armBox = box == "min" ? window->SetMinB : window->SetMaxB;
-        (box == "min" ? window->SetMin : window->Setmax)->setText(limit);
+        QCheckBox* armBox = box == "min" ? window->findChild<QCheckBox*>(QStringLiteral("SetMinB"))
+                                         : window->findChild<QCheckBox*>(QStringLiteral("SetMaxB"));
+        (box == "min" ? window->findChild<QLineEdit*>(QStringLiteral("SetMin"))
+                      : window->findChild<QLineEdit*>(QStringLiteral("Setmax")))
+            ->setText(limit);
         if (!box.isEmpty())
             armBox->click();
         for (int frame = 1; frame <= 3; ++frame) {
             send(voltsFrame(1234, false));
             QCOMPARE(messages->beeps, alarm ? frame : 0);
-            QCOMPARE(window->oltext->isVisibleTo(window.get()), alarm);
+            QCOMPARE(
+                window->findChild<QLabel*>(QStringLiteral("oltext"))->isVisibleTo(window.get()),
+                alarm);
         }
         if (!alarm)
             return;
         armBox->click(); // disarmed: the next frame takes the banner away and stays quiet
         send(voltsFrame(1234, false));
         QCOMPARE(messages->beeps, 3);
-        QVERIFY(!window->oltext->isVisibleTo(window.get()));
+        QVERIFY(!window->findChild<QLabel*>(QStringLiteral("oltext"))->isVisibleTo(window.get()));
     }
 
     void limitTextsFollowTheirRules_data() {
@@ -240,17 +256,17 @@ private slots:
         QFETCH(QString, text);
         QFETCH(float, limit);
         QFETCH(QString, error);
-        window->Setmax->setText(text);
-        QCOMPARE(window->limitState.MaxLimit, limit);
+        window->findChild<QLineEdit*>(QStringLiteral("Setmax"))->setText(text);
+        QCOMPARE(window->session().alarmLimits().MaxLimit, limit);
         QCOMPARE(messages->errors, error.isEmpty() ? QStringList() : QStringList{error});
     }
 
     void limitEditsTakeOnlyDigitsAndSigns() {
-        window->SetMin->clear();
-        QTest::keyClicks(window->SetMin, "-1a2 +x");
-        QCOMPARE(window->SetMin->text(), QString("-12+"));
+        window->findChild<QLineEdit*>(QStringLiteral("SetMin"))->clear();
+        QTest::keyClicks(window->findChild<QLineEdit*>(QStringLiteral("SetMin")), "-1a2 +x");
+        QCOMPARE(window->findChild<QLineEdit*>(QStringLiteral("SetMin"))->text(), QString("-12+"));
         QCOMPARE(messages->errors.size(), 1); // "-12+" is no number
-        QCOMPARE(window->limitState.MinLimit, -12.0f);
+        QCOMPARE(window->session().alarmLimits().MinLimit, -12.0f);
     }
 
     // After a change of unit or range both rows settle with the next reading, whatever its size.
@@ -277,10 +293,10 @@ private slots:
         QStringList texts;
         for (int count : counts) {
             send(voltsFrame(count, fiveDigit));
-            texts << window->reading.ReadingText;
+            texts << window->session().reading().ReadingText;
         }
-        QCOMPARE(window->MaxText->text(), texts[maxIndex]);
-        QCOMPARE(window->MinText->text(), texts[minIndex]);
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("MaxText"))->text(), texts[maxIndex]);
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("MinText"))->text(), texts[minIndex]);
     }
 
     void pageButtonsTurnPagesAndKeepTheirEnabledStates_data() {
@@ -307,28 +323,34 @@ private slots:
         sendFrames(249); // 250 points at 100 a page: 3 pages
         for (const QString& c : commands)
             command(c);
-        QTEST(int(window->paging.page()), "page");
-        QCOMPARE(window->Bt10->text(), QString::number(page));
-        QTEST(window->BtFirst->isEnabled() && window->BTPrevious->isEnabled(), "back");
-        QTEST(window->BtNext->isEnabled() && window->BTlast->isEnabled(), "forward");
-        QTEST(window->chartState.FollowLastPage, "follow");
-        const QList<QPointF> shown = window->chartComponent->shownPoints();
+        QTEST(int(window->chartPaging().page()), "page");
+        QCOMPARE(window->findChild<QToolButton*>(QStringLiteral("Bt10"))->text(),
+                 QString::number(page));
+        QTEST(window->findChild<QToolButton*>(QStringLiteral("BtFirst"))->isEnabled() &&
+                  window->findChild<QToolButton*>(QStringLiteral("BTPrevious"))->isEnabled(),
+              "back");
+        QTEST(window->findChild<QToolButton*>(QStringLiteral("BtNext"))->isEnabled() &&
+                  window->findChild<QToolButton*>(QStringLiteral("BTlast"))->isEnabled(),
+              "forward");
+        QTEST(window->chartPaging().followsLastPage(), "follow");
+        const QList<QPointF> shown =
+            window->findChild<ChartComponent*>(QStringLiteral("ChartView"))->shownPoints();
         QCOMPARE(shown.first().x(), (page - 1) * 100.0);
         QCOMPARE(shown.size(), page == 3 ? 50 : 100);
         // Another 51 points: a following chart turns to page 4, the others stay.
         sendFrames(51);
         QFETCH(bool, follow);
-        QCOMPARE(int(window->paging.page()), follow ? 4 : page);
+        QCOMPARE(int(window->chartPaging().page()), follow ? 4 : page);
     }
 
     void pointsPerPageZeroPutsAllPointsOnOnePageAndBadTextIsRefused() {
         sendFrames(249);
-        window->Maxrecord->setText("0");
-        QCOMPARE(window->paging.pageCount(), qint64(1));
-        QCOMPARE(window->Bt10->text(), QString("1"));
-        window->Maxrecord->setText("");
+        window->findChild<QLineEdit*>(QStringLiteral("Maxrecord"))->setText("0");
+        QCOMPARE(window->chartPaging().pageCount(), qint64(1));
+        QCOMPARE(window->findChild<QToolButton*>(QStringLiteral("Bt10"))->text(), QString("1"));
+        window->findChild<QLineEdit*>(QStringLiteral("Maxrecord"))->setText("");
         QCOMPARE(messages->errors, QStringList{"'' is not a valid integer value"});
-        QCOMPARE(window->paging.pointsPerPage(), 0);
+        QCOMPARE(window->chartPaging().pointsPerPage(), 0);
     }
 
     // New (the button, the menu entry, or a change of range) while paging by hand keeps the
@@ -451,38 +473,44 @@ private slots:
     }
 
     void fillBoxAndMenuEntryShowTheSameSeries() {
-        QTest::mouseClick(window->BtFill, Qt::LeftButton);
-        QVERIFY(!window->Fill1->isChecked());
-        QCOMPARE(window->chartComponent->shownSeries(), ChartComponent::kLineSeries);
-        window->Fill1->trigger();
-        QVERIFY(window->BtFill->isChecked() && window->Fill1->isChecked());
-        QCOMPARE(window->chartComponent->shownSeries(), ChartComponent::kAreaSeries);
+        QTest::mouseClick(window->findChild<QCheckBox*>(QStringLiteral("BtFill")), Qt::LeftButton);
+        QVERIFY(!window->findChild<QAction*>(QStringLiteral("Fill1"))->isChecked());
+        QCOMPARE(window->findChild<ChartComponent*>(QStringLiteral("ChartView"))->shownSeries(),
+                 ChartComponent::kLineSeries);
+        window->findChild<QAction*>(QStringLiteral("Fill1"))->trigger();
+        QVERIFY(window->findChild<QCheckBox*>(QStringLiteral("BtFill"))->isChecked() &&
+                window->findChild<QAction*>(QStringLiteral("Fill1"))->isChecked());
+        QCOMPARE(window->findChild<ChartComponent*>(QStringLiteral("ChartView"))->shownSeries(),
+                 ChartComponent::kAreaSeries);
     }
 
     void enlargingTwiceReturnsTheExactBoundsAndAResizeRestoresFirst() {
         window->show();
-        const QRect designed = window->Chtshow->geometry();
-        QTest::mouseClick(window->TbFd, Qt::LeftButton);
+        const QRect designed =
+            window->findChild<ChartPanel*>(QStringLiteral("Chtshow"))->geometry();
+        QTest::mouseClick(window->findChild<QLabel*>(QStringLiteral("TbFd")), Qt::LeftButton);
         const QSize outer = window->outerSize();
-        QCOMPARE(window->Chtshow->geometry(),
+        QCOMPARE(window->findChild<ChartPanel*>(QStringLiteral("Chtshow"))->geometry(),
                  QRect(2, 28, outer.width() - 12, outer.height() - 80));
-        QVERIFY(window->TbSx->isVisibleTo(window.get()) &&
-                !window->TbFd->isVisibleTo(window.get()));
-        QTest::mouseClick(window->TbSx, Qt::LeftButton);
-        QCOMPARE(window->Chtshow->geometry(), designed);
-        QVERIFY(window->TbFd->isVisibleTo(window.get()));
+        QVERIFY(window->findChild<QLabel*>(QStringLiteral("TbSx"))->isVisibleTo(window.get()) &&
+                !window->findChild<QLabel*>(QStringLiteral("TbFd"))->isVisibleTo(window.get()));
+        QTest::mouseClick(window->findChild<QLabel*>(QStringLiteral("TbSx")), Qt::LeftButton);
+        QCOMPARE(window->findChild<ChartPanel*>(QStringLiteral("Chtshow"))->geometry(), designed);
+        QVERIFY(window->findChild<QLabel*>(QStringLiteral("TbFd"))->isVisibleTo(window.get()));
 
         window->TbFdClick();
         window->centralWidget()->resize(727, 513);
         window->FormResize();
         const ResizeLayout r =
             computeResizeLayout(window->outerSize().width(), window->outerSize().height());
-        QCOMPARE(window->Chtshow->geometry(), QRect(305, r.chartTop, r.chartWidth, r.chartHeight));
-        QVERIFY(window->TbFd->isVisibleTo(window.get()));
+        QCOMPARE(window->findChild<ChartPanel*>(QStringLiteral("Chtshow"))->geometry(),
+                 QRect(305, r.chartTop, r.chartWidth, r.chartHeight));
+        QVERIFY(window->findChild<QLabel*>(QStringLiteral("TbFd"))->isVisibleTo(window.get()));
         // The dial's picture follows its panel, with the needle where it was.
-        QCOMPARE(dialImage().size(), window->KD1->size());
-        QCOMPARE(window->dial->dialPicture().needleTip(),
-                 DialGeometry(window->KD->size()).needleTip(800, 800));
+        QCOMPARE(dialImage().size(), window->findChild<QLabel*>(QStringLiteral("KD1"))->size());
+        QCOMPARE(window->findChild<DialPanel*>(QStringLiteral("KD"))->dialPicture().needleTip(),
+                 DialGeometry(window->findChild<DialPanel*>(QStringLiteral("KD"))->size())
+                     .needleTip(800, 800));
     }
 
     void savingWritesTheBitmapBeforeSayingSo() {

@@ -28,21 +28,24 @@ private slots:
         QVERIFY2(capture, error.c_str());
         PtyPair pty;
         QVERIFY(pty.ok());
-        qputenv("VELMAR_COM1", pty.slavePath().toLocal8Bit());
-        TFCOMM window(std::make_shared<RecordingMessages>(), nullptr,
-                      std::make_unique<CapturingSerialBackend>(
-                          std::make_unique<PosixSerialBackend>(), capture));
-        window.Timer1->stop();
-        window.ConTimer->stop();
+        MeterSession::Setup setup;
+        setup.line = std::make_unique<CapturingSerialBackend>(
+            std::make_unique<PosixSerialBackend>(), capture);
+        setup.environment = [&pty](const QString& variable) {
+            return variable == "VELMAR_COM1" ? pty.slavePath() : QString();
+        };
+        TFCOMM window(std::make_shared<RecordingMessages>(), nullptr, std::move(setup));
+        window.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+        window.findChild<QTimer*>(QStringLiteral("ConTimer"))->stop();
         window.BTCon1Click();
-        QVERIFY(window.COMM2->IsConnected());
+        QVERIFY(window.session().port().IsConnected());
         for (int tick = 0; tick < 4; ++tick)
             window.Timer1Timer(); // 8A, 8A, 8A, 89
         QCOMPARE(pty.receive(), QByteArray::fromHex("8A8A8A89"));
         pty.send(QByteArray::fromHex("89700800000F010203040A"));
         QVERIFY(pty.waitForSlaveInput(5000));
-        window.COMM2->ReceivePoll();
-        QCOMPARE(window.FrameHex, QString("89700800000F010203040A"));
+        window.session().port().ReceivePoll();
+        QCOMPARE(window.session().frameHex(), QString("89700800000F010203040A"));
         window.BtDiscon1Click();
         qunsetenv("VELMAR_COM1");
 

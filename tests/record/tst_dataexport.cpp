@@ -1,3 +1,4 @@
+#include "../support/Fixtures.h"
 #include "DataFileExport.h"
 #include "DataFileKind.h"
 #include "ParadoxFile.h"
@@ -246,8 +247,7 @@ private slots:
     }
 
     void missingFieldWritesNothing() {
-        if (!QFileInfo::exists(fixture("time.db")))
-            QSKIP("the shared Paradox fixtures are absent");
+        VELMAR_REQUIRE_FIXTURE(fixture("time.db"));
         QVERIFY(QFile::copy(fixture("time.db"), path("time.db")));
         ReadingsTable other;
         other.setTableName(path("time.db"));
@@ -361,8 +361,7 @@ private slots:
     void fixtureTablesCopyAsUnkeyedTables() {
         QFETCH(QString, file);
         QFETCH(bool, copies);
-        if (!QFileInfo::exists(fixture(file)))
-            QSKIP("the shared Paradox fixtures are absent");
+        VELMAR_REQUIRE_FIXTURE(fixture(file));
         QVERIFY(QFile::copy(fixture(file), path(file)));
         ReadingsTable source;
         source.setTableName(path(file));

@@ -1,6 +1,7 @@
 #include "ReadingsTable.h"
 #include "TableError.h"
 
+#include "../support/Fixtures.h"
 #include "PxlibTable.h"
 
 #include <QDate>
@@ -19,8 +20,6 @@ private:
     static QString fixture(const QString& name) {
         return QDir(QStringLiteral(VELMAR_PARADOX_FIXTURES)).filePath(name);
     }
-
-    static bool haveFixtures() { return QFileInfo::exists(fixture(QStringLiteral("CUSTOMER.DB"))); }
 
     // The text the program should show for a value pxlib decoded, built from pxlib's value with
     // pxlib's own calendar.
@@ -62,8 +61,7 @@ private slots:
     }
 
     void fixtureReadsLikePxlibReadsIt() {
-        if (!haveFixtures())
-            QSKIP("The Paradox fixtures are not available.");
+        VELMAR_REQUIRE_FIXTURE(fixture(QStringLiteral("CUSTOMER.DB")));
         QFETCH(QString, file);
         QFETCH(int, records);
         const PxlibTable expected = PxlibTable::read(fixture(file));
@@ -90,8 +88,7 @@ private slots:
     }
 
     void emptyTimeOfDayReadsAsEmptyText() {
-        if (!haveFixtures())
-            QSKIP("The Paradox fixtures are not available.");
+        VELMAR_REQUIRE_FIXTURE(fixture(QStringLiteral("CUSTOMER.DB")));
         ReadingsTable table;
         table.setTableName(fixture(QStringLiteral("time.db")));
         table.open();
@@ -103,8 +100,7 @@ private slots:
     }
 
     void fieldNamesWithSlashesMatchWithoutRegardToCase() {
-        if (!haveFixtures())
-            QSKIP("The Paradox fixtures are not available.");
+        VELMAR_REQUIRE_FIXTURE(fixture(QStringLiteral("CUSTOMER.DB")));
         ReadingsTable table;
         table.setTableName(fixture(QStringLiteral("CUSTOMER.DB")));
         table.open();
@@ -119,8 +115,7 @@ private slots:
     }
 
     void keyedTableIsShownButNotChanged() {
-        if (!haveFixtures())
-            QSKIP("The Paradox fixtures are not available.");
+        VELMAR_REQUIRE_FIXTURE(fixture(QStringLiteral("CUSTOMER.DB")));
         QFETCH(QString, file);
         const QByteArray before = [&] {
             QFile f(fixture(file));
@@ -145,8 +140,7 @@ private slots:
     }
 
     void readingsSavedOntoATableOfOtherSoftwareReadBackThroughPxlib() {
-        if (!haveFixtures())
-            QSKIP("The Paradox fixtures are not available.");
+        VELMAR_REQUIRE_FIXTURE(fixture(QStringLiteral("CUSTOMER.DB")));
         QTemporaryDir dir;
         const QString copy = dir.filePath(QStringLiteral("DECIMAL.DB"));
         QVERIFY(QFile::copy(fixture(QStringLiteral("DECIMAL.DB")), copy));
@@ -172,8 +166,7 @@ private slots:
     }
 
     void primaryIndexFileIsNotTakenForATable() {
-        if (!haveFixtures())
-            QSKIP("The Paradox fixtures are not available.");
+        VELMAR_REQUIRE_FIXTURE(fixture(QStringLiteral("CUSTOMER.DB")));
         ReadingsTable table;
         table.setTableName(fixture(QStringLiteral("CUSTOMER.PX")));
         try {

@@ -47,23 +47,46 @@ private slots:
         QCOMPARE(result.error, QStringLiteral("'%1' is not a valid integer value").arg(text));
     }
 
-    void keyFilterLetsDigitsSignsAndBackspaceThrough_data() {
+    // The limit edits take signs; the interval and points-per-page edits take digits only.
+    void keyFiltersLetDigitsAndBackspaceThroughSignsOnlyToLimits_data() {
         QTest::addColumn<QChar>("key");
-        QTest::addColumn<bool>("accepted");
-        QTest::newRow("0") << QChar('0') << true;
-        QTest::newRow("9") << QChar('9') << true;
-        QTest::newRow("+") << QChar('+') << true;
-        QTest::newRow("-") << QChar('-') << true;
-        QTest::newRow("backspace") << QChar('\b') << true;
-        QTest::newRow("letter") << QChar('a') << false;
-        QTest::newRow("point") << QChar('.') << false;
-        QTest::newRow("space") << QChar(' ') << false;
-        QTest::newRow("Arabic-Indic digit") << QChar(0x0663) << false;
+        QTest::addColumn<bool>("limit");
+        QTest::addColumn<bool>("count");
+        QTest::newRow("0") << QChar('0') << true << true;
+        QTest::newRow("9") << QChar('9') << true << true;
+        QTest::newRow("+") << QChar('+') << true << false;
+        QTest::newRow("-") << QChar('-') << true << false;
+        QTest::newRow("backspace") << QChar('\b') << true << true;
+        QTest::newRow("letter") << QChar('a') << false << false;
+        QTest::newRow("point") << QChar('.') << false << false;
+        QTest::newRow("space") << QChar(' ') << false << false;
+        QTest::newRow("Arabic-Indic digit") << QChar(0x0663) << false << false;
     }
-    void keyFilterLetsDigitsSignsAndBackspaceThrough() {
+    void keyFiltersLetDigitsAndBackspaceThroughSignsOnlyToLimits() {
         QFETCH(QChar, key);
-        QFETCH(bool, accepted);
-        QCOMPARE(LimitText::acceptsKey(key), accepted);
+        QTEST(LimitText::acceptsKey(key), "limit");
+        QTEST(LimitText::acceptsCountKey(key), "count");
+    }
+
+    void pointsPerPageAreWholeNumbersFromZero_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("points"); // -1: refused
+        QTest::addColumn<QString>("error");
+        QTest::newRow("designed") << "100" << 100 << "";
+        QTest::newRow("zero: all on one page") << "0" << 0 << "";
+        QTest::newRow("empty after the last digit is deleted")
+            << "" << -1 << "'' is not a valid integer value";
+        QTest::newRow("beyond 32 bits")
+            << "99999999999" << -1 << "'99999999999' is not a valid integer value";
+        QTest::newRow("negative, pasted")
+            << "-5" << -1 << "'-5' is not a valid number of points per page";
+    }
+    void pointsPerPageAreWholeNumbersFromZero() {
+        QFETCH(QString, text);
+        QFETCH(int, points);
+        const LimitText::Result parsed = LimitText::parsePointsPerPage(text);
+        QCOMPARE(parsed.value, points < 0 ? std::nullopt : std::optional<qint32>(points));
+        QTEST(parsed.error, "error");
     }
 
     void alarmComparesStrictly_data() {

@@ -1,6 +1,6 @@
 // Widgets that show readings paint only what changed: the bar graph and the grid of readings.
+#include "AppendingTableView.h"
 #include "BarGraphView.h"
-#include "ReadingsGrid.h"
 
 #include <QHeaderView>
 #include <QPaintEvent>
@@ -116,7 +116,7 @@ private slots:
         model.setHorizontalHeaderLabels({"No", "Time", "Value", "Unit"});
         for (int r = 0; r < 3; ++r)
             model.appendRow(rowOf(r));
-        ReadingsGrid grid;
+        AppendingTableView grid;
         grid.setModel(&model);
         grid.verticalHeader()->setDefaultSectionSize(17);
         grid.horizontalHeader()->setHighlightSections(false); // as the window's grid
@@ -150,7 +150,7 @@ private slots:
         QStandardItemModel model(0, 4);
         for (int r = 0; r < 40; ++r)
             model.appendRow(rowOf(r));
-        ReadingsGrid grid;
+        AppendingTableView grid;
         grid.setModel(&model);
         grid.resize(300, 150);
         grid.show();
@@ -175,7 +175,7 @@ private slots:
         QStandardItemModel model(0, 4);
         for (int r = 0; r < 3; ++r)
             model.appendRow(rowOf(r));
-        ReadingsGrid grid;
+        AppendingTableView grid;
         grid.setModel(&model);
         grid.resize(300, 200);
         grid.show();

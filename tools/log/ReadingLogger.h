@@ -1,16 +1,8 @@
 #pragma once
 
-#include "FrameCutter.h"
-#include "LinkHealth.h"
 #include "LogOptions.h"
-#include "ReadingsTable.h"
-#include "Recording.h"
-#include "RequestCycle.h"
-#include "RequestWriter.h"
-#include "StoredReading.h"
-#include "TCommPortDriver.h"
+#include "MeterSession.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -21,13 +13,11 @@
 #include <string>
 
 class CaptureWriter;
-class DeviceWatcher;
 
-// The window's recording without the window: the same request cycle, frame cutting, line checks,
-// decoder, recording rules and table of readings, driven by timers of its own. Each stored
-// reading is handed to the output as one line; what happens to the port and the table goes to
-// the status output. The timer handlers and the receive handler are public so that tests and
-// benchmarks drive them without waiting.
+// The window's recording without the window: it hosts the same MeterSession, driven by timers of
+// its own. Each stored reading is handed to the output as one line; what happens to the port and
+// the table goes to the status output. The timer handlers and the receive handler are public so
+// that tests and benchmarks drive them without waiting.
 class ReadingLogger : public QObject {
     Q_OBJECT
 public:
@@ -39,7 +29,9 @@ public:
     // Hears each reading as it becomes a pending row of the table.
     using StoredSink = std::function<void(const StoredReading& stored)>;
 
-    explicit ReadingLogger(LogOptions options, QObject* parent = nullptr);
+    // `setup` is the session's; the line and the poll follow the options unless given.
+    explicit ReadingLogger(LogOptions options, QObject* parent = nullptr,
+                           MeterSession::Setup setup = {});
     ~ReadingLogger() override;
 
     // Standard output and standard error unless set.
@@ -67,23 +59,22 @@ public:
     void saveTick();    // every --save-every seconds
     void healthTick();  // every minute
 
-    [[nodiscard]] const ReadingsTable& table() const { return m_table; }
-    [[nodiscard]] const RecordingState& recording() const { return m_recording; }
+    [[nodiscard]] const ReadingsTable& table() const { return m_session.table(); }
+    [[nodiscard]] const RecordingState& recording() const { return m_session.recording(); }
     [[nodiscard]] qint64 mainReadings() const { return m_mainReadings; }
-    [[nodiscard]] const LinkHealth& health() const { return m_health; }
+    [[nodiscard]] MeterSession& session() { return m_session; }
+    [[nodiscard]] const LinkHealth& health() const { return m_session.linkHealth(); }
     // The id this run's stored readings carry.
-    [[nodiscard]] const QString& run() const { return m_run; }
-    [[nodiscard]] qint64 clockMs() const { return now(); }
-
-    // The meter counts as silent after this long without a frame.
-    static constexpr qint64 kSilentAfterMs = 5000;
+    [[nodiscard]] const QString& run() const { return m_session.runId(); }
+    [[nodiscard]] qint64 clockMs() const { return m_session.now(); }
 
 signals:
     void finished(int exitCode);
 
 private:
-    void onFrame(const QString& frameHex);
-    void offer(const Reading& reading);
+    void bindSession();
+    void onStored(const StoredReading& stored);
+    void onRefused(const TableProblem& problem, TableFailure failure);
     void print(const StoredReading& stored);
     // Writes pending readings; false after saying why when the table cannot take them. A save
     // that found the disk full waits for room (said once): the caller goes on recording.
@@ -91,28 +82,16 @@ private:
     // The one line that ends a run whose readings the table could not take.
     [[nodiscard]] QString unwrittenLine() const;
     void adoptJournal();
-    void sayNotices();
+    void sayNotice(const TableProblem& notice);
     void say(const QString& text);
     [[nodiscard]] std::optional<int> fail(int code, const QString& text);
-    [[nodiscard]] qint64 now() const { return m_clock.elapsed(); }
 
     LogOptions m_options;
-    QString m_run;
-    QElapsedTimer m_clock;
     std::shared_ptr<CaptureWriter> m_capture;
     bool m_captureFailureSaid = false;
-    std::unique_ptr<TCommPortDriver> m_port;
-    std::unique_ptr<DeviceWatcher> m_watcher;
-    LinkHealth m_health;
-    RequestCycle m_cycle;
-    RequestWriter m_writer;
-    FrameCutter m_cutter;
-    ReadingsTable m_table;
-    RecordingState m_recording;
+    MeterSession m_session;
     qint64 m_mainReadings = 0;
-    qint64 m_startedMs = 0; // when the timers started, for --duration
-    qint64 m_lastAnswerMs = 0;
-    bool m_silent = false;
+    qint64 m_startedMs = 0;     // when the timers started, for --duration
     bool m_journalLost = false; // pending readings that the journal could not take
     bool m_outputClosed = false;
     QString m_saveError;           // why the last save failed; empty after one that worked

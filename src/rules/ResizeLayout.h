@@ -17,7 +17,7 @@ struct ResizeLayout {
 
 [[nodiscard]] ResizeLayout computeResizeLayout(int outerWidth, int outerHeight);
 
-// The designed window's allowance for frame, title bar and menu bar: a 627 x 413 client area sits in an
-// outer window of 637 x 459. The window's rules are written against that outer size.
+// The designed window's allowance for frame, title bar and menu bar: a 627 x 413 client area sits
+// in an outer window of 637 x 459. The window's rules are written against that outer size.
 inline constexpr int kDesignFrameWidth = 10;
 inline constexpr int kDesignFrameHeight = 46;

@@ -46,3 +46,13 @@ private:
 // Rounds to the nearest integer, halves to the even neighbour, and keeps far-off points (a needle
 // almost level with the chord ends very far away) inside the range of int.
 [[nodiscard]] int roundHalfEven(double v);
+
+// How the dial divides its scale, handed over by the decoder for each main-display frame.
+struct DialScaleState {
+    static constexpr int kNormalScale = 80; // divisions of the function modes
+    static constexpr int kWideScale = 100;  // frequency and duty modes
+
+    bool WideScale = false;
+    int DialScale = kNormalScale;
+    int DialOffset = 0;
+};

@@ -19,4 +19,9 @@ public:
 
     // The key filter of both edits: digits, the two signs and backspace get through.
     [[nodiscard]] static bool acceptsKey(QChar key);
+    // The key filter of the sampling interval and of the chart's points per page: digits and
+    // backspace only.
+    [[nodiscard]] static bool acceptsCountKey(QChar key);
+    // The chart's points per page: a whole number of 0 or more.
+    [[nodiscard]] static Result parsePointsPerPage(const QString& text);
 };

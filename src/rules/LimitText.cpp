@@ -40,3 +40,18 @@ bool LimitText::acceptsKey(QChar key) {
     const bool digit = key >= QLatin1Char('0') && key <= QLatin1Char('9');
     return digit || key == QLatin1Char('+') || key == QLatin1Char('-') || key == QLatin1Char('\b');
 }
+
+bool LimitText::acceptsCountKey(QChar key) {
+    return (key >= u'0' && key <= u'9') || key == u'\b';
+}
+
+LimitText::Result LimitText::parsePointsPerPage(const QString& text) {
+    bool ok = false;
+    const int count = text.toInt(&ok);
+    if (!ok)
+        return {std::nullopt, QStringLiteral("'%1' is not a valid integer value").arg(text)};
+    if (count < 0)
+        return {std::nullopt,
+                QStringLiteral("'%1' is not a valid number of points per page").arg(text)};
+    return {count, {}};
+}

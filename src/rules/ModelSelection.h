@@ -7,6 +7,9 @@
 // The meter models one build can be made for, and what each sets at start-up.
 enum class MeterModel { VelmarC, VelmarD, Tessik };
 
+// One build serves one model; this build is the VelmarD one.
+inline constexpr MeterModel kBuildModel = MeterModel::VelmarD;
+
 struct ModelRow {
     QString windowTitle;
     QString acCaption;                // LcdAC

@@ -1,0 +1,228 @@
+// The line side of the session: connecting, the request cycle, cutting and dispatching frames,
+// the link's health and silence, and the decisions each main-display frame takes.
+#include "MeterSession.h"
+
+#include "DeviceWatcher.h"
+#include "KeyCommands.h"
+#include "MainFrameDecoder.h"
+#include "MltDigits.h"
+#include "TCommPortDriver.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QRandomGenerator>
+
+#include <chrono>
+#include <utility>
+
+namespace {
+
+// When the run started, and a random part so that two runs started in the same second differ:
+// "20261207T151000-3f9a0c1e".
+QString newRunId() {
+    return QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("yyyyMMddThhmmss")) +
+           QStringLiteral("-%1").arg(QRandomGenerator::system()->generate(), 8, 16, QChar(u'0'));
+}
+
+qint64 steadyMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+MeterSession::MeterSession(Setup setup, QObject* parent)
+    : QObject(parent), m_clock(setup.clock ? std::move(setup.clock) : Clock(steadyMs)),
+      m_wallClock(setup.wallClock ? std::move(setup.wallClock)
+                                  : WallClock([] { return QDateTime::currentDateTime(); })),
+      m_runId(newRunId()),
+      m_port(setup.line ? std::make_unique<TCommPortDriver>(std::move(setup.line))
+                        : std::make_unique<TCommPortDriver>()),
+      m_writer([this](std::uint8_t byte) { return m_port->TrySendBytes(&byte, 1); }, &m_health),
+      m_cutter([this](const QString& frame) { onLine(frame); }) {
+    if (setup.environment) {
+        m_port->setPortResolver([environment = std::move(setup.environment)](int number) {
+            return PortNames::deviceFor(number, environment,
+                                        [](const QString& path) { return QFile::exists(path); });
+        });
+    }
+    m_port->setComPortPollingDelay(setup.receivePollMs);
+    m_cutter.setStaleAfterMs(FrameCutter::staleAfterForPoll(setup.receivePollMs));
+    m_cutter.setOnStaleLine([this](const QString& lineHex) {
+        m_health.countStaleLine();
+        m_trace.append(LinkHealth::staleNote(lineHex));
+    });
+    m_watcher = new DeviceWatcher(*m_port, this);
+    connect(m_port.get(), &TCommPortDriver::deviceGone, this, &MeterSession::onDeviceGone);
+    connect(m_port.get(), &TCommPortDriver::deviceBack, this, &MeterSession::onDeviceBack);
+    m_table.setFolder(setup.tableFolder);
+}
+
+MeterSession::~MeterSession() = default;
+
+void MeterSession::bindReceiver() {
+    m_port->setOnReceiveData([this](TCommPortDriver*, const std::uint8_t* data, qint32 size) {
+        if (size > 0)
+            receive(data, static_cast<std::size_t>(size));
+    });
+}
+
+bool MeterSession::choosePort(int number) {
+    // The open port stays while connected, so a choice then would name a port not in use.
+    if (m_port->IsConnected() || m_inUse)
+        return false;
+    m_port->setComPort(static_cast<TComPortNumber>(pnCOM1 + number - 1));
+    return true;
+}
+
+bool MeterSession::connectLine() {
+    if (m_port->IsConnected())
+        return true;
+    m_cutter.reset();
+    m_writer.clear();
+    if (!m_port->Connect())
+        return false;
+    const qint64 nowMs = now();
+    m_health.restart(nowMs);
+    m_lastFrameMs = nowMs;
+    m_inUse = true;
+    endSilence();
+    return true;
+}
+
+// What the line did since Connect goes into the trace, so that a captured trace keeps it.
+void MeterSession::disconnectLine() {
+    if (m_inUse)
+        m_trace.append(m_health.summaryLine(now()));
+    m_inUse = false;
+    endSilence();
+    m_port->Disconnect();
+    m_cutter.reset();
+    m_writer.clear();
+}
+
+void MeterSession::receive(const std::uint8_t* data, std::size_t size) {
+    m_cutter.feed(data, size, now());
+}
+
+void MeterSession::requestTick() {
+    m_writer.flushKeys();
+    if (const auto request = m_cycle.step())
+        write(*request);
+}
+
+// Never waits for the line: a request it has no room for is skipped and counted (the next tick
+// asks again), a key code is kept for the next tick. A closed port sends nothing.
+void MeterSession::write(std::uint8_t byte) {
+    (void)m_writer.write(byte);
+}
+
+void MeterSession::pressRel() {
+    m_relPressState = nextRelPressState(m_relPressState);
+}
+
+void MeterSession::linkTick() {
+    const bool wasLinked = m_indicator.linked();
+    if (m_indicator.tick() && wasLinked)
+        emit linkChanged(false);
+    const qint64 nowMs = now();
+    m_cutter.expire(nowMs);
+    const qint64 silentMs = nowMs - m_lastFrameMs;
+    if (!m_inUse || !m_port->IsConnected() || silentMs <= kSilentAfterMs) {
+        endSilence();
+        return;
+    }
+    if (!m_silent) {
+        m_silent = true;
+        emit silenceBegan(silentMs);
+    }
+}
+
+void MeterSession::endSilence() {
+    if (std::exchange(m_silent, false))
+        emit silenceEnded();
+}
+
+void MeterSession::watchTick() {
+    m_watcher->check();
+}
+
+void MeterSession::stopWatching() {
+    m_watcher->stop();
+}
+
+QString MeterSession::healthSummary() {
+    QString line = m_health.summaryLine(now());
+    if (m_inUse)
+        m_trace.append(line);
+    return line;
+}
+
+// The port is closed already; the watcher looks for the device's path twice a second.
+void MeterSession::onDeviceGone(const QString& portName, const QString& device) {
+    m_cutter.reset();
+    m_writer.clear();
+    m_trace.append(LinkHealth::goneNote(portName, device));
+    endSilence();
+    const bool wasLinked = m_indicator.linked();
+    m_indicator = LinkIndicator{};
+    if (wasLinked)
+        emit linkChanged(false);
+    emit deviceGone(portName, device);
+}
+
+void MeterSession::onDeviceBack(const QString& portName, const QString& device) {
+    m_health.countReconnect();
+    m_cutter.reset();
+    m_writer.clear();
+    m_lastFrameMs = now();
+    m_trace.append(LinkHealth::backNote(portName, device));
+    emit deviceBack(portName, device);
+}
+
+// Only whole frames of a known kind reach the decoders: a frame that lost a byte would otherwise
+// become a stored wrong reading. Every line is traced and counted.
+void MeterSession::onLine(const QString& frameHex) {
+    m_trace.append(frameHex);
+    const qint64 nowMs = now();
+    switch (m_health.countLine(frameHex, nowMs)) {
+    case LineVerdict::MainDisplay:
+        heard(nowMs);
+        m_frameHex = frameHex;
+        decodeMain();
+        return;
+    case LineVerdict::BarGraph:
+        heard(nowMs);
+        m_frameHex = frameHex;
+        m_mltDigits = mltDigitsOf(frameHex);
+        emit barFrame(BarFrameDecoder::decode(m_mltDigits));
+        return;
+    case LineVerdict::TooShort:
+    case LineVerdict::UnknownKind:
+        return;
+    }
+}
+
+void MeterSession::heard(qint64 nowMs) {
+    m_lastFrameMs = nowMs;
+    endSilence();
+    const bool wasLinked = m_indicator.linked();
+    m_indicator.markAlive();
+    if (!wasLinked)
+        emit linkChanged(true);
+}
+
+// The decisions in the order the host applies them: the display, the alarm, the peaks (a change
+// of unit or range starts them and the chart afresh), then recording.
+void MeterSession::decodeMain() {
+    FrameResult result;
+    result.display = MainFrameDecoder::decode(m_frameHex, m_relPressState);
+    result.reading = MainFrameDecoder::readingOf(result.display);
+    m_reading = result.reading;
+    result.alarm = m_limits.exceededBy(m_reading.ReadingValue);
+    result.restarted = m_peaks.track(m_reading.ReadingValue, m_reading.ReadingText,
+                                     m_reading.UnitText, m_reading.RangeCode);
+    result.peaks = m_peaks.peaks();
+    result.stored = offerToRecording(m_reading);
+    emit mainFrame(result);
+}

@@ -1,0 +1,213 @@
+#pragma once
+
+#include "AlarmLimits.h"
+#include "BarFrameDecoder.h"
+#include "FrameCutter.h"
+#include "FrameResult.h"
+#include "LinkHealth.h"
+#include "LinkIndicator.h"
+#include "PeakTracker.h"
+#include "PortNames.h"
+#include "Reading.h"
+#include "ReadingsTable.h"
+#include "Recording.h"
+#include "RecordingPause.h"
+#include "RequestCycle.h"
+#include "RequestWriter.h"
+#include "SerialBackend.h"
+#include "StoredReading.h"
+#include "TableError.h"
+#include "TableFailure.h"
+#include "TraceList.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class DeviceWatcher;
+class TCommPortDriver;
+
+// Monotonic milliseconds for arrival times, stale lines and silence; the wall clock for the time
+// a reading is stored.
+using SessionClock = std::function<qint64()>;
+using SessionWallClock = std::function<QDateTime()>;
+
+// What a host hands in to a MeterSession, so that nothing the session does depends on hidden
+// inputs.
+struct MeterSessionSetup {
+    std::unique_ptr<SerialBackend> line; // null: the platform's own
+    SessionClock clock;                  // null: the steady clock
+    SessionWallClock wallClock;          // null: the local date and time
+    // Finds the device of COM1 to COM4 (VELMAR_COM<n>); null: the process environment.
+    PortNames::EnvironmentLookup environment;
+    QString tableFolder; // where relative table names lie; empty: the current folder
+    // How often the host reads the line; an unfinished line is stale after two reads.
+    quint16 receivePollMs = 50;
+};
+
+// One meter's whole pipeline, without a window: the port with its request cycle and writer, the
+// frame cutter, link health and the device watcher, the decoders, peaks and the alarm decision,
+// the recording decision, and the table of readings with its journal and pause. Bytes and ticks
+// go in; each main-display frame comes out as one FrameResult, and the link's state, stored
+// readings and notices come out as signals, each lasting condition said once. The host owns the
+// timers and the words: the window shows the results, the logger prints them.
+class MeterSession : public QObject {
+    Q_OBJECT
+public:
+    using Clock = SessionClock;
+    using WallClock = SessionWallClock;
+
+    using Setup = MeterSessionSetup;
+
+    // A meter that has not answered for longer than this is silent; said once until it answers.
+    static constexpr qint64 kSilentAfterMs = 3000;
+
+    explicit MeterSession(Setup setup = {}, QObject* parent = nullptr);
+    ~MeterSession() override;
+
+    // --- The line ---
+    [[nodiscard]] TCommPortDriver& port() { return *m_port; }
+    [[nodiscard]] const TCommPortDriver& port() const { return *m_port; }
+    // From now on received bytes are cut and decoded (the model binds the receive event).
+    void bindReceiver();
+    // COM1 to COM4; false while the line is in use, when the open port must stay.
+    bool choosePort(int number);
+    // False when the port cannot be opened; port().lastOpenError() says why.
+    [[nodiscard]] bool connectLine();
+    void disconnectLine();
+    // Between connectLine and disconnectLine, also while waiting for a device that went away.
+    [[nodiscard]] bool inUse() const { return m_inUse; }
+    void setClock(Clock clock) { m_clock = std::move(clock); }
+    [[nodiscard]] qint64 now() const { return m_clock(); }
+    [[nodiscard]] QDateTime wallNow() const { return m_wallClock(); }
+
+    // --- Bytes and ticks ---
+    // The port's receive event: the bytes one read returned.
+    void receive(const std::uint8_t* data, std::size_t size);
+    // Every 100 ms: kept key codes, then one step of the request cycle.
+    void requestTick();
+    // Every 100 ms: the link picture's time-out, stale lines and the meter's silence.
+    void linkTick();
+    // Every second: the sampling interval's countdown and the journal.
+    void recordTick();
+    // One look for a device that went away.
+    void watchTick();
+    void stopWatching();
+    // What the line did since Connect, as one line; also kept in the trace.
+    QString healthSummary();
+
+    // --- User commands ---
+    // A key code or request byte, written without waiting (WriteTo232).
+    void write(std::uint8_t byte);
+    // The REL key's three-step state, which the decoder shows.
+    void pressRel();
+    void setAlarmLimits(const AlarmLimits& limits) { m_limits = limits; }
+    void setRecordFilters(bool repeat, bool interval);
+    // The sampling interval's text: a whole number restarts the countdown; anything else is
+    // refused and stores nothing until corrected. False when refused.
+    bool setIntervalText(const QString& text);
+    void setRecordLimit(qint32 limit) { m_recording.RecordLimit = limit; }
+
+    // --- The table of readings (MeterSessionTable.cpp) ---
+    [[nodiscard]] ReadingsTable& table() { return m_table; }
+    [[nodiscard]] const ReadingsTable& table() const { return m_table; }
+    // The default table, created when missing; throws TableError when it cannot be opened.
+    void openDefaultTable();
+    void openTable(const QString& path); // throws TableError
+    // Opens another table; when it cannot be opened the one open before opens again. The
+    // failure's text, empty on success.
+    QString switchTable(const QString& path);
+    void closeTable();
+    // Writes the pending readings; the problem, with recording waiting until a save succeeds.
+    std::optional<TableProblem> save();
+    // Record/New: empties the table (throws TableError) and starts numbering afresh.
+    void emptyTable();
+    // Readings an earlier run left in the journal: taken in (numbering goes on after them) or
+    // dropped.
+    void adoptJournal();
+    void dropJournal();
+
+    // --- State, for hosts and tests ---
+    [[nodiscard]] const Reading& reading() const { return m_reading; }
+    [[nodiscard]] const RecordingState& recording() const { return m_recording; }
+    [[nodiscard]] const AlarmLimits& alarmLimits() const { return m_limits; }
+    [[nodiscard]] const PeakTracker& peaks() const { return m_peaks; }
+    [[nodiscard]] int relPressState() const { return m_relPressState; }
+    [[nodiscard]] const LinkHealth& linkHealth() const { return m_health; }
+    [[nodiscard]] const TraceList& trace() const { return m_trace; }
+    [[nodiscard]] const QString& frameHex() const { return m_frameHex; }
+    [[nodiscard]] const QString& mltDigits() const { return m_mltDigits; }
+    [[nodiscard]] const RecordingPause& pause() const { return m_pause; }
+    [[nodiscard]] bool isSilent() const { return m_silent; }
+    [[nodiscard]] const QString& runId() const { return m_runId; }
+    [[nodiscard]] qint64 lastFrameMs() const { return m_lastFrameMs; }
+
+signals:
+    void mainFrame(const FrameResult& result);
+    void barFrame(const BarGraph& bar);
+    // The link picture: linked on the first frame after none, unlinked on the third link tick
+    // without one.
+    void linkChanged(bool linked);
+    void readingStored(const StoredReading& stored);
+    void readingRefused(const TableProblem& problem, TableFailure failure);
+    // Recording paused or resumed, or a save began or ended waiting for room: pause() says which.
+    // Each cause is said once.
+    void pauseChanged();
+    void tableNotice(const TableProblem& notice);
+    // Another table opened, or this one was emptied: a host that shows the table reloads it
+    // before anything about it is said.
+    void tableReplaced();
+    void intervalRefused(const QString& text);
+    void intervalAccepted();
+    void deviceGone(const QString& portName, const QString& device);
+    void deviceBack(const QString& portName, const QString& device);
+    // The meter stopped answering (silentMs ago was its last frame), or answers again.
+    void silenceBegan(qint64 silentMs);
+    void silenceEnded();
+
+private:
+    void onLine(const QString& frameHex);
+    void heard(qint64 nowMs);
+    void decodeMain();
+    bool offerToRecording(const Reading& reading);
+    void endSilence();
+    void onDeviceGone(const QString& portName, const QString& device);
+    void onDeviceBack(const QString& portName, const QString& device);
+    void pauseRecording(const TableProblem& problem, RecordingPause::Until until);
+    void resumeRecording();
+    // Said once when the table opens or is emptied: why it cannot take readings, if it cannot.
+    void tableChanged();
+    void sayTableNotices();
+
+    Clock m_clock;
+    WallClock m_wallClock;
+    QString m_runId;
+    std::unique_ptr<TCommPortDriver> m_port;
+    DeviceWatcher* m_watcher = nullptr;
+    LinkHealth m_health;
+    RequestCycle m_cycle;
+    RequestWriter m_writer;
+    FrameCutter m_cutter;
+    LinkIndicator m_indicator;
+    TraceList m_trace;
+    bool m_inUse = false;
+    bool m_silent = false;
+    qint64 m_lastFrameMs = 0;
+
+    QString m_frameHex;
+    QString m_mltDigits;
+    Reading m_reading;
+    int m_relPressState = 0;
+    AlarmLimits m_limits;
+    PeakTracker m_peaks;
+
+    ReadingsTable m_table;
+    RecordingState m_recording;
+    Recording::Filters m_filters;
+    RecordingPause m_pause;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QTableView>
+
+// The grid of readings. A table view lays its items out again after every row the model gains and
+// then repaints its whole viewport; for a grid that gains one row at its end per reading, that is
+// every visible cell once a second or more. Here a layout that follows rows appended at the end
+// repaints only from the first new row down: rows already shown keep their pixels, and a scroll to
+// the new row moves them by copying. Any other change (a reset, columns, rows removed or moved)
+// repaints the whole grid as before.
+class AppendingTableView : public QTableView {
+    Q_OBJECT
+
+public:
+    explicit AppendingTableView(QWidget* parent = nullptr);
+
+    void setModel(QAbstractItemModel* model) override;
+    void doItemsLayout() override;
+
+private:
+    void noteRowsInserted(const QModelIndex& parent, int first, int last);
+    void noteWholeChange();
+
+    // The first row appended since the last layout, or -1; `m_wholeChange` when anything else
+    // changed since then.
+    int m_firstAppended = -1;
+    bool m_wholeChange = false;
+};
