@@ -1,8 +1,8 @@
 #include "../support/FuzzSeed.h"
 
 #include "BarFrameDecoder.h"
-#include "MainFrameDecoder.h"
 #include "FrameCutter.h"
+#include "MainFrameDecoder.h"
 
 #include <QRegularExpression>
 #include <QTest>
