@@ -450,6 +450,34 @@ private slots:
         window->hide();
     }
 
+    // Escape (or the box's own close) on the crash question is no answer: the readings stay in
+    // their journal, none is adopted or dropped, and the next start asks about them again.
+    void escapeOnTheCrashQuestionKeepsTheReadingsForTheNextStart() {
+        recordAndDie(tablePath(), 1, 3);
+        const QString journal = dir->filePath(".Velmarbdb.DB.pending");
+        NextModalBox box([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+        window = std::make_unique<TFCOMM>(); // the real boxes
+        for (QTimer* timer : window->findChildren<QTimer*>())
+            timer->stop();
+        window->show();
+        QTRY_VERIFY(box.seen().seen);
+        QTest::qWait(50);
+        QCOMPARE(rows(), 0);
+        QVERIFY(QFileInfo::exists(journal));
+        window->hide();
+        window.reset();
+        QVERIFY(QFileInfo::exists(journal));
+
+        messages->answerYes = true;
+        messages->threeWayAnswer = UserMessages::Answer::Yes;
+        makeWindow();
+        window->show();
+        QTRY_COMPARE(messages->questions.size(), 1);
+        QVERIFY2(messages->questions.first().startsWith("3 readings recorded on "),
+                 qPrintable(messages->questions.first()));
+        QTRY_COMPARE(rows(), 3);
+    }
+
     // Another table opened from the window is met as the table at start-up is: the readings a
     // crash left beside it are offered once, and adopted ones carry the numbering on.
     void readingsLeftBesideAnotherTableAreOfferedOnce_data() {
