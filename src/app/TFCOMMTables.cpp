@@ -7,6 +7,8 @@
 #include "UserMessages.h"
 
 #include "ReadingsGrid.h"
+#include "StatusBriefs.h"
+#include "StatusPlace.h"
 
 void TFCOMM::openReadingsTable() {
     forgetTableNotices();
@@ -32,15 +34,30 @@ bool TFCOMM::openTableWithNotices(const QString& path) {
 }
 
 void TFCOMM::offerFoundReadings() {
+    m_statusPlace->clear(QStringLiteral("journal-unanswered"));
     const ReadingsTable& table = m_session.table();
     if (!table.isOpen())
         return;
     const std::optional<ReadingsTable::JournalFound> found = table.journalFound();
     if (!found)
         return;
-    if (!m_messages->askYesNo(found->question())) {
+    // Escape or the box's own close is no answer: the readings stay in their journal, to be
+    // offered again at the next start, rather than being dropped by a key pressed in haste.
+    switch (m_messages->askYesNoCancel(found->question())) {
+    case UserMessages::Answer::Cancel:
+        m_statusPlace->set(QStringLiteral("journal-unanswered"),
+                           QStringLiteral("%1 of an earlier run stay in their journal; they are "
+                                          "offered again at the next start.")
+                               .arg(found->count == 1
+                                        ? QStringLiteral("1 reading")
+                                        : QStringLiteral("%1 readings").arg(found->count)),
+                           StatusBriefs::journalUnanswered());
+        return;
+    case UserMessages::Answer::No:
         m_session.dropJournal();
         return;
+    case UserMessages::Answer::Yes:
+        break;
     }
     m_session.adoptJournal();
     Data1->reload();

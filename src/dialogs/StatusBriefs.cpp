@@ -14,6 +14,10 @@ QString intervalNotANumber() {
     return QStringLiteral("Recording paused: interval not a number");
 }
 
+QString journalUnanswered() {
+    return QStringLiteral("Earlier readings kept for next start");
+}
+
 QString saveWaitsForRoom() {
     return QStringLiteral("Save waits for room (disk full)");
 }

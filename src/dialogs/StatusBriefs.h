@@ -12,6 +12,7 @@ namespace StatusBriefs {
 [[nodiscard]] QString recordingPaused(const TableProblem& problem);
 [[nodiscard]] QString intervalNotANumber();
 [[nodiscard]] QString saveWaitsForRoom();
+[[nodiscard]] QString journalUnanswered();
 [[nodiscard]] QString savedWhenRoomReturned();
 [[nodiscard]] QString tableNotice(TableCause cause);
 [[nodiscard]] QString deviceGone(const QString& portName);

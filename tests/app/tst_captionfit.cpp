@@ -306,6 +306,7 @@ private slots:
         }
         QTest::newRow("interval") << StatusBriefs::intervalNotANumber();
         QTest::newRow("waits for room") << StatusBriefs::saveWaitsForRoom();
+        QTest::newRow("journal unanswered") << StatusBriefs::journalUnanswered();
         QTest::newRow("saved when room returned") << StatusBriefs::savedWhenRoomReturned();
         QTest::newRow("device gone") << StatusBriefs::deviceGone("COM4");
         QTest::newRow("device back") << StatusBriefs::deviceBack("COM4", "23:59:59", 999);

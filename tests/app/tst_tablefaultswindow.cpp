@@ -397,6 +397,7 @@ private slots:
         const QString journal = dir->filePath(".Velmarbdb.DB.pending");
         QVERIFY(QFileInfo::exists(journal));
         messages->answerYes = yes;
+        messages->threeWayAnswer = yes ? UserMessages::Answer::Yes : UserMessages::Answer::No;
         makeWindow();
         QVERIFY2(messages->questions.isEmpty(), "asked before the window was shown");
         window->show();
@@ -501,6 +502,7 @@ private slots:
             frame(std::uint8_t(i));
         window->RecordSaveClick();
         messages->answerYes = yes;
+        messages->threeWayAnswer = yes ? UserMessages::Answer::Yes : UserMessages::Answer::No;
         open(other);
         QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
         QCOMPARE(messages->questions.size(), 1);
