@@ -8,10 +8,8 @@
 #include "TCommPortDriver.h"
 #include "TFCOMM.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QDir>
-#include <QTemporaryDir>
+#include <QCoreApplication>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -80,16 +78,3 @@ void BM_ChartMemoryPerPoint(benchmark::State& state) {
 BENCHMARK(BM_ChartMemoryPerPoint)->Arg(1'000'000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    // The window opens its table of readings in the current folder.
-    QTemporaryDir dir;
-    QDir::setCurrent(dir.path());
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
