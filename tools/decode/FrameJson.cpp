@@ -1,43 +1,18 @@
 #include "FrameJson.h"
 
+#include "JsonText.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <string_view>
 
 namespace {
 
-void appendString(std::string& out, const QString& text) {
-    out += '"';
-    for (const char c : text.toUtf8()) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
-}
-
 void appendBool(std::string& out, bool value) {
     out += value ? "true" : "false";
-}
-
-void appendField(std::string& out, const char* name) {
-    if (out.size() > 1)
-        out += ',';
-    out += '"';
-    out += name;
-    out += "\":";
 }
 
 [[nodiscard]] std::string_view nameOf(Annunciator a) {
@@ -77,51 +52,51 @@ void appendLit(std::string& out, const AnnunciatorSet& lit) {
 // The fields a reading is known by, in this order, wherever one is printed.
 void appendReading(std::string& out, const QString& text, double value, const QString& unit,
                    const QString& acdc, const QString& range) {
-    appendField(out, "text");
-    appendString(out, text);
-    appendField(out, "value");
+    JsonText::appendName(out, "text");
+    JsonText::appendString(out, text);
+    JsonText::appendName(out, "value");
     out += QByteArray::number(value, 'g', 9).toStdString();
-    appendField(out, "unit");
-    appendString(out, unit);
-    appendField(out, "acdc");
-    appendString(out, acdc);
-    appendField(out, "range");
-    appendString(out, range);
+    JsonText::appendName(out, "unit");
+    JsonText::appendString(out, unit);
+    JsonText::appendName(out, "acdc");
+    JsonText::appendString(out, acdc);
+    JsonText::appendName(out, "range");
+    JsonText::appendString(out, range);
 }
 
 } // namespace
 
 std::string FrameJson::mainLine(const MainDisplay& d) {
     std::string out = "{";
-    appendField(out, "kind");
+    JsonText::appendName(out, "kind");
     out += "\"main\"";
     appendReading(out, d.readingText, static_cast<double>(d.readingValue), d.unitText, d.acDcText,
                   d.rangeText);
-    appendField(out, "rangeCode");
+    JsonText::appendName(out, "rangeCode");
     out += std::to_string(d.rangeCode);
-    appendField(out, "dial");
+    JsonText::appendName(out, "dial");
     out += std::to_string(d.dialPosition);
-    appendField(out, "chart");
+    JsonText::appendName(out, "chart");
     out += std::to_string(d.chartValue);
-    appendField(out, "axis");
+    JsonText::appendName(out, "axis");
     out += '[' + std::to_string(d.axisMinimum) + ',' + std::to_string(d.axisMaximum) + ']';
-    appendField(out, "dialScale");
+    JsonText::appendName(out, "dialScale");
     out += std::to_string(d.dialScale);
-    appendField(out, "wide");
+    JsonText::appendName(out, "wide");
     appendBool(out, d.wideScale);
-    appendField(out, "digits");
+    JsonText::appendName(out, "digits");
     out += '[';
     for (std::size_t i = 0; i < d.digits.size(); ++i) {
         if (i > 0)
             out += ',';
-        appendString(out, d.digits[i]);
+        JsonText::appendString(out, d.digits[i]);
     }
     out += ']';
-    appendField(out, "d0");
+    JsonText::appendName(out, "d0");
     appendBool(out, d.leadingDigitShown);
-    appendField(out, "bar");
+    JsonText::appendName(out, "bar");
     appendBool(out, d.barShown);
-    appendField(out, "lit");
+    JsonText::appendName(out, "lit");
     appendLit(out, d.lit);
     out += '}';
     return out;
@@ -129,14 +104,14 @@ std::string FrameJson::mainLine(const MainDisplay& d) {
 
 std::string FrameJson::storedLine(const Stored& r) {
     std::string out = "{";
-    appendField(out, "no");
+    JsonText::appendName(out, "no");
     out += std::to_string(r.no);
-    appendField(out, "time");
-    appendString(out, r.time);
+    JsonText::appendName(out, "time");
+    JsonText::appendString(out, r.time);
     if (!r.at.isEmpty()) {
-        appendField(out, "at");
-        appendString(out, r.at);
-        appendField(out, "reading");
+        JsonText::appendName(out, "at");
+        JsonText::appendString(out, r.at);
+        JsonText::appendName(out, "reading");
         out += r.reading;
     }
     appendReading(out, r.text, r.value, r.unit, r.acdc, r.range);
@@ -146,11 +121,11 @@ std::string FrameJson::storedLine(const Stored& r) {
 
 std::string FrameJson::barLine(const BarGraph& bar) {
     std::string out = "{";
-    appendField(out, "kind");
+    JsonText::appendName(out, "kind");
     out += "\"bar\"";
-    appendField(out, "sign");
-    appendString(out, QString(bar.sign));
-    appendField(out, "position");
+    JsonText::appendName(out, "sign");
+    JsonText::appendString(out, QString(bar.sign));
+    JsonText::appendName(out, "position");
     out += std::to_string(bar.position);
     out += '}';
     return out;
