@@ -2,7 +2,7 @@
 #include "TableError.h"
 
 #include "../support/Fixtures.h"
-#include "PxlibTable.h"
+#include "../record/PxlibTable.h"
 
 #include <QDate>
 #include <QDir>
