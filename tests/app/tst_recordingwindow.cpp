@@ -4,6 +4,7 @@
 
 #include "ReadingsTable.h"
 #include "ReadingsTableModel.h"
+#include "StatusPlace.h"
 #include "TCommPortDriver.h"
 #include "TFCOMM.h"
 #include "TableError.h"
@@ -283,7 +284,7 @@ private slots:
         QVERIFY(!window->findChild<QAction*>(QStringLiteral("N10001"))->isChecked());
     }
 
-    void theIntervalEditTakesOnlyDigitsAndRestartsTheWait() {
+    void theIntervalEditTakesOnlyDigitsRestartsTheWaitAndSaysARefusal() {
         makeWindow();
         window->show();
         window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))->clear();
@@ -294,6 +295,15 @@ private slots:
         QTest::keyClick(window->findChild<QLineEdit*>(QStringLiteral("RecordSITime")),
                         Qt::Key_Backspace);
         QCOMPARE(window->session().recording().RecordCountdown, 12);
+        // A pasted text that is no whole number is said where it lasts, until corrected.
+        window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))->setText("1.5");
+        const QString status = window->statusPlace()->currentText();
+        QVERIFY2(status.contains("Recording paused") &&
+                     status.contains("'1.5' is not a valid integer value"),
+                 qPrintable(status));
+        window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))->setText("0");
+        QCOMPARE(window->statusPlace()->currentText(), QString());
+        QVERIFY(messages->errors.isEmpty());
     }
 
     void intervalSamplingWaitsForTheTimer() {
