@@ -264,23 +264,6 @@ private slots:
         QCOMPARE(window->session().peaks().prevUnitText(), QString("V"));
     }
 
-    void peaksFollowTheReadingsUntilTheRangeChanges() {
-        quietTimers();
-        auto frame = [this](std::uint8_t byte2, std::uint8_t lastDigit) {
-            const std::uint8_t f[] = {0x89, 0x70, byte2, 0x00,      0x00, 0x0F,
-                                      0x01, 0x02, 0x03,  lastDigit, 0x0A};
-            window->session().receive(f, sizeof f);
-        };
-        frame(0x08, 4);
-        frame(0x08, 9);
-        frame(0x08, 1);
-        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("MaxText"))->text(), QString("012.39"));
-        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("MinText"))->text(), QString("012.31"));
-        frame(0x10, 5); // range 2: the peaks start afresh
-        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("MinText"))->text(), QString("0123.5"));
-        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("MaxText"))->text(), QString("012.39"));
-    }
-
     void barGraphFramesSetTheSignAndTheBar_data() {
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<QString>("sign");
