@@ -161,31 +161,6 @@ private slots:
         QCOMPARE(window->session().port().ComPort(), pnCOM1);
     }
 
-    void framesFromTheMeterAreTracedAndLightTheLink() {
-        connectToPty();
-        quietTimers();
-        window->setLinkClock([] { return qint64(0); }); // the two polls come in one instant
-        // The frames arrive over two polls of the port.
-        pty->send(QByteArray::fromHex("89700800000F01"));
-        QVERIFY(pty->waitForSlaveInput(1000));
-        window->session().port().ReceivePoll();
-        pty->send(QByteArray::fromHex("0203040A8A123456789A0A"));
-        QVERIFY(pty->waitForSlaveInput(1000));
-        window->session().port().ReceivePoll();
-        QCOMPARE(window->session().trace().size(), std::size_t(2));
-        QCOMPARE(window->session().trace().line(0), QString("89700800000F010203040A"));
-        QCOMPARE(window->session().trace().line(1), QString("8A123456789A0A"));
-        QCOMPARE(window->session().mltDigits(), QString("9A784"));
-        QVERIFY(window->findChild<QLabel*>(QStringLiteral("CONok"))->isVisibleTo(window.get()));
-
-        window->ConTimerTimer();
-        window->ConTimerTimer();
-        QVERIFY(window->findChild<QLabel*>(QStringLiteral("CONok"))->isVisibleTo(window.get()));
-        window->ConTimerTimer();
-        QVERIFY(!window->findChild<QLabel*>(QStringLiteral("CONok"))->isVisibleTo(window.get()));
-        QVERIFY(window->findChild<QLabel*>(QStringLiteral("CONokN"))->isVisibleTo(window.get()));
-    }
-
     void keyPanelsSendShortAndLongCodesForAnyButton_data() {
         QTest::addColumn<QString>("panel");
         QTest::addColumn<int>("button");

@@ -271,6 +271,12 @@ private slots:
                  QString("1"));
         window->RecordNewClick(); // an empty table: the message still shows
         QCOMPARE(messages->informations.size(), 2);
+        // A table that cannot be emptied is said in a box, and the grid keeps its rows.
+        frame(7);
+        QVERIFY(QDir(dir->path()).removeRecursively());
+        window->RecordNewClick();
+        QCOMPARE(messages->errors.size(), 1);
+        QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->rowCount(), 1);
     }
 
     void limitItemsCheckThemselvesAndSetTheLimit() {

@@ -239,32 +239,6 @@ private slots:
         QCOMPARE(window.session().table().recordCount(), logger.table().recordCount());
         window.session().port().Disconnect();
     }
-
-    void eachTableCauseHasOneFailureAndPause_data() {
-        QTest::addColumn<int>("cause");
-        QTest::addColumn<int>("failure");
-        QTest::addColumn<int>("until");
-        const auto row = [](const char* name, TableCause c, TableFailure f,
-                            RecordingPause::Until u) { // u: while recording
-            QTest::newRow(name) << int(c) << int(f) << int(u);
-        };
-        using U = RecordingPause::Until;
-        row("value does not fit", TableCause::ValueDoesNotFit, TableFailure::ThisReading,
-            U::NextReading);
-        row("disk full", TableCause::DiskFull, TableFailure::Table, U::NextReading);
-        row("write failed", TableCause::WriteFailed, TableFailure::Table, U::NextReading);
-        row("read-only", TableCause::ReadOnly, TableFailure::WholeTable, U::TableChange);
-        row("field missing", TableCause::FieldMissing, TableFailure::WholeTable, U::TableChange);
-        row("not open", TableCause::NotOpen, TableFailure::WholeTable, U::TableChange);
-    }
-
-    void eachTableCauseHasOneFailureAndPause() {
-        QFETCH(int, cause);
-        const TableFailure failure = classifyTableFailure(TableCause(cause));
-        QTEST(int(failure), "failure");
-        QTEST(int(RecordingPause::untilFor(TableCause(cause), RecordingPause::During::Recording)),
-              "until");
-    }
 };
 
 QTEST_MAIN(SessionHostsTest)
