@@ -55,7 +55,7 @@ private slots:
         qunsetenv("VELMAR_COM1");
     }
 
-    void startsAsTheVelmarDBuild() {
+    void startsAsTheVelmarDBuildInTheDesignedState() {
         QCOMPARE(window->windowTitle(), QString("VelmarD Interface Program _Ver: 1.00"));
         QCOMPARE(window->session().port().ComPortSpeed(), br9600);
         QCOMPARE(window->session().port().ComPortDataBits(), db8BITS);
@@ -81,9 +81,7 @@ private slots:
         QCOMPARE(digits, QString("79999"));
         QVERIFY(!window->findChild<LcdPanel*>(QStringLiteral("Panel1"))
                      ->isControlVisible(LcdControl::LcdAC));
-    }
-
-    void startsWithTheBrokenLinkPictureAndTheDesignedState() {
+        // The broken-link picture, and the start values of the peaks, numbering and limits.
         QVERIFY(!window->findChild<QLabel*>(QStringLiteral("CONok"))->isVisibleTo(window.get()));
         QVERIFY(window->findChild<QLabel*>(QStringLiteral("CONokN"))->isVisibleTo(window.get()));
         QCOMPARE(window->session().peaks().prevUnitText(), QString("113"));

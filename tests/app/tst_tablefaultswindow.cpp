@@ -1,88 +1,34 @@
 #include "../support/FileSizeLimit.h"
 #include "../support/PtyPair.h"
 #include "../support/SmallDisk.h"
+#include "../support/TableFiles.h"
 #include "NextModalBox.h"
 #include "RecordingMessages.h"
 #include "WindowTestBench.h"
 
 #include "BevelPanel.h"
-#include "ParadoxFile.h"
 #include "ReadingsTable.h"
 #include "ReadingsTableModel.h"
 #include "StatusPlace.h"
 #include "TFCOMM.h"
 
+#include <QAbstractButton>
 #include <QAction>
-#include <QCheckBox>
 #include <QDir>
-#include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
-#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 
-#include <csignal>
 #include <memory>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 // Faults of the table of readings as the window meets them: a save that waits for room, a table
 // for viewing only, a journal that cannot be written, said in the status place or a box; and the
 // readings a crash left, offered over the shown window. What the session decides about each is
 // tested in tst_sessiontable.
-namespace {
-
-ReadingRecord reading(qint32 no) {
-    return {no,
-            36'000'000 + no,
-            QStringLiteral("DC"),
-            QStringLiteral("1.%1").arg(no),
-            QStringLiteral("V"),
-            QStringLiteral("AUTO"),
-            double(no)};
-}
-
-// In a child: records readings numbered first..last into the table and dies by SIGKILL, leaving
-// them in the journal only.
-void recordAndDie(const QString& path, int first, int last) {
-    const pid_t child = fork();
-    if (child == 0) {
-        ReadingsTable table;
-        table.setTableName(path);
-        table.openOrCreate();
-        for (int no = first; no <= last; ++no)
-            table.append(reading(no));
-        table.syncJournal();
-        ::raise(SIGKILL);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-}
-
-void writeTable(const QString& path, const RecordLayout& layout) {
-    const std::vector<char> image =
-        ParadoxFile::build(layout, RecordStore(layout.recordSize()), QStringLiteral("Velmarbdb"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(image.data(), qint64(image.size())), qint64(image.size()));
-}
-
-// A table of readings with a primary index: it opens for viewing only.
-void writeKeyedReadingsTable(const QString& path) {
-    writeTable(path, RecordLayout::readings());
-    // The header's file type: 0 is a keyed table.
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadWrite));
-    QVERIFY(file.seek(4));
-    QVERIFY(file.putChar(0));
-}
-
-} // namespace
-
 class TableFaultsWindowTest : public QObject {
     Q_OBJECT
 

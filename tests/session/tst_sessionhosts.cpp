@@ -94,23 +94,23 @@ Step wait(int ms) {
 // meets.
 const QList<Step> kScript = {
     read("89700800000F01020304"),       // first part of 12.34 V
-    read("0A"),                         // its line feed in the next read
+    read("0A"),                         // its line feed in the next read; the journal fails
     kTick,                              //
     read("89700800000F010203040A"),     // the same reading again
     read("8A123456609A0A"),             // the bar graph
     read("89700A"),                     // too short to be a reading
     read("55010203040A"),               // not a meter frame
-    kSecond,                            // the journal cannot be written
+    kSecond,                            //
     read("89700800000F010203050A"),     // 12.35 V
     read("89601000000F010203040A"),     // another unit: mV
     read("89601000000F010203040A8970"), // again, and the start of a lost line
     wait(1000),                         //
     kTick,                              // the lost line is stale
     wait(2000),                         //
-    kTick,                              //
-    kTick,                              // no frame for three link ticks: unlinked
     kTick,                              // no answer for more than 3 s: silent
-    kTick,                              // said once
+    kTick,                              // no frame for three link ticks: unlinked
+    kTick,                              // each said once
+    kTick,                              //
     read("89700800000F010203040A"),     // 12.34 V again: linked, answering, stored
     kSecond,                            //
     kSecond,                            // the journal's failure is not said again

@@ -1,78 +1,16 @@
+#include "../support/TableFiles.h"
+
 #include "CodePage.h"
 #include "MeterSession.h"
-#include "ParadoxFile.h"
-#include "ReadingsTable.h"
-#include "RecordLayout.h"
-#include "RecordStore.h"
 #include "TableFailure.h"
 
 #include <QDir>
-#include <QFile>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
 #include <memory>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
-
-ReadingRecord reading(qint32 no) {
-    return {no,
-            36'000'000 + no,
-            QStringLiteral("DC"),
-            QStringLiteral("1.%1").arg(no),
-            QStringLiteral("V"),
-            QStringLiteral("AUTO"),
-            double(no)};
-}
-
-// In a child: records readings numbered first..last into the table and dies by SIGKILL, leaving
-// them in the journal only.
-void recordAndDie(const QString& path, int first, int last) {
-    const pid_t child = fork();
-    if (child == 0) {
-        ReadingsTable table;
-        table.setTableName(path);
-        table.openOrCreate();
-        for (int no = first; no <= last; ++no)
-            table.append(reading(no));
-        table.syncJournal();
-        ::raise(SIGKILL);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-}
-
-// A table of readings at path holding count saved readings.
-void makeReadingsTable(const QString& path, qint32 count) {
-    ReadingsTable table;
-    table.setTableName(path);
-    table.openOrCreate();
-    for (qint32 no = 1; no <= count; ++no)
-        table.append(reading(no));
-    table.applyUpdates();
-}
-
-void writeTable(const QString& path, const RecordLayout& layout) {
-    const std::vector<char> image =
-        ParadoxFile::build(layout, RecordStore(layout.recordSize()), QStringLiteral("Velmarbdb"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(image.data(), qint64(image.size())), qint64(image.size()));
-}
-
-// A table of readings with a primary index: it opens for viewing only.
-void writeKeyedReadingsTable(const QString& path) {
-    writeTable(path, RecordLayout::readings());
-    // The header's file type: 0 is a keyed table.
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadWrite));
-    QVERIFY(file.seek(4));
-    QVERIFY(file.putChar(0));
-}
 
 // Tables that open but cannot take readings, as other software or another user leaves them.
 void writeTableThatCannotTakeReadings(const QString& path, const QString& kind) {
