@@ -4,6 +4,7 @@
 
 #include "ReadingsTable.h"
 #include "ReadingsTableModel.h"
+#include "StatusPlace.h"
 #include "TCommPortDriver.h"
 #include "TFCOMM.h"
 #include "TableError.h"
@@ -113,11 +114,28 @@ private slots:
         QCOMPARE(window->session().table().pendingCount(), 3);
     }
 
+    // Record/Save writes the readings and only then says so; a save that fails (the folder went
+    // away under the open table) is said as a failure and keeps the readings pending.
+    void saveWritesTheReadingsThenSaysSo_data() {
+        QTest::addColumn<bool>("folderGone");
+        QTest::newRow("saved") << false;
+        QTest::newRow("folder gone") << true;
+    }
+
     void saveWritesTheReadingsThenSaysSo() {
+        QFETCH(bool, folderGone);
         makeWindow();
         frame(4);
         frame(5);
+        if (folderGone)
+            QVERIFY(QDir(dir->path()).removeRecursively());
         window->RecordSaveClick();
+        if (folderGone) {
+            QCOMPARE(messages->errors.size(), 1);
+            QVERIFY(messages->informations.isEmpty());
+            QCOMPARE(window->session().table().pendingCount(), 2);
+            return;
+        }
         QCOMPARE(messages->informations,
                  QStringList{"Record has saved, it will be there when you enter the application "
                              "next time."});
@@ -132,17 +150,6 @@ private slots:
         QCOMPARE(reread.fieldText(u"No"), QString("2"));
         QCOMPARE(reread.fieldText(u"Value"), QString("012.35"));
         QCOMPARE(reread.fieldText(u"nval"), QString("1235"));
-    }
-
-    void aFailedSaveIsReportedAndKeepsTheReadingsPending() {
-        makeWindow();
-        frame(4);
-        // The folder disappears under the open table: the new file cannot be written.
-        QVERIFY(QDir(dir->path()).removeRecursively());
-        window->RecordSaveClick();
-        QCOMPARE(messages->errors.size(), 1);
-        QVERIFY(messages->informations.isEmpty());
-        QCOMPARE(window->session().table().pendingCount(), 1);
     }
 
     // Cancel (the box's Escape and its own close) keeps the window and every reading; Yes saves
@@ -270,6 +277,12 @@ private slots:
                  QString("1"));
         window->RecordNewClick(); // an empty table: the message still shows
         QCOMPARE(messages->informations.size(), 2);
+        // A table that cannot be emptied is said in a box, and the grid keeps its rows.
+        frame(7);
+        QVERIFY(QDir(dir->path()).removeRecursively());
+        window->RecordNewClick();
+        QCOMPARE(messages->errors.size(), 1);
+        QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->rowCount(), 1);
     }
 
     void limitItemsCheckThemselvesAndSetTheLimit() {
@@ -283,7 +296,7 @@ private slots:
         QVERIFY(!window->findChild<QAction*>(QStringLiteral("N10001"))->isChecked());
     }
 
-    void theIntervalEditTakesOnlyDigitsAndRestartsTheWait() {
+    void theIntervalEditTakesOnlyDigitsRestartsTheWaitAndSaysARefusal() {
         makeWindow();
         window->show();
         window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))->clear();
@@ -294,6 +307,15 @@ private slots:
         QTest::keyClick(window->findChild<QLineEdit*>(QStringLiteral("RecordSITime")),
                         Qt::Key_Backspace);
         QCOMPARE(window->session().recording().RecordCountdown, 12);
+        // A pasted text that is no whole number is said where it lasts, until corrected.
+        window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))->setText("1.5");
+        const QString status = window->statusPlace()->currentText();
+        QVERIFY2(status.contains("Recording paused") &&
+                     status.contains("'1.5' is not a valid integer value"),
+                 qPrintable(status));
+        window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))->setText("0");
+        QCOMPARE(window->statusPlace()->currentText(), QString());
+        QVERIFY(messages->errors.isEmpty());
     }
 
     void intervalSamplingWaitsForTheTimer() {

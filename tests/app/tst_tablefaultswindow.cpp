@@ -1,86 +1,34 @@
 #include "../support/FileSizeLimit.h"
 #include "../support/PtyPair.h"
 #include "../support/SmallDisk.h"
+#include "../support/TableFiles.h"
 #include "NextModalBox.h"
 #include "RecordingMessages.h"
 #include "WindowTestBench.h"
 
 #include "BevelPanel.h"
-#include "ParadoxFile.h"
 #include "ReadingsTable.h"
 #include "ReadingsTableModel.h"
 #include "StatusPlace.h"
 #include "TFCOMM.h"
 
+#include <QAbstractButton>
 #include <QAction>
-#include <QCheckBox>
 #include <QDir>
-#include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
-#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 
-#include <csignal>
 #include <memory>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-// Faults of the table of readings as the window meets them: said once, in the status place,
-// with recording paused while the cause lasts; and the readings a crash left, offered at start.
-namespace {
-
-ReadingRecord reading(qint32 no) {
-    return {no,
-            36'000'000 + no,
-            QStringLiteral("DC"),
-            QStringLiteral("1.%1").arg(no),
-            QStringLiteral("V"),
-            QStringLiteral("AUTO"),
-            double(no)};
-}
-
-// In a child: records readings numbered first..last into the table and dies by SIGKILL, leaving
-// them in the journal only.
-void recordAndDie(const QString& path, int first, int last) {
-    const pid_t child = fork();
-    if (child == 0) {
-        ReadingsTable table;
-        table.setTableName(path);
-        table.openOrCreate();
-        for (int no = first; no <= last; ++no)
-            table.append(reading(no));
-        table.syncJournal();
-        ::raise(SIGKILL);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-}
-
-void writeTable(const QString& path, const RecordLayout& layout) {
-    const std::vector<char> image =
-        ParadoxFile::build(layout, RecordStore(layout.recordSize()), QStringLiteral("Velmarbdb"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(image.data(), qint64(image.size())), qint64(image.size()));
-}
-
-// A table of readings with a primary index: it opens for viewing only.
-void writeKeyedReadingsTable(const QString& path) {
-    writeTable(path, RecordLayout::readings());
-    // The header's file type: 0 is a keyed table.
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadWrite));
-    QVERIFY(file.seek(4));
-    QVERIFY(file.putChar(0));
-}
-
-} // namespace
-
+// Faults of the table of readings as the window meets them: a save that waits for room, a table
+// for viewing only, a journal that cannot be written, said in the status place or a box; and the
+// readings a crash left, offered over the shown window. What the session decides about each is
+// tested in tst_sessiontable.
 class TableFaultsWindowTest : public QObject {
     Q_OBJECT
 
@@ -179,78 +127,6 @@ private slots:
             QFile::setPermissions(dir->filePath("Velmarbdb.DB"),
                                   QFile::ReadOwner | QFile::WriteOwner);
         dir.reset();
-    }
-
-    // What the table says when it opens is said then, once, and recording waits without a box.
-    void whatIsKnownAtOpenIsSaidOnceAndRecordingPauses_data() {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("said");
-        QTest::newRow("other fields") << "other fields"
-                                      << "Field";
-        QTest::newRow("primary index") << "primary index"
-                                       << "primary index";
-        QTest::newRow("no write permission") << "read-only"
-                                             << "read-only";
-        QTest::newRow("field of another type") << "other type"
-                                               << "cannot hold";
-    }
-
-    void whatIsKnownAtOpenIsSaidOnceAndRecordingPauses() {
-        QFETCH(QString, kind);
-        QFETCH(QString, said);
-        if (kind == "other fields") {
-            writeTable(tablePath(), RecordLayout({{"Name", FieldType::Alpha, 20},
-                                                  {"Amount", FieldType::Number, 8}},
-                                                 CodePage::kWindowsWestern));
-        } else if (kind == "other type") {
-            writeTable(tablePath(), RecordLayout({{"No", FieldType::Alpha, 4},
-                                                  {"Time", FieldType::Time, 4},
-                                                  {"DC/AC", FieldType::Alpha, 5},
-                                                  {"Value", FieldType::Alpha, 10},
-                                                  {"Unit", FieldType::Alpha, 10},
-                                                  {"AUTO", FieldType::Alpha, 4},
-                                                  {"Nval", FieldType::Number, 8}},
-                                                 CodePage::kWindowsWestern));
-        } else if (kind == "primary index") {
-            writeKeyedReadingsTable(tablePath());
-        } else {
-            writeTable(tablePath(), RecordLayout::readings());
-        }
-        if (kind == "read-only")
-            QVERIFY(QFile::setPermissions(tablePath(), QFile::ReadOwner | QFile::ReadGroup));
-
-        makeWindow();
-        QVERIFY(window->session().table().isOpen());
-        QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
-        QVERIFY2(status().contains("Recording paused"), qPrintable(status()));
-        QVERIFY2(status().contains(said, Qt::CaseInsensitive), qPrintable(status()));
-        QSignalSpy changes(window->statusPlace(), &StatusPlace::changed);
-        frames(0, 9);
-        window->TrecordTimer();
-        QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
-        QCOMPARE(changes.size(), 0);
-        QCOMPARE(rows(), 0);
-        QCOMPARE(window->session().recording().NextRecordNo, 1);
-    }
-
-    // A pasted interval that is not a whole number pauses recording until it is corrected.
-    void intervalThatIsNotAWholeNumberPausesUntilCorrected() {
-        makeWindow();
-        window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))->setText("1.5");
-        frames(0, 9);
-        QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
-        QCOMPARE(rows(), 0);
-        QVERIFY2(status().contains("Recording paused"), qPrintable(status()));
-        QVERIFY2(status().contains("'1.5' is not a valid integer value"), qPrintable(status()));
-        window->findChild<QLineEdit*>(QStringLiteral("RecordSITime"))->setText("0");
-        QCOMPARE(status(), QString());
-        frame(1); // differs from the last texts taken while paused
-        QCOMPARE(rows(), 1);
-        QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))
-                     ->index(0, 0)
-                     .data()
-                     .toString(),
-                 QString("1"));
     }
 
     // A save that finds no room is said once, and the readings that come while the disk stays
@@ -352,21 +228,6 @@ private slots:
         const QString said = messages->informations.first();
         QVERIFY2(said.startsWith("Nothing was saved"), qPrintable(said));
         QVERIFY2(said.contains(why), qPrintable(said));
-    }
-
-    // Record/New that cannot empty the table ends there: the numbering goes on.
-    void recordNewThatCannotEmptyKeepsTheNumbering() {
-        makeWindow();
-        frames(0, 2);
-        window->RecordSaveClick();
-        QCOMPARE(window->session().recording().NextRecordNo, 4);
-        // The folder disappears under the open table: the empty table cannot be written.
-        QVERIFY(QDir(dir->path()).removeRecursively());
-        window->RecordNewClick();
-        QCOMPARE(messages->errors.size(), 1);
-        QCOMPARE(window->session().recording().NextRecordNo, 4);
-        QCOMPARE(window->session().recording().RecordedCount, 3);
-        QCOMPARE(rows(), 3);
     }
 
     // Readings a crash left are offered once, over the window once it is shown, in words that
@@ -480,83 +341,24 @@ private slots:
     }
 
     // Another table opened from the window is met as the table at start-up is: the readings a
-    // crash left beside it are offered once, and adopted ones carry the numbering on.
-    void readingsLeftBesideAnotherTableAreOfferedOnce_data() {
-        QTest::addColumn<bool>("yes");
-        QTest::addColumn<int>("recordedBefore"); // readings saved into the first table
-        QTest::addColumn<QString>("nextNo");     // the number the next reading gets
-        QTest::newRow("yes: after the adopted") << true << 0 << "6";
-        QTest::newRow("yes: never back over numbers given") << true << 8 << "9";
-        QTest::newRow("no: dropped") << false << 0 << "1";
-    }
-
+    // crash left beside it are offered once, and the grid shows those adopted. How they are
+    // numbered is the session's, tested in tst_sessiontable.
     void readingsLeftBesideAnotherTableAreOfferedOnce() {
-        QFETCH(bool, yes);
-        QFETCH(int, recordedBefore);
-        QFETCH(QString, nextNo);
         const QString other = dir->filePath("other.DB");
         recordAndDie(other, 1, 5);
         makeWindow();
         QVERIFY(messages->questions.isEmpty());
-        for (int i = 0; i < recordedBefore; ++i)
-            frame(std::uint8_t(i));
-        window->RecordSaveClick();
-        messages->answerYes = yes;
-        messages->threeWayAnswer = yes ? UserMessages::Answer::Yes : UserMessages::Answer::No;
+        messages->answerYes = true;
+        messages->threeWayAnswer = UserMessages::Answer::Yes;
         open(other);
         QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
         QCOMPARE(messages->questions.size(), 1);
         QVERIFY2(messages->questions.first().startsWith("5 readings recorded on "),
                  qPrintable(messages->questions.first()));
-        QCOMPARE(rows(), yes ? 5 : 0);
-        if (!yes)
-            QVERIFY(!QFileInfo::exists(dir->filePath(".other.DB.pending")));
+        QCOMPARE(rows(), 5);
         frame(9);
-        QCOMPARE(rows(), yes ? 6 : 1);
-        QCOMPARE(no(rows() - 1), nextNo);
-    }
-
-    // A table for viewing only, opened from the window, is said once and recording waits; a
-    // table that takes readings, opened after it, ends the wait.
-    void viewOnlyTablePausesRecordingUntilAWritableOneOpens() {
-        const QString keyed = dir->filePath("keyed.DB");
-        writeKeyedReadingsTable(keyed);
-        makeWindow();
-        frame(1);
-        QCOMPARE(rows(), 1);
-        window->RecordSaveClick();
-        open(keyed);
-        QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
-        QCOMPARE(window->session().table().filePath(), QFileInfo(keyed).canonicalFilePath());
-        const QString reason = window->session().table().readOnlyReason();
-        QVERIFY(!reason.isEmpty());
-        QVERIFY2(status().startsWith("Recording paused"), qPrintable(status()));
-        QVERIFY2(!status().contains(" | "), qPrintable(status())); // one entry
-        QCOMPARE(status().count(reason), 1);
-        QSignalSpy changes(window->statusPlace(), &StatusPlace::changed);
-        frames(2, 5);
-        window->TrecordTimer();
-        QCOMPARE(changes.size(), 0);
-        QCOMPARE(rows(), 0);
-        QVERIFY(messages->errors.isEmpty());
-
-        open(tablePath());
-        QVERIFY2(messages->errors.isEmpty(), qPrintable(messages->errors.join('\n')));
-        QCOMPARE(status(), QString());
-        QCOMPARE(rows(), 1);
-        frame(6);
-        QCOMPARE(rows(), 2);
-        QCOMPARE(no(1), QString("2"));
-    }
-
-    void recordNewDropsTheJournal() {
-        makeWindow();
-        frames(0, 2);
-        window->TrecordTimer(); // the journal is synced once a second
-        const QString journal = dir->filePath(".Velmarbdb.DB.pending");
-        QVERIFY(QFileInfo::exists(journal));
-        window->RecordNewClick();
-        QVERIFY(!QFileInfo::exists(journal));
+        QCOMPARE(rows(), 6);
+        QCOMPARE(no(5), QString("6"));
     }
 
     // A journal that cannot be written is said once in the status place; recording goes on.

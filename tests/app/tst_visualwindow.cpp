@@ -269,36 +269,6 @@ private slots:
         QCOMPARE(window->session().alarmLimits().MinLimit, -12.0f);
     }
 
-    // After a change of unit or range both rows settle with the next reading, whatever its size.
-    void peaksRestartInBothDigitModes_data() {
-        QTest::addColumn<bool>("fiveDigit");
-        QTest::addColumn<QList<int>>("counts"); // the first one is taken at the change
-        QTest::addColumn<int>("maxIndex");
-        QTest::addColumn<int>("minIndex");
-        QTest::newRow("four digits") << false << QList<int>{1234, 2000, 1500} << 1 << 2;
-        QTest::newRow("five digits above 8001")
-            << true << QList<int>{12345, 20000, 15000} << 1 << 2;
-        QTest::newRow("five digits below -8001")
-            << true << QList<int>{-12345, -20000, -15000} << 2 << 1;
-    }
-
-    void peaksRestartInBothDigitModes() {
-        QFETCH(bool, fiveDigit);
-        QFETCH(QList<int>, counts);
-        QFETCH(int, maxIndex);
-        QFETCH(int, minIndex);
-        // Another range before, whose MAX text must not stay.
-        send(voltsFrame(500, false, 2));
-        send(voltsFrame(600, false, 2));
-        QStringList texts;
-        for (int count : counts) {
-            send(voltsFrame(count, fiveDigit));
-            texts << window->session().reading().ReadingText;
-        }
-        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("MaxText"))->text(), texts[maxIndex]);
-        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("MinText"))->text(), texts[minIndex]);
-    }
-
     void pageButtonsTurnPagesAndKeepTheirEnabledStates_data() {
         QTest::addColumn<QStringList>("commands");
         QTest::addColumn<int>("page");

@@ -1,9 +1,18 @@
-#include "MeterSession.h"
+#include "../support/PtyPair.h"
+#include "../support/SteppedClockBackend.h"
 
+#include "CaptureReader.h"
+#include "CaptureWriter.h"
+#include "CapturingSerialBackend.h"
+#include "MeterSession.h"
+#include "TCommPortDriver.h"
+
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fstream>
 #include <memory>
 
 namespace {
@@ -18,21 +27,30 @@ const char* const kElevenVolts = "89700800000F010101010A";
 } // namespace
 
 // A session on a line that misbehaves, without a window: a meter switched off mid-frame, lost
-// bytes, a line without line feeds, a meter that stops answering. Time is the test's own clock.
+// bytes, a line without line feeds, a meter that stops reading or answering, an adapter pulled
+// and plugged in again. The meter is fed directly or plays on a pseudo-terminal whose polls the
+// test drives; time is the test's own clock.
 class SessionLinkTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
     qint64 nowMs = 50'000;
     std::unique_ptr<MeterSession> session;
+    std::unique_ptr<PtyPair> meter;
+    QString com1; // the device COM1 finds
 
-    void makeSession(quint16 receivePollMs = 50) {
+    void makeSession(quint16 receivePollMs = 50, std::unique_ptr<SerialBackend> line = nullptr) {
+        session.reset();
         MeterSession::Setup setup;
+        setup.line = std::move(line);
         setup.clock = [this] { return nowMs; };
-        setup.environment = [](const QString&) { return QString(); };
+        setup.environment = [this](const QString& variable) {
+            return variable == QLatin1String("VELMAR_COM1") ? com1 : QString();
+        };
         setup.tableFolder = dir.path();
         setup.receivePollMs = receivePollMs;
         session = std::make_unique<MeterSession>(std::move(setup));
+        session->bindReceiver();
         QFile::remove(dir.filePath("Velmarbdb.DB"));
         session->openDefaultTable();
     }
@@ -40,6 +58,26 @@ class SessionLinkTest : public QObject {
     void feed(const QByteArray& data) {
         session->receive(reinterpret_cast<const std::uint8_t*>(data.constData()),
                          std::size_t(data.size()));
+    }
+
+    [[nodiscard]] QString linkPath() const { return dir.filePath("ttyMeter"); }
+
+    // COM1 is a symbolic link to a pseudo-terminal, as udev names an adapter.
+    void connectToMeter() {
+        meter = std::make_unique<PtyPair>();
+        QVERIFY(meter->ok());
+        QFile::remove(linkPath());
+        QVERIFY(QFile::link(meter->slavePath(), linkPath()));
+        com1 = linkPath();
+        QVERIFY(session->choosePort(1));
+        QVERIFY2(session->connectLine(), qPrintable(session->port().lastOpenError().describe()));
+    }
+
+    // One arrival: the meter sends, the next poll of the port collects it.
+    void meterSends(const QByteArray& data) {
+        meter->send(data);
+        QVERIFY(meter->waitForSlaveBytes(int(data.size())));
+        session->port().ReceivePoll();
     }
 
     [[nodiscard]] bool traceHolds(const QString& prefix) const {
@@ -52,7 +90,12 @@ class SessionLinkTest : public QObject {
 
 private slots:
     void init() { makeSession(); }
-    void cleanup() { session.reset(); }
+    void cleanup() {
+        session.reset();
+        meter.reset();
+        QFile::remove(linkPath());
+        com1.clear();
+    }
 
     // A meter switched off mid-frame leaves "89 70 08" on the line; glued onto the next frame it
     // read -800.01 V with the battery symbol, shown and recorded.
@@ -166,7 +209,204 @@ private slots:
         QCOMPARE(link.at(0).first().toBool(), true);
         QCOMPARE(link.at(1).first().toBool(), false);
     }
+
+    // Fifteen ticks of 100 ms are three cycles of five steps: 12 requests, each cycle ending in a
+    // pause; the answers are cut into frames across the port's polls, traced and decoded. With a
+    // capturing line (--capture) what crosses it in either direction is written as it goes.
+    void requestsGoOutInTheirCycleAndAnswersComeBackThroughACapturingLine() {
+        const QString path = dir.filePath("session.cap");
+        std::string error;
+        std::shared_ptr<CaptureWriter> capture = CaptureWriter::open(path.toStdString(), error);
+        QVERIFY2(capture, error.c_str());
+        makeSession(50, std::make_unique<CapturingSerialBackend>(
+                            std::make_unique<PosixSerialBackend>(), capture));
+        connectToMeter();
+        QByteArray got;
+        for (int tick = 0; tick < 15; ++tick) {
+            session->requestTick();
+            got += meter->receive();
+        }
+        QCOMPARE(got, bytes("8A8A8A89").repeated(3));
+        // The answers arrive over two polls of the port, cut across a frame.
+        QSignalSpy link(session.get(), &MeterSession::linkChanged);
+        const QByteArray answers = bytes("89700800000F010203040A8A123456789A0A");
+        meterSends(answers.left(7));
+        meterSends(answers.mid(7));
+        QCOMPARE(session->trace().size(), std::size_t(2));
+        QCOMPARE(session->trace().line(0), QString("89700800000F010203040A"));
+        QCOMPARE(session->trace().line(1), QString("8A123456789A0A"));
+        QCOMPARE(session->reading().ReadingText, QString("012.34"));
+        QCOMPARE(session->mltDigits(), QString("9A784"));
+        QCOMPARE(link.size(), 1);
+        session->disconnectLine();
+
+        std::ifstream in(path.toStdString());
+        CaptureReader reader(in);
+        QByteArray sent;
+        QByteArray received;
+        while (const std::optional<CaptureEvent> event = reader.next()) {
+            const QByteArray data(reinterpret_cast<const char*>(event->bytes.data()),
+                                  qsizetype(event->bytes.size()));
+            (event->direction == CaptureDirection::Sent ? sent : received) += data;
+        }
+        QCOMPARE(reader.problemCount(), 0);
+        QCOMPARE(sent, got);
+        QCOMPARE(received, answers);
+    }
+
+    // A meter that stops reading: the session must never wait for room (the clock under the port
+    // counts every wait), a request that finds no room is skipped, and a key code is kept and
+    // sent at the next tick, before that tick's request.
+    void aFullOutputQueueNeverWaitsAndKeepsKeyCodes() {
+        auto* clock = new SteppedClockBackend;
+        QVERIFY(session->port().replaceBackend(std::unique_ptr<SerialBackend>(clock)));
+        connectToMeter();
+        meter->fillSlaveQueue();
+
+        session->requestTick(); // 0x8A finds no room
+        session->write(0xA5);   // the HOLD key: no room either
+        QCOMPARE(clock->waits(), 0);
+        QCOMPARE(session->linkHealth().requestsSkipped(), 1u);
+
+        (void)meter->receive(); // the meter reads again
+        QVERIFY(meter->waitForSlaveWritable());
+        session->requestTick();
+        QVERIFY(meter->receive().endsWith(bytes("A58A")));
+        QCOMPARE(clock->waits(), 0);
+        QCOMPARE(session->linkHealth().requestsSent(), 1u);
+    }
+
+    // The adapter is pulled (its pseudo-terminal hangs up and its path vanishes) and plugged in
+    // again, leading to another pseudo-terminal: said once each way, traced with the device, and
+    // the line reopened by the watcher, unless Disconnect came meanwhile.
+    void aDeviceThatGoesAwayIsSaidOnceAndReconnectedUnlessDisconnected_data() {
+        QTest::addColumn<bool>("disconnectMeanwhile");
+        QTest::newRow("reconnects by itself") << false;
+        QTest::newRow("Disconnect pressed meanwhile") << true;
+    }
+
+    void aDeviceThatGoesAwayIsSaidOnceAndReconnectedUnlessDisconnected() {
+        QFETCH(bool, disconnectMeanwhile);
+        connectToMeter();
+        QSignalSpy gone(session.get(), &MeterSession::deviceGone);
+        QSignalSpy back(session.get(), &MeterSession::deviceBack);
+        QSignalSpy link(session.get(), &MeterSession::linkChanged);
+        meterSends(bytes(kElevenVolts));
+
+        meter->closeMaster();
+        QVERIFY(QFile::remove(linkPath()));
+        session->port().ReceivePoll();
+        session->requestTick();
+        session->port().ReceivePoll();
+        session->linkTick();
+        session->watchTick(); // the path is not back yet
+        QVERIFY(!session->port().IsConnected());
+        QCOMPARE(gone.size(), 1);
+        QCOMPARE(gone[0][0].toString(), QString("COM1"));
+        QCOMPARE(gone[0][1].toString(), linkPath());
+        QCOMPARE(link.size(), 2);
+        QCOMPARE(link[1][0].toBool(), false);
+        QVERIFY(traceHolds("# gone COM1 " + linkPath()));
+        QVERIFY(session->inUse()); // so that Disconnect can end the wait
+        if (disconnectMeanwhile)
+            session->disconnectLine();
+
+        PtyPair replugged;
+        QVERIFY(replugged.ok());
+        QVERIFY(QFile::link(replugged.slavePath(), linkPath()));
+        session->watchTick();
+
+        if (disconnectMeanwhile) {
+            QVERIFY(!session->port().IsConnected());
+            QVERIFY(!session->inUse());
+            QCOMPARE(back.size(), 0);
+            QCOMPARE(session->linkHealth().reconnects(), 0u);
+            QVERIFY(session->connectLine()); // Connect still works, on the new device
+            return;
+        }
+        QVERIFY(session->port().IsConnected());
+        QCOMPARE(back.size(), 1);
+        QCOMPARE(session->linkHealth().reconnects(), 1u);
+        QVERIFY(traceHolds("# back COM1 " + linkPath()));
+        session->requestTick();
+        QCOMPARE(replugged.receive(), bytes("8A"));
+        replugged.send(bytes("89700800000F010101020A"));
+        QVERIFY(replugged.waitForSlaveBytes(11));
+        session->port().ReceivePoll();
+        QCOMPARE(session->reading().ReadingText, QString("011.12"));
+        QCOMPARE(link.size(), 3);
+        QCOMPARE(gone.size(), 1);
+        // Disconnect and Connect still work after the reconnection.
+        session->disconnectLine();
+        QVERIFY(!session->port().IsConnected());
+        QVERIFY(session->connectLine());
+    }
+
+    // The counts since Connect, as the link picture's hint gives them and as the trace keeps them
+    // every minute and at Disconnect, on lines that cannot be read as frames; nothing is summed
+    // up while the line is not in use.
+    void linkHealthIsSummedUpInTheTraceOnlyWhileInUse() {
+        (void)session->healthSummary();
+        QVERIFY(session->trace().empty());
+        connectToMeter();
+        session->requestTick();
+        session->requestTick();
+        meterSends(bytes(kElevenVolts));
+        meterSends(bytes("8A00000008050A"));
+        meterSends(bytes("897008000F010101010A"));
+        nowMs += 700;
+        const QString described = session->linkHealth().describe(nowMs);
+        for (const char* figure :
+             {"Requests: 2 sent, 0 skipped", "Frames: 1 main display, 1 bar graph",
+              "0 stale, 1 too short, 0 unknown", "Reconnects: 0", "main-display frames: 0.7 s"})
+            QVERIFY2(described.contains(figure), qPrintable(described));
+
+        QCOMPARE(session->healthSummary(), session->linkHealth().summaryLine(nowMs));
+        QCOMPARE(session->trace().last(), session->linkHealth().summaryLine(nowMs));
+        QVERIFY(session->trace().last().startsWith("# link health: requests 2 sent"));
+        QVERIFY(LinkHealth::isNote(session->trace().last()));
+        const std::size_t lines = session->trace().size();
+        session->disconnectLine();
+        QCOMPARE(session->trace().size(), lines + 1);
+        QVERIFY(session->trace().last().startsWith("# link health:"));
+        (void)session->healthSummary();
+        QCOMPARE(session->trace().size(), lines + 1);
+    }
+
+    // A meter that does not answer (switched off, wrong port) is silent after more than 3 s, said
+    // once, and answers again with its next frame; a line not in use is never silent.
+    void aSilentMeterIsSaidOnceAfterThreeSeconds() {
+        QSignalSpy began(session.get(), &MeterSession::silenceBegan);
+        QSignalSpy ended(session.get(), &MeterSession::silenceEnded);
+        nowMs += 10'000;
+        session->linkTick();
+        QCOMPARE(began.size(), 0);
+
+        connectToMeter();
+        nowMs += MeterSession::kSilentAfterMs;
+        session->linkTick();
+        QCOMPARE(began.size(), 0);
+        nowMs += 100;
+        session->linkTick();
+        session->linkTick();
+        QCOMPARE(began.size(), 1);
+        QCOMPARE(began[0][0].toLongLong(), MeterSession::kSilentAfterMs + 100);
+        QVERIFY(session->isSilent());
+        meterSends(bytes(kElevenVolts));
+        session->linkTick();
+        QCOMPARE(ended.size(), 1);
+        QVERIFY(!session->isSilent());
+
+        nowMs += 5000;
+        session->linkTick();
+        QCOMPARE(began.size(), 2);
+        session->disconnectLine(); // ends what it said
+        QCOMPARE(ended.size(), 2);
+        nowMs += 5000;
+        session->linkTick();
+        QCOMPARE(began.size(), 2);
+    }
 };
 
-QTEST_MAIN(SessionLinkTest)
+QTEST_GUILESS_MAIN(SessionLinkTest)
 #include "tst_sessionlink.moc"

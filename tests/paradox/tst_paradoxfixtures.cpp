@@ -1,8 +1,8 @@
 #include "ReadingsTable.h"
 #include "TableError.h"
 
+#include "../record/PxlibTable.h"
 #include "../support/Fixtures.h"
-#include "PxlibTable.h"
 
 #include <QDate>
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "ReadingsTable.h"
 #include "TableError.h"
 
-#include "DamagedTable.h"
-#include "PxlibTable.h"
+#include "../record/DamagedTable.h"
+#include "../record/PxlibTable.h"
 
 #include <QTemporaryDir>
 #include <QTest>
