@@ -5,6 +5,7 @@
 #include "CaptureReader.h"
 #include "FrameCutter.h"
 #include "LineVerdict.h"
+#include "LoggerRun.h"
 #include "MainFrameDecoder.h"
 #include "ReadingsTable.h"
 #include "Recording.h"
@@ -29,74 +30,8 @@
 
 namespace {
 
-constexpr int kRunTimeoutMs = 120'000;
 // The fields every row is compared by; Time is when the reading was stored, so it differs.
 const QStringList kComparedFields{"No", "DC/AC", "Value", "Unit", "AUTO", "Nval"};
-
-QString logBinary() {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/velmar-log");
-}
-
-// velmar-sim serving a pseudo-terminal behind a link in dir, as long as the object lives.
-class Meter {
-public:
-    Meter(const QString& link, const QStringList& extra = {}) : m_link(link) {
-        // What the simulator says (a replay running out, a frame it could not deliver) belongs
-        // in the test's log next to a failure.
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(VELMAR_SIM_BINARY),
-                        QStringList{QStringLiteral("--link"), link} + extra);
-    }
-    ~Meter() {
-        m_process.terminate();
-        if (!m_process.waitForFinished(10'000))
-            m_process.kill();
-        m_process.waitForFinished();
-    }
-    [[nodiscard]] bool ready() {
-        return m_process.waitForStarted() &&
-               QTest::qWaitFor([this] { return QFileInfo::exists(m_link); }, 20'000);
-    }
-
-    // For a failing run's message: a simulator that ended under the logger explains a lost link.
-    [[nodiscard]] QString state() {
-        if (m_process.state() != QProcess::NotRunning)
-            return QStringLiteral("velmar-sim still running");
-        return m_process.exitStatus() == QProcess::CrashExit
-                   ? QStringLiteral("velmar-sim crashed or was killed")
-                   : QStringLiteral("velmar-sim exited with code %1").arg(m_process.exitCode());
-    }
-
-private:
-    QString m_link;
-    QProcess m_process;
-};
-
-struct Run {
-    int exitCode = -1;
-    QProcess::ExitStatus status = QProcess::CrashExit;
-    QStringList out;
-    QString err;
-};
-
-QStringList linesOf(const QByteArray& bytes) {
-    return QString::fromUtf8(bytes).split(u'\n', Qt::SkipEmptyParts);
-}
-
-Run runLogger(const QStringList& args) {
-    QProcess process;
-    process.start(logBinary(), args);
-    Run run;
-    if (!process.waitForFinished(kRunTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-    }
-    run.exitCode = process.exitCode();
-    run.status = process.exitStatus();
-    run.out = linesOf(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 struct Row {
     QStringList fields; // in the order of kComparedFields
