@@ -38,10 +38,7 @@ struct Row {
     bool operator==(const Row&) const = default;
 };
 
-QList<Row> tableRows(const QString& path) {
-    ReadingsTable table;
-    table.setTableName(path);
-    table.open();
+QList<Row> rowsOf(const ReadingsTable& table) {
     QList<Row> rows;
     for (qsizetype r = 0; r < table.recordCount(); ++r) {
         Row row;
@@ -52,10 +49,26 @@ QList<Row> tableRows(const QString& path) {
     return rows;
 }
 
+QList<Row> tableRows(const QString& path) {
+    ReadingsTable table;
+    table.setTableName(path);
+    table.open();
+    return rowsOf(table);
+}
+
+// The bytes a capture received, in order, into the cutter.
+void feedReceived(const QString& capturePath, FrameCutter& cutter) {
+    std::ifstream in(capturePath.toStdString());
+    CaptureReader reader(in);
+    while (const std::optional<CaptureEvent> event = reader.next()) {
+        if (event->direction == CaptureDirection::Received)
+            cutter.feed(event->bytes.data(), event->bytes.size(), event->timeMs);
+    }
+}
+
 // What the recording rules store for the frames a capture received, with the logger's filters:
 // repeat filter on, no interval.
 QList<Row> rowsTheRulesStore(const QString& capturePath) {
-    QList<Row> rows;
     RecordingState state;
     ReadingsTable shape; // formats the rows as the table's text forms them
     const QString scratch = QDir::temp().filePath(
@@ -73,18 +86,8 @@ QList<Row> rowsTheRulesStore(const QString& capturePath) {
         shape.append(Recording::recordOf(state, reading, QTime(0, 0)));
         Recording::stored(state);
     });
-    std::ifstream in(capturePath.toStdString());
-    CaptureReader reader(in);
-    while (const std::optional<CaptureEvent> event = reader.next()) {
-        if (event->direction == CaptureDirection::Received)
-            cutter.feed(event->bytes.data(), event->bytes.size(), event->timeMs);
-    }
-    for (qsizetype r = 0; r < shape.recordCount(); ++r) {
-        Row row;
-        for (const QString& field : kComparedFields)
-            row.fields << shape.text(r, shape.fieldIndex(field));
-        rows << row;
-    }
+    feedReceived(capturePath, cutter);
+    const QList<Row> rows = rowsOf(shape);
     shape.close();
     QFile::remove(scratch);
     return rows;
@@ -95,12 +98,7 @@ int mainFramesIn(const QString& capturePath) {
     FrameCutter cutter([&](const QString& frameHex) {
         frames += lineVerdictOf(frameHex) == LineVerdict::MainDisplay;
     });
-    std::ifstream in(capturePath.toStdString());
-    CaptureReader reader(in);
-    while (const std::optional<CaptureEvent> event = reader.next()) {
-        if (event->direction == CaptureDirection::Received)
-            cutter.feed(event->bytes.data(), event->bytes.size(), event->timeMs);
-    }
+    feedReceived(capturePath, cutter);
     return frames;
 }
 
@@ -125,6 +123,26 @@ Run signalledRun(const QStringList& args, int lines, int signal) {
     run.out = out + linesOf(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+// A new table of readings with no record in it; its size.
+qint64 emptyTable(const QString& path) {
+    ReadingsTable created;
+    created.setTableName(path);
+    created.openOrCreate();
+    created.close();
+    return QFileInfo(path).size();
+}
+
+// Starts the logger on a disk that is full once a file reaches `size` bytes: a write past it fails
+// as on a full disk (no SIGXFSZ). A hard limit above `size` lets the test give room back.
+void startOnFullDisk(QProcess& process, qint64 size, rlim_t hardLimit, const QStringList& args) {
+    process.setChildProcessModifier([size, hardLimit] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{rlim_t(size), hardLimit};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    process.start(logBinary(), args);
 }
 
 } // namespace
@@ -257,10 +275,7 @@ void TestVelmarLog::portOrTableThatCannotBeOpenedEndsWithCodeTwo() {
         QVERIFY(lockFd >= 0 && ::flock(lockFd, LOCK_EX | LOCK_NB) == 0);
     }
     if (what == "read-only-table") {
-        ReadingsTable created;
-        created.setTableName(table);
-        created.openOrCreate();
-        created.close();
+        emptyTable(table);
         QVERIFY(QFile::setPermissions(table, QFile::ReadOwner | QFile::ReadGroup));
     }
     if (what == "damaged-table") {
@@ -271,10 +286,7 @@ void TestVelmarLog::portOrTableThatCannotBeOpenedEndsWithCodeTwo() {
     if (what == "other-table") {
         // A Paradox table, but not of readings: copying one without its fields is not possible
         // through the program, so a table of readings with a field renamed in its header.
-        ReadingsTable created;
-        created.setTableName(table);
-        created.openOrCreate();
-        created.close();
+        emptyTable(table);
         QFile file(table);
         QVERIFY(file.open(QIODevice::ReadWrite));
         QByteArray bytes = file.readAll();
@@ -422,22 +434,13 @@ void TestVelmarLog::aTableThatCannotGrowEndsWithCodeThreeAndKeepsItsReadings() {
     Meter meter(link, {"--drift", "5"});
     QVERIFY(meter.ready());
     const QString table = m_dir.filePath("full.DB");
-    {
-        ReadingsTable created;
-        created.setTableName(table);
-        created.openOrCreate();
-    }
     // The disk is full at the table's present size: its first new block cannot be written, and
     // the run ends before there is room.
-    const qint64 size = QFileInfo(table).size();
+    const qint64 size = emptyTable(table);
     QProcess process;
-    process.setChildProcessModifier([size] {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{rlim_t(size), rlim_t(size)};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    });
-    process.start(logBinary(), {"--port", link, "--table", table, "--repeat", "keep",
-                                "--save-every", "2", "--duration", "6"});
+    startOnFullDisk(process, size, rlim_t(size),
+                    {"--port", link, "--table", table, "--repeat", "keep", "--save-every", "2",
+                     "--duration", "6"});
     QVERIFY(process.waitForFinished(kRunTimeoutMs));
     const QString err = QString::fromUtf8(process.readAllStandardError());
     const QStringList out = linesOf(process.readAllStandardOutput());
@@ -462,21 +465,12 @@ void TestVelmarLog::aFullDiskIsWaitedOutAndItsReadingsSavedWhenRoomReturns() {
     Meter meter(link, {"--drift", "5"});
     QVERIFY(meter.ready());
     const QString table = m_dir.filePath("room.DB");
-    {
-        ReadingsTable created;
-        created.setTableName(table);
-        created.openOrCreate();
-    }
     // Full at the table's present size until the test gives room back (the hard limit allows it).
-    const qint64 size = QFileInfo(table).size();
+    const qint64 size = emptyTable(table);
     QProcess process;
-    process.setChildProcessModifier([size] {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{rlim_t(size), RLIM_INFINITY};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    });
-    process.start(logBinary(), {"--port", link, "--table", table, "--repeat", "keep",
-                                "--save-every", "1", "--duration", "300"});
+    startOnFullDisk(process, size, RLIM_INFINITY,
+                    {"--port", link, "--table", table, "--repeat", "keep", "--save-every", "1",
+                     "--duration", "300"});
     QVERIFY(process.waitForStarted());
     QString err;
     QStringList out;
