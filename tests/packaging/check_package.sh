@@ -65,5 +65,8 @@ done
 grep -Eq "(^|, )libc6 \\(>= [0-9.]+\\)" <<<"$depends" || fail "libc6 carries no version"
 if grep -Eq -- '-dev( |,|$)' <<<"$depends"; then fail "Depends names a development package"; fi
 
-dpkg-deb -f "$deb" Description | grep -q dialout || fail "the description does not mention dialout"
+# Read whole before grep: grep -q leaves at the first match, and dpkg-deb, which writes the field
+# in several pieces, would then die of SIGPIPE, which pipefail turns into a failure.
+description=$(dpkg-deb -f "$deb" Description)
+grep -q dialout <<<"$description" || fail "the description does not mention dialout"
 echo "package contents and dependencies as expected"
