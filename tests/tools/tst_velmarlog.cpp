@@ -56,8 +56,11 @@ QList<Row> tableRows(const QString& path) {
     return rowsOf(table);
 }
 
-// The bytes a capture received, in order, into the cutter.
+// The bytes a capture received, in order, into the cutter, which drops an unfinished line as
+// velmar-log's does: it polls every 100 ms, so a frame whose pieces came up to two polls apart on
+// a loaded machine is one frame to it, not a stale line and a fragment.
 void feedReceived(const QString& capturePath, FrameCutter& cutter) {
+    cutter.setStaleAfterMs(FrameCutter::staleAfterForPoll(100));
     std::ifstream in(capturePath.toStdString());
     CaptureReader reader(in);
     while (const std::optional<CaptureEvent> event = reader.next()) {
