@@ -1,12 +1,11 @@
 // velmar-log's costs: its CPU use while it logs from velmar-sim, and its memory as the stored
 // readings grow.
+#include "LoggerBench.h"
 #include "MeterModel.h"
 #include "ReadingLogger.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -17,11 +16,6 @@
 #include <csignal>
 
 namespace {
-
-int benchSeconds() {
-    const int seconds = qEnvironmentVariableIntValue("VELMAR_BENCH_SECONDS");
-    return seconds > 0 ? seconds : 60;
-}
 
 // User and system time of a process so far, in seconds, from /proc.
 double cpuSecondsOf(qint64 pid) {
@@ -37,33 +31,18 @@ double cpuSecondsOf(qint64 pid) {
     return (fields[11].toDouble() + fields[12].toDouble()) / ticks;
 }
 
-double residentMegabytes() {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() < 2 ? -1
-                             : fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / 1048576.0;
-}
-
 // velmar-log, as built, logging every reading of velmar-sim for VELMAR_BENCH_SECONDS (60 by
 // default): its CPU time over wall time, as a percentage of one core.
 void BM_LoggerCpuWhileLogging(benchmark::State& state) {
-    const QString bin = QCoreApplication::applicationDirPath() + "/../bin/";
     QTemporaryDir dir;
     const QString link = dir.filePath("meter");
-    QProcess meter;
-    meter.start(bin + "velmar-sim", {"--link", link});
-    QElapsedTimer waited;
-    waited.start();
-    while (!QFileInfo::exists(link) && waited.elapsed() < 10'000)
-        QThread::msleep(20);
-    if (!QFileInfo::exists(link)) {
+    const SimulatedMeter meter(link);
+    if (!meter.ready()) {
         state.SkipWithError("velmar-sim did not start");
         return;
     }
     QProcess logger;
-    logger.start(bin + "velmar-log",
+    logger.start(builtProgramsDir() + "velmar-log",
                  {"--port", link, "--table", dir.filePath("bench.DB"), "--repeat", "keep"});
     if (!logger.waitForStarted()) {
         state.SkipWithError("velmar-log did not start");
@@ -84,8 +63,6 @@ void BM_LoggerCpuWhileLogging(benchmark::State& state) {
     ::kill(static_cast<pid_t>(logger.processId()), SIGTERM);
     logger.waitForFinished(30'000);
     stored = QString::fromUtf8(logger.readAllStandardOutput()).count(u'\n');
-    meter.terminate();
-    meter.waitForFinished();
     state.counters["cpu_percent"] = percent;
     state.counters["stored"] = double(stored);
     state.counters["exit_code"] = logger.exitCode();
@@ -135,11 +112,3 @@ void BM_LoggerMemoryAfter100000Readings(benchmark::State& state) {
 BENCHMARK(BM_LoggerMemoryAfter100000Readings)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

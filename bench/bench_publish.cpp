@@ -2,36 +2,20 @@
 // reading against the same run without --mqtt (both under callgrind, which a busy machine does
 // not blur), and the memory of 100,000 readings queued while the broker is away.
 #include "../tests/support/MosquittoBroker.h"
+#include "LoggerBench.h"
 #include "ReadingPublisher.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 namespace {
-
-int benchSeconds() {
-    const int seconds = qEnvironmentVariableIntValue("VELMAR_BENCH_SECONDS");
-    return seconds > 0 ? seconds : 60;
-}
-
-double residentMegabytes() {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() < 2 ? -1
-                             : fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / 1048576.0;
-}
 
 struct CallgrindRun {
     double instructions = -1;
@@ -43,13 +27,13 @@ struct CallgrindRun {
 // link; the instructions of the whole process, start-up and end included.
 CallgrindRun loggerUnderCallgrind(const QString& link, const QString& dir, const QString& name,
                                   const QStringList& extra) {
-    const QString bin = QCoreApplication::applicationDirPath() + "/../bin/";
     const QString out = dir + "/" + name + ".callgrind";
     QProcess logger;
     logger.start(QStringLiteral("valgrind"),
-                 QStringList{"--tool=callgrind", "--callgrind-out-file=" + out, bin + "velmar-log",
-                             "--port", link, "--table", dir + "/" + name + ".DB", "--repeat",
-                             "keep", "--duration", QString::number(benchSeconds())} +
+                 QStringList{"--tool=callgrind", "--callgrind-out-file=" + out,
+                             builtProgramsDir() + "velmar-log", "--port", link, "--table",
+                             dir + "/" + name + ".DB", "--repeat", "keep", "--duration",
+                             QString::number(benchSeconds())} +
                      extra);
     CallgrindRun run;
     if (!logger.waitForFinished((benchSeconds() + 300) * 1000)) {
@@ -79,16 +63,10 @@ void BM_LoggerInstructionsPublishingVersusNot(benchmark::State& state) {
         return;
     }
     QTemporaryDir dir;
-    const QString bin = QCoreApplication::applicationDirPath() + "/../bin/";
     const QString link = dir.filePath("meter");
-    QProcess meter;
-    meter.start(bin + "velmar-sim", {"--link", link, "--drift", "5"});
-    QElapsedTimer waited;
-    waited.start();
-    while (!QFileInfo::exists(link) && waited.elapsed() < 10'000)
-        QThread::msleep(20);
+    const SimulatedMeter meter(link, {"--drift", "5"});
     MosquittoBroker broker;
-    if (!QFileInfo::exists(link) || !broker.start()) {
+    if (!meter.ready() || !broker.start()) {
         state.SkipWithError("velmar-sim or mosquitto did not start");
         return;
     }
@@ -99,8 +77,6 @@ void BM_LoggerInstructionsPublishingVersusNot(benchmark::State& state) {
         mqtt = loggerUnderCallgrind(link, dir.path(), "mqtt",
                                     {"--mqtt", broker.url(), "--mqtt-discovery"});
     }
-    meter.terminate();
-    meter.waitForFinished();
     state.counters["instructions_plain"] = plain.instructions;
     state.counters["instructions_mqtt"] = mqtt.instructions;
     state.counters["ratio"] = mqtt.instructions / plain.instructions;
@@ -158,11 +134,3 @@ void BM_MemoryOf100000QueuedReadings(benchmark::State& state) {
 BENCHMARK(BM_MemoryOf100000QueuedReadings)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -22,6 +22,13 @@ void openFresh(ReadingsTable& table, const QTemporaryDir& dir) {
     table.openOrCreate();
 }
 
+// Readings 1 to count saved into the table.
+void saveReadings(ReadingsTable& table, qint32 count) {
+    for (qint32 no = 1; no <= count; ++no)
+        table.append(sampleReading(no));
+    table.applyUpdates();
+}
+
 std::size_t heapInUse() {
     const struct mallinfo2 info = mallinfo2();
     return info.uordblks + info.hblkhd;
@@ -60,9 +67,7 @@ void BM_SaveOntoMillionRecords(benchmark::State& state) {
     QTemporaryDir dir;
     ReadingsTable table;
     openFresh(table, dir);
-    for (qint32 no = 1; no <= 1'000'000; ++no)
-        table.append(sampleReading(no));
-    table.applyUpdates();
+    saveReadings(table, 1'000'000);
     qint32 no = 1'000'000;
     for (auto _ : state) {
         table.append(sampleReading(++no));
@@ -78,9 +83,7 @@ void BM_Save1000PendingOnto(benchmark::State& state) {
     ReadingsTable table;
     openFresh(table, dir);
     const auto saved = static_cast<qint32>(state.range(0));
-    for (qint32 no = 1; no <= saved; ++no)
-        table.append(sampleReading(no));
-    table.applyUpdates();
+    saveReadings(table, saved);
     qint32 no = saved;
     for (auto _ : state) {
         state.PauseTiming();
@@ -103,9 +106,7 @@ void BM_OpenMillionRecords(benchmark::State& state) {
     {
         ReadingsTable table;
         openFresh(table, dir);
-        for (qint32 no = 1; no <= 1'000'000; ++no)
-            table.append(sampleReading(no));
-        table.applyUpdates();
+        saveReadings(table, 1'000'000);
     }
     ReadingsTable table;
     table.setTableName(dir.filePath(QStringLiteral("Velmarbdb.DB")));

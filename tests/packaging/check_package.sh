@@ -4,22 +4,8 @@
 # line that names the package of every library the
 # programs are linked against, as dpkg-shlibdeps gives it; and the dialout advice.
 # Usage: check_package.sh BUILD_DIR PROGRAM...
-set -euo pipefail
-build=$1
-shift
+source "$(dirname "$0")/package_setup.sh"
 programs=("$@")
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1; then
-  cat "$work/cpack.log" >&2
-  fail "cpack could not build the package"
-fi
-debs=("$work"/*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one .deb, found: ${debs[*]}"
-deb=${debs[0]}
 echo "built $(basename "$deb")"
 
 # Files, directories left out, against the exact list.
@@ -79,5 +65,8 @@ done
 grep -Eq "(^|, )libc6 \\(>= [0-9.]+\\)" <<<"$depends" || fail "libc6 carries no version"
 if grep -Eq -- '-dev( |,|$)' <<<"$depends"; then fail "Depends names a development package"; fi
 
-dpkg-deb -f "$deb" Description | grep -q dialout || fail "the description does not mention dialout"
+# Read whole before grep: grep -q leaves at the first match, and dpkg-deb, which writes the field
+# in several pieces, would then die of SIGPIPE, which pipefail turns into a failure.
+description=$(dpkg-deb -f "$deb" Description)
+grep -q dialout <<<"$description" || fail "the description does not mention dialout"
 echo "package contents and dependencies as expected"

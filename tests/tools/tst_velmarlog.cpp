@@ -5,6 +5,7 @@
 #include "CaptureReader.h"
 #include "FrameCutter.h"
 #include "LineVerdict.h"
+#include "LoggerRun.h"
 #include "MainFrameDecoder.h"
 #include "ReadingsTable.h"
 #include "Recording.h"
@@ -29,84 +30,15 @@
 
 namespace {
 
-constexpr int kRunTimeoutMs = 120'000;
 // The fields every row is compared by; Time is when the reading was stored, so it differs.
 const QStringList kComparedFields{"No", "DC/AC", "Value", "Unit", "AUTO", "Nval"};
-
-QString logBinary() {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/velmar-log");
-}
-
-// velmar-sim serving a pseudo-terminal behind a link in dir, as long as the object lives.
-class Meter {
-public:
-    Meter(const QString& link, const QStringList& extra = {}) : m_link(link) {
-        // What the simulator says (a replay running out, a frame it could not deliver) belongs
-        // in the test's log next to a failure.
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(VELMAR_SIM_BINARY),
-                        QStringList{QStringLiteral("--link"), link} + extra);
-    }
-    ~Meter() {
-        m_process.terminate();
-        if (!m_process.waitForFinished(10'000))
-            m_process.kill();
-        m_process.waitForFinished();
-    }
-    [[nodiscard]] bool ready() {
-        return m_process.waitForStarted() &&
-               QTest::qWaitFor([this] { return QFileInfo::exists(m_link); }, 20'000);
-    }
-
-    // For a failing run's message: a simulator that ended under the logger explains a lost link.
-    [[nodiscard]] QString state() {
-        if (m_process.state() != QProcess::NotRunning)
-            return QStringLiteral("velmar-sim still running");
-        return m_process.exitStatus() == QProcess::CrashExit
-                   ? QStringLiteral("velmar-sim crashed or was killed")
-                   : QStringLiteral("velmar-sim exited with code %1").arg(m_process.exitCode());
-    }
-
-private:
-    QString m_link;
-    QProcess m_process;
-};
-
-struct Run {
-    int exitCode = -1;
-    QProcess::ExitStatus status = QProcess::CrashExit;
-    QStringList out;
-    QString err;
-};
-
-QStringList linesOf(const QByteArray& bytes) {
-    return QString::fromUtf8(bytes).split(u'\n', Qt::SkipEmptyParts);
-}
-
-Run runLogger(const QStringList& args) {
-    QProcess process;
-    process.start(logBinary(), args);
-    Run run;
-    if (!process.waitForFinished(kRunTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-    }
-    run.exitCode = process.exitCode();
-    run.status = process.exitStatus();
-    run.out = linesOf(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 struct Row {
     QStringList fields; // in the order of kComparedFields
     bool operator==(const Row&) const = default;
 };
 
-QList<Row> tableRows(const QString& path) {
-    ReadingsTable table;
-    table.setTableName(path);
-    table.open();
+QList<Row> rowsOf(const ReadingsTable& table) {
     QList<Row> rows;
     for (qsizetype r = 0; r < table.recordCount(); ++r) {
         Row row;
@@ -117,10 +49,29 @@ QList<Row> tableRows(const QString& path) {
     return rows;
 }
 
+QList<Row> tableRows(const QString& path) {
+    ReadingsTable table;
+    table.setTableName(path);
+    table.open();
+    return rowsOf(table);
+}
+
+// The bytes a capture received, in order, into the cutter, which drops an unfinished line as
+// velmar-log's does: it polls every 100 ms, so a frame whose pieces came up to two polls apart on
+// a loaded machine is one frame to it, not a stale line and a fragment.
+void feedReceived(const QString& capturePath, FrameCutter& cutter) {
+    cutter.setStaleAfterMs(FrameCutter::staleAfterForPoll(100));
+    std::ifstream in(capturePath.toStdString());
+    CaptureReader reader(in);
+    while (const std::optional<CaptureEvent> event = reader.next()) {
+        if (event->direction == CaptureDirection::Received)
+            cutter.feed(event->bytes.data(), event->bytes.size(), event->timeMs);
+    }
+}
+
 // What the recording rules store for the frames a capture received, with the logger's filters:
 // repeat filter on, no interval.
 QList<Row> rowsTheRulesStore(const QString& capturePath) {
-    QList<Row> rows;
     RecordingState state;
     ReadingsTable shape; // formats the rows as the table's text forms them
     const QString scratch = QDir::temp().filePath(
@@ -138,18 +89,8 @@ QList<Row> rowsTheRulesStore(const QString& capturePath) {
         shape.append(Recording::recordOf(state, reading, QTime(0, 0)));
         Recording::stored(state);
     });
-    std::ifstream in(capturePath.toStdString());
-    CaptureReader reader(in);
-    while (const std::optional<CaptureEvent> event = reader.next()) {
-        if (event->direction == CaptureDirection::Received)
-            cutter.feed(event->bytes.data(), event->bytes.size(), event->timeMs);
-    }
-    for (qsizetype r = 0; r < shape.recordCount(); ++r) {
-        Row row;
-        for (const QString& field : kComparedFields)
-            row.fields << shape.text(r, shape.fieldIndex(field));
-        rows << row;
-    }
+    feedReceived(capturePath, cutter);
+    const QList<Row> rows = rowsOf(shape);
     shape.close();
     QFile::remove(scratch);
     return rows;
@@ -160,12 +101,7 @@ int mainFramesIn(const QString& capturePath) {
     FrameCutter cutter([&](const QString& frameHex) {
         frames += lineVerdictOf(frameHex) == LineVerdict::MainDisplay;
     });
-    std::ifstream in(capturePath.toStdString());
-    CaptureReader reader(in);
-    while (const std::optional<CaptureEvent> event = reader.next()) {
-        if (event->direction == CaptureDirection::Received)
-            cutter.feed(event->bytes.data(), event->bytes.size(), event->timeMs);
-    }
+    feedReceived(capturePath, cutter);
     return frames;
 }
 
@@ -190,6 +126,26 @@ Run signalledRun(const QStringList& args, int lines, int signal) {
     run.out = out + linesOf(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+// A new table of readings with no record in it; its size.
+qint64 emptyTable(const QString& path) {
+    ReadingsTable created;
+    created.setTableName(path);
+    created.openOrCreate();
+    created.close();
+    return QFileInfo(path).size();
+}
+
+// Starts the logger on a disk that is full once a file reaches `size` bytes: a write past it fails
+// as on a full disk (no SIGXFSZ). A hard limit above `size` lets the test give room back.
+void startOnFullDisk(QProcess& process, qint64 size, rlim_t hardLimit, const QStringList& args) {
+    process.setChildProcessModifier([size, hardLimit] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{rlim_t(size), hardLimit};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    process.start(logBinary(), args);
 }
 
 } // namespace
@@ -322,10 +278,7 @@ void TestVelmarLog::portOrTableThatCannotBeOpenedEndsWithCodeTwo() {
         QVERIFY(lockFd >= 0 && ::flock(lockFd, LOCK_EX | LOCK_NB) == 0);
     }
     if (what == "read-only-table") {
-        ReadingsTable created;
-        created.setTableName(table);
-        created.openOrCreate();
-        created.close();
+        emptyTable(table);
         QVERIFY(QFile::setPermissions(table, QFile::ReadOwner | QFile::ReadGroup));
     }
     if (what == "damaged-table") {
@@ -336,10 +289,7 @@ void TestVelmarLog::portOrTableThatCannotBeOpenedEndsWithCodeTwo() {
     if (what == "other-table") {
         // A Paradox table, but not of readings: copying one without its fields is not possible
         // through the program, so a table of readings with a field renamed in its header.
-        ReadingsTable created;
-        created.setTableName(table);
-        created.openOrCreate();
-        created.close();
+        emptyTable(table);
         QFile file(table);
         QVERIFY(file.open(QIODevice::ReadWrite));
         QByteArray bytes = file.readAll();
@@ -487,22 +437,13 @@ void TestVelmarLog::aTableThatCannotGrowEndsWithCodeThreeAndKeepsItsReadings() {
     Meter meter(link, {"--drift", "5"});
     QVERIFY(meter.ready());
     const QString table = m_dir.filePath("full.DB");
-    {
-        ReadingsTable created;
-        created.setTableName(table);
-        created.openOrCreate();
-    }
     // The disk is full at the table's present size: its first new block cannot be written, and
     // the run ends before there is room.
-    const qint64 size = QFileInfo(table).size();
+    const qint64 size = emptyTable(table);
     QProcess process;
-    process.setChildProcessModifier([size] {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{rlim_t(size), rlim_t(size)};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    });
-    process.start(logBinary(), {"--port", link, "--table", table, "--repeat", "keep",
-                                "--save-every", "2", "--duration", "6"});
+    startOnFullDisk(process, size, rlim_t(size),
+                    {"--port", link, "--table", table, "--repeat", "keep", "--save-every", "2",
+                     "--duration", "6"});
     QVERIFY(process.waitForFinished(kRunTimeoutMs));
     const QString err = QString::fromUtf8(process.readAllStandardError());
     const QStringList out = linesOf(process.readAllStandardOutput());
@@ -527,21 +468,12 @@ void TestVelmarLog::aFullDiskIsWaitedOutAndItsReadingsSavedWhenRoomReturns() {
     Meter meter(link, {"--drift", "5"});
     QVERIFY(meter.ready());
     const QString table = m_dir.filePath("room.DB");
-    {
-        ReadingsTable created;
-        created.setTableName(table);
-        created.openOrCreate();
-    }
     // Full at the table's present size until the test gives room back (the hard limit allows it).
-    const qint64 size = QFileInfo(table).size();
+    const qint64 size = emptyTable(table);
     QProcess process;
-    process.setChildProcessModifier([size] {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{rlim_t(size), RLIM_INFINITY};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    });
-    process.start(logBinary(), {"--port", link, "--table", table, "--repeat", "keep",
-                                "--save-every", "1", "--duration", "300"});
+    startOnFullDisk(process, size, RLIM_INFINITY,
+                    {"--port", link, "--table", table, "--repeat", "keep", "--save-every", "1",
+                     "--duration", "300"});
     QVERIFY(process.waitForStarted());
     QString err;
     QStringList out;

@@ -5,8 +5,8 @@
 #include "../support/MosquittoBroker.h"
 #include "../support/MqttSubscriber.h"
 #include "../support/SilentBroker.h"
+#include "LoggerRun.h"
 
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -16,63 +16,6 @@
 #include <csignal>
 
 namespace {
-
-constexpr int kRunTimeoutMs = 120'000;
-
-QString logBinary() {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/velmar-log");
-}
-
-// velmar-sim serving a pseudo-terminal behind a link, drifting so that readings differ.
-class Meter {
-public:
-    explicit Meter(const QString& link) : m_link(link) {
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(VELMAR_SIM_BINARY),
-                        {QStringLiteral("--link"), link, QStringLiteral("--drift"), "5"});
-    }
-    ~Meter() {
-        m_process.terminate();
-        if (!m_process.waitForFinished(10'000))
-            m_process.kill();
-        m_process.waitForFinished();
-    }
-    [[nodiscard]] bool ready() {
-        return m_process.waitForStarted() &&
-               QTest::qWaitFor([this] { return QFileInfo::exists(m_link); }, 20'000);
-    }
-
-private:
-    QString m_link;
-    QProcess m_process;
-};
-
-struct Run {
-    int exitCode = -1;
-    QProcess::ExitStatus status = QProcess::CrashExit;
-    QStringList out;
-    QString err;
-};
-
-Run runLogger(const QStringList& args, const QString& password = {}) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("VELMAR_MQTT_PASSWORD"));
-    if (!password.isNull())
-        env.insert(QStringLiteral("VELMAR_MQTT_PASSWORD"), password);
-    process.setProcessEnvironment(env);
-    process.start(logBinary(), args);
-    if (!process.waitForFinished(kRunTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-    }
-    Run run;
-    run.exitCode = process.exitCode();
-    run.status = process.exitStatus();
-    run.out = QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 QJsonObject json(const QByteArray& bytes) {
     return QJsonDocument::fromJson(bytes).object();
@@ -106,7 +49,7 @@ void TestVelmarLogMqtt::everyStoredReadingIsPublishedAsItIsPrinted() {
     MqttSubscriber subscriber(broker.port(), QStringLiteral("velmar/bench1/+"));
     QVERIFY(subscriber.waitSubscribed());
     const QString link = m_dir.filePath("order-meter");
-    Meter meter(link);
+    Meter meter(link, {"--drift", "5"});
     QVERIFY(meter.ready());
     const Run run = runLogger({"--port", link, "--table", m_dir.filePath("order.DB"), "--count",
                                "8", "--repeat", "keep", "--format", "jsonl", "--mqtt", broker.url(),
@@ -152,7 +95,7 @@ void TestVelmarLogMqtt::aBrokerStoppedAndStartedAgainLosesNoReading() {
         QVERIFY(session.waitSubscribed());
     }
     const QString link = m_dir.filePath("restart-meter");
-    Meter meter(link);
+    Meter meter(link, {"--drift", "5"});
     QVERIFY(meter.ready());
     QProcess logger;
     logger.start(logBinary(),
@@ -161,8 +104,7 @@ void TestVelmarLogMqtt::aBrokerStoppedAndStartedAgainLosesNoReading() {
     QStringList printed;
     QString err;
     const auto readOutput = [&] {
-        printed +=
-            QString::fromUtf8(logger.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        printed += linesOf(logger.readAllStandardOutput());
         err += QString::fromUtf8(logger.readAllStandardError());
     };
     const auto printedAtLeast = [&](qsizetype n) {
@@ -221,7 +163,7 @@ void TestVelmarLogMqtt::aKilledLoggerShowsOffline() {
     MqttSubscriber subscriber(broker.port(), QStringLiteral("velmar/killed/+"));
     QVERIFY(subscriber.waitSubscribed());
     const QString link = m_dir.filePath("kill-meter");
-    Meter meter(link);
+    Meter meter(link, {"--drift", "5"});
     QVERIFY(meter.ready());
     QProcess logger;
     logger.start(logBinary(), {"--port", link, "--table", m_dir.filePath("kill.DB"), "--mqtt",
@@ -268,7 +210,7 @@ void TestVelmarLogMqtt::wrongBrokerSettingsEndTheRunAtStartWithCodeTwo() {
     mqtt.replaceInStrings(QStringLiteral("LOGIN"), broker.url());
     const QString link =
         m_dir.filePath(QStringLiteral("conf-meter-%1").arg(QTest::currentDataTag()));
-    Meter meter(link);
+    Meter meter(link, {"--drift", "5"});
     QVERIFY(meter.ready());
     const Run run = runLogger(
         QStringList{"--port", link, "--table", m_dir.filePath("conf.DB"), "--count", "600"} + mqtt,
@@ -284,7 +226,7 @@ void TestVelmarLogMqtt::wrongBrokerSettingsEndTheRunAtStartWithCodeTwo() {
 void TestVelmarLogMqtt::anUnreachableBrokerIsTriedAgainQuietlyWhileReadingsQueue() {
     MosquittoBroker away; // never started: nothing listens on its port
     const QString link = m_dir.filePath("away-meter");
-    Meter meter(link);
+    Meter meter(link, {"--drift", "5"});
     QVERIFY(meter.ready());
     const Run run = runLogger({"--port", link, "--table", m_dir.filePath("away.DB"), "--count", "8",
                                "--repeat", "keep", "--mqtt", away.url()});
@@ -298,7 +240,7 @@ void TestVelmarLogMqtt::aBrokerThatNeverAnswersDoesNotDelayPolling() {
     SilentBroker silent;
     QVERIFY(silent.port() > 0);
     const QString link = m_dir.filePath("silent-meter");
-    Meter meter(link);
+    Meter meter(link, {"--drift", "5"});
     QVERIFY(meter.ready());
     // Long enough for the client's answer bound (10 s) to pass while the meter is polled.
     const Run run =
