@@ -10,6 +10,7 @@ packages=(build-essential cmake pkg-config qt6-base-dev qt6-charts-dev libqt6ope
           libbenchmark-dev libmosquitto-dev mosquitto valgrind fonts-dejavu-core fonts-liberation
           poppler-utils
           dpkg-dev file   # cpack -G DEB: dpkg-shlibdeps finds the dependencies, file finds the programs
+          help2man    # the programs' manual pages, made from their --help
           lintian desktop-file-utils)  # the package tests check the .deb and its desktop entry
 if [ "${1:-}" = --list ]; then
   printf '%s\n' "${packages[@]}"

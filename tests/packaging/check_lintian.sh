@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a build tree and runs lintian on it: no error may be reported.
-# Warnings and lower are printed for the record but do not fail the check.
+# Builds the Debian package from a build tree and runs lintian on it: no error or warning may be
+# reported. Information tags and lower are printed for the record but do not fail the check.
 # Usage: check_lintian.sh BUILD_DIR
 source "$(dirname "$0")/package_setup.sh"
 
@@ -8,7 +8,7 @@ source "$(dirname "$0")/package_setup.sh"
 lintian --no-cfg --display-level '>=pedantic' --fail-on none "$deb" \
   >"$work/lintian.log" 2>&1 || { cat "$work/lintian.log" >&2; fail "lintian did not run"; }
 cat "$work/lintian.log"
-if grep -q '^E: ' "$work/lintian.log"; then
-  fail "lintian reports errors: $(grep -c '^E: ' "$work/lintian.log")"
+if grep -qE '^[EW]: ' "$work/lintian.log"; then
+  fail "lintian reports $(grep -c '^E: ' "$work/lintian.log") errors and $(grep -c '^W: ' "$work/lintian.log") warnings"
 fi
-echo "lintian: no errors, $(grep -c '^W: ' "$work/lintian.log" || true) warnings"
+echo "lintian: no errors, no warnings"

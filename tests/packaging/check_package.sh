@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a build tree and checks what it holds: exactly the programs,
-# desktop entry (valid to desktop-file-validate), icon, README, copyright and changelog; a Depends
+# manual pages, desktop entry (valid to desktop-file-validate), icon, README, copyright and changelog; a Depends
 # line that names the package of every library the
 # programs are linked against, as dpkg-shlibdeps gives it; and the dialout advice.
 # Usage: check_package.sh BUILD_DIR PROGRAM...
@@ -10,7 +10,7 @@ echo "built $(basename "$deb")"
 
 # Files, directories left out, against the exact list.
 expected=()
-for p in "${programs[@]}"; do expected+=("./usr/bin/$p"); done
+for p in "${programs[@]}"; do expected+=("./usr/bin/$p" "./usr/share/man/man1/$p.1.gz"); done
 expected+=(./usr/share/applications/velmar.desktop
            ./usr/share/icons/hicolor/scalable/apps/velmar.svg
            ./usr/share/doc/velmar/README.md
