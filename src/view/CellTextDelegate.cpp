@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QStyle>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -14,8 +15,10 @@ void CellTextDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     const QString text = opt.text;
     opt.text.clear();
 
-    const QStyle* style = opt.widget ? opt.widget->style() : QApplication::style();
-    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
+    if (!drawBackground(*painter, opt)) {
+        const QStyle* style = opt.widget ? opt.widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
+    }
     if (text.isEmpty())
         return;
 
@@ -30,6 +33,51 @@ void CellTextDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
     painter->drawImage(opt.rect.topLeft(),
                        textImage(opt.rect, ratio, alignment, text, opt.font, color));
+}
+
+bool CellTextDelegate::drawBackground(QPainter& painter, const QStyleOptionViewItem& option) const {
+    // A focus frame may be dotted in a pattern that lines up with the widget, not the cell.
+    const Qt::BrushStyle brushStyle = option.backgroundBrush.style();
+    if ((brushStyle != Qt::NoBrush && brushStyle != Qt::SolidPattern) || option.rect.isEmpty() ||
+        !option.icon.isNull() || option.state.testFlag(QStyle::State_HasFocus))
+        return false;
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    if (ratio != m_backgroundsPixelRatio) {
+        m_backgrounds.clear();
+        m_backgroundsPixelRatio = ratio;
+    }
+    const QStyle* style = option.widget ? option.widget->style() : QApplication::style();
+    BackgroundKey key{option.rect.size(),
+                      int(option.state),
+                      int(option.features),
+                      int(option.viewItemPosition),
+                      int(option.direction),
+                      option.showDecorationSelected,
+                      brushStyle == Qt::NoBrush ? 0 : option.backgroundBrush.color().rgba(),
+                      option.palette.cacheKey(),
+                      style};
+    const Background* background = m_backgrounds.object(key);
+    if (!background) {
+        QImage image(option.rect.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        {
+            QPainter imagePainter(&image);
+            QStyleOptionViewItem empty = option;
+            empty.rect = QRect(QPoint(0, 0), option.rect.size());
+            style->drawControl(QStyle::CE_ItemViewItem, &empty, &imagePainter, option.widget);
+        }
+        auto kept = std::make_unique<Background>();
+        const auto* pixels = reinterpret_cast<const QRgb*>(image.constBits());
+        const qsizetype count = image.sizeInBytes() / qsizetype(sizeof(QRgb));
+        if (std::any_of(pixels, pixels + count, [](QRgb pixel) { return pixel != 0; }))
+            kept->image = std::move(image);
+        background = kept.get();
+        m_backgrounds.insert(key, kept.release());
+    }
+    if (!background->image.isNull())
+        painter.drawImage(option.rect.topLeft(), background->image);
+    return true;
 }
 
 const QImage& CellTextDelegate::textImage(const QRect& cell, qreal pixelRatio,

@@ -1,9 +1,11 @@
 // Widgets that show readings paint only what changed: the bar graph and the grid of readings.
 #include "AppendingTableView.h"
 #include "BarGraphView.h"
+#include "CellTextDelegate.h"
 
 #include <QHeaderView>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
 #include <QStandardItemModel>
@@ -43,6 +45,17 @@ QList<QStandardItem*> rowOf(int number) {
     for (int c = 0; c < 4; ++c)
         row << new QStandardItem(QStringLiteral("%1.%2").arg(number).arg(c));
     return row;
+}
+
+// A cell of `view`'s in the given state, as the view hands it to its delegate.
+QStyleOptionViewItem cellOption(const QTableView& view, QStyle::State state, const QRect& rect) {
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    option.widget = &view;
+    option.rect = rect;
+    option.state = state;
+    option.showDecorationSelected = true;
+    return option;
 }
 
 } // namespace
@@ -107,6 +120,58 @@ private slots:
         view.setValue(30);
         view.setRange(0, 20);
         QCOMPARE(view.value(), 20);
+    }
+
+    // The empty cell a delegate copies from its kept picture is what the style draws, in every
+    // state a grid's cell takes and wherever the cell stands, also when the same delegate drew
+    // the cell in another state just before.
+    void cellBackgroundsLookAsTheStyleDrawsThem() {
+        QStandardItemModel model(2, 1);
+        model.setData(model.index(1, 0), QBrush(QColor(250, 200, 40)), Qt::BackgroundRole);
+        QTableView view;
+        view.setModel(&model);
+        CellTextDelegate delegate;
+        const QStyle::State plain = QStyle::State_Enabled | QStyle::State_Active;
+        const QList<QStyle::State> states = {
+            plain,
+            plain | QStyle::State_Selected,
+            plain | QStyle::State_Selected | QStyle::State_HasFocus,
+            plain | QStyle::State_HasFocus | QStyle::State_KeyboardFocusChange,
+            plain | QStyle::State_Selected | QStyle::State_HasFocus |
+                QStyle::State_KeyboardFocusChange,
+            QStyle::State_Enabled | QStyle::State_Selected,
+            QStyle::State_Selected,
+            plain,
+        };
+        for (int row = 0; row < 2; ++row) {
+            for (const QStyle::State state : states) {
+                for (const QPoint at : {QPoint(0, 0), QPoint(17, 9)}) {
+                    const QRect cell(at, QSize(52, 16));
+                    QImage drawn(80, 30, QImage::Format_ARGB32_Premultiplied);
+                    drawn.fill(Qt::transparent);
+                    QImage expected = drawn;
+                    {
+                        QPainter painter(&drawn);
+                        delegate.paint(&painter, cellOption(view, state, cell),
+                                       model.index(row, 0));
+                    }
+                    {
+                        QPainter painter(&expected);
+                        QStyleOptionViewItem option = cellOption(view, state, cell);
+                        option.backgroundBrush =
+                            qvariant_cast<QBrush>(model.index(row, 0).data(Qt::BackgroundRole));
+                        view.style()->drawControl(QStyle::CE_ItemViewItem, &option, &painter,
+                                                  &view);
+                    }
+                    QVERIFY2(drawn == expected,
+                             qPrintable(QStringLiteral("row %1, state %2, at %3,%4")
+                                            .arg(row)
+                                            .arg(int(state), 0, 16)
+                                            .arg(at.x())
+                                            .arg(at.y())));
+                }
+            }
+        }
     }
 
     // A row appended at the end repaints from that row down, never the rows already shown and
