@@ -91,6 +91,9 @@ private:
 
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignVCenter;
     mutable QCache<TextImageKey, QImage> m_textImages{kCachedCells};
+    // The same texts in their first opaque colour, keyed without it; they share their pixels with
+    // the images above.
+    mutable QCache<TextImageKey, QImage> m_textShapes{kCachedCells};
     // A few states (plain, selected, focused) for each column's width.
     static constexpr int kCachedBackgrounds = 64;
     mutable QCache<BackgroundKey, Background> m_backgrounds{kCachedBackgrounds};

@@ -2,6 +2,7 @@
 #include "AppendingTableView.h"
 #include "BarGraphView.h"
 #include "CellTextDelegate.h"
+#include "SegraDelegate.h"
 
 #include <QHeaderView>
 #include <QPaintEvent>
@@ -170,6 +171,38 @@ private slots:
                                             .arg(at.x())
                                             .arg(at.y())));
                 }
+            }
+        }
+    }
+
+    // A row's text drawn in the selection's colour and then, when the selection left the row, in
+    // the plain colour looks as text drawn in the plain colour at once, and the other way round.
+    void cellTextLooksTheSameWhicheverColourCameFirst() {
+        QStandardItemModel model(1, 1);
+        model.setData(model.index(0, 0), QStringLiteral("08:29:21"));
+        QTableView view;
+        view.setModel(&model);
+        const QStyle::State plain = QStyle::State_Enabled | QStyle::State_Active;
+        const QRect cell(3, 2, 53, 16);
+        const auto draw = [&](const CellTextDelegate& delegate, QStyle::State state) {
+            QImage image(60, 20, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter painter(&image);
+            delegate.paint(&painter, cellOption(view, state, cell), model.index(0, 0));
+            return image;
+        };
+        for (const QString& text : {QStringLiteral("08:29:21"), QStringLiteral("k*")}) {
+            model.setData(model.index(0, 0), text);
+            for (const QStyle::State first : {plain, plain | QStyle::State_Selected}) {
+                const QStyle::State then = first ^ QStyle::State_Selected;
+                CellTextDelegate fresh;
+                CellTextDelegate used;
+                SegraDelegate freshSegra(12, Qt::AlignCenter);
+                SegraDelegate usedSegra(12, Qt::AlignCenter);
+                draw(used, first);
+                draw(usedSegra, first);
+                QVERIFY2(draw(used, then) == draw(fresh, then), qPrintable(text));
+                QVERIFY2(draw(usedSegra, then) == draw(freshSegra, then), qPrintable(text));
             }
         }
     }
