@@ -8,6 +8,28 @@
 #include <memory>
 #include <utility>
 
+namespace {
+
+// The colour `color` (opaque) wherever the premultiplied `image` covers, as much as it covers:
+// what the painter's "source in" fill makes of it, without a painter's cost.
+void recolour(QImage& image, QRgb color) {
+    const auto scaled = [](quint32 channel, quint32 alpha) {
+        const quint32 t = channel * alpha;
+        return (t + (t >> 8) + 0x80) >> 8;
+    };
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const quint32 alpha = qAlpha(line[x]);
+            line[x] = qRgba(int(scaled(quint32(qRed(color)), alpha)),
+                            int(scaled(quint32(qGreen(color)), alpha)),
+                            int(scaled(quint32(qBlue(color)), alpha)), int(alpha));
+        }
+    }
+}
+
+} // namespace
+
 void CellTextDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                              const QModelIndex& index) const {
     QStyleOptionViewItem opt = option;
@@ -101,9 +123,7 @@ const QImage& CellTextDelegate::textImage(const QRect& cell, qreal pixelRatio,
     auto image = std::make_unique<QImage>();
     if (const QImage* shape = opaque ? m_textShapes.object(shapeKey) : nullptr) {
         *image = shape->copy();
-        QPainter painter(image.get());
-        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        painter.fillRect(QRect(QPoint(0, 0), image->deviceIndependentSize().toSize()), color);
+        recolour(*image, color.rgba());
     } else {
         *image = QImage(cell.size() * pixelRatio, QImage::Format_ARGB32_Premultiplied);
         image->setDevicePixelRatio(pixelRatio);
