@@ -1,5 +1,7 @@
 #include "AppendingTableView.h"
 
+#include "SteadyScrollBar.h"
+
 #include <QHeaderView>
 
 #include <algorithm>
@@ -26,6 +28,8 @@ AppendingTableView::AppendingTableView(QWidget* parent) : QTableView(parent) {
     header->setSectionsClickable(true);
     header->setHighlightSections(true);
     setHorizontalHeader(header);
+    setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical, this));
+    setHorizontalScrollBar(new SteadyScrollBar(Qt::Horizontal, this));
 }
 
 void AppendingTableView::setModel(QAbstractItemModel* newModel) {

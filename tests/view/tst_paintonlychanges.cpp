@@ -3,6 +3,7 @@
 #include "BarGraphView.h"
 #include "CellTextDelegate.h"
 #include "SegraDelegate.h"
+#include "SteadyScrollBar.h"
 
 #include <QHeaderView>
 #include <QPaintEvent>
@@ -205,6 +206,53 @@ private slots:
                 QVERIFY2(draw(usedSegra, then) == draw(freshSegra, then), qPrintable(text));
             }
         }
+    }
+
+    // A scroll bar repaints when its handle moves or its value reaches an end, not for a change of
+    // range or value that leaves its picture as it was, and shows what a full repaint draws.
+    void scrollBarRepaintsOnlyWhenItsPictureChanges() {
+        SteadyScrollBar bar(Qt::Vertical);
+        bar.resize(16, 100);
+        bar.setPageStep(7);
+        bar.setRange(0, 10000);
+        bar.setValue(10000);
+        bar.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&bar));
+        settle();
+        PaintCounter counter(&bar);
+        // A grid gaining rows at its end, scrolled to the last: a short handle at the bottom.
+        for (int rows = 1; rows <= 5; ++rows) {
+            bar.setRange(0, 10000 + rows);
+            bar.setValue(10000 + rows);
+            settle();
+        }
+        QCOMPARE(counter.paints, 0);
+
+        bar.setValue(5000);
+        settle();
+        QCOMPARE(counter.paints, 1);
+        counter.reset();
+        bar.setValue(5001); // less than a pixel
+        settle();
+        QCOMPARE(counter.paints, 0);
+        bar.setValue(0);
+        settle();
+        QCOMPARE(counter.paints, 1);
+        // Off an end by less than a pixel: the arrow that led nowhere may lead somewhere now.
+        counter.reset();
+        bar.setValue(1);
+        settle();
+        QCOMPARE(counter.paints, 1);
+
+        // A long handle that grows as the range shrinks.
+        counter.reset();
+        bar.setRange(0, 3);
+        settle();
+        QCOMPARE(counter.paints, 1);
+        const QImage shown = bar.screen()->grabWindow(bar.winId()).toImage();
+        const QImage drawn = bar.grab().toImage();
+        QCOMPARE(shown.convertToFormat(QImage::Format_RGB32),
+                 drawn.convertToFormat(QImage::Format_RGB32));
     }
 
     // A row appended at the end repaints from that row down, never the rows already shown and
