@@ -73,7 +73,11 @@ std::optional<ValueRect> draggedValues(QPointF a, QPointF b, const QRectF& plot,
 ChartComponent::ChartComponent(QWidget* parent) : QChartView(new QChart, parent) {
     styleChart();
     addSeries();
+    // The axes make, move and drop their lines when the plot or their ranges change.
+    for (QValueAxis* axis : {valueAxis, pointAxis})
+        connect(axis, &QValueAxis::rangeChanged, this, [this] { gridPicture->lookAgain(); });
     connect(chart(), &QChart::plotAreaChanged, this, [this] {
+        gridPicture->lookAgain();
         placeWalls();
         if (plotColumns() != columns)
             refresh();

@@ -8,70 +8,73 @@
 
 #include <cmath>
 
-namespace {
-
-// Lines reach this far past the plot's edges (the axes' lines lie on them).
-constexpr qreal kEdge = 1.0;
-
-bool insidePlot(const QLineF& line, const QRectF& plot) {
-    const QRectF around = plot.adjusted(-kEdge, -kEdge, kEdge, kEdge);
-    return around.contains(line.p1()) && around.contains(line.p2());
-}
-
-} // namespace
-
 ChartGridPicture::ChartGridPicture(QChart* chart) : QGraphicsItem(chart), m_chart(chart) {
     // Under the series, over the plot's walls and background.
     setZValue(2);
     setAcceptedMouseButtons(Qt::NoButton);
 }
 
-QLineF ChartGridPicture::sceneLine(const QGraphicsLineItem* item) {
-    return {item->mapToScene(item->line().p1()), item->mapToScene(item->line().p2())};
+ChartGridPicture::LineLook ChartGridPicture::lookOf(const QGraphicsLineItem* item) {
+    const QPen pen = item->pen();
+    return {item->line(), item->scenePos(), pen.color().rgba(),
+            pen.widthF(), int(pen.style()), item->isVisible()};
 }
 
 void ChartGridPicture::collect(QGraphicsItem* item, const QRectF& plot,
                                QList<QGraphicsLineItem*>& lines) const {
-    for (QGraphicsItem* child : item->childItems()) {
+    const QList<QGraphicsItem*> children = item->childItems();
+    for (QGraphicsItem* child : children) {
         if (child == this)
             continue;
         if (child->type() == QGraphicsLineItem::Type && child->isVisible()) {
             auto* line = static_cast<QGraphicsLineItem*>(child);
-            if (insidePlot(sceneLine(line), plot))
+            // A hairline's bounds have no height or no width, which intersects nothing.
+            if (line->sceneBoundingRect().adjusted(-0.5, -0.5, 0.5, 0.5).intersects(plot))
                 lines.append(line);
         }
         collect(child, plot, lines);
     }
 }
 
-void ChartGridPicture::refresh(const QTransform& deviceTransform, qreal pixelRatio) {
-    const QRectF plot = m_chart->mapRectToScene(m_chart->plotArea());
+void ChartGridPicture::takeLines() {
+    // Lines on the plot or touching its edges (the axes' lines lie on them, ticks end there).
+    const QRectF plot = m_chart->mapRectToScene(m_chart->plotArea()).adjusted(-1, -1, 1, 1);
     QList<QGraphicsLineItem*> lines;
     collect(m_chart, plot, lines);
-    // Lines drawn here are left out of the scene's drawing; one the axes moved off the plot or
-    // hid is given back to it.
+    // Lines drawn here are left out of the scene's drawing; one the axes moved off the plot is
+    // given back to it.
     for (QGraphicsLineItem* line : std::as_const(m_lines)) {
         if (!lines.contains(line))
             line->setOpacity(1.0);
     }
     m_lines = lines;
+    for (QGraphicsLineItem* line : std::as_const(m_lines))
+        line->setOpacity(0.0);
+}
 
+void ChartGridPicture::refresh(const QTransform& deviceTransform, qreal pixelRatio) {
     QList<LineLook> looks;
     looks.reserve(m_lines.size());
-    for (QGraphicsLineItem* line : std::as_const(m_lines)) {
-        const QPen pen = line->pen();
-        looks.append({sceneLine(line), pen.color().rgba(), pen.widthF(), int(pen.style())});
-        line->setOpacity(0.0);
-    }
-    if (looks == m_looks && deviceTransform == m_deviceTransform &&
+    for (const QGraphicsLineItem* line : std::as_const(m_lines))
+        looks.append(lookOf(line));
+    if (!m_lookAgain && looks == m_looks && deviceTransform == m_deviceTransform &&
         m_picture.devicePixelRatio() == pixelRatio && !m_picture.isNull())
         return;
+    // A line of the picture changed, so the axes laid themselves out again: look at them all.
+    m_lookAgain = false;
+    takeLines();
+    looks.clear();
+    QRectF covered = m_chart->mapRectToScene(m_chart->plotArea());
+    for (const QGraphicsLineItem* line : std::as_const(m_lines)) {
+        looks.append(lookOf(line));
+        covered |= line->sceneBoundingRect();
+    }
     m_looks = looks;
     m_deviceTransform = deviceTransform;
 
-    // The picture covers the plot and its edges, on whole device pixels, so that it is copied
-    // without being resampled.
-    const QRectF device = deviceTransform.mapRect(plot.adjusted(-2, -2, 2, 2));
+    // The picture covers the lines, on whole device pixels, so that it is copied without being
+    // resampled.
+    const QRectF device = deviceTransform.mapRect(covered.adjusted(-2, -2, 2, 2));
     const QRect pixels(QPoint(int(std::floor(device.left())), int(std::floor(device.top()))),
                        QPoint(int(std::ceil(device.right())), int(std::ceil(device.bottom()))));
     m_origin = pixels.topLeft();
