@@ -17,13 +17,20 @@ void recolour(QImage& image, QRgb color) {
         const quint32 t = channel * alpha;
         return (t + (t >> 8) + 0x80) >> 8;
     };
-    for (int y = 0; y < image.height(); ++y) {
+    const quint32 red = quint32(qRed(color));
+    const quint32 green = quint32(qGreen(color));
+    const quint32 blue = quint32(qBlue(color));
+    const int width = image.width();
+    const int height = image.height();
+    for (int y = 0; y < height; ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
+            // Most of a cell is bare, and bare stays bare.
             const quint32 alpha = qAlpha(line[x]);
-            line[x] = qRgba(int(scaled(quint32(qRed(color)), alpha)),
-                            int(scaled(quint32(qGreen(color)), alpha)),
-                            int(scaled(quint32(qBlue(color)), alpha)), int(alpha));
+            if (alpha == 0)
+                continue;
+            line[x] = qRgba(int(scaled(red, alpha)), int(scaled(green, alpha)),
+                            int(scaled(blue, alpha)), int(alpha));
         }
     }
 }
