@@ -272,6 +272,7 @@ private slots:
         settle();
         PaintCounter cells(grid.viewport());
         PaintCounter header(grid.horizontalHeader()->viewport());
+        PaintCounter rowHeader(grid.verticalHeader()->viewport());
 
         model.appendRow(rowOf(3));
         settle();
@@ -280,6 +281,9 @@ private slots:
         QVERIFY(newRowTop > 0);
         QCOMPARE(cells.painted.boundingRect().top(), newRowTop);
         QCOMPARE(header.paints, 0);
+        // The row header too repaints the new row's section, not the sections above it.
+        QVERIFY(rowHeader.paints >= 1);
+        QCOMPARE(rowHeader.painted.boundingRect().top(), newRowTop);
 
         // A row selected in full repaints the rows it leaves and enters, not the column header.
         cells.reset();
@@ -288,6 +292,12 @@ private slots:
         QCOMPARE(header.paints, 0);
         QVERIFY(cells.paints >= 1);
         QVERIFY(cells.painted.boundingRect().height() < grid.viewport()->height());
+
+        // What the screen shows after both is what a full repaint draws.
+        const QImage shown = grid.screen()->grabWindow(grid.winId()).toImage();
+        const QImage drawn = grid.grab().toImage();
+        QCOMPARE(shown.convertToFormat(QImage::Format_RGB32),
+                 drawn.convertToFormat(QImage::Format_RGB32));
     }
 
     // A grid full of rows that scrolls to its new last row shows what a full repaint draws: rows
