@@ -39,6 +39,13 @@ void AppendingTableView::setModel(QAbstractItemModel* newModel) {
     noteWholeChange();
     if (!newModel)
         return;
+    // The row header repaints all its sections when rows come; rows that come at the end move
+    // none of those already shown.
+    connect(newModel, &QAbstractItemModel::rowsAboutToBeInserted, this,
+            [this](const QModelIndex& parent, int first) {
+                if (!parent.isValid() && first == model()->rowCount())
+                    verticalHeader()->viewport()->setAttribute(Qt::WA_UpdatesDisabled, true);
+            });
     connect(newModel, &QAbstractItemModel::rowsInserted, this,
             &AppendingTableView::noteRowsInserted);
     connect(newModel, &QAbstractItemModel::rowsRemoved, this, &AppendingTableView::noteWholeChange);
@@ -57,6 +64,13 @@ void AppendingTableView::setModel(QAbstractItemModel* newModel) {
 void AppendingTableView::noteRowsInserted(const QModelIndex& parent, int first, int last) {
     if (parent.isValid())
         return;
+    QWidget* rowHeader = verticalHeader()->viewport();
+    if (!rowHeader->updatesEnabled()) {
+        rowHeader->setAttribute(Qt::WA_UpdatesDisabled, false);
+        const int top = verticalHeader()->sectionViewportPosition(first);
+        if (top < rowHeader->height())
+            rowHeader->update(0, std::max(top, 0), rowHeader->width(), rowHeader->height());
+    }
     // Only rows that end up at the end of the model are an append.
     if (last != model()->rowCount() - 1) {
         noteWholeChange();
