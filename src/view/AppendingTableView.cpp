@@ -3,6 +3,7 @@
 #include "SteadyScrollBar.h"
 
 #include <QHeaderView>
+#include <QPaintEvent>
 
 #include <algorithm>
 
@@ -105,4 +106,24 @@ void AppendingTableView::doItemsLayout() {
     if (top >= viewport()->height())
         return;
     viewport()->update(0, std::max(top, 0), viewport()->width(), viewport()->height());
+}
+
+void AppendingTableView::paintEvent(QPaintEvent* event) {
+    const QRegion& region = event->region();
+    if (region.rectCount() < 2) {
+        QTableView::paintEvent(event);
+        return;
+    }
+    // Painting stays inside the region whatever the event says, so the bounds cost only the
+    // cells between the rectangles, which here are few.
+    qint64 area = 0;
+    for (const QRect& rect : region)
+        area += qint64(rect.width()) * rect.height();
+    const QRect bounds = region.boundingRect();
+    if (qint64(bounds.width()) * bounds.height() * 4 > area * 5) {
+        QTableView::paintEvent(event);
+        return;
+    }
+    QPaintEvent whole(bounds);
+    QTableView::paintEvent(&whole);
 }
