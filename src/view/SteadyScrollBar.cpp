@@ -19,8 +19,15 @@ void SteadyScrollBar::sliderChange(SliderChange change) {
     QStyleOptionSlider option;
     initStyleOption(&option);
     const bool transient = style()->styleHint(QStyle::SH_ScrollBar_Transient, &option, this);
-    const Look now = look();
-    if (!m_hasPainted || !updatesEnabled() || transient || now.handle != m_painted.handle) {
+    if (!m_hasPainted || !updatesEnabled() || transient) {
+        QScrollBar::sliderChange(change);
+        return;
+    }
+    // A grid that gains a row widens the range before it moves the value to the new end, which
+    // leaves the handle off the end for a moment: what a change of the range shows is seen once
+    // the event loop runs again, while a new value shows at once.
+    const bool valueChange = change == SliderValueChange;
+    if (valueChange && look() != m_painted) {
         QScrollBar::sliderChange(change);
         return;
     }
@@ -28,16 +35,13 @@ void SteadyScrollBar::sliderChange(SliderChange change) {
     setAttribute(Qt::WA_UpdatesDisabled, true);
     QScrollBar::sliderChange(change);
     setAttribute(Qt::WA_UpdatesDisabled, false);
-    // A grid that gains a row widens the range before it moves the value to the new end, which
-    // leaves the value off the end for a moment: whether it ended there is seen once the event
-    // loop runs again.
-    if (now == m_painted || m_endCheckQueued)
+    if (valueChange || m_checkQueued)
         return;
-    m_endCheckQueued = true;
+    m_checkQueued = true;
     QMetaObject::invokeMethod(
         this,
         [this] {
-            m_endCheckQueued = false;
+            m_checkQueued = false;
             if (look() != m_painted)
                 update();
         },

@@ -30,5 +30,5 @@ private:
 
     Look m_painted;
     bool m_hasPainted = false;
-    bool m_endCheckQueued = false;
+    bool m_checkQueued = false;
 };

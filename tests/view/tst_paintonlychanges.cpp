@@ -227,7 +227,23 @@ private slots:
             settle();
         }
         QCOMPARE(counter.paints, 0);
+        // The same on a range short enough that the handle, for the moment the value is off the
+        // end of the wider range, stands a pixel higher.
+        bar.setRange(0, 130);
+        bar.setValue(130);
+        settle();
+        counter.reset();
+        for (int rows = 131; rows <= 140; ++rows) {
+            bar.setRange(0, rows);
+            bar.setValue(rows);
+            settle();
+        }
+        QCOMPARE(counter.paints, 0);
 
+        bar.setRange(0, 10005);
+        bar.setValue(10005);
+        settle();
+        counter.reset();
         bar.setValue(5000);
         settle();
         QCOMPARE(counter.paints, 1);
