@@ -1,9 +1,10 @@
 #include "ChartComponent.h"
 
+#include "ChartGridPicture.h"
+
 #include <QAreaSeries>
 #include <QChart>
 #include <QFont>
-#include <QGraphicsLineItem>
 #include <QGraphicsRectItem>
 #include <QKeyEvent>
 #include <QLineSeries>
@@ -18,18 +19,6 @@
 #include <optional>
 
 namespace {
-
-// The grid lines are redrawn under every new point, since the series covers the whole plot; kept
-// as pictures, they are copied instead of stroked. The axes make new lines when their ticks change,
-// so the look for lines without a picture is made before each paint.
-void cacheGridLines(QGraphicsItem* item) {
-    for (QGraphicsItem* child : item->childItems()) {
-        if (child->type() == QGraphicsLineItem::Type &&
-            child->cacheMode() == QGraphicsItem::NoCache)
-            child->setCacheMode(QGraphicsItem::DeviceCoordinateCache);
-        cacheGridLines(child);
-    }
-}
 
 constexpr int kLeftWallSize = 11;
 // Room at the top for the tool bar that sits inside the chart.
@@ -84,7 +73,11 @@ std::optional<ValueRect> draggedValues(QPointF a, QPointF b, const QRectF& plot,
 ChartComponent::ChartComponent(QWidget* parent) : QChartView(new QChart, parent) {
     styleChart();
     addSeries();
+    // The axes make, move and drop their lines when the plot or their ranges change.
+    for (QValueAxis* axis : {valueAxis, pointAxis})
+        connect(axis, &QValueAxis::rangeChanged, this, [this] { gridPicture->lookAgain(); });
     connect(chart(), &QChart::plotAreaChanged, this, [this] {
+        gridPicture->lookAgain();
         placeWalls();
         if (plotColumns() != columns)
             refresh();
@@ -134,6 +127,7 @@ void ChartComponent::styleChart() {
     bottomWall = new QGraphicsRectItem(c);
     bottomWall->setBrush(Qt::white);
     bottomWall->setPen(Qt::NoPen);
+    gridPicture = new ChartGridPicture(c);
 }
 
 void ChartComponent::addSeries() {
@@ -332,6 +326,6 @@ ChartBitmap::Result ChartComponent::saveBitmap(const QString& path) {
 }
 
 void ChartComponent::paintEvent(QPaintEvent* event) {
-    cacheGridLines(chart());
+    gridPicture->refresh(viewportTransform(), viewport()->devicePixelRatioF());
     QChartView::paintEvent(event);
 }

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QPointF>
 
+class ChartGridPicture;
 class QAreaSeries;
 class QGraphicsRectItem;
 class QLineSeries;
@@ -95,6 +96,8 @@ private:
     QLineSeries* areaLine = nullptr; // the area series' upper edge, which holds its points
     QGraphicsRectItem* leftWall = nullptr;
     QGraphicsRectItem* bottomWall = nullptr;
+    // The grid and the axes' lines across the plot, drawn as one kept picture.
+    ChartGridPicture* gridPicture = nullptr;
 
     int rangeMin = -8001; // the value range last set, which the page's view shows
     int rangeMax = 8001;

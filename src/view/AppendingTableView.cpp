@@ -1,6 +1,9 @@
 #include "AppendingTableView.h"
 
+#include "SteadyScrollBar.h"
+
 #include <QHeaderView>
+#include <QPaintEvent>
 
 #include <algorithm>
 
@@ -26,6 +29,8 @@ AppendingTableView::AppendingTableView(QWidget* parent) : QTableView(parent) {
     header->setSectionsClickable(true);
     header->setHighlightSections(true);
     setHorizontalHeader(header);
+    setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical, this));
+    setHorizontalScrollBar(new SteadyScrollBar(Qt::Horizontal, this));
 }
 
 void AppendingTableView::setModel(QAbstractItemModel* newModel) {
@@ -35,6 +40,13 @@ void AppendingTableView::setModel(QAbstractItemModel* newModel) {
     noteWholeChange();
     if (!newModel)
         return;
+    // The row header repaints all its sections when rows come; rows that come at the end move
+    // none of those already shown.
+    connect(newModel, &QAbstractItemModel::rowsAboutToBeInserted, this,
+            [this](const QModelIndex& parent, int first) {
+                if (!parent.isValid() && first == model()->rowCount())
+                    verticalHeader()->viewport()->setAttribute(Qt::WA_UpdatesDisabled, true);
+            });
     connect(newModel, &QAbstractItemModel::rowsInserted, this,
             &AppendingTableView::noteRowsInserted);
     connect(newModel, &QAbstractItemModel::rowsRemoved, this, &AppendingTableView::noteWholeChange);
@@ -53,6 +65,13 @@ void AppendingTableView::setModel(QAbstractItemModel* newModel) {
 void AppendingTableView::noteRowsInserted(const QModelIndex& parent, int first, int last) {
     if (parent.isValid())
         return;
+    QWidget* rowHeader = verticalHeader()->viewport();
+    if (!rowHeader->updatesEnabled()) {
+        rowHeader->setAttribute(Qt::WA_UpdatesDisabled, false);
+        const int top = verticalHeader()->sectionViewportPosition(first);
+        if (top < rowHeader->height())
+            rowHeader->update(0, std::max(top, 0), rowHeader->width(), rowHeader->height());
+    }
     // Only rows that end up at the end of the model are an append.
     if (last != model()->rowCount() - 1) {
         noteWholeChange();
@@ -87,4 +106,24 @@ void AppendingTableView::doItemsLayout() {
     if (top >= viewport()->height())
         return;
     viewport()->update(0, std::max(top, 0), viewport()->width(), viewport()->height());
+}
+
+void AppendingTableView::paintEvent(QPaintEvent* event) {
+    const QRegion& region = event->region();
+    if (region.rectCount() < 2) {
+        QTableView::paintEvent(event);
+        return;
+    }
+    // Painting stays inside the region whatever the event says, so the bounds cost only the
+    // cells between the rectangles, which here are few.
+    qint64 area = 0;
+    for (const QRect& rect : region)
+        area += qint64(rect.width()) * rect.height();
+    const QRect bounds = region.boundingRect();
+    if (qint64(bounds.width()) * bounds.height() * 4 > area * 5) {
+        QTableView::paintEvent(event);
+        return;
+    }
+    QPaintEvent whole(bounds);
+    QTableView::paintEvent(&whole);
 }

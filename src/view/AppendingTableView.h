@@ -7,7 +7,9 @@
 // every visible cell once a second or more. Here a layout that follows rows appended at the end
 // repaints only from the first new row down: rows already shown keep their pixels, and a scroll to
 // the new row moves them by copying. Any other change (a reset, columns, rows removed or moved)
-// repaints the whole grid as before.
+// repaints the whole grid as before. Its scroll bars repaint only when their handle moves.
+// A repaint made of a few rectangles over the same rows (the row a selection leaves beside the
+// rows an append brings) is drawn as one: the view draws its grid lines again for each rectangle.
 class AppendingTableView : public QTableView {
     Q_OBJECT
 
@@ -16,6 +18,9 @@ public:
 
     void setModel(QAbstractItemModel* model) override;
     void doItemsLayout() override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void noteRowsInserted(const QModelIndex& parent, int first, int last);

@@ -11,7 +11,9 @@
 // visible rows for every stored reading, and the style's general text layout costs several
 // times more per cell. Each row moves up through the grid unchanged, so a cell's text is drawn
 // once into a small image and that image is reused while the same text, size and colour come
-// again. Subclasses draw the text in other lettering.
+// again. The style's empty cell is kept the same way: it depends on the cell's size, state and
+// colours, not on where the cell stands, and most cells have nothing drawn under their text at
+// all. Subclasses draw the text in other lettering.
 class CellTextDelegate : public QStyledItemDelegate {
     Q_OBJECT
 
@@ -52,6 +54,33 @@ private:
         }
     };
 
+    // What the style's picture of an empty cell depends on.
+    struct BackgroundKey {
+        QSize size;
+        int state = 0;
+        int features = 0;
+        int position = 0;
+        int direction = 0;
+        bool decorationSelected = false;
+        QRgb brush = 0;
+        qint64 palette = 0;
+        const void* style = nullptr;
+        friend bool operator==(const BackgroundKey&, const BackgroundKey&) = default;
+        friend size_t qHash(const BackgroundKey& key, size_t seed = 0) {
+            return qHashMulti(seed, key.size.width(), key.size.height(), key.state, key.features,
+                              key.position, key.direction, key.decorationSelected, key.brush,
+                              key.palette, key.style);
+        }
+    };
+    // The style's empty cell; a null image where it draws nothing.
+    struct Background {
+        QImage image;
+    };
+
+    // Draws the style's empty cell from its kept picture; false where it cannot be kept (a
+    // gradient or a texture from the model, a focus frame), which the style then draws.
+    bool drawBackground(QPainter& painter, const QStyleOptionViewItem& option) const;
+
     // The cell's text drawn on a transparent image of the cell's size.
     [[nodiscard]] const QImage& textImage(const QRect& cell, qreal pixelRatio,
                                           Qt::Alignment alignment, const QString& text,
@@ -62,6 +91,13 @@ private:
 
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignVCenter;
     mutable QCache<TextImageKey, QImage> m_textImages{kCachedCells};
+    // The same texts in their first opaque colour, keyed without it; they share their pixels with
+    // the images above.
+    mutable QCache<TextImageKey, QImage> m_textShapes{kCachedCells};
+    // A few states (plain, selected, focused) for each column's width.
+    static constexpr int kCachedBackgrounds = 64;
+    mutable QCache<BackgroundKey, Background> m_backgrounds{kCachedBackgrounds};
+    mutable qreal m_backgroundsPixelRatio = 0;
     mutable QFont m_imagesFont;
     mutable qreal m_imagesPixelRatio = 0;
 };

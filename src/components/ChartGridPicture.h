@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QGraphicsItem>
+#include <QLineF>
+#include <QList>
+#include <QPixmap>
+#include <QRgb>
+#include <QTransform>
+
+class QChart;
+class QGraphicsLineItem;
+
+// The straight lines on a chart's plot (grid lines, the axes' own lines and the ticks that touch
+// them) drawn as one kept picture. A new point repaints the stretch of plot its series covers, and
+// the scene would draw every line there one by one, each with its own state, bounds and
+// transform; here they are drawn once, by their own items, into the picture whenever one of them
+// moves, and the items themselves are left out of the scene's drawing.
+class ChartGridPicture : public QGraphicsItem {
+public:
+    explicit ChartGridPicture(QChart* chart);
+
+    // The axes may have made, moved or dropped lines: look for them all at the next paint.
+    void lookAgain() { m_lookAgain = true; }
+    // Draws the picture again when a line moved, came or went. Called before each paint of the
+    // view, with the view's scene-to-viewport transform.
+    void refresh(const QTransform& deviceTransform, qreal pixelRatio);
+
+    [[nodiscard]] QRectF boundingRect() const override { return m_bounds; }
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
+
+    // The lines drawn into the picture (for tests).
+    [[nodiscard]] QList<QGraphicsLineItem*> lines() const { return m_lines; }
+
+private:
+    // What a line's drawing depends on, as its item holds it.
+    struct LineLook {
+        QLineF line;
+        QPointF at;
+        QRgb color = 0;
+        qreal width = 0;
+        int style = 0;
+        bool visible = false;
+        friend bool operator==(const LineLook&, const LineLook&) = default;
+    };
+    static LineLook lookOf(const QGraphicsLineItem* item);
+
+    // Every line on the plot, taken into the picture.
+    void takeLines();
+    void collect(QGraphicsItem* item, const QRectF& plot, QList<QGraphicsLineItem*>& lines) const;
+    void drawLines(QPainter& painter, const QTransform& sceneToDevice) const;
+
+    QChart* m_chart;
+    bool m_lookAgain = true;
+    QList<QGraphicsLineItem*> m_lines;
+    QList<LineLook> m_looks;
+    QRectF m_bounds;
+    QPoint m_origin; // the picture's top left, in device pixels
+    QPixmap m_picture;
+    QTransform m_deviceTransform;
+};
