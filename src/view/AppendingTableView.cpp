@@ -1,6 +1,7 @@
 #include "AppendingTableView.h"
 
 #include <QHeaderView>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -87,4 +88,18 @@ void AppendingTableView::doItemsLayout() {
     if (top >= viewport()->height())
         return;
     viewport()->update(0, std::max(top, 0), viewport()->width(), viewport()->height());
+}
+
+// The base class asks the window system where the pointer is at every scroll, to update the item
+// under it; over X11 that is a round trip the GUI thread waits for, with every new row the grid
+// follows. With the pointer elsewhere there is no such item, and only the lazy model's next rows
+// are left to ask for.
+void AppendingTableView::verticalScrollbarValueChanged(int value) {
+    if (viewport()->underMouse()) {
+        QTableView::verticalScrollbarValueChanged(value);
+        return;
+    }
+    QAbstractItemModel* rows = model();
+    if (rows && value == verticalScrollBar()->maximum() && rows->canFetchMore(rootIndex()))
+        rows->fetchMore(rootIndex());
 }

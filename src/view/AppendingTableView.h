@@ -17,6 +17,9 @@ public:
     void setModel(QAbstractItemModel* model) override;
     void doItemsLayout() override;
 
+protected:
+    void verticalScrollbarValueChanged(int value) override;
+
 private:
     void noteRowsInserted(const QModelIndex& parent, int first, int last);
     void noteWholeChange();

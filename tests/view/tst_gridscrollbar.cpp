@@ -6,6 +6,7 @@
 
 #include <QAbstractTableModel>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTest>
 
@@ -84,6 +85,28 @@ private slots:
         grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->maximum());
         settle();
         QCOMPARE(model.fetches, fetchesBefore + 1);
+    }
+
+    // With the pointer over the rows, a scroll enters the row that comes under it.
+    void scrollUnderThePointerEntersTheRowBelowIt() {
+        QStandardItemModel model(200, 2);
+        AppendingTableView grid;
+        grid.setModel(&model);
+        grid.setMouseTracking(true);
+        grid.resize(300, 200);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        settle();
+        QSignalSpy entered(&grid, &QAbstractItemView::entered);
+        QTest::mouseMove(grid.viewport(), grid.visualRect(model.index(3, 0)).center());
+        settle();
+        QVERIFY(grid.viewport()->underMouse());
+
+        entered.clear();
+        grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->value() + 5);
+        settle();
+        QVERIFY(!entered.isEmpty());
+        QCOMPARE(entered.last().at(0).value<QModelIndex>().row(), 8);
     }
 
     // The view raises its vertical bar at every layout: a status place kept above it would have
