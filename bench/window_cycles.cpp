@@ -1,10 +1,10 @@
 // The window as a user runs it, connected to a meter (the simulator, through VELMAR_COM1), for a
 // number of main-frame cycles: each brings three bar frames, one main frame, a stored reading and a
 // moving chart and dial. The cycles are counted on the stored readings, so nothing here wakes the
-// program up on its own. Prints the voluntary context switches a second of the GUI thread and of
-// the whole process and the CPU share over the measured cycles; under callgrind it zeroes the
-// counts after the warm-up and dumps them after the last cycle, so that the dump holds exactly the
-// measured cycles (window_cycles.sh reads it).
+// program up on its own. Prints the voluntary context switches a second of the GUI thread, of the
+// whole process and of each thread, and the CPU share over the measured cycles; under callgrind it
+// zeroes the counts after the warm-up and dumps them after the last cycle, so that the dump holds
+// exactly the measured cycles (window_cycles.sh reads it).
 #include "SilentMessages.h"
 #include "TFCOMM.h"
 
@@ -24,6 +24,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <optional>
 
 namespace {
@@ -44,19 +45,46 @@ std::optional<long long> voluntarySwitches(const QString& statusPath) {
 struct Switches {
     long long gui = 0;
     long long process = 0;
+    // Each living thread's, by task id, with its name.
+    std::map<QString, std::pair<QString, long long>> threads;
 };
 
-// The GUI thread is the process's first task; threads that ended before are not counted.
+long long voluntarySwitchesOf(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    return usage.ru_nvcsw;
+}
+
+// Called on the GUI thread. The process's count comes from the kernel's own sum, which keeps the
+// switches of threads that ended (a thread pool's idle threads expire): a sum over the threads
+// living at each end would lose those, and with them switches made before the first count.
 Switches switchesNow() {
     Switches now;
-    now.gui =
-        voluntarySwitches(QStringLiteral("/proc/self/task/%1/status").arg(getpid())).value_or(0);
+    now.gui = voluntarySwitchesOf(RUSAGE_THREAD);
+    now.process = voluntarySwitchesOf(RUSAGE_SELF);
     const QStringList tasks =
         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString& task : tasks)
-        now.process +=
-            voluntarySwitches(QStringLiteral("/proc/self/task/%1/status").arg(task)).value_or(0);
+    for (const QString& task : tasks) {
+        const QString folder = QStringLiteral("/proc/self/task/%1/").arg(task);
+        QFile comm(folder + QStringLiteral("comm"));
+        const QString name = comm.open(QIODevice::ReadOnly)
+                                 ? QString::fromUtf8(comm.readAll().trimmed())
+                                 : QStringLiteral("?");
+        if (const auto count = voluntarySwitches(folder + QStringLiteral("status")))
+            now.threads[task] = {name, *count};
+    }
     return now;
+}
+
+// Each thread's share, so that a figure above its target says where to look.
+void printThreads(const Switches& before, const Switches& after, double seconds) {
+    for (const auto& [task, named] : after.threads) {
+        const auto was = before.threads.find(task);
+        const long long from = was == before.threads.end() ? 0 : was->second.second;
+        std::printf("  thread %s (%s): %.1f a second%s\n", qPrintable(task),
+                    qPrintable(named.first), double(named.second - from) / seconds,
+                    was == before.threads.end() ? ", started meanwhile" : "");
+    }
 }
 
 double cpuSeconds() {
@@ -122,6 +150,7 @@ int main(int argc, char** argv) {
         std::printf("voluntary context switches a second: GUI thread %.1f, process %.1f\n",
                     double(after.gui - before.gui) / seconds,
                     double(after.process - before.process) / seconds);
+        printThreads(before, after, seconds);
         std::printf("CPU share %.1f %% (%.3f s of CPU)\n", 100.0 * cpu / seconds, cpu);
         std::fflush(stdout);
         QCoreApplication::exit(0);

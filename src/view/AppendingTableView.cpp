@@ -4,6 +4,7 @@
 
 #include <QHeaderView>
 #include <QPaintEvent>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -29,8 +30,21 @@ AppendingTableView::AppendingTableView(QWidget* parent) : QTableView(parent) {
     header->setSectionsClickable(true);
     header->setHighlightSections(true);
     setHorizontalHeader(header);
-    setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical, this));
-    setHorizontalScrollBar(new SteadyScrollBar(Qt::Horizontal, this));
+    // The item view hears its own scroll bars only through connections it makes once, to the bars
+    // it started with: new bars are connected here as those were, or the lazy model would stop
+    // fetching at the end and the item under the pointer would not follow a scroll.
+    auto* vertical = new SteadyScrollBar(Qt::Vertical, this);
+    auto* horizontal = new SteadyScrollBar(Qt::Horizontal, this);
+    setVerticalScrollBar(vertical);
+    setHorizontalScrollBar(horizontal);
+    connect(vertical, &QScrollBar::actionTriggered, this,
+            &AppendingTableView::verticalScrollbarAction);
+    connect(vertical, &QScrollBar::valueChanged, this,
+            &AppendingTableView::verticalScrollbarValueChanged);
+    connect(horizontal, &QScrollBar::actionTriggered, this,
+            &AppendingTableView::horizontalScrollbarAction);
+    connect(horizontal, &QScrollBar::valueChanged, this,
+            &AppendingTableView::horizontalScrollbarValueChanged);
 }
 
 void AppendingTableView::setModel(QAbstractItemModel* newModel) {
@@ -126,4 +140,18 @@ void AppendingTableView::paintEvent(QPaintEvent* event) {
     }
     QPaintEvent whole(bounds);
     QTableView::paintEvent(&whole);
+}
+
+// The base class asks the window system where the pointer is at every scroll, to update the item
+// under it; over X11 that is a round trip the GUI thread waits for, with every new row the grid
+// follows. With the pointer elsewhere there is no such item, and only the lazy model's next rows
+// are left to ask for.
+void AppendingTableView::verticalScrollbarValueChanged(int value) {
+    if (viewport()->underMouse()) {
+        QTableView::verticalScrollbarValueChanged(value);
+        return;
+    }
+    QAbstractItemModel* rows = model();
+    if (rows && value == verticalScrollBar()->maximum() && rows->canFetchMore(rootIndex()))
+        rows->fetchMore(rootIndex());
 }

@@ -21,6 +21,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void verticalScrollbarValueChanged(int value) override;
 
 private:
     void noteRowsInserted(const QModelIndex& parent, int first, int last);

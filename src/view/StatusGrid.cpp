@@ -73,11 +73,17 @@ bool StatusGrid::viewportEvent(QEvent* event) {
 }
 
 // Right below the rows, from the grid's left edge to the vertical scroll bar: above the
-// horizontal scroll bar.
+// horizontal scroll bar. In front of the rows and headers, yet just behind the vertical scroll
+// bar, which it does not reach: the view raises that bar at every layout, so a status place
+// raised above it would have the bar moved back in front, and repainted, with every new row.
 void StatusGrid::placeStatus() {
     const QRect rows = viewport()->geometry();
     const int left = frameWidth();
     m_status->setGeometry(left, rows.bottom() + 1, std::max(rows.right() + 1 - left, 0),
                           m_status->heightNeeded());
-    m_status->raise();
+    QWidget* barBox = verticalScrollBar()->parentWidget();
+    if (barBox && barBox->parentWidget() == this)
+        m_status->stackUnder(barBox);
+    else
+        m_status->raise();
 }
