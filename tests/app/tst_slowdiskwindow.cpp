@@ -61,6 +61,15 @@ class SlowDiskWindowTest : public QObject {
         QVERIFY(window->session().inUse());
     }
 
+    // Readings recorded before the disk slows down, their journal in place.
+    void recordTwoReadings() {
+        sendReadingFrame(*window, 4);
+        sendReadingFrame(*window, 5);
+        window->session().finishSyncs();
+        QVERIFY(QFileInfo(journalPath()).size() > 0);
+        SlowSync::reset();
+    }
+
     // Three request ticks while the disk is held: each sends its request.
     void requestsGoOnWhileHeld() {
         const int before = requests;
@@ -89,9 +98,7 @@ private slots:
 
     void theJournalSyncsOffTheWindowThread() {
         makeConnectedWindow();
-        sendReadingFrame(*window, 4);
-        sendReadingFrame(*window, 5);
-        SlowSync::reset();
+        recordTwoReadings();
         SlowSync::hold();
         window->TrecordTimer();
         QCOMPARE(SlowSync::mainThreadSyncs(), 0);
@@ -101,22 +108,23 @@ private slots:
         sendReadingFrame(*window, 6);
         QCOMPARE(window->session().table().pendingCount(), 3);
         SlowSync::release();
-        QTRY_COMPARE(SlowSync::waiting(), 0);
+        window->session().finishSyncs();
         window->TrecordTimer();
+        window->session().finishSyncs();
         QCOMPARE(SlowSync::mainThreadSyncs(), 0);
+        QCOMPARE(SlowSync::otherThreadSyncs(), 2);
         QVERIFY(messages->errors.isEmpty());
-        QVERIFY(QFileInfo::exists(journalPath()));
+        const CrashJournal::Found found =
+            CrashJournal::read(journalPath(), window->session().table().journalIdentity());
+        QCOMPARE(found.contents.entries.size(), std::size_t(3));
     }
 
     // The table is written and synced before its journal is replaced; readings that come while
     // the save waits are kept and saved by the next save; the user is told once it is done.
     void aSaveWaitsForTheDiskOffTheWindowThread() {
         makeConnectedWindow();
-        sendReadingFrame(*window, 4);
-        sendReadingFrame(*window, 5);
+        recordTwoReadings();
         const qint64 journalBefore = QFileInfo(journalPath()).size();
-        QVERIFY(journalBefore > 0);
-        SlowSync::reset();
         SlowSync::hold();
         window->RecordSaveClick();
         QCOMPARE(SlowSync::mainThreadSyncs(), 0);
@@ -132,6 +140,7 @@ private slots:
         QCOMPARE(window->session().table().pendingCount(), 1);
         QCOMPARE(window->session().table().recordCount(), 3);
         // The reading recorded during the save is in the journal, alone.
+        window->session().finishSyncs();
         CrashJournal::Identity identity = window->session().table().journalIdentity();
         const CrashJournal::Found found = CrashJournal::read(journalPath(), identity);
         QCOMPARE(found.kind, CrashJournal::Found::Kind::Ours);
@@ -149,7 +158,7 @@ private slots:
     void exitWaitsForTheSave() {
         makeConnectedWindow();
         window->show();
-        sendReadingFrame(*window, 4);
+        recordTwoReadings();
         SlowSync::hold();
         window->RecordSaveClick();
         QCOMPARE(SlowSync::mainThreadSyncs(), 0);
@@ -165,8 +174,7 @@ private slots:
 
     void anExportWaitsForTheDiskOffTheWindowThread() {
         makeConnectedWindow();
-        sendReadingFrame(*window, 4);
-        sendReadingFrame(*window, 5);
+        recordTwoReadings();
         const QString target = dir->filePath(QStringLiteral("copy.txt"));
         messages->chosenPaths << target;
         SlowSync::reset();
