@@ -32,11 +32,17 @@ bool SyncWorker::busy() const {
 }
 
 void SyncWorker::finish() {
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_running == 0; });
+    // An outcome may give more work (a save that waited for the journal begins): that is
+    // finished too.
+    for (;;) {
+        {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this] { return m_running == 0; });
+            if (m_done.empty())
+                return;
+        }
+        handBack();
     }
-    handBack();
 }
 
 // Work still queued at destruction runs to its end: a piece may be half of a save whose other

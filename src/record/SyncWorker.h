@@ -26,8 +26,8 @@ public:
     void run(std::function<void()> work, std::function<void()> done);
     // True while work is queued or running, or an outcome waits to be handed back.
     [[nodiscard]] bool busy() const;
-    // Waits until all the work given has run, then hands back every outcome at once: for exit,
-    // and for callers that cannot go on without them.
+    // Waits until all the work given has run, then hands back every outcome at once, until no
+    // work is left: for exit, and for callers that cannot go on without them.
     void finish();
 
 private:

@@ -118,6 +118,7 @@ private slots:
         frame(4);
         frame(5);
         window->RecordSaveClick();
+        window->session().finishSyncs();
         QCOMPARE(messages->informations,
                  QStringList{"Record has saved, it will be there when you enter the application "
                              "next time."});
@@ -140,6 +141,7 @@ private slots:
         // The folder disappears under the open table: the new file cannot be written.
         QVERIFY(QDir(dir->path()).removeRecursively());
         window->RecordSaveClick();
+        window->session().finishSyncs();
         QCOMPARE(messages->errors.size(), 1);
         QVERIFY(messages->informations.isEmpty());
         QCOMPARE(window->session().table().pendingCount(), 1);
@@ -257,6 +259,7 @@ private slots:
         makeWindow();
         frame(4);
         window->RecordSaveClick();
+        window->session().finishSyncs();
         frame(5);
         messages->informations.clear();
         window->RecordNewClick();
@@ -305,12 +308,16 @@ private slots:
         frame(3);
         QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->rowCount(), 0);
         window->TrecordTimer();
+        window->session().finishSyncs();
         window->TrecordTimer();
+        window->session().finishSyncs();
         frame(4);
         frame(5);
         QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->rowCount(), 1);
         window->TrecordTimer();
+        window->session().finishSyncs();
         window->TrecordTimer();
+        window->session().finishSyncs();
         frame(6);
         QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->rowCount(), 2);
     }
