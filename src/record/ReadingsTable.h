@@ -84,7 +84,7 @@ public:
 
     // Saved and pending records, with those recorded while a save runs.
     [[nodiscard]] qsizetype recordCount() const { return m_records.size() + m_held.size(); }
-    [[nodiscard]] qsizetype pendingCount() const { return m_records.size() - m_savedCount; }
+    [[nodiscard]] qsizetype pendingCount() const { return recordCount() - m_savedCount; }
     [[nodiscard]] QString text(qsizetype row, int field) const;
 
     // Appending by field name: append() starts an empty record (dropping one not yet posted),
