@@ -13,6 +13,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 
 namespace {
@@ -303,13 +304,24 @@ struct ReadingsTable::SaveJob {
         } catch (const TableError& error) {
             problem = error.problem();
             return;
+        } catch (const std::bad_alloc&) {
+            // On the worker's thread nothing above would catch it, and the file reads as before.
+            problem = TableProblem{
+                TableCause::WriteFailed,
+                QStringLiteral("Could not write the table file '%1': not enough memory.")
+                    .arg(path)};
+            return;
         }
         // Only now that the table holds them durably may the journal let the readings go.
         // Readings found in the journal and not yet answered for stay in it, alone.
-        if (found.empty())
-            journal.remove();
-        else if (!journalBlocked)
-            journalError = journal.create(journalPath, identity, total, found);
+        try {
+            if (found.empty())
+                journal.remove();
+            else if (!journalBlocked)
+                journalError = journal.create(journalPath, identity, total, found);
+        } catch (const std::bad_alloc&) {
+            journalError = ENOMEM;
+        }
     }
 };
 
