@@ -138,6 +138,7 @@ private slots:
     void aFailedSaveIsReportedAndKeepsTheReadingsPending() {
         makeWindow();
         frame(4);
+        window->session().finishSyncs(); // its journal is in place
         // The folder disappears under the open table: the new file cannot be written.
         QVERIFY(QDir(dir->path()).removeRecursively());
         window->RecordSaveClick();
@@ -245,6 +246,7 @@ private slots:
     void aSaveThatFailsOnExitKeepsTheWindowOpen() {
         makeWindow();
         frame(4);
+        window->session().finishSyncs(); // its journal is in place
         QVERIFY(QDir(dir->path()).removeRecursively());
         messages->threeWayAnswer = UserMessages::Answer::Yes;
         window->show();
