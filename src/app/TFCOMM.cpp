@@ -59,12 +59,16 @@ TFCOMM::TFCOMM(std::shared_ptr<UserMessages> messages, QWidget* parent, MeterSes
     buildMenu();
     buildTimers();
     bindSession();
+    m_session.syncInBackground();
 
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     FormCreate();
 }
 
-TFCOMM::~TFCOMM() = default;
+// Work still waiting on the disk ends first, while everything its outcome is shown on lives.
+TFCOMM::~TFCOMM() {
+    m_session.finishSyncs();
+}
 
 template <typename Step> void TFCOMM::startupStep(Step&& step) {
     try {
@@ -144,6 +148,12 @@ void TFCOMM::BtExit1Click() {
 
 // Exit and the title bar's close button end the program the same way.
 void TFCOMM::closeEvent(QCloseEvent* event) {
+    // A save or an export still being written ends first; the window then closes.
+    if (m_session.saving() || m_exportWriting) {
+        m_closeWhenWritten = true;
+        event->ignore();
+        return;
+    }
     // An export or a report still reads the table; it ends first (or is cancelled).
     if (m_longWorkRunning) {
         event->ignore();

@@ -10,7 +10,9 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 
 class BarGraphView;
 class BevelPanel;
@@ -33,6 +35,7 @@ class QKeyEvent;
 class ReadingsTableModel;
 class UserMessages;
 struct BarGraph;
+struct ExportResult;
 struct ModelRow;
 
 // The program's one window: a host that places the panels of view/ (LCD mirror, dial, chart area,
@@ -197,6 +200,14 @@ private:
     void showPause();
     // Writes the pending readings; `asked` when the user asked for the save.
     [[nodiscard]] bool writePending(bool asked);
+    // As writePending, the writes and syncs waiting off this thread; then gets whether the save
+    // succeeded, once it is over.
+    void writePendingInBackground(bool asked, std::function<void(bool)> then);
+    // What the window says after a save; whether it succeeded.
+    bool pendingWritten(const std::optional<TableProblem>& problem, bool asked, bool waitedForRoom);
+    // A save or an export finished writing: an exit asked for meanwhile goes ahead.
+    void writingEnded();
+    bool m_closeWhenWritten = false;
 
     std::shared_ptr<UserMessages> m_messages;
     MeterSession m_session;
@@ -208,6 +219,8 @@ private:
     // Asks whether pending readings are saved before another table opens; false: stay as is.
     [[nodiscard]] bool settlePendingBefore(const QString& chosen);
     bool m_longWorkRunning = false;
+    bool m_exportWriting = false; // an export's file waits on the disk
+    void showExportResult(const ExportResult& result);
 
     // The panels and the controls the handlers use, by their layout names.
     TopRow* m_topRow = nullptr;

@@ -10,6 +10,7 @@
 #include "RecordingRow.h"
 #include "ReportLayout.h"
 #include "ReportPreview.h"
+#include "SyncWorker.h"
 #include "TableError.h"
 #include "UserMessages.h"
 #include "WindowReportDialogs.h"
@@ -19,7 +20,9 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 
+#include <memory>
 #include <new>
+#include <variant>
 
 // Keeps the window's other table commands from running while long work covers the table, and
 // lets them run again however the work ends.
@@ -77,15 +80,37 @@ void TFCOMM::saveasClick() {
                                       saveDataFilesFilter(), QStringLiteral("xls"), true});
     if (!chosen)
         return;
-    ExportResult result;
+    // The other table commands wait until the file is written, as they wait for it to be built.
+    auto guard = std::make_shared<decltype(longWork())>(longWork());
+    std::variant<ExportResult, PreparedExport> prepared;
     {
-        const auto guard = longWork();
         const ProgressCallback progress =
             isLongWork(m_session.table().recordCount())
                 ? m_messages->startProgress(QStringLiteral("Saving %1...").arg(*chosen))
                 : ProgressCallback();
-        result = DataFileExport::save(m_session.table(), *chosen, progress);
+        prepared = DataFileExport::prepare(m_session.table(), *chosen, progress);
     }
+    SyncWorker* worker = m_session.syncWorker();
+    if (const ExportResult* result = std::get_if<ExportResult>(&prepared); result || !worker) {
+        const ExportResult now = result ? *result : std::get<PreparedExport>(prepared).write();
+        guard.reset();
+        showExportResult(now);
+        return;
+    }
+    // The file waits on the disk off this thread: the meter is asked on meanwhile.
+    auto file = std::make_shared<PreparedExport>(std::move(std::get<PreparedExport>(prepared)));
+    auto result = std::make_shared<ExportResult>();
+    m_exportWriting = true;
+    worker->run([file, result] { *result = file->write(); },
+                [this, guard, result]() mutable {
+                    guard.reset();
+                    m_exportWriting = false;
+                    showExportResult(*result);
+                    writingEnded();
+                });
+}
+
+void TFCOMM::showExportResult(const ExportResult& result) {
     // The grid shows the last row selected, as after a walk through the table.
     DBGrid1->selectLastRow();
     if (result.message.isEmpty())

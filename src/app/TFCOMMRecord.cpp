@@ -70,7 +70,30 @@ bool TFCOMM::saveReadings() {
 // save succeeds.
 bool TFCOMM::writePending(bool asked) {
     const bool waitedForRoom = m_session.pause().waitsForRoom();
-    if (const std::optional<TableProblem> problem = m_session.save()) {
+    return pendingWritten(m_session.save(), asked, waitedForRoom);
+}
+
+void TFCOMM::writePendingInBackground(bool asked, std::function<void(bool)> then) {
+    const bool waitedForRoom = m_session.pause().waitsForRoom();
+    m_session.saveInBackground([this, asked, waitedForRoom, then = std::move(then)](
+                                   const std::optional<TableProblem>& problem) {
+        const bool written = pendingWritten(problem, asked, waitedForRoom);
+        if (then)
+            then(written);
+        writingEnded();
+    });
+}
+
+void TFCOMM::writingEnded() {
+    if (m_closeWhenWritten && !m_session.saving() && !m_exportWriting) {
+        m_closeWhenWritten = false;
+        close();
+    }
+}
+
+bool TFCOMM::pendingWritten(const std::optional<TableProblem>& problem, bool asked,
+                            bool waitedForRoom) {
+    if (problem) {
         if (asked)
             m_messages->error(problem->message);
         return false;
@@ -98,8 +121,8 @@ void TFCOMM::showStoredRow() {
 void TFCOMM::TrecordTimer() {
     m_session.recordTick();
     // A save that waits for room tries again once a second, until there is room.
-    if (m_session.pause().waitsForRoom())
-        (void)writePending(false);
+    if (m_session.pause().waitsForRoom() && !m_session.saving())
+        writePendingInBackground(false, {});
 }
 
 void TFCOMM::RecordSITimeChange(const QString& text) {
@@ -176,7 +199,9 @@ void TFCOMM::RecordSaveClick() {
         return;
     }
     // The message comes after the write, so a failed write is never first reported as saved.
-    if (saveReadings())
-        m_messages->information(QStringLiteral(
-            "Record has saved, it will be there when you enter the application next time."));
+    writePendingInBackground(true, [this](bool written) {
+        if (written)
+            m_messages->information(QStringLiteral(
+                "Record has saved, it will be there when you enter the application next time."));
+    });
 }

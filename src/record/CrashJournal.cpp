@@ -216,7 +216,8 @@ CrashJournal::~CrashJournal() {
 
 CrashJournal::CrashJournal(CrashJournal&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)), m_recordSize(other.m_recordSize),
-      m_path(std::move(other.m_path)), m_dirty(other.m_dirty), m_lastSyncMs(other.m_lastSyncMs) {}
+      m_path(std::move(other.m_path)), m_dirty(other.m_dirty),
+      m_syncsElsewhere(other.m_syncsElsewhere), m_lastSyncMs(other.m_lastSyncMs) {}
 
 CrashJournal& CrashJournal::operator=(CrashJournal&& other) noexcept {
     if (this != &other) {
@@ -225,6 +226,7 @@ CrashJournal& CrashJournal::operator=(CrashJournal&& other) noexcept {
         m_recordSize = other.m_recordSize;
         m_path = std::move(other.m_path);
         m_dirty = other.m_dirty;
+        m_syncsElsewhere = other.m_syncsElsewhere;
         m_lastSyncMs = other.m_lastSyncMs;
     }
     return *this;
@@ -416,7 +418,7 @@ int CrashJournal::append(qint64 recordedMs, const char* record, qint64 nowMs) {
         return error;
     m_dirty = true;
     SaveHook::at("journal-written");
-    if (nowMs - m_lastSyncMs < kSyncIntervalMs)
+    if (m_syncsElsewhere || nowMs - m_lastSyncMs < kSyncIntervalMs)
         return 0;
     m_lastSyncMs = nowMs;
     return sync();
@@ -429,6 +431,19 @@ int CrashJournal::sync() {
         return errno;
     m_dirty = false;
     return 0;
+}
+
+int CrashJournal::descriptorToSync(int& error) {
+    error = 0;
+    if (m_fd < 0 || !m_dirty)
+        return -1;
+    const int fd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        error = errno;
+        return -1;
+    }
+    m_dirty = false;
+    return fd;
 }
 
 void CrashJournal::remove() {

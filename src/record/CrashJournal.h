@@ -83,6 +83,12 @@ public:
     [[nodiscard]] int append(qint64 recordedMs, const char* record, qint64 nowMs);
     // Syncs what was appended since the last sync. Returns 0 or the error number.
     [[nodiscard]] int sync();
+    // For an owner that syncs on another thread: append() then never syncs, and
+    // descriptorToSync() gives a descriptor of its own (closed by the caller) on which what was
+    // appended since the last sync is synced; -1 when nothing waits to be synced, or on failure
+    // (error set).
+    void setSyncsElsewhere(bool elsewhere) { m_syncsElsewhere = elsewhere; }
+    [[nodiscard]] int descriptorToSync(int& error);
     // Closes and deletes the file, if its name still leads to it.
     void remove();
     // Closes, leaving the file.
@@ -100,5 +106,6 @@ private:
     int m_recordSize = 0;
     QString m_path;
     bool m_dirty = false;
+    bool m_syncsElsewhere = false;
     qint64 m_lastSyncMs = 0;
 };

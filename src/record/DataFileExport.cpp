@@ -49,48 +49,78 @@ QString DataFileExport::failedMessage(const QString& path, const QString& reason
 
 ExportResult DataFileExport::save(const ReadingsTable& table, const QString& path,
                                   const ProgressCallback& progress) {
-    return dataFileKindFor(path) == DataFileKind::Table ? CopyTableTo(table, path, progress)
-                                                        : SaveTableAsText(table, path, progress);
+    return writeNow(prepare(table, path, progress));
+}
+
+std::variant<ExportResult, PreparedExport>
+DataFileExport::prepare(const ReadingsTable& table, const QString& path,
+                        const ProgressCallback& progress) {
+    return prepareAs(table, path, dataFileKindFor(path) != DataFileKind::Table, progress);
+}
+
+ExportResult DataFileExport::writeNow(std::variant<ExportResult, PreparedExport> prepared) {
+    if (ExportResult* result = std::get_if<ExportResult>(&prepared))
+        return *result;
+    return std::get<PreparedExport>(prepared).write();
+}
+
+std::variant<ExportResult, PreparedExport>
+DataFileExport::prepareAs(const ReadingsTable& table, const QString& path, bool asText,
+                          const ProgressCallback& progress) {
+    PreparedExport prepared;
+    prepared.m_path = path;
+    prepared.m_isText = asText;
+    try {
+        prepared.m_target = ExportTarget::check(path, table.filePath());
+        if (prepared.m_isText) {
+            std::optional<QByteArray> text = TextExport::build(TableSnapshot::of(table), progress);
+            if (!text)
+                return ExportResult{ExportResult::Status::Cancelled, {}};
+            prepared.m_text = std::move(*text);
+        } else {
+            // A table that another program holds open is not replaced under it.
+            if (prepared.m_target.keptMode())
+                prepared.m_previous = ExclusiveFile::open(prepared.m_target.filePath());
+            std::optional<std::vector<char>> image =
+                TableExport::build(TableSnapshot::of(table),
+                                   QFileInfo(prepared.m_target.filePath()).fileName(), progress);
+            if (!image)
+                return ExportResult{ExportResult::Status::Cancelled, {}};
+            prepared.m_image = std::move(*image);
+        }
+    } catch (const TableError& error) {
+        return failed(path, error.message());
+    } catch (const std::bad_alloc&) {
+        return failed(path, QStringLiteral("Not enough memory."));
+    }
+    return prepared;
+}
+
+ExportResult PreparedExport::write() {
+    try {
+        const QString removed =
+            SaveLeftovers::removeExportCopies(QFileInfo(m_target.filePath()).absolutePath());
+        if (m_isText) {
+            writeInPlaceOf(m_target, std::span<const char>(m_text.constData(), m_text.size()));
+            return {ExportResult::Status::Saved,
+                    withRemoved(DataFileExport::savedMessage(m_path), removed)};
+        }
+        writeInPlaceOf(m_target, m_image);
+        m_previous.close();
+        return {ExportResult::Status::Saved, withRemoved({}, removed)};
+    } catch (const TableError& error) {
+        return failed(m_path, error.message());
+    } catch (const std::bad_alloc&) {
+        return failed(m_path, QStringLiteral("Not enough memory."));
+    }
 }
 
 ExportResult DataFileExport::SaveTableAsText(const ReadingsTable& table, const QString& path,
                                              const ProgressCallback& progress) {
-    try {
-        const ExportTarget target = ExportTarget::check(path, table.filePath());
-        const std::optional<QByteArray> text =
-            TextExport::build(TableSnapshot::of(table), progress);
-        if (!text)
-            return {ExportResult::Status::Cancelled, {}};
-        const QString removed =
-            SaveLeftovers::removeExportCopies(QFileInfo(target.filePath()).absolutePath());
-        writeInPlaceOf(target, std::span<const char>(text->constData(), text->size()));
-        return {ExportResult::Status::Saved, withRemoved(savedMessage(path), removed)};
-    } catch (const TableError& error) {
-        return failed(path, error.message());
-    } catch (const std::bad_alloc&) {
-        return failed(path, QStringLiteral("Not enough memory."));
-    }
+    return writeNow(prepareAs(table, path, true, progress));
 }
 
 ExportResult DataFileExport::CopyTableTo(const ReadingsTable& table, const QString& path,
                                          const ProgressCallback& progress) {
-    try {
-        const ExportTarget target = ExportTarget::check(path, table.filePath());
-        // A table that another program holds open is not replaced under it.
-        ExclusiveFile previous;
-        if (target.keptMode())
-            previous = ExclusiveFile::open(target.filePath());
-        const std::optional<std::vector<char>> image = TableExport::build(
-            TableSnapshot::of(table), QFileInfo(target.filePath()).fileName(), progress);
-        if (!image)
-            return {ExportResult::Status::Cancelled, {}};
-        const QString removed =
-            SaveLeftovers::removeExportCopies(QFileInfo(target.filePath()).absolutePath());
-        writeInPlaceOf(target, *image);
-        return {ExportResult::Status::Saved, withRemoved({}, removed)};
-    } catch (const TableError& error) {
-        return failed(path, error.message());
-    } catch (const std::bad_alloc&) {
-        return failed(path, QStringLiteral("Not enough memory."));
-    }
+    return writeNow(prepareAs(table, path, false, progress));
 }

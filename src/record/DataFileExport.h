@@ -1,8 +1,14 @@
 #pragma once
 
+#include "ExclusiveFile.h"
+#include "ExportTarget.h"
 #include "LongWork.h"
 
+#include <QByteArray>
 #include <QString>
+
+#include <variant>
+#include <vector>
 
 class ReadingsTable;
 
@@ -14,6 +20,24 @@ struct ExportResult {
     QString message;
 };
 
+// A data file built in memory, ready to be written: write() does what waits on the disk (the copy
+// beside the target, its sync and the rename), so it may run on another thread; it touches
+// nothing of the table.
+class PreparedExport {
+public:
+    [[nodiscard]] ExportResult write();
+
+private:
+    friend class DataFileExport;
+
+    QString m_path; // as the user chose it
+    ExportTarget m_target;
+    ExclusiveFile m_previous; // a table being replaced, held so that no one opens it meanwhile
+    bool m_isText = false;
+    QByteArray m_text;
+    std::vector<char> m_image;
+};
+
 // Saving the table of readings as a data file: tab-separated text or a new Paradox table,
 // covering every record (saved and pending) the table held when the command started. The new
 // file is written beside the target and renamed into place, so a failed or cancelled save
@@ -23,6 +47,10 @@ public:
     // Text or table by the name's extension (".db" in any case is a table).
     [[nodiscard]] static ExportResult save(const ReadingsTable& table, const QString& path,
                                            const ProgressCallback& progress = {});
+    // As save(), up to the write: the outcome when it ends early (refused, failed, cancelled),
+    // else the file to write.
+    [[nodiscard]] static std::variant<ExportResult, PreparedExport>
+    prepare(const ReadingsTable& table, const QString& path, const ProgressCallback& progress = {});
 
     [[nodiscard]] static ExportResult SaveTableAsText(const ReadingsTable& table,
                                                       const QString& path,
@@ -32,4 +60,10 @@ public:
 
     [[nodiscard]] static QString savedMessage(const QString& path);
     [[nodiscard]] static QString failedMessage(const QString& path, const QString& reason);
+
+private:
+    [[nodiscard]] static std::variant<ExportResult, PreparedExport>
+    prepareAs(const ReadingsTable& table, const QString& path, bool asText,
+              const ProgressCallback& progress);
+    [[nodiscard]] static ExportResult writeNow(std::variant<ExportResult, PreparedExport> prepared);
 };

@@ -3,6 +3,7 @@
 #include "FollowRule.h"
 #include "ParadoxFile.h"
 #include "SaveLeftovers.h"
+#include "SyncWorker.h"
 #include "TableChain.h"
 #include "TableError.h"
 
@@ -12,6 +13,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 
 namespace {
@@ -138,12 +140,18 @@ std::optional<TableProblem> ReadingsTable::save() {
     return std::nullopt;
 }
 
+ReadingsTable::~ReadingsTable() {
+    settle();
+}
+
 void ReadingsTable::close() {
+    settle();
     // Closing drops the pending readings, and with them their journal; readings found in a
     // journal and not yet answered for stay in it.
     if (m_found.empty())
         m_journal.remove();
     m_journal.close();
+    ++m_journalGeneration;
     m_found.clear();
     m_journalOff = false;
     m_journalBlocked = false;
@@ -178,7 +186,11 @@ QString ReadingsTable::text(qsizetype row, int field) const {
     requireOpen();
     if (row < 0 || row >= recordCount() || field < 0 || field >= fieldCount())
         throw TableError(QStringLiteral("Record %1, field %2 does not exist.").arg(row).arg(field));
-    return m_layout->text(m_records.at(row), field);
+    return m_layout->text(rowAt(row), field);
+}
+
+const char* ReadingsTable::rowAt(qsizetype row) const {
+    return row < m_records.size() ? m_records.at(row) : m_held.at(row - m_records.size());
 }
 
 void ReadingsTable::append() {
@@ -208,9 +220,15 @@ void ReadingsTable::setTimeOfDay(QStringView field, qint32 msSinceMidnight) {
 }
 
 void ReadingsTable::post() {
-    m_records.append(editRecord());
+    if (m_saving) {
+        // The save reads the records on the worker's thread, and the journal is with it.
+        m_held.append(editRecord());
+        m_heldStamps.push_back(m_clock());
+    } else {
+        m_records.append(editRecord());
+        keepInJournal(m_records.at(m_records.size() - 1));
+    }
     m_edit.clear();
-    keepInJournal(m_records.at(m_records.size() - 1));
     m_cursor = recordCount() - 1;
 }
 
@@ -257,24 +275,162 @@ std::optional<TableProblem> ReadingsTable::recordingProblem() const {
     return std::nullopt;
 }
 
+// What a save needs, lent to it while it runs (on the sync worker or on the caller's thread), and
+// what it did. The records it writes do not change meanwhile: readings recorded during the save
+// are held apart.
+struct ReadingsTable::SaveJob {
+    ExclusiveFile file;
+    TableAppend append;
+    CrashJournal journal;
+    bool journalBlocked = false;
+    QString path;
+    QString journalPath;
+    CrashJournal::Identity identity;
+    std::vector<CrashJournal::Entry> found;
+    const RecordLayout* layout = nullptr;
+    const RecordStore* records = nullptr;
+    qsizetype saved = 0;
+    qsizetype total = 0;
+    std::optional<TableProblem> problem;
+    int journalError = 0;
+
+    void run() {
+        try {
+            // A file deleted or moved under the program would take the records out of sight:
+            // the table is written anew where it belongs.
+            if (!file.isStillAt(path) ||
+                append.append(file, *records, saved, path) == TableAppend::Result::NeedsRewrite)
+                writeTable(file, append, *layout, *records, path);
+        } catch (const TableError& error) {
+            problem = error.problem();
+            return;
+        } catch (const std::bad_alloc&) {
+            // On the worker's thread nothing above would catch it, and the file reads as before.
+            problem = TableProblem{
+                TableCause::WriteFailed,
+                QStringLiteral("Could not write the table file '%1': not enough memory.")
+                    .arg(path)};
+            return;
+        }
+        // Only now that the table holds them durably may the journal let the readings go.
+        // Readings found in the journal and not yet answered for stay in it, alone.
+        try {
+            if (found.empty())
+                journal.remove();
+            else if (!journalBlocked)
+                journalError = journal.create(journalPath, identity, total, found);
+        } catch (const std::bad_alloc&) {
+            journalError = ENOMEM;
+        }
+    }
+};
+
 void ReadingsTable::applyUpdates() {
+    settle();
     requireOpen();
     if (pendingCount() == 0)
         return;
     requireWritable();
-    // A file deleted or moved under the program would take the records out of sight: the
-    // table is written anew where it belongs.
-    if (!m_file.isStillAt(m_path) || m_append.append(m_file, m_records, m_savedCount, m_path) ==
-                                         TableAppend::Result::NeedsRewrite)
-        writeFile(m_records);
-    m_savedCount = recordCount();
-    m_pendingStamps.clear();
-    m_journalOff = false;
-    // Readings found in the journal and not yet answered for stay in it, alone.
-    rewriteJournal();
+    const std::shared_ptr<SaveJob> job = takeSaveJob();
+    job->run();
+    endSave(*job);
+    if (job->problem)
+        throw TableError(job->problem->message, job->problem->cause);
+}
+
+std::shared_ptr<ReadingsTable::SaveJob> ReadingsTable::takeSaveJob() {
+    auto job = std::make_shared<SaveJob>();
+    job->file = std::move(m_file);
+    job->append = std::move(m_append);
+    job->journal = std::move(m_journal);
+    job->journalBlocked = m_journalBlocked;
+    job->path = m_path;
+    job->journalPath = CrashJournal::pathFor(m_path);
+    job->identity = journalIdentity();
+    job->found = m_found;
+    job->layout = &*m_layout;
+    job->records = &m_records;
+    job->saved = m_savedCount;
+    job->total = m_records.size();
+    m_held = RecordStore(m_layout->recordSize());
+    m_heldStamps.clear();
+    m_saving = true;
+    return job;
+}
+
+void ReadingsTable::endSave(SaveJob& job) {
+    m_file = std::move(job.file);
+    m_append = std::move(job.append);
+    m_journal = std::move(job.journal);
+    m_saving = false;
+    if (!job.problem) {
+        m_savedCount = job.total;
+        m_pendingStamps.clear();
+        m_journalOff = false;
+        ++m_journalGeneration;
+        if (job.journalError != 0)
+            journalUnwritable(job.journalPath, job.journalError);
+    }
+    // What was recorded meanwhile joins the pending readings and their journal, in order.
+    for (qsizetype i = 0; i < m_held.size(); ++i) {
+        const qint64 stamp = m_heldStamps[static_cast<std::size_t>(i)];
+        m_records.append(m_held.at(i));
+        m_pendingStamps.push_back(stamp);
+        journalRecord(m_records.at(m_records.size() - 1), stamp);
+    }
+    m_held = RecordStore();
+    m_heldStamps.clear();
+}
+
+void ReadingsTable::setSyncWorker(SyncWorker* worker) {
+    settle();
+    m_worker = worker;
+    m_journal.setSyncsElsewhere(worker != nullptr);
+}
+
+void ReadingsTable::settle() {
+    if (m_worker)
+        m_worker->finish();
+}
+
+void ReadingsTable::saveInBackground(SaveDone done) {
+    if (!m_worker) {
+        done(save());
+        return;
+    }
+    m_saveWaiters.push_back(std::move(done));
+    startSaveIfReady();
+}
+
+// A save begins once the one before has ended and the journal is back from being created, so
+// that the save finds every pending reading journaled.
+void ReadingsTable::startSaveIfReady() {
+    if (m_saving || m_journalAway || m_saveWaiters.empty())
+        return;
+    std::vector<SaveDone> waiters = std::exchange(m_saveWaiters, {});
+    std::optional<TableProblem> problem;
+    if (!isOpen())
+        problem =
+            TableProblem{TableCause::NotOpen, QStringLiteral("The table of readings is not open.")};
+    else if (pendingCount() > 0 && !m_readOnlyReason.isEmpty())
+        problem = TableProblem{TableCause::ReadOnly, m_readOnlyReason};
+    if (problem || pendingCount() == 0) {
+        for (const SaveDone& done : waiters)
+            done(problem);
+        return;
+    }
+    const std::shared_ptr<SaveJob> job = takeSaveJob();
+    m_worker->run([job] { job->run(); },
+                  [this, job, waiters = std::move(waiters)] {
+                      endSave(*job);
+                      for (const SaveDone& done : waiters)
+                          done(job->problem);
+                      startSaveIfReady();
+                  });
 }
 
 void ReadingsTable::empty() {
+    settle();
     requireOpen();
     requireWritable();
     // The readings go first: a crash after the table is emptied must not offer them again.
@@ -304,7 +460,7 @@ QString ReadingsTable::fieldText(QStringView field) const {
     const int index = requireField(field);
     if (eof())
         throw TableError(QStringLiteral("There is no current record: the end of the table."));
-    return m_layout->text(m_records.at(m_cursor), index);
+    return m_layout->text(rowAt(m_cursor), index);
 }
 
 void ReadingsTable::copyTo(const QString& path) const {
@@ -322,7 +478,7 @@ void ReadingsTable::copyTo(const QString& path) const {
     ExclusiveFile previous;
     if (ExclusiveFile::exists(target))
         previous = ExclusiveFile::open(target);
-    const std::vector<char> image = buildImage(m_records, target);
+    const std::vector<char> image = buildImage(*m_layout, m_records, target);
     ExclusiveFile written = ExclusiveFile::write(target, image);
 }
 
@@ -354,18 +510,24 @@ char* ReadingsTable::editRecord() {
 }
 
 void ReadingsTable::writeFile(const RecordStore& records) {
-    const std::vector<char> image = buildImage(records, m_path);
-    const mode_t mode = m_file.permissions();
+    writeTable(m_file, m_append, *m_layout, records, m_path);
+}
+
+void ReadingsTable::writeTable(ExclusiveFile& file, TableAppend& append, const RecordLayout& layout,
+                               const RecordStore& records, const QString& path) {
+    const std::vector<char> image = buildImage(layout, records, path);
+    const mode_t mode = file.permissions();
     // The old file stays locked until the new one, already locked, has taken its place.
-    m_file = ExclusiveFile::write(m_path, image, ExclusiveFile::Existing::Replace, &mode);
+    file = ExclusiveFile::write(path, image, ExclusiveFile::Existing::Replace, &mode);
     const TableChain chain = TableChain::read(image);
-    m_append =
+    append =
         TableAppend(chain, std::vector<char>(image.begin(), image.begin() + chain.headerSize()));
 }
 
-std::vector<char> ReadingsTable::buildImage(const RecordStore& records, const QString& path) const {
+std::vector<char> ReadingsTable::buildImage(const RecordLayout& layout, const RecordStore& records,
+                                            const QString& path) {
     try {
-        return ParadoxFile::build(*m_layout, records, QFileInfo(path).fileName());
+        return ParadoxFile::build(layout, records, QFileInfo(path).fileName());
     } catch (const std::bad_alloc&) {
         throw TableError(
             QStringLiteral("Could not write the table file '%1': not enough memory.").arg(path));

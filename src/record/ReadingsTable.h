@@ -12,10 +12,12 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 class ParadoxFile;
+class SyncWorker;
 
 // The table of readings: one Paradox table file, held open exclusively, read whole into memory
 // when opened (a table that cannot be read whole, or may not be written, opens for viewing only,
@@ -31,6 +33,11 @@ class ParadoxFile;
 //
 // Every failure throws TableError with a text for the user and a cause, and leaves the table as
 // it was; record() and save() give the same as values.
+//
+// With a sync worker the waits on the disk leave the caller's thread: the journal's syncs, a
+// save begun by saveInBackground() and the journal's replacement after it. The order stays that
+// of a save on the caller's thread: the table is written and synced before its journal is
+// replaced, and one save follows another.
 class ReadingsTable {
 public:
     // Readings of an earlier run, found in the journal, that the table lacks.
@@ -47,7 +54,8 @@ public:
     static QString defaultTableName() { return QStringLiteral("Velmarbdb.DB"); }
 
     ReadingsTable() = default;
-    ~ReadingsTable() = default;
+    // Waits for a save or journal work still running on the sync worker.
+    ~ReadingsTable();
     ReadingsTable(const ReadingsTable&) = delete;
     ReadingsTable& operator=(const ReadingsTable&) = delete;
 
@@ -74,9 +82,9 @@ public:
     // Case-insensitive; -1 when the table has no such field.
     [[nodiscard]] int fieldIndex(QStringView name) const;
 
-    // Saved and pending records.
-    [[nodiscard]] qsizetype recordCount() const { return m_records.size(); }
-    [[nodiscard]] qsizetype pendingCount() const { return m_records.size() - m_savedCount; }
+    // Saved and pending records, with those recorded while a save runs.
+    [[nodiscard]] qsizetype recordCount() const { return m_records.size() + m_held.size(); }
+    [[nodiscard]] qsizetype pendingCount() const { return recordCount() - m_savedCount; }
     [[nodiscard]] QString text(qsizetype row, int field) const;
 
     // Appending by field name: append() starts an empty record (dropping one not yet posted),
@@ -106,6 +114,17 @@ public:
     // As append(reading) and applyUpdates(), with a failure given back instead of thrown.
     [[nodiscard]] std::optional<TableProblem> record(const ReadingRecord& reading);
     [[nodiscard]] std::optional<TableProblem> save();
+    // Hands the syncs to worker (null: they wait on the caller's thread); set before any is
+    // needed, and the worker outlives the table.
+    void setSyncWorker(SyncWorker* worker);
+    using SaveDone = std::function<void(const std::optional<TableProblem>& problem)>;
+    // As save(), with the writes and syncs on the sync worker; done gets the outcome on this
+    // thread (at once when there is nothing to write). Readings recorded meanwhile are shown and
+    // counted as pending, kept in memory until the save is over, then journaled; a save asked
+    // for meanwhile follows this one and covers them.
+    void saveInBackground(SaveDone done);
+    // True from saveInBackground() until its outcome is handed back.
+    [[nodiscard]] bool isSaving() const { return m_saving || !m_saveWaiters.empty(); }
     // Why no reading can be recorded into this table, whatever its values: not open, open for
     // viewing only, or a field recording writes missing or of a type that cannot hold it.
     [[nodiscard]] std::optional<TableProblem> recordingProblem() const;
@@ -131,7 +150,8 @@ public:
     void copyTo(const QString& path) const;
 
     // Raw access for readers that walk many records at once (exports, the report); only while
-    // the table is open. Records already stored never move when more are appended.
+    // the table is open. Records already stored never move when more are appended. Readings
+    // recorded while a save runs join them when it is over.
     [[nodiscard]] const RecordLayout& layout() const {
         requireOpen();
         return *m_layout;
@@ -139,7 +159,18 @@ public:
     [[nodiscard]] const RecordStore& records() const { return m_records; }
 
 private:
+    struct SaveJob;
     void openFile(const QString& path);
+    // Finishes the work on the sync worker and takes its outcomes, before anything that changes
+    // more than the pending readings.
+    void settle();
+    [[nodiscard]] const char* rowAt(qsizetype row) const;
+    [[nodiscard]] std::shared_ptr<SaveJob> takeSaveJob();
+    void endSave(SaveJob& job);
+    void startSaveIfReady();
+    void journalRecord(const char* record, qint64 stamp);
+    void createJournalInBackground();
+    void journalUnwritable(const QString& path, int error);
     void requireOpen() const;
     void requireWritable() const;
     [[nodiscard]] int requireField(QStringView name) const;
@@ -147,14 +178,16 @@ private:
     // Sets every field recording writes, in the order recording has always set them.
     void fillRecord(char* record, const ReadingRecord& reading) const;
     void writeFile(const RecordStore& records);
+    static void writeTable(ExclusiveFile& file, TableAppend& append, const RecordLayout& layout,
+                           const RecordStore& records, const QString& path);
     void recover(const ParadoxFile& table, QString& damage);
     [[nodiscard]] std::optional<CrashJournal::Contents> takeJournal(const QString& path);
     void keepInJournal(const char* record);
     // Writes the journal afresh with the found and the pending readings, or removes it.
     void rewriteJournal();
     void notice(TableCause cause, const QString& message);
-    [[nodiscard]] std::vector<char> buildImage(const RecordStore& records,
-                                               const QString& path) const;
+    [[nodiscard]] static std::vector<char>
+    buildImage(const RecordLayout& layout, const RecordStore& records, const QString& path);
 
     QString m_tableName = defaultTableName();
     QString m_path;
@@ -173,5 +206,14 @@ private:
     std::vector<qint64> m_pendingStamps; // when each pending record was recorded
     std::vector<TableProblem> m_notices;
     QString m_folder;
+    SyncWorker* m_worker = nullptr;
+    bool m_saving = false;           // the file, its appender and the journal are with a save
+    bool m_journalAway = false;      // the journal is being created on the worker
+    bool m_journalSyncing = false;   // a sync of the journal waits on the worker
+    quint64 m_journalGeneration = 0; // changes whenever the journal is replaced or removed
+    qsizetype m_unjournaled = 0;     // the last pending records, waiting for the journal's return
+    RecordStore m_held;              // recorded while a save runs
+    std::vector<qint64> m_heldStamps;
+    std::vector<SaveDone> m_saveWaiters; // saves asked for and not yet begun
     std::function<qint64()> m_clock = [] { return QDateTime::currentMSecsSinceEpoch(); };
 };

@@ -5,13 +5,18 @@
 
 #include "ParadoxFile.h"
 #include "SaveLeftovers.h"
+#include "SyncWorker.h"
 #include "TableError.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
+#include <cerrno>
 #include <cstring>
+#include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -215,33 +220,110 @@ CrashJournal::Identity ReadingsTable::journalIdentity() const {
 void ReadingsTable::keepInJournal(const char* record) {
     const qint64 now = m_clock();
     m_pendingStamps.push_back(now);
+    journalRecord(record, now);
+}
+
+// record is the last pending record, recorded at stamp.
+void ReadingsTable::journalRecord(const char* record, qint64 stamp) {
     if (m_journalOff || m_journalBlocked)
         return;
+    if (m_journalAway) {
+        ++m_unjournaled;
+        return;
+    }
     int error = 0;
-    if (!m_journal.isOpen())
+    if (!m_journal.isOpen()) {
+        if (m_worker) {
+            m_unjournaled = 1;
+            createJournalInBackground();
+            return;
+        }
         error =
             m_journal.create(CrashJournal::pathFor(m_path), journalIdentity(), m_savedCount, {});
+    }
     if (error == 0)
-        error = m_journal.append(now, record, now);
-    if (error == 0)
-        return;
+        error = m_journal.append(stamp, record, stamp);
+    if (error != 0)
+        journalUnwritable(CrashJournal::pathFor(m_path), error);
+}
+
+// The new journal is synced and renamed into place on the worker; the readings recorded
+// meanwhile are appended when it is back, in order.
+void ReadingsTable::createJournalInBackground() {
+    struct Creation {
+        CrashJournal journal;
+        QString path;
+        CrashJournal::Identity identity;
+        qsizetype baseCount = 0;
+        int error = 0;
+    };
+    auto creation = std::make_shared<Creation>(Creation{
+        std::move(m_journal), CrashJournal::pathFor(m_path), journalIdentity(), m_savedCount, 0});
+    m_journalAway = true;
+    m_worker->run(
+        [creation] {
+            creation->error = creation->journal.create(creation->path, creation->identity,
+                                                       creation->baseCount, {});
+        },
+        [this, creation] {
+            m_journal = std::move(creation->journal);
+            m_journalAway = false;
+            ++m_journalGeneration;
+            const qsizetype waiting = std::exchange(m_unjournaled, 0);
+            if (creation->error != 0) {
+                journalUnwritable(creation->path, creation->error);
+            } else {
+                for (qsizetype i = m_records.size() - waiting; i < m_records.size(); ++i) {
+                    const qint64 stamp =
+                        m_pendingStamps[static_cast<std::size_t>(i - m_savedCount)];
+                    if (const int error = m_journal.append(stamp, m_records.at(i), stamp)) {
+                        journalUnwritable(creation->path, error);
+                        break;
+                    }
+                }
+            }
+            startSaveIfReady();
+        });
+}
+
+void ReadingsTable::journalUnwritable(const QString& path, int error) {
     m_journalOff = true;
     notice(TableCause::JournalUnwritable,
            QStringLiteral("The readings not yet saved cannot be kept safe in '%1' (%2); they "
                           "are kept in memory until saved.")
-               .arg(CrashJournal::pathFor(m_path), systemText(error)));
+               .arg(path, systemText(error)));
 }
 
 void ReadingsTable::syncJournal() {
     if (m_journalOff || !m_journal.isOpen())
         return;
-    if (const int error = m_journal.sync()) {
-        m_journalOff = true;
-        notice(TableCause::JournalUnwritable,
-               QStringLiteral("The readings not yet saved cannot be kept safe in '%1' (%2); "
-                              "they are kept in memory until saved.")
-                   .arg(m_journal.path(), systemText(error)));
+    if (!m_worker) {
+        if (const int error = m_journal.sync())
+            journalUnwritable(m_journal.path(), error);
+        return;
     }
+    if (m_journalSyncing)
+        return; // the sync still waiting covers what was appended before it began
+    int error = 0;
+    const int fd = m_journal.descriptorToSync(error);
+    if (fd < 0) {
+        if (error != 0)
+            journalUnwritable(m_journal.path(), error);
+        return;
+    }
+    m_journalSyncing = true;
+    auto result = std::make_shared<int>(0);
+    m_worker->run(
+        [fd, result] {
+            *result = ::fdatasync(fd) == 0 ? 0 : errno;
+            ::close(fd);
+        },
+        [this, result, path = m_journal.path(), generation = m_journalGeneration] {
+            m_journalSyncing = false;
+            // A journal replaced or removed meanwhile no longer holds what was being synced.
+            if (*result != 0 && generation == m_journalGeneration && !m_journalOff)
+                journalUnwritable(path, *result);
+        });
 }
 
 std::optional<ReadingsTable::JournalFound> ReadingsTable::journalFound() const {
@@ -261,6 +343,7 @@ std::optional<ReadingsTable::JournalFound> ReadingsTable::journalFound() const {
 }
 
 void ReadingsTable::adoptJournal() {
+    settle();
     if (m_found.empty())
         return;
     // The found readings go before those recorded since opening, as the journal lists them.
@@ -282,6 +365,7 @@ void ReadingsTable::adoptJournal() {
 }
 
 void ReadingsTable::dropJournal() {
+    settle();
     if (m_found.empty())
         return;
     m_found.clear();
@@ -289,6 +373,7 @@ void ReadingsTable::dropJournal() {
 }
 
 void ReadingsTable::rewriteJournal() {
+    ++m_journalGeneration;
     std::vector<CrashJournal::Entry> entries = m_found;
     for (qsizetype i = m_savedCount; i < m_records.size(); ++i) {
         const char* record = m_records.at(i);
@@ -302,11 +387,6 @@ void ReadingsTable::rewriteJournal() {
     if (m_journalBlocked)
         return;
     const QString path = CrashJournal::pathFor(m_path);
-    if (const int error = m_journal.create(path, journalIdentity(), m_savedCount, entries)) {
-        m_journalOff = true;
-        notice(TableCause::JournalUnwritable,
-               QStringLiteral("The readings not yet saved cannot be kept safe in '%1' (%2); "
-                              "they are kept in memory until saved.")
-                   .arg(path, systemText(error)));
-    }
+    if (const int error = m_journal.create(path, journalIdentity(), m_savedCount, entries))
+        journalUnwritable(path, error);
 }

@@ -17,6 +17,6 @@ struct TableSnapshot {
     QString path; // the file the table was read from
 
     [[nodiscard]] static TableSnapshot of(const ReadingsTable& table) {
-        return {table.layout(), table.records(), table.recordCount(), table.filePath()};
+        return {table.layout(), table.records(), table.records().size(), table.filePath()};
     }
 };

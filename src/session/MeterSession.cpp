@@ -6,6 +6,7 @@
 #include "KeyCommands.h"
 #include "MainFrameDecoder.h"
 #include "MltDigits.h"
+#include "SyncWorker.h"
 #include "TCommPortDriver.h"
 
 #include <QFile>

@@ -30,6 +30,7 @@
 #include <optional>
 
 class DeviceWatcher;
+class SyncWorker;
 class TCommPortDriver;
 
 // Monotonic milliseconds for arrival times, stale lines and silence; the wall clock for the time
@@ -125,6 +126,17 @@ public:
     void closeTable();
     // Writes the pending readings; the problem, with recording waiting until a save succeeds.
     std::optional<TableProblem> save();
+    // From now on the table's syncs wait on a thread of their own, so that the request cycle
+    // and recording go on while the disk is slow; exports may use the same worker.
+    void syncInBackground();
+    [[nodiscard]] SyncWorker* syncWorker() { return m_syncWorker.get(); }
+    // As save(), the writes and syncs on the sync worker (without one, at once): done gets the
+    // outcome, recording's pause already settled by it.
+    using SaveDone = std::function<void(const std::optional<TableProblem>& problem)>;
+    void saveInBackground(SaveDone done);
+    [[nodiscard]] bool saving() const { return m_table.isSaving(); }
+    // Waits for the work on the sync worker and hands out its outcomes now.
+    void finishSyncs();
     // Record/New: empties the table (throws TableError) and starts numbering afresh.
     void emptyTable();
     // Readings an earlier run left in the journal: taken in (numbering goes on after them) or
@@ -183,6 +195,7 @@ private:
     // Said once when the table opens or is emptied: why it cannot take readings, if it cannot.
     void tableChanged();
     void sayTableNotices();
+    std::optional<TableProblem> saved(const std::optional<TableProblem>& problem);
 
     Clock m_clock;
     WallClock m_wallClock;
@@ -206,6 +219,8 @@ private:
     AlarmLimits m_limits;
     PeakTracker m_peaks;
 
+    // Outlives the table, whose outstanding work it finishes.
+    std::unique_ptr<SyncWorker> m_syncWorker;
     ReadingsTable m_table;
     RecordingState m_recording;
     Recording::Filters m_filters;

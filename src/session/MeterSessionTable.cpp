@@ -3,6 +3,7 @@
 #include "MeterSession.h"
 
 #include "ReadingsTable.h"
+#include "SyncWorker.h"
 
 void MeterSession::setRecordFilters(bool repeat, bool interval) {
     m_filters.repeat = repeat;
@@ -150,7 +151,35 @@ void MeterSession::closeTable() {
 std::optional<TableProblem> MeterSession::save() {
     if (!m_table.isOpen())
         return TableProblem{TableCause::NotOpen, QStringLiteral("No table of readings is open.")};
-    if (std::optional<TableProblem> problem = m_table.save()) {
+    return saved(m_table.save());
+}
+
+void MeterSession::syncInBackground() {
+    if (!m_syncWorker) {
+        m_syncWorker = std::make_unique<SyncWorker>();
+        m_syncWorker->setAfterHandBack([this] { sayTableNotices(); });
+    }
+    m_table.setSyncWorker(m_syncWorker.get());
+}
+
+void MeterSession::saveInBackground(SaveDone done) {
+    if (!m_table.isOpen()) {
+        done(TableProblem{TableCause::NotOpen, QStringLiteral("No table of readings is open.")});
+        return;
+    }
+    m_table.saveInBackground(
+        [this, done = std::move(done)](const std::optional<TableProblem>& problem) {
+            done(saved(problem));
+        });
+}
+
+void MeterSession::finishSyncs() {
+    if (m_syncWorker)
+        m_syncWorker->finish();
+}
+
+std::optional<TableProblem> MeterSession::saved(const std::optional<TableProblem>& problem) {
+    if (problem) {
         pauseRecording(*problem,
                        RecordingPause::untilFor(problem->cause, RecordingPause::During::Saving));
         sayTableNotices();

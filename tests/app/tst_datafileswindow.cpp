@@ -114,6 +114,7 @@ private slots:
         // A table that cannot be opened is said in a box; the grid stays with the table open.
         frame(1);
         window->RecordSaveClick();
+        window->session().finishSyncs();
         open(path(QStringLiteral("missing.DB")));
         QCOMPARE(messages->errors.size(), 1);
         QVERIFY(messages->errors.front().contains(QStringLiteral("stays open")));
@@ -282,6 +283,7 @@ private slots:
         const QString target = path(QStringLiteral("readings.txt"));
         messages->chosenPaths << target;
         window->saveasClick();
+        window->session().finishSyncs();
         QCOMPARE(messages->saveChoices.size(), 1);
         QCOMPARE(messages->saveChoices.front().defaultSuffix, QStringLiteral("xls"));
         QVERIFY(messages->saveChoices.front().confirmOverwrite);
@@ -297,10 +299,12 @@ private slots:
         frame(1);
         frame(2);
         window->RecordSaveClick();
+        window->session().finishSyncs();
         frame(3); // pending: the copy holds it too
         const QString copy = path(QStringLiteral("copy.DB"));
         messages->chosenPaths << copy;
         window->saveasClick();
+        window->session().finishSyncs();
         QVERIFY(messages->errors.isEmpty());
         QVERIFY(QFileInfo::exists(copy));
 
@@ -313,6 +317,7 @@ private slots:
         frame(4);
         QCOMPARE(window->session().table().recordCount(), 4);
         window->RecordSaveClick();
+        window->session().finishSyncs();
         QVERIFY(messages->errors.isEmpty());
 
         window.reset();
@@ -327,6 +332,7 @@ private slots:
         recordPending(1);
         messages->chosenPaths << path(QStringLiteral("Velmarbdb.DB"));
         window->saveasClick();
+        window->session().finishSyncs();
         QCOMPARE(messages->errors.size(), 1);
         QVERIFY(messages->errors.front().startsWith("Could not save table to specified file: " +
                                                     path(QStringLiteral("Velmarbdb.DB"))));
@@ -349,6 +355,7 @@ private slots:
             return false; // cancel
         };
         window->saveasClick();
+        window->session().finishSyncs();
         QVERIFY(blocked);
         QCOMPARE(messages->progressLabels.size(), 1);
         QVERIFY(!QFileInfo::exists(target));
@@ -362,6 +369,7 @@ private slots:
         recordPending(3);
         messages->chosenPaths << path(QStringLiteral("short.xls"));
         window->saveasClick();
+        window->session().finishSyncs();
         QVERIFY(messages->progressLabels.isEmpty());
         QCOMPARE(messages->informations.size(), 1);
     }

@@ -127,9 +127,12 @@ private slots:
         makeWindow();
         frame(4);
         frame(5);
-        if (folderGone)
+        if (folderGone) {
+            window->session().finishSyncs(); // its journal is in place
             QVERIFY(QDir(dir->path()).removeRecursively());
+        }
         window->RecordSaveClick();
+        window->session().finishSyncs();
         if (folderGone) {
             QCOMPARE(messages->errors.size(), 1);
             QVERIFY(messages->informations.isEmpty());
@@ -250,6 +253,7 @@ private slots:
     void aSaveThatFailsOnExitKeepsTheWindowOpen() {
         makeWindow();
         frame(4);
+        window->session().finishSyncs(); // its journal is in place
         QVERIFY(QDir(dir->path()).removeRecursively());
         messages->threeWayAnswer = UserMessages::Answer::Yes;
         window->show();
@@ -264,6 +268,7 @@ private slots:
         makeWindow();
         frame(4);
         window->RecordSaveClick();
+        window->session().finishSyncs();
         frame(5);
         messages->informations.clear();
         window->RecordNewClick();
@@ -327,12 +332,16 @@ private slots:
         frame(3);
         QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->rowCount(), 0);
         window->TrecordTimer();
+        window->session().finishSyncs();
         window->TrecordTimer();
+        window->session().finishSyncs();
         frame(4);
         frame(5);
         QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->rowCount(), 1);
         window->TrecordTimer();
+        window->session().finishSyncs();
         window->TrecordTimer();
+        window->session().finishSyncs();
         frame(6);
         QCOMPARE(window->findChild<ReadingsTableModel*>(QStringLiteral("Data1"))->rowCount(), 2);
     }
