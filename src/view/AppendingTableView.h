@@ -7,7 +7,7 @@
 // every visible cell once a second or more. Here a layout that follows rows appended at the end
 // repaints only from the first new row down: rows already shown keep their pixels, and a scroll to
 // the new row moves them by copying. Any other change (a reset, columns, rows removed or moved)
-// repaints the whole grid as before.
+// repaints the whole grid, as a plain table view does.
 class AppendingTableView : public QTableView {
     Q_OBJECT
 
