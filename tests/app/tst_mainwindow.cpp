@@ -228,6 +228,19 @@ private slots:
         QVERIFY(!window->findChild<QTimer*>(QStringLiteral("TdownB"))->isActive());
     }
 
+    // A second button pressed on a held key is the same press: the first release sends the
+    // code, the second has no press left to send one for.
+    void aSecondButtonOnAHeldKeySendsOneCode() {
+        connectToPty();
+        quietTimers();
+        auto* key = window->findChild<BevelPanel*>(QStringLiteral("BtHold"));
+        QTest::mousePress(key, Qt::LeftButton);
+        QTest::mousePress(key, Qt::RightButton);
+        QTest::mouseRelease(key, Qt::LeftButton);
+        QTest::mouseRelease(key, Qt::RightButton);
+        QCOMPARE(pty->receive(), QByteArray(1, char(0xA5)));
+    }
+
     void theLongPressTimerCountsFromTheFirstPress() {
         QTest::mousePress(window->findChild<BevelPanel*>(QStringLiteral("BtHold")), Qt::LeftButton);
         QVERIFY(window->findChild<QTimer*>(QStringLiteral("TdownB"))->isActive());
