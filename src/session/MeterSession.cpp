@@ -117,8 +117,16 @@ void MeterSession::write(std::uint8_t byte) {
     (void)m_writer.write(byte);
 }
 
-void MeterSession::pressRel() {
-    m_relPressState = nextRelPressState(m_relPressState);
+void MeterSession::pressKey(MeterKey key) {
+    m_heldKey = keyPressed(m_heldKey, key, now());
+    if (key == MeterKey::Rel)
+        m_relPressState = nextRelPressState(m_relPressState);
+}
+
+void MeterSession::releaseKey() {
+    if (const std::optional<std::uint8_t> code =
+            keyCodeAtRelease(std::exchange(m_heldKey, std::nullopt), now()))
+        write(*code);
 }
 
 void MeterSession::linkTick() {

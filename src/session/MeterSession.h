@@ -4,6 +4,7 @@
 #include "BarFrameDecoder.h"
 #include "FrameCutter.h"
 #include "FrameResult.h"
+#include "KeyCommands.h"
 #include "LinkHealth.h"
 #include "LinkIndicator.h"
 #include "PeakTracker.h"
@@ -104,8 +105,11 @@ public:
     // --- User commands ---
     // A key code or request byte, written without waiting (WriteTo232).
     void write(std::uint8_t byte);
-    // The REL key's three-step state, which the decoder shows.
-    void pressRel();
+    // A key panel pressed and released, with any mouse button: the release writes the key's long
+    // code once it was held kLongPressMs on the session's clock, its short code before. Pressing
+    // REL also steps the relative mode the decoder shows.
+    void pressKey(MeterKey key);
+    void releaseKey();
     void setAlarmLimits(const AlarmLimits& limits) { m_limits = limits; }
     void setRecordFilters(bool repeat, bool interval);
     // The sampling interval's text: a whole number restarts the countdown; anything else is
@@ -203,6 +207,7 @@ private:
     QString m_mltDigits;
     Reading m_reading;
     int m_relPressState = 0;
+    std::optional<HeldKey> m_heldKey;
     AlarmLimits m_limits;
     PeakTracker m_peaks;
 

@@ -214,6 +214,8 @@ private slots:
         QFETCH(int, button);
         QFETCH(bool, held);
         QFETCH(int, code);
+        const auto clock = std::make_shared<qint64>(0); // the window outlives this function
+        window->setLinkClock([clock] { return *clock; });
         connectToPty();
         quietTimers();
         auto* key = window->findChild<BevelPanel*>(panel);
@@ -222,6 +224,7 @@ private slots:
         QCOMPARE(key->outerBevel(), BevelPanel::Bevel::Raised);
         if (held)
             window->TdownBTimer(); // the long-press timer has run out
+        *clock += held ? 1500 : 300;
         QTest::mouseRelease(key, Qt::MouseButton(button));
         QCOMPARE(pty->receive(), QByteArray(1, char(code)));
         QCOMPARE(key->outerBevel(), BevelPanel::Bevel::Lowered);
