@@ -1,7 +1,6 @@
 #include "CrashJournal.h"
 
 #include "OwnFile.h"
-#include "SaveHook.h"
 #include "TableError.h"
 
 #include <QFile>
@@ -216,7 +215,8 @@ CrashJournal::~CrashJournal() {
 
 CrashJournal::CrashJournal(CrashJournal&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)), m_recordSize(other.m_recordSize),
-      m_path(std::move(other.m_path)), m_dirty(other.m_dirty), m_lastSyncMs(other.m_lastSyncMs) {}
+      m_path(std::move(other.m_path)), m_dirty(other.m_dirty), m_lastSyncMs(other.m_lastSyncMs),
+      m_saveHook(std::move(other.m_saveHook)) {}
 
 CrashJournal& CrashJournal::operator=(CrashJournal&& other) noexcept {
     if (this != &other) {
@@ -226,6 +226,7 @@ CrashJournal& CrashJournal::operator=(CrashJournal&& other) noexcept {
         m_path = std::move(other.m_path);
         m_dirty = other.m_dirty;
         m_lastSyncMs = other.m_lastSyncMs;
+        m_saveHook = std::move(other.m_saveHook);
     }
     return *this;
 }
@@ -373,7 +374,7 @@ int CrashJournal::create(const QString& path, const Identity& identity, qint64 b
         error = writeAll(fresh.fd, chunk);
     if (error == 0 && ::fdatasync(fresh.fd) != 0)
         error = errno;
-    SaveHook::at("journal-replacement-written");
+    m_saveHook.at("journal-replacement-written");
     if (error == 0 && ::rename(fresh.path.c_str(), target.constData()) != 0)
         error = errno;
     if (error != 0) {
@@ -415,7 +416,7 @@ int CrashJournal::append(qint64 recordedMs, const char* record, qint64 nowMs) {
     if (const int error = writeAll(m_fd, entryBytes(recordedMs, record, m_recordSize)))
         return error;
     m_dirty = true;
-    SaveHook::at("journal-written");
+    m_saveHook.at("journal-written");
     if (nowMs - m_lastSyncMs < kSyncIntervalMs)
         return 0;
     m_lastSyncMs = nowMs;

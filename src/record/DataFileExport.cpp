@@ -16,11 +16,12 @@
 
 namespace {
 
-void writeInPlaceOf(const ExportTarget& target, std::span<const char> bytes) {
+void writeInPlaceOf(const ExportTarget& target, std::span<const char> bytes,
+                    const SaveHook& saveHook) {
     const mode_t* mode = target.keptMode() ? &*target.keptMode() : nullptr;
     ExclusiveFile written =
-        ExclusiveFile::write(target.filePath(), bytes, ExclusiveFile::Existing::Replace, mode,
-                             ExclusiveFile::Copy::Export);
+        ExclusiveFile::write(target.filePath(), bytes, saveHook, ExclusiveFile::Existing::Replace,
+                             mode, ExclusiveFile::Copy::Export);
     written.close();
 }
 
@@ -63,7 +64,8 @@ ExportResult DataFileExport::SaveTableAsText(const ReadingsTable& table, const Q
             return {ExportResult::Status::Cancelled, {}};
         const QString removed =
             SaveLeftovers::removeExportCopies(QFileInfo(target.filePath()).absolutePath());
-        writeInPlaceOf(target, std::span<const char>(text->constData(), text->size()));
+        writeInPlaceOf(target, std::span<const char>(text->constData(), text->size()),
+                       table.saveHook());
         return {ExportResult::Status::Saved, withRemoved(savedMessage(path), removed)};
     } catch (const TableError& error) {
         return failed(path, error.message());
@@ -86,7 +88,7 @@ ExportResult DataFileExport::CopyTableTo(const ReadingsTable& table, const QStri
             return {ExportResult::Status::Cancelled, {}};
         const QString removed =
             SaveLeftovers::removeExportCopies(QFileInfo(target.filePath()).absolutePath());
-        writeInPlaceOf(target, *image);
+        writeInPlaceOf(target, *image, table.saveHook());
         return {ExportResult::Status::Saved, withRemoved({}, removed)};
     } catch (const TableError& error) {
         return failed(path, error.message());

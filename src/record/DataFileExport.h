@@ -17,7 +17,8 @@ struct ExportResult {
 // Saving the table of readings as a data file: tab-separated text or a new Paradox table,
 // covering every record (saved and pending) the table held when the command started. The new
 // file is written beside the target and renamed into place, so a failed or cancelled save
-// leaves the target as it was and no partial file behind.
+// leaves the target as it was and no partial file behind. The table's save hook is called
+// between the steps of the write.
 class DataFileExport {
 public:
     // Text or table by the name's extension (".db" in any case is a table).

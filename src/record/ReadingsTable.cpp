@@ -34,13 +34,16 @@ QString matchIgnoringCase(const QFileInfo& wanted) {
     return matches.size() == 1 ? folder.filePath(matches.first()) : wanted.absoluteFilePath();
 }
 
-// Relative names count from `folder` (the current directory when empty); symbolic links are
-// followed so that a save replaces the file itself and not the link to it, but only links that the
-// rule for links beside the user's files lets us follow: a table another user's link leads to is
-// not opened.
+// Relative names count from `folder`; symbolic links are followed so that a save replaces the
+// file itself and not the link to it, but only links that the rule for links beside the user's
+// files lets us follow: a table another user's link leads to is not opened.
 QString resolvedPath(const QString& name, const QString& folder) {
-    const QDir base = folder.isEmpty() ? QDir::current() : QDir(folder);
-    QFileInfo info(base.absoluteFilePath(withExtension(name)));
+    // Without a folder a relative name would count from wherever the process happens to be.
+    if (folder.isEmpty() && QDir::isRelativePath(name)) {
+        throw TableError(
+            QStringLiteral("The table '%1' has no folder to be looked for in.").arg(name));
+    }
+    QFileInfo info(QDir(folder).absoluteFilePath(withExtension(name)));
     if (!info.exists() && !info.isSymLink())
         info.setFile(matchIgnoringCase(info));
     const FollowRule::Resolved resolved =
@@ -51,6 +54,9 @@ QString resolvedPath(const QString& name, const QString& folder) {
 }
 
 } // namespace
+
+ReadingsTable::ReadingsTable(SaveHook saveHook)
+    : m_saveHook(std::move(saveHook)), m_journal(m_saveHook) {}
 
 void ReadingsTable::setTableName(const QString& name) {
     if (isOpen())
@@ -72,7 +78,8 @@ void ReadingsTable::openOrCreate() {
         const std::vector<char> image = ParadoxFile::build(layout, RecordStore(layout.recordSize()),
                                                            QFileInfo(path).fileName());
         // Keep: should another instance create the file first, that one is opened instead.
-        ExclusiveFile created = ExclusiveFile::write(path, image, ExclusiveFile::Existing::Keep);
+        ExclusiveFile created =
+            ExclusiveFile::write(path, image, m_saveHook, ExclusiveFile::Existing::Keep);
         created.close();
     }
     openFile(path);
@@ -96,7 +103,7 @@ void ReadingsTable::openFile(const QString& path) {
         m_pendingStamps.clear();
         QString damage = table.damage();
         if (!table.isEncrypted())
-            m_append = TableAppend(table.chain(), table.headerBytes());
+            m_append = TableAppend(table.chain(), table.headerBytes(), m_saveHook);
         recover(table, damage);
         if (!m_readOnlyReason.isEmpty())
             m_append = TableAppend();
@@ -323,7 +330,7 @@ void ReadingsTable::copyTo(const QString& path) const {
     if (ExclusiveFile::exists(target))
         previous = ExclusiveFile::open(target);
     const std::vector<char> image = buildImage(m_records, target);
-    ExclusiveFile written = ExclusiveFile::write(target, image);
+    ExclusiveFile written = ExclusiveFile::write(target, image, m_saveHook);
 }
 
 void ReadingsTable::requireOpen() const {
@@ -357,10 +364,11 @@ void ReadingsTable::writeFile(const RecordStore& records) {
     const std::vector<char> image = buildImage(records, m_path);
     const mode_t mode = m_file.permissions();
     // The old file stays locked until the new one, already locked, has taken its place.
-    m_file = ExclusiveFile::write(m_path, image, ExclusiveFile::Existing::Replace, &mode);
+    m_file =
+        ExclusiveFile::write(m_path, image, m_saveHook, ExclusiveFile::Existing::Replace, &mode);
     const TableChain chain = TableChain::read(image);
-    m_append =
-        TableAppend(chain, std::vector<char>(image.begin(), image.begin() + chain.headerSize()));
+    m_append = TableAppend(
+        chain, std::vector<char>(image.begin(), image.begin() + chain.headerSize()), m_saveHook);
 }
 
 std::vector<char> ReadingsTable::buildImage(const RecordStore& records, const QString& path) const {

@@ -5,6 +5,7 @@
 #include "ReadingRecord.h"
 #include "RecordLayout.h"
 #include "RecordStore.h"
+#include "SaveHook.h"
 #include "TableAppend.h"
 #include "TableError.h"
 
@@ -43,10 +44,12 @@ public:
         [[nodiscard]] QString question() const;
     };
 
-    // The table a new program instance opens, in the current directory.
+    // The table a new program instance opens, in the table folder.
     static QString defaultTableName() { return QStringLiteral("Velmarbdb.DB"); }
 
-    ReadingsTable() = default;
+    // saveHook is called between the writes and syncs of every save of this table, its copies
+    // and exports, and its journal.
+    explicit ReadingsTable(SaveHook saveHook = {});
     ~ReadingsTable() = default;
     ReadingsTable(const ReadingsTable&) = delete;
     ReadingsTable& operator=(const ReadingsTable&) = delete;
@@ -54,8 +57,9 @@ public:
     // A path, absolute or relative to the table folder; a name without extension gets ".DB".
     // Only while the table is closed.
     void setTableName(const QString& name);
-    // Where relative table names lie; the current directory when empty.
+    // Where relative table names lie; without a folder only absolute paths open.
     void setFolder(const QString& folder) { m_folder = folder; }
+    [[nodiscard]] const SaveHook& saveHook() const { return m_saveHook; }
     [[nodiscard]] QString tableName() const { return m_tableName; }
     // The file the open table was read from (symbolic links resolved); empty while closed.
     [[nodiscard]] QString filePath() const { return m_path; }
@@ -156,6 +160,7 @@ private:
     [[nodiscard]] std::vector<char> buildImage(const RecordStore& records,
                                                const QString& path) const;
 
+    SaveHook m_saveHook;
     QString m_tableName = defaultTableName();
     QString m_path;
     ExclusiveFile m_file;

@@ -15,6 +15,7 @@
 #include "RecordingPause.h"
 #include "RequestCycle.h"
 #include "RequestWriter.h"
+#include "SaveHook.h"
 #include "SerialBackend.h"
 #include "StoredReading.h"
 #include "TableError.h"
@@ -22,6 +23,7 @@
 #include "TraceList.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QObject>
 #include <QString>
 
@@ -46,7 +48,12 @@ struct MeterSessionSetup {
     SessionWallClock wallClock;          // null: the local date and time
     // Finds the device of COM1 to COM4 (VELMAR_COM<n>); null: the process environment.
     PortNames::EnvironmentLookup environment;
-    QString tableFolder; // where relative table names lie; empty: the current folder
+    // Where relative table names lie: the folder the host is in when it makes the setup, unless
+    // it names another.
+    QString tableFolder = QDir::currentPath();
+    // Called between the writes and syncs of the table's saves and of its journal; the crash
+    // tests stop the process there.
+    SaveHook saveHook;
     // How often the host reads the line; an unfinished line is stale after two reads.
     quint16 receivePollMs = 50;
 };
