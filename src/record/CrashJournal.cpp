@@ -318,7 +318,7 @@ CrashJournal::Found CrashJournal::read(const QString& path, const Identity& iden
 QString CrashJournal::moveAside(const QString& path, const QString& what, int& error) {
     const QByteArray from = QFile::encodeName(path);
     for (int n = 1; n < 10000; ++n) {
-        const QString aside = asidePattern(path, what).arg(n);
+        QString aside = asidePattern(path, what).arg(n);
         const QByteArray to = QFile::encodeName(aside);
         if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) ==
             0)
