@@ -76,6 +76,7 @@ private slots:
 
     void aTableHeldElsewhereIsReportedAndStartUpCarriesOn() {
         ReadingsTable other;
+        other.setFolder(QDir::currentPath()); // where the window opens its table
         other.openOrCreate();
         makeWindow();
         QCOMPARE(messages->errors.size(), 1);
@@ -125,6 +126,7 @@ private slots:
         window.reset();
 
         ReadingsTable reread;
+        reread.setFolder(QDir::currentPath());
         reread.open();
         QCOMPARE(reread.recordCount(), 2);
         reread.first();
@@ -184,6 +186,7 @@ private slots:
         }
         window.reset();
         ReadingsTable reread;
+        reread.setFolder(QDir::currentPath());
         reread.open();
         QTEST(int(reread.recordCount()), "savedRecords");
     }
