@@ -53,7 +53,7 @@ const QImage& CellTextDelegate::textImage(const QRect& cell, qreal pixelRatio,
                      color);
     }
     QImage* stored = image.release();
-    m_textImages.insert(std::move(key), stored);
+    m_textImages.insert(key, stored);
     return *stored;
 }
 
