@@ -102,7 +102,8 @@ void BM_MemoryOf100000QueuedReadings(benchmark::State& state) {
     double spilled = 0;
     double spillBytes = 0;
     for (auto _ : state) {
-        ReadingPublisher publisher(config, dir.filePath(".memory.DB.mqtt-queue"));
+        ReadingPublisher publisher(config, dir.filePath(".memory.DB.mqtt-queue"),
+                                   [] { return QDateTime::currentDateTime(); });
         publisher.setStatus([](const QString&) {});
         publisher.start();
         StoredReading stored;

@@ -251,7 +251,6 @@ private:
     DialScaleState m_dialScale; // WideScale, DialScale, DialOffset, as the latest frame set them
     bool m_fiveDigit = false;   // the dial's limit band follows the digit mode
     int m_needlePosition = 0;   // so that a resized dial is drawn afresh with it
-    std::uint8_t m_keyBaseCode = 0;
     ChartPaging m_paging;
     QStringList m_tableNoticeCauses; // status place causes the open table has said
 };

@@ -1,6 +1,5 @@
 // The meter's front-panel keys, operated from the window's key panels.
 #include "BevelPanel.h"
-#include "KeyCommands.h"
 #include "TFCOMM.h"
 #include "TopRow.h"
 
@@ -8,22 +7,20 @@
 
 void TFCOMM::BtSetMouseDown(BevelPanel* sender) {
     const int key = m_topRow->keyIndexOf(sender);
-    if (key >= 0) {
-        m_keyBaseCode = longPressCode(static_cast<MeterKey>(key));
-        m_topRow->showPressed(sender);
-    }
-    if (key == TopRow::kRelKey)
-        m_session.pressRel();
-    // Starting a running timer would restart it; the long press counts from the first press.
+    if (key < 0)
+        return;
+    m_topRow->showPressed(sender);
+    m_session.pressKey(static_cast<MeterKey>(key));
+    // TdownB runs while a key is held, counting from the first press; starting it again would
+    // restart it. Whether the press was long the session tells from the press and release times.
     if (!TdownB->isActive())
         TdownB->start();
 }
 
 void TFCOMM::BtSetMouseUp(BevelPanel*) {
     m_topRow->showAllReleased();
-    const bool longPress = !TdownB->isActive();
     TdownB->stop();
-    WriteTo232(keyCodeAtRelease(m_keyBaseCode, longPress));
+    m_session.releaseKey();
 }
 
 void TFCOMM::TdownBTimer() {

@@ -50,7 +50,7 @@ ReportRenderer::Result writePdf(const ReportPages& pages, QIODevice& device,
     QPainter painter;
     if (!painter.begin(&writer))
         return {ReportRenderer::Status::Failed, QStringLiteral("Could not start the PDF file.")};
-    const auto result = paintAll(
+    auto result = paintAll(
         painter, pages, kPdfResolution / 25.4, [&writer] { return writer.newPage(); }, progress);
     painter.end();
     return result;
@@ -97,7 +97,7 @@ ReportRenderer::Result ReportRenderer::savePdf(const ReportPages& pages, const Q
         return {Status::Failed,
                 QStringLiteral("Could not write '%1': %2").arg(path, file.errorString())};
     }
-    const Result result = writePdf(pages, file, progress);
+    Result result = writePdf(pages, file, progress);
     if (result.status != Status::Done) {
         file.cancelWriting();
         return result;
@@ -116,7 +116,7 @@ ReportRenderer::Result ReportRenderer::print(const ReportPages& pages, QPrinter&
     QPainter painter;
     if (!painter.begin(&printer))
         return {Status::Failed, QStringLiteral("The printer could not be started.")};
-    const Result result = paintAll(
+    Result result = paintAll(
         painter, pages, printer.resolution() / 25.4, [&printer] { return printer.newPage(); },
         progress);
     if (result.status == Status::Cancelled)

@@ -57,7 +57,9 @@ FollowRule::Resolved FollowRule::resolve(const std::string& path) {
             done = parentOf(done);
             continue;
         }
-        const std::string candidate = done + '/' + part;
+        std::string candidate = done;
+        candidate += '/';
+        candidate += part;
         struct stat link {};
         if (::lstat(candidate.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
             done = candidate; // missing parts, or an error the caller's open will report

@@ -43,7 +43,8 @@ OwnFile::Created OwnFile::createExclusive(const std::string& folder, const std::
                                           const std::string& suffix, mode_t mode) {
     Created created;
     for (int attempt = 0; attempt < 16; ++attempt) {
-        created.path = folder + '/' + prefix + randomTag() + suffix;
+        created.path = folder;
+        created.path.append(1, '/').append(prefix).append(randomTag()).append(suffix);
         created.fd = ::open(created.path.c_str(),
                             O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
         if (created.fd >= 0)

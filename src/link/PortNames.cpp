@@ -24,13 +24,13 @@ QString deviceFor(int portNumber, const EnvironmentLookup& environment,
         return {};
     // An explicit path wins even when it does not exist, so that opening it reports it absent
     // instead of quietly using some other device.
-    const QString configured = environment(QStringLiteral("VELMAR_COM%1").arg(portNumber));
+    QString configured = environment(QStringLiteral("VELMAR_COM%1").arg(portNumber));
     if (!configured.isEmpty())
         return configured;
     // USB adapters first: a bench computer rarely has a real UART wired to the meter.
     static constexpr std::array kFamilies{"/dev/ttyUSB", "/dev/ttyACM", "/dev/ttyS"};
     for (const char* family : kFamilies) {
-        const QString path = QLatin1String(family) + QString::number(portNumber - 1);
+        QString path = QLatin1String(family) + QString::number(portNumber - 1);
         if (exists(path))
             return path;
     }

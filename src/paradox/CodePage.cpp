@@ -9,6 +9,7 @@ namespace {
 bool fillFromIconv(int number, std::array<char16_t, 256>& table) {
     const QByteArray name = "CP" + QByteArray::number(number);
     iconv_t cd = iconv_open("UTF-16LE", name.constData());
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): iconv_open's failure value, as iconv defines it
     if (cd == reinterpret_cast<iconv_t>(-1))
         return false;
     for (int byte = 0x80; byte < 0x100; ++byte) {

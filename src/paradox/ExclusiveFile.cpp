@@ -1,7 +1,6 @@
 #include "ExclusiveFile.h"
 
 #include "OwnFile.h"
-#include "SaveHook.h"
 #include "TableError.h"
 
 #include <QFile>
@@ -210,24 +209,25 @@ ExclusiveFile ExclusiveFile::open(const QString& path) {
 }
 
 ExclusiveFile ExclusiveFile::write(const QString& path, std::span<const char> bytes,
-                                   Existing existing, const mode_t* mode, Copy copy) {
+                                   const SaveHook& saveHook, Existing existing, const mode_t* mode,
+                                   Copy copy) {
     const QFileInfo info(path);
     TemporaryFile temp(info.absolutePath(), info.fileName(), path, copy);
     if (mode && ::fchmod(temp.fd(), *mode) != 0)
         throwWriteError(path, errno);
     if (const int error = writeAll(temp.fd(), bytes))
         throwWriteError(path, error);
-    SaveHook::at("copy-written");
+    saveHook.at("copy-written");
     if (::fsync(temp.fd()) != 0)
         throwWriteError(path, errno);
-    SaveHook::at("copy-synced");
+    saveHook.at("copy-synced");
 
     const QByteArray target = QFile::encodeName(path);
     if (existing == Existing::Keep && !linkWithoutReplacing(temp.name(), target, path))
         return {};
     if (existing == Existing::Replace && ::rename(temp.name(), target.constData()) != 0)
         throwWriteError(path, errno);
-    SaveHook::at("copy-renamed");
+    saveHook.at("copy-renamed");
     ExclusiveFile written(temp.release());
     syncDirectory(info.absolutePath());
     return written;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SaveHook.h"
+
 #include <QString>
 
 #include <sys/types.h>
@@ -36,8 +38,10 @@ public:
     // Writes bytes to a new file beside path and renames it to path; returns it still locked.
     // With Existing::Keep an existing file at path is left alone and an empty object returned.
     // mode gives the new file's permission bits; without it the process's defaults apply.
-    // Throws TableError (leaving the old file and no temporary behind) if anything fails.
+    // saveHook is called between the steps. Throws TableError (leaving the old file and no
+    // temporary behind) if anything fails.
     [[nodiscard]] static ExclusiveFile write(const QString& path, std::span<const char> bytes,
+                                             const SaveHook& saveHook,
                                              Existing existing = Existing::Replace,
                                              const mode_t* mode = nullptr, Copy copy = Copy::Table);
 

@@ -85,7 +85,7 @@ QString timestampText(double ms) {
     const auto whole = static_cast<qint64>(ms);
     const qint64 days = whole / kMsPerDay;
     const QDate date = QDate::fromJulianDay(days + kJulianDayOfDayZero);
-    const QString time = timeOfDayText(whole - days * kMsPerDay);
+    QString time = timeOfDayText(whole - days * kMsPerDay);
     if (date == timeOnlyDate())
         return time;
     return date.toString(Qt::ISODate) + QLatin1Char(' ') + time;

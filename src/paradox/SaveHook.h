@@ -1,20 +1,23 @@
 #pragma once
 
-// Named points between the writes and syncs of a save and of the pending-readings journal. The
-// crash tests put a function here that stops the process at a chosen point; the program never
-// sets one.
-namespace SaveHook {
+#include <functional>
+#include <utility>
 
-using Function = void (*)(const char* point);
+// Named points between the writes and syncs of a save and of the pending-readings journal.
+// Whoever opens a table or its journal hands one in: the crash tests one that stops the process
+// at a chosen point, the program none.
+class SaveHook {
+public:
+    using Function = std::function<void(const char* point)>;
 
-inline Function& function() {
-    static Function hook = nullptr;
-    return hook;
-}
+    SaveHook() = default;
+    explicit SaveHook(Function function) : m_function(std::move(function)) {}
 
-inline void at(const char* point) {
-    if (function())
-        function()(point);
-}
+    void at(const char* point) const {
+        if (m_function)
+            m_function(point);
+    }
 
-} // namespace SaveHook
+private:
+    Function m_function;
+};

@@ -2,7 +2,6 @@
 
 #include "ExclusiveFile.h"
 #include "RecordStore.h"
-#include "SaveHook.h"
 #include "TableError.h"
 
 #include <QFileInfo>
@@ -35,11 +34,11 @@ struct TableAppend::Plan {
     qsizetype endRecord = 0;
 };
 
-TableAppend::TableAppend(const TableChain& chain, std::vector<char> header)
+TableAppend::TableAppend(const TableChain& chain, std::vector<char> header, SaveHook saveHook)
     : m_headerSize(chain.headerSize()), m_blockSize(chain.blockSize()),
       m_perBlock(chain.recordsPerBlock()), m_recordSize(chain.recordSize()),
       m_fileBlocks(chain.fileBlocks()), m_blocks(chain.blocks()), m_free(chain.unusedBlocks()),
-      m_header(std::move(header)) {}
+      m_header(std::move(header)), m_saveHook(std::move(saveHook)) {}
 
 std::vector<int> TableAppend::takeBlocks(int count) const {
     std::vector<int> numbers;
@@ -88,10 +87,10 @@ TableAppend::Result TableAppend::append(const ExclusiveFile& file, const RecordS
                          static_cast<off_t>(plan.linkHolder - 1) * m_blockSize;
         if (const int error = file.writeAt(at, link))
             throwWriteError(path, error);
-        SaveHook::at("link-written");
+        m_saveHook.at("link-written");
         if (const int error = file.syncData())
             throwWriteError(path, error);
-        SaveHook::at("link-synced");
+        m_saveHook.at("link-synced");
     }
 
     std::vector<char> before = m_header;
@@ -102,7 +101,7 @@ TableAppend::Result TableAppend::append(const ExclusiveFile& file, const RecordS
     updateHeader(plan, total);
     const std::span<const char> head(m_header.data(), std::min(kHeaderWriteSize, m_header.size()));
     int error = file.writeAt(0, head);
-    SaveHook::at("header-written");
+    m_saveHook.at("header-written");
     if (error == 0)
         error = file.syncData();
     if (error != 0) {
@@ -120,7 +119,7 @@ TableAppend::Result TableAppend::append(const ExclusiveFile& file, const RecordS
         }
         throwWriteError(path, error);
     }
-    SaveHook::at("header-synced");
+    m_saveHook.at("header-synced");
     return Result::Done;
 }
 
@@ -144,10 +143,10 @@ void TableAppend::writeBlocks(const ExclusiveFile& file, const RecordStore& reco
         if (const int error = file.writeAt(at, block))
             throwWriteError(path, error);
     }
-    SaveHook::at("blocks-written");
+    m_saveHook.at("blocks-written");
     if (const int error = file.syncData())
         throwWriteError(path, error);
-    SaveHook::at("blocks-synced");
+    m_saveHook.at("blocks-synced");
 }
 
 void TableAppend::updateHeader(const Plan& plan, qint64 recordCount) {

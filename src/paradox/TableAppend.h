@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SaveHook.h"
 #include "TableChain.h"
 
 #include <QString>
@@ -25,7 +26,7 @@ public:
     enum class Result { Done, NeedsRewrite };
 
     TableAppend() = default;
-    TableAppend(const TableChain& chain, std::vector<char> header);
+    TableAppend(const TableChain& chain, std::vector<char> header, SaveHook saveHook);
 
     // Writes records[first...] after the records[0, first) that the file holds. Returns
     // NeedsRewrite when the blocks cannot number that many (the caller writes a new file with
@@ -58,4 +59,5 @@ private:
     std::vector<int> m_free;
     std::vector<char> m_header;
     bool m_unsettled = false;
+    SaveHook m_saveHook;
 };

@@ -36,14 +36,15 @@ QString readingsText(std::size_t n) {
 
 } // namespace
 
-ReadingPublisher::ReadingPublisher(PublishConfig config, QString spillPath, QObject* parent,
-                                   std::size_t memoryBound)
+ReadingPublisher::ReadingPublisher(PublishConfig config, QString spillPath, WallClock wallClock,
+                                   QObject* parent, std::size_t memoryBound)
     : QObject(parent), m_config(std::move(config)),
       m_readingTopic(m_config.topic("reading").toUtf8()),
       m_statusTopic(m_config.topic("status").toUtf8()),
       m_healthTopic(m_config.topic("health").toUtf8()),
       m_discoveryTopic(DiscoveryMessage::topic(m_config).toUtf8()),
-      m_client(clientSettings(m_config)), m_queue(std::move(spillPath), memoryBound) {
+      m_client(clientSettings(m_config)), m_queue(std::move(spillPath), memoryBound),
+      m_wallClock(std::move(wallClock)) {
     connect(&m_client, &MqttClient::connected, this, &ReadingPublisher::onConnected);
     connect(&m_client, &MqttClient::lost, this, &ReadingPublisher::onLost);
     connect(&m_client, &MqttClient::acknowledged, this, &ReadingPublisher::onAcknowledged);
@@ -164,8 +165,7 @@ void ReadingPublisher::healthTick() {
 }
 
 void ReadingPublisher::publishHealth() {
-    if (m_client.publish(m_healthTopic,
-                         HealthMessage::of(m_lastHealth, QDateTime::currentDateTime()), true))
+    if (m_client.publish(m_healthTopic, HealthMessage::of(m_lastHealth, m_wallClock()), true))
         m_healthWaiting = false;
 }
 
@@ -200,6 +200,6 @@ void ReadingPublisher::sayNotices() {
 }
 
 void ReadingPublisher::say(const QString& text) {
-    m_status(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss ")) +
+    m_status(m_wallClock().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss ")) +
              QStringLiteral("mqtt: ") + text);
 }

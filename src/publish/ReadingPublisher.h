@@ -6,6 +6,7 @@
 #include "PublishQueue.h"
 #include "StoredReading.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QTimer>
 
@@ -25,12 +26,15 @@ class ReadingPublisher : public QObject {
 public:
     using StatusSink = std::function<void(const QString& line)>;
     using HealthSource = std::function<HealthCounts()>;
+    // The local date and time that stamps the health messages and the status lines.
+    using WallClock = std::function<QDateTime()>;
 
     // Messages handed to the library and not yet acknowledged, at most.
     static constexpr std::size_t kInFlight = 32;
     static constexpr int kHealthEveryMs = 60 * 1000;
 
-    ReadingPublisher(PublishConfig config, QString spillPath, QObject* parent = nullptr,
+    ReadingPublisher(PublishConfig config, QString spillPath, WallClock wallClock,
+                     QObject* parent = nullptr,
                      std::size_t memoryBound = PublishQueue::kMemoryBound);
     ~ReadingPublisher() override;
 
@@ -88,4 +92,5 @@ private:
     QTimer m_closeTimer;
     StatusSink m_status;
     HealthSource m_health;
+    WallClock m_wallClock;
 };

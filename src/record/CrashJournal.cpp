@@ -1,7 +1,6 @@
 #include "CrashJournal.h"
 
 #include "OwnFile.h"
-#include "SaveHook.h"
 #include "TableError.h"
 
 #include <QFile>
@@ -217,7 +216,8 @@ CrashJournal::~CrashJournal() {
 CrashJournal::CrashJournal(CrashJournal&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)), m_recordSize(other.m_recordSize),
       m_path(std::move(other.m_path)), m_dirty(other.m_dirty),
-      m_syncsElsewhere(other.m_syncsElsewhere), m_lastSyncMs(other.m_lastSyncMs) {}
+      m_syncsElsewhere(other.m_syncsElsewhere), m_lastSyncMs(other.m_lastSyncMs),
+      m_saveHook(std::move(other.m_saveHook)) {}
 
 CrashJournal& CrashJournal::operator=(CrashJournal&& other) noexcept {
     if (this != &other) {
@@ -228,6 +228,7 @@ CrashJournal& CrashJournal::operator=(CrashJournal&& other) noexcept {
         m_dirty = other.m_dirty;
         m_syncsElsewhere = other.m_syncsElsewhere;
         m_lastSyncMs = other.m_lastSyncMs;
+        m_saveHook = std::move(other.m_saveHook);
     }
     return *this;
 }
@@ -319,7 +320,7 @@ CrashJournal::Found CrashJournal::read(const QString& path, const Identity& iden
 QString CrashJournal::moveAside(const QString& path, const QString& what, int& error) {
     const QByteArray from = QFile::encodeName(path);
     for (int n = 1; n < 10000; ++n) {
-        const QString aside = asidePattern(path, what).arg(n);
+        QString aside = asidePattern(path, what).arg(n);
         const QByteArray to = QFile::encodeName(aside);
         if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) ==
             0)
@@ -375,7 +376,7 @@ int CrashJournal::create(const QString& path, const Identity& identity, qint64 b
         error = writeAll(fresh.fd, chunk);
     if (error == 0 && ::fdatasync(fresh.fd) != 0)
         error = errno;
-    SaveHook::at("journal-replacement-written");
+    m_saveHook.at("journal-replacement-written");
     if (error == 0 && ::rename(fresh.path.c_str(), target.constData()) != 0)
         error = errno;
     if (error != 0) {
@@ -417,7 +418,7 @@ int CrashJournal::append(qint64 recordedMs, const char* record, qint64 nowMs) {
     if (const int error = writeAll(m_fd, entryBytes(recordedMs, record, m_recordSize)))
         return error;
     m_dirty = true;
-    SaveHook::at("journal-written");
+    m_saveHook.at("journal-written");
     if (m_syncsElsewhere || nowMs - m_lastSyncMs < kSyncIntervalMs)
         return 0;
     m_lastSyncMs = nowMs;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SaveHook.h"
+
 #include <QString>
 
 #include <optional>
@@ -54,7 +56,8 @@ public:
         qint64 damagedEntries = 0;
     };
 
-    CrashJournal() = default;
+    // saveHook is called between a journal's writes and its syncs.
+    explicit CrashJournal(SaveHook saveHook = {}) : m_saveHook(std::move(saveHook)) {}
     ~CrashJournal();
     CrashJournal(const CrashJournal&) = delete;
     CrashJournal& operator=(const CrashJournal&) = delete;
@@ -108,4 +111,5 @@ private:
     bool m_dirty = false;
     bool m_syncsElsewhere = false;
     qint64 m_lastSyncMs = 0;
+    SaveHook m_saveHook;
 };

@@ -16,11 +16,12 @@
 
 namespace {
 
-void writeInPlaceOf(const ExportTarget& target, std::span<const char> bytes) {
+void writeInPlaceOf(const ExportTarget& target, std::span<const char> bytes,
+                    const SaveHook& saveHook) {
     const mode_t* mode = target.keptMode() ? &*target.keptMode() : nullptr;
     ExclusiveFile written =
-        ExclusiveFile::write(target.filePath(), bytes, ExclusiveFile::Existing::Replace, mode,
-                             ExclusiveFile::Copy::Export);
+        ExclusiveFile::write(target.filePath(), bytes, saveHook, ExclusiveFile::Existing::Replace,
+                             mode, ExclusiveFile::Copy::Export);
     written.close();
 }
 
@@ -70,6 +71,7 @@ DataFileExport::prepareAs(const ReadingsTable& table, const QString& path, bool 
     PreparedExport prepared;
     prepared.m_path = path;
     prepared.m_isText = asText;
+    prepared.m_saveHook = table.saveHook();
     try {
         prepared.m_target = ExportTarget::check(path, table.filePath());
         if (prepared.m_isText) {
@@ -101,11 +103,12 @@ ExportResult PreparedExport::write() {
         const QString removed =
             SaveLeftovers::removeExportCopies(QFileInfo(m_target.filePath()).absolutePath());
         if (m_isText) {
-            writeInPlaceOf(m_target, std::span<const char>(m_text.constData(), m_text.size()));
+            writeInPlaceOf(m_target, std::span<const char>(m_text.constData(), m_text.size()),
+                           m_saveHook);
             return {ExportResult::Status::Saved,
                     withRemoved(DataFileExport::savedMessage(m_path), removed)};
         }
-        writeInPlaceOf(m_target, m_image);
+        writeInPlaceOf(m_target, m_image, m_saveHook);
         m_previous.close();
         return {ExportResult::Status::Saved, withRemoved({}, removed)};
     } catch (const TableError& error) {

@@ -3,6 +3,7 @@
 #include "ExclusiveFile.h"
 #include "ExportTarget.h"
 #include "LongWork.h"
+#include "SaveHook.h"
 
 #include <QByteArray>
 #include <QString>
@@ -34,6 +35,7 @@ private:
     ExportTarget m_target;
     ExclusiveFile m_previous; // a table being replaced, held so that no one opens it meanwhile
     bool m_isText = false;
+    SaveHook m_saveHook;
     QByteArray m_text;
     std::vector<char> m_image;
 };
@@ -41,7 +43,8 @@ private:
 // Saving the table of readings as a data file: tab-separated text or a new Paradox table,
 // covering every record (saved and pending) the table held when the command started. The new
 // file is written beside the target and renamed into place, so a failed or cancelled save
-// leaves the target as it was and no partial file behind.
+// leaves the target as it was and no partial file behind. The table's save hook is called
+// between the steps of the write.
 class DataFileExport {
 public:
     // Text or table by the name's extension (".db" in any case is a table).

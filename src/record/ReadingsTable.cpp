@@ -36,13 +36,16 @@ QString matchIgnoringCase(const QFileInfo& wanted) {
     return matches.size() == 1 ? folder.filePath(matches.first()) : wanted.absoluteFilePath();
 }
 
-// Relative names count from `folder` (the current directory when empty); symbolic links are
-// followed so that a save replaces the file itself and not the link to it, but only links that the
-// rule for links beside the user's files lets us follow: a table another user's link leads to is
-// not opened.
+// Relative names count from `folder`; symbolic links are followed so that a save replaces the
+// file itself and not the link to it, but only links that the rule for links beside the user's
+// files lets us follow: a table another user's link leads to is not opened.
 QString resolvedPath(const QString& name, const QString& folder) {
-    const QDir base = folder.isEmpty() ? QDir::current() : QDir(folder);
-    QFileInfo info(base.absoluteFilePath(withExtension(name)));
+    // Without a folder a relative name would count from wherever the process happens to be.
+    if (folder.isEmpty() && QDir::isRelativePath(name)) {
+        throw TableError(
+            QStringLiteral("The table '%1' has no folder to be looked for in.").arg(name));
+    }
+    QFileInfo info(QDir(folder).absoluteFilePath(withExtension(name)));
     if (!info.exists() && !info.isSymLink())
         info.setFile(matchIgnoringCase(info));
     const FollowRule::Resolved resolved =
@@ -53,6 +56,9 @@ QString resolvedPath(const QString& name, const QString& folder) {
 }
 
 } // namespace
+
+ReadingsTable::ReadingsTable(SaveHook saveHook)
+    : m_saveHook(std::move(saveHook)), m_journal(m_saveHook) {}
 
 void ReadingsTable::setTableName(const QString& name) {
     if (isOpen())
@@ -74,7 +80,8 @@ void ReadingsTable::openOrCreate() {
         const std::vector<char> image = ParadoxFile::build(layout, RecordStore(layout.recordSize()),
                                                            QFileInfo(path).fileName());
         // Keep: should another instance create the file first, that one is opened instead.
-        ExclusiveFile created = ExclusiveFile::write(path, image, ExclusiveFile::Existing::Keep);
+        ExclusiveFile created =
+            ExclusiveFile::write(path, image, m_saveHook, ExclusiveFile::Existing::Keep);
         created.close();
     }
     openFile(path);
@@ -98,7 +105,7 @@ void ReadingsTable::openFile(const QString& path) {
         m_pendingStamps.clear();
         QString damage = table.damage();
         if (!table.isEncrypted())
-            m_append = TableAppend(table.chain(), table.headerBytes());
+            m_append = TableAppend(table.chain(), table.headerBytes(), m_saveHook);
         recover(table, damage);
         if (!m_readOnlyReason.isEmpty())
             m_append = TableAppend();
@@ -289,6 +296,7 @@ struct ReadingsTable::SaveJob {
     std::vector<CrashJournal::Entry> found;
     const RecordLayout* layout = nullptr;
     const RecordStore* records = nullptr;
+    SaveHook saveHook;
     qsizetype saved = 0;
     qsizetype total = 0;
     std::optional<TableProblem> problem;
@@ -300,7 +308,7 @@ struct ReadingsTable::SaveJob {
             // the table is written anew where it belongs.
             if (!file.isStillAt(path) ||
                 append.append(file, *records, saved, path) == TableAppend::Result::NeedsRewrite)
-                writeTable(file, append, *layout, *records, path);
+                writeTable(file, append, *layout, *records, path, saveHook);
         } catch (const TableError& error) {
             problem = error.problem();
             return;
@@ -350,6 +358,7 @@ std::shared_ptr<ReadingsTable::SaveJob> ReadingsTable::takeSaveJob() {
     job->found = m_found;
     job->layout = &*m_layout;
     job->records = &m_records;
+    job->saveHook = m_saveHook;
     job->saved = m_savedCount;
     job->total = m_records.size();
     m_held = RecordStore(m_layout->recordSize());
@@ -479,7 +488,7 @@ void ReadingsTable::copyTo(const QString& path) const {
     if (ExclusiveFile::exists(target))
         previous = ExclusiveFile::open(target);
     const std::vector<char> image = buildImage(*m_layout, m_records, target);
-    ExclusiveFile written = ExclusiveFile::write(target, image);
+    ExclusiveFile written = ExclusiveFile::write(target, image, m_saveHook);
 }
 
 void ReadingsTable::requireOpen() const {
@@ -510,18 +519,19 @@ char* ReadingsTable::editRecord() {
 }
 
 void ReadingsTable::writeFile(const RecordStore& records) {
-    writeTable(m_file, m_append, *m_layout, records, m_path);
+    writeTable(m_file, m_append, *m_layout, records, m_path, m_saveHook);
 }
 
 void ReadingsTable::writeTable(ExclusiveFile& file, TableAppend& append, const RecordLayout& layout,
-                               const RecordStore& records, const QString& path) {
+                               const RecordStore& records, const QString& path,
+                               const SaveHook& saveHook) {
     const std::vector<char> image = buildImage(layout, records, path);
     const mode_t mode = file.permissions();
     // The old file stays locked until the new one, already locked, has taken its place.
-    file = ExclusiveFile::write(path, image, ExclusiveFile::Existing::Replace, &mode);
+    file = ExclusiveFile::write(path, image, saveHook, ExclusiveFile::Existing::Replace, &mode);
     const TableChain chain = TableChain::read(image);
-    append =
-        TableAppend(chain, std::vector<char>(image.begin(), image.begin() + chain.headerSize()));
+    append = TableAppend(
+        chain, std::vector<char>(image.begin(), image.begin() + chain.headerSize()), saveHook);
 }
 
 std::vector<char> ReadingsTable::buildImage(const RecordLayout& layout, const RecordStore& records,

@@ -5,6 +5,7 @@
 #include "ReadingRecord.h"
 #include "RecordLayout.h"
 #include "RecordStore.h"
+#include "SaveHook.h"
 #include "TableAppend.h"
 #include "TableError.h"
 
@@ -50,10 +51,12 @@ public:
         [[nodiscard]] QString question() const;
     };
 
-    // The table a new program instance opens, in the current directory.
+    // The table a new program instance opens, in the table folder.
     static QString defaultTableName() { return QStringLiteral("Velmarbdb.DB"); }
 
-    ReadingsTable() = default;
+    // saveHook is called between the writes and syncs of every save of this table, its copies
+    // and exports, and its journal.
+    explicit ReadingsTable(SaveHook saveHook = {});
     // Waits for a save or journal work still running on the sync worker.
     ~ReadingsTable();
     ReadingsTable(const ReadingsTable&) = delete;
@@ -62,8 +65,9 @@ public:
     // A path, absolute or relative to the table folder; a name without extension gets ".DB".
     // Only while the table is closed.
     void setTableName(const QString& name);
-    // Where relative table names lie; the current directory when empty.
+    // Where relative table names lie; without a folder only absolute paths open.
     void setFolder(const QString& folder) { m_folder = folder; }
+    [[nodiscard]] const SaveHook& saveHook() const { return m_saveHook; }
     [[nodiscard]] QString tableName() const { return m_tableName; }
     // The file the open table was read from (symbolic links resolved); empty while closed.
     [[nodiscard]] QString filePath() const { return m_path; }
@@ -179,7 +183,8 @@ private:
     void fillRecord(char* record, const ReadingRecord& reading) const;
     void writeFile(const RecordStore& records);
     static void writeTable(ExclusiveFile& file, TableAppend& append, const RecordLayout& layout,
-                           const RecordStore& records, const QString& path);
+                           const RecordStore& records, const QString& path,
+                           const SaveHook& saveHook);
     void recover(const ParadoxFile& table, QString& damage);
     [[nodiscard]] std::optional<CrashJournal::Contents> takeJournal(const QString& path);
     void keepInJournal(const char* record);
@@ -189,6 +194,7 @@ private:
     [[nodiscard]] static std::vector<char>
     buildImage(const RecordLayout& layout, const RecordStore& records, const QString& path);
 
+    SaveHook m_saveHook;
     QString m_tableName = defaultTableName();
     QString m_path;
     ExclusiveFile m_file;

@@ -27,7 +27,8 @@ struct RecordingState {
 // The limit lets exactly RecordLimit readings in after start-up or Record/New; the interval
 // waits while the countdown runs; the repeat filter skips a reading whose texts equal the last
 // stored one. The countdown restarts from the interval text at every stored reading; a text that
-// is not a whole number stores nothing (the last texts are taken all the same, as before).
+// is not a whole number stores nothing, though the reading's texts still become the ones the
+// repeat filter compares with.
 class Recording {
 public:
     enum class Verdict { Store, LimitReached, Waiting, Repeated, BadInterval };

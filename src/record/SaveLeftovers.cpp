@@ -85,10 +85,10 @@ bool holdsNothingNew(std::vector<char> image, const RecordStore& records,
 
 QString visibleName(const QFileInfo& table) {
     for (int n = 1;; ++n) {
-        const QString name = QStringLiteral("%1/%2-recovered-%3.%4")
-                                 .arg(table.absolutePath(), table.completeBaseName())
-                                 .arg(n)
-                                 .arg(table.suffix());
+        QString name = QStringLiteral("%1/%2-recovered-%3.%4")
+                           .arg(table.absolutePath(), table.completeBaseName())
+                           .arg(n)
+                           .arg(table.suffix());
         if (!QFileInfo::exists(name) && !QFileInfo(name).isSymLink())
             return name;
     }

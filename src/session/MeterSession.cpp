@@ -20,8 +20,8 @@ namespace {
 
 // When the run started, and a random part so that two runs started in the same second differ:
 // "20261207T151000-3f9a0c1e".
-QString newRunId() {
-    return QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("yyyyMMddThhmmss")) +
+QString newRunId(const QDateTime& startedAt) {
+    return QLocale::c().toString(startedAt, QStringLiteral("yyyyMMddThhmmss")) +
            QStringLiteral("-%1").arg(QRandomGenerator::system()->generate(), 8, 16, QChar(u'0'));
 }
 
@@ -36,11 +36,12 @@ MeterSession::MeterSession(Setup setup, QObject* parent)
     : QObject(parent), m_clock(setup.clock ? std::move(setup.clock) : Clock(steadyMs)),
       m_wallClock(setup.wallClock ? std::move(setup.wallClock)
                                   : WallClock([] { return QDateTime::currentDateTime(); })),
-      m_runId(newRunId()),
+      m_runId(newRunId(m_wallClock())),
       m_port(setup.line ? std::make_unique<TCommPortDriver>(std::move(setup.line))
                         : std::make_unique<TCommPortDriver>()),
       m_writer([this](std::uint8_t byte) { return m_port->TrySendBytes(&byte, 1); }, &m_health),
-      m_cutter([this](const QString& frame) { onLine(frame); }) {
+      m_cutter([this](const QString& frame) { onLine(frame); }),
+      m_table(std::move(setup.saveHook)) {
     if (setup.environment) {
         m_port->setPortResolver([environment = std::move(setup.environment)](int number) {
             return PortNames::deviceFor(number, environment,
@@ -57,6 +58,8 @@ MeterSession::MeterSession(Setup setup, QObject* parent)
     connect(m_port.get(), &TCommPortDriver::deviceGone, this, &MeterSession::onDeviceGone);
     connect(m_port.get(), &TCommPortDriver::deviceBack, this, &MeterSession::onDeviceBack);
     m_table.setFolder(setup.tableFolder);
+    // The journal stamps each pending reading with the time it was recorded.
+    m_table.setClock([this] { return m_wallClock().toMSecsSinceEpoch(); });
 }
 
 MeterSession::~MeterSession() = default;
@@ -118,8 +121,16 @@ void MeterSession::write(std::uint8_t byte) {
     (void)m_writer.write(byte);
 }
 
-void MeterSession::pressRel() {
-    m_relPressState = nextRelPressState(m_relPressState);
+void MeterSession::pressKey(MeterKey key) {
+    m_heldKey = keyPressed(m_heldKey, key, now());
+    if (key == MeterKey::Rel)
+        m_relPressState = nextRelPressState(m_relPressState);
+}
+
+void MeterSession::releaseKey() {
+    if (const std::optional<std::uint8_t> code =
+            keyCodeAtRelease(std::exchange(m_heldKey, std::nullopt), now()))
+        write(*code);
 }
 
 void MeterSession::linkTick() {

@@ -4,6 +4,7 @@
 #include "BarFrameDecoder.h"
 #include "FrameCutter.h"
 #include "FrameResult.h"
+#include "KeyCommands.h"
 #include "LinkHealth.h"
 #include "LinkIndicator.h"
 #include "PeakTracker.h"
@@ -14,6 +15,7 @@
 #include "RecordingPause.h"
 #include "RequestCycle.h"
 #include "RequestWriter.h"
+#include "SaveHook.h"
 #include "SerialBackend.h"
 #include "StoredReading.h"
 #include "TableError.h"
@@ -21,6 +23,7 @@
 #include "TraceList.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QObject>
 #include <QString>
 
@@ -46,7 +49,12 @@ struct MeterSessionSetup {
     SessionWallClock wallClock;          // null: the local date and time
     // Finds the device of COM1 to COM4 (VELMAR_COM<n>); null: the process environment.
     PortNames::EnvironmentLookup environment;
-    QString tableFolder; // where relative table names lie; empty: the current folder
+    // Where relative table names lie: the folder the host is in when it makes the setup, unless
+    // it names another.
+    QString tableFolder = QDir::currentPath();
+    // Called between the writes and syncs of the table's saves and of its journal; the crash
+    // tests stop the process there.
+    SaveHook saveHook;
     // How often the host reads the line; an unfinished line is stale after two reads.
     quint16 receivePollMs = 50;
 };
@@ -105,8 +113,11 @@ public:
     // --- User commands ---
     // A key code or request byte, written without waiting (WriteTo232).
     void write(std::uint8_t byte);
-    // The REL key's three-step state, which the decoder shows.
-    void pressRel();
+    // A key panel pressed and released, with any mouse button: the release writes the key's long
+    // code once it was held kLongPressMs on the session's clock, its short code before. Pressing
+    // REL also steps the relative mode the decoder shows.
+    void pressKey(MeterKey key);
+    void releaseKey();
     void setAlarmLimits(const AlarmLimits& limits) { m_limits = limits; }
     void setRecordFilters(bool repeat, bool interval);
     // The sampling interval's text: a whole number restarts the countdown; anything else is
@@ -216,6 +227,7 @@ private:
     QString m_mltDigits;
     Reading m_reading;
     int m_relPressState = 0;
+    std::optional<HeldKey> m_heldKey;
     AlarmLimits m_limits;
     PeakTracker m_peaks;
 

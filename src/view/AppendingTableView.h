@@ -7,9 +7,10 @@
 // every visible cell once a second or more. Here a layout that follows rows appended at the end
 // repaints only from the first new row down: rows already shown keep their pixels, and a scroll to
 // the new row moves them by copying. Any other change (a reset, columns, rows removed or moved)
-// repaints the whole grid as before. Its scroll bars repaint only when their handle moves.
-// A repaint made of a few rectangles over the same rows (the row a selection leaves beside the
-// rows an append brings) is drawn as one: the view draws its grid lines again for each rectangle.
+// repaints the whole grid, as a plain table view does. Its scroll bars repaint only when their
+// handle moves. A repaint made of a few rectangles over the same rows (the row a selection leaves
+// beside the rows an append brings) is drawn as one: the view draws its grid lines again for each
+// rectangle.
 class AppendingTableView : public QTableView {
     Q_OBJECT
 

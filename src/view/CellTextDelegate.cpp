@@ -144,7 +144,7 @@ const QImage& CellTextDelegate::textImage(const QRect& cell, qreal pixelRatio,
             m_textShapes.insert(std::move(shapeKey), new QImage(*image));
     }
     QImage* stored = image.release();
-    m_textImages.insert(std::move(key), stored);
+    m_textImages.insert(key, stored);
     return *stored;
 }
 

@@ -16,7 +16,6 @@ public:
     // The key panels in the order a press is looked for: RANGE, Hz-%, Hold, REL, MAX-MIN,
     // Peak-Buzzer, Buzzer, AC-DC-Cap (the meter's keys in that order).
     static constexpr int kKeys = 8;
-    static constexpr int kRelKey = 3;
     static constexpr int kBuzzerKey = 6;
 
     explicit TopRow(QWidget* client);

@@ -177,6 +177,8 @@ private slots:
         QFETCH(int, button);
         QFETCH(bool, held);
         QFETCH(int, code);
+        const auto clock = std::make_shared<qint64>(0); // the window outlives this function
+        window->setLinkClock([clock] { return *clock; });
         connectToPty();
         quietTimers();
         auto* key = window->findChild<BevelPanel*>(panel);
@@ -185,10 +187,24 @@ private slots:
         QCOMPARE(key->outerBevel(), BevelPanel::Bevel::Raised);
         if (held)
             window->TdownBTimer(); // the long-press timer has run out
+        *clock += held ? 1500 : 300;
         QTest::mouseRelease(key, Qt::MouseButton(button));
         QCOMPARE(pty->receive(), QByteArray(1, char(code)));
         QCOMPARE(key->outerBevel(), BevelPanel::Bevel::Lowered);
         QVERIFY(!window->findChild<QTimer*>(QStringLiteral("TdownB"))->isActive());
+    }
+
+    // A second button pressed on a held key is the same press: the first release sends the
+    // code, the second has no press left to send one for.
+    void aSecondButtonOnAHeldKeySendsOneCode() {
+        connectToPty();
+        quietTimers();
+        auto* key = window->findChild<BevelPanel*>(QStringLiteral("BtHold"));
+        QTest::mousePress(key, Qt::LeftButton);
+        QTest::mousePress(key, Qt::RightButton);
+        QTest::mouseRelease(key, Qt::LeftButton);
+        QTest::mouseRelease(key, Qt::RightButton);
+        QCOMPARE(pty->receive(), QByteArray(1, char(0xA5)));
     }
 
     void theLongPressTimerCountsFromTheFirstPress() {

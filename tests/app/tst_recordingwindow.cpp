@@ -77,6 +77,7 @@ private slots:
 
     void aTableHeldElsewhereIsReportedAndStartUpCarriesOn() {
         ReadingsTable other;
+        other.setFolder(QDir::currentPath()); // where the window opens its table
         other.openOrCreate();
         makeWindow();
         QCOMPARE(messages->errors.size(), 1);
@@ -146,6 +147,7 @@ private slots:
         window.reset();
 
         ReadingsTable reread;
+        reread.setFolder(QDir::currentPath());
         reread.open();
         QCOMPARE(reread.recordCount(), 2);
         reread.first();
@@ -194,6 +196,7 @@ private slots:
         }
         window.reset();
         ReadingsTable reread;
+        reread.setFolder(QDir::currentPath());
         reread.open();
         QTEST(int(reread.recordCount()), "savedRecords");
     }

@@ -96,9 +96,54 @@ private slots:
     void keyCodesAreEvenForLongAndOddForShortPresses() {
         QFETCH(int, key);
         QFETCH(int, longCode);
-        const auto base = longPressCode(static_cast<MeterKey>(key));
-        QCOMPARE(int(keyCodeAtRelease(base, true)), longCode);
-        QCOMPARE(int(keyCodeAtRelease(base, false)), longCode + 1);
+        const HeldKey held{longPressCode(static_cast<MeterKey>(key)), 0};
+        QCOMPARE(int(*keyCodeAtRelease(held, kLongPressMs)), longCode);
+        QCOMPARE(int(*keyCodeAtRelease(held, 0)), longCode + 1);
+    }
+
+    // Hold pressed at `pressedMs` (none: no key held) and released at `releasedMs`; -1: nothing
+    // is sent.
+    void aReleaseSendsLongFromTheLongPressTimeOn_data() {
+        QTest::addColumn<qint64>("pressedMs");
+        QTest::addColumn<qint64>("releasedMs");
+        QTest::addColumn<int>("code");
+        QTest::newRow("clock equal") << qint64(5000) << qint64(5000) << 0xA5;
+        QTest::newRow("just under") << qint64(5000) << qint64(5999) << 0xA5;
+        QTest::newRow("exactly at") << qint64(5000) << qint64(6000) << 0xA4;
+        QTest::newRow("over") << qint64(5000) << qint64(6500) << 0xA4;
+        QTest::newRow("clock behind the press") << qint64(5000) << qint64(4000) << 0xA5;
+        QTest::newRow("release without press") << qint64(-1) << qint64(6000) << -1;
+    }
+
+    void aReleaseSendsLongFromTheLongPressTimeOn() {
+        QFETCH(qint64, pressedMs);
+        QFETCH(qint64, releasedMs);
+        QFETCH(int, code);
+        std::optional<HeldKey> held;
+        if (pressedMs >= 0)
+            held = keyPressed(std::nullopt, MeterKey::Hold, pressedMs);
+        const std::optional<std::uint8_t> sent = keyCodeAtRelease(held, releasedMs);
+        QCOMPARE(sent ? int(*sent) : -1, code);
+    }
+
+    // A second press (Rel at `secondMs`) while Hold, pressed at 0, is held: the code is Rel's,
+    // and the long-press time counts from `countsFromMs`.
+    void aPressWhileHeldKeepsTheCountUntilItRunsOut_data() {
+        QTest::addColumn<qint64>("secondMs");
+        QTest::addColumn<qint64>("countsFromMs");
+        QTest::newRow("same instant") << qint64(0) << qint64(0);
+        QTest::newRow("while counting") << qint64(999) << qint64(0);
+        QTest::newRow("when run out") << qint64(1000) << qint64(1000);
+        QTest::newRow("long after") << qint64(4000) << qint64(4000);
+    }
+
+    void aPressWhileHeldKeepsTheCountUntilItRunsOut() {
+        QFETCH(qint64, secondMs);
+        QFETCH(qint64, countsFromMs);
+        const HeldKey first = keyPressed(std::nullopt, MeterKey::Hold, 0);
+        const HeldKey second = keyPressed(first, MeterKey::Rel, secondMs);
+        QCOMPARE(int(second.longCode), 0xA6);
+        QCOMPARE(second.sinceMs, countsFromMs);
     }
 };
 

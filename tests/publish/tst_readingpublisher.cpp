@@ -66,6 +66,11 @@ QList<qint64> oneTo(qint64 n) {
     return all;
 }
 
+// The publisher's wall clock: 14 March 2026, 10:00 local time.
+QDateTime fixedClock() {
+    return QDateTime(QDate(2026, 3, 14), QTime(10, 0));
+}
+
 // Status lines of the publisher, kept for the test to read.
 struct Said {
     QStringList lines;
@@ -91,7 +96,7 @@ private slots:
         QVERIFY(subscriber.waitSubscribed());
         QTemporaryDir dir;
         Said said;
-        ReadingPublisher publisher(configFor(broker.port()), dir.filePath("q"));
+        ReadingPublisher publisher(configFor(broker.port()), dir.filePath("q"), fixedClock);
         publisher.setStatus(said.sink());
         publisher.start();
         for (int no = 1; no <= 50; ++no)
@@ -110,6 +115,8 @@ private slots:
         QCOMPARE(subscriber.messagesOn("velmar/bench/status").first().payload,
                  QByteArray("online"));
         QCOMPARE(said.count("connected to the broker"), 1);
+        QVERIFY2(said.lines.first().startsWith("2026-03-14 10:00:00 mqtt: "),
+                 qPrintable(said.lines.first()));
         QVERIFY(!QFileInfo::exists(dir.filePath("q"))); // 50 fit in memory
     }
 
@@ -119,7 +126,8 @@ private slots:
         QTemporaryDir dir;
         Said said;
         // A small memory bound, so that the outage also goes through the spill file.
-        ReadingPublisher publisher(configFor(broker.port()), dir.filePath("q"), nullptr, 8);
+        ReadingPublisher publisher(configFor(broker.port()), dir.filePath("q"), fixedClock, nullptr,
+                                   8);
         publisher.setStatus(said.sink());
         {
             MqttSubscriber first(broker.port(), QStringLiteral("velmar/bench/reading"),
@@ -166,7 +174,8 @@ private slots:
         broker.stop();
         QTemporaryDir dir;
         Said said;
-        ReadingPublisher publisher(configFor(broker.port()), dir.filePath("q"), nullptr, 16);
+        ReadingPublisher publisher(configFor(broker.port()), dir.filePath("q"), fixedClock, nullptr,
+                                   16);
         publisher.setStatus(said.sink());
         publisher.start();
         for (int no = 1; no <= 300; ++no)
@@ -191,7 +200,7 @@ private slots:
         QTemporaryDir dir;
         PublishConfig config = configFor(broker.port());
         config.discovery = true;
-        ReadingPublisher publisher(config, dir.filePath("q"));
+        ReadingPublisher publisher(config, dir.filePath("q"), fixedClock);
         publisher.setStatus([](const QString&) {});
         publisher.start();
         publisher.publish(reading(1, QStringLiteral("V")));
@@ -221,7 +230,7 @@ private slots:
         MosquittoBroker broker;
         QVERIFY(broker.start());
         QTemporaryDir dir;
-        ReadingPublisher publisher(configFor(broker.port()), dir.filePath("q"));
+        ReadingPublisher publisher(configFor(broker.port()), dir.filePath("q"), fixedClock);
         publisher.setStatus([](const QString&) {});
         publisher.setHealthSource([] {
             HealthCounts c;
@@ -241,6 +250,10 @@ private slots:
             QCOMPARE(health.size(), 1);
             QVERIFY(health.first().retained);
             QCOMPARE(json(health.first().payload).value("main_frames").toInt(), 7);
+            QVERIFY(json(health.first().payload)
+                        .value("at")
+                        .toString()
+                        .startsWith("2026-03-14T10:00:00"));
             QVERIFY(late.messagesOn("velmar/bench/reading").isEmpty()); // readings not retained
         }
         QSignalSpy closed(&publisher, &ReadingPublisher::closed);
@@ -258,7 +271,7 @@ private slots:
         PublishConfig config = configFor(broker.port());
         config.user = QStringLiteral("bench");
         config.password = QStringLiteral("wrong");
-        ReadingPublisher publisher(config, dir.filePath("q"));
+        ReadingPublisher publisher(config, dir.filePath("q"), fixedClock);
         Said said;
         publisher.setStatus(said.sink());
         QSignalSpy refused(&publisher, &ReadingPublisher::refusedAtStart);
@@ -270,7 +283,7 @@ private slots:
         QVERIFY2(!line.contains(QStringLiteral("wrong")), qPrintable(line));
 
         config.password = QStringLiteral("right");
-        ReadingPublisher allowed(config, dir.filePath("q2"));
+        ReadingPublisher allowed(config, dir.filePath("q2"), fixedClock);
         allowed.setStatus([](const QString&) {});
         QSignalSpy notRefused(&allowed, &ReadingPublisher::refusedAtStart);
         allowed.start();
@@ -283,7 +296,8 @@ private slots:
         QVERIFY(silent.port() > 0);
         QTemporaryDir dir;
         Said said;
-        ReadingPublisher publisher(configFor(silent.port()), dir.filePath("q"), nullptr, 16);
+        ReadingPublisher publisher(configFor(silent.port()), dir.filePath("q"), fixedClock, nullptr,
+                                   16);
         publisher.setStatus(said.sink());
         publisher.start();
         // Each call returns with the reading queued, while the connection waits for an answer

@@ -27,7 +27,11 @@ qint64 fixedMoment() {
 void recordAndDie(const QString& path, int saved, int pending, const char* killAt = nullptr) {
     const pid_t child = fork();
     if (child == 0) {
-        ReadingsTable table;
+        const char* stopAt = nullptr; // armed for the last save only
+        ReadingsTable table(SaveHook([&stopAt](const char* at) {
+            if (stopAt && std::strcmp(at, stopAt) == 0)
+                ::raise(SIGKILL);
+        }));
         table.setTableName(path);
         qint64 clock = fixedMoment();
         table.setClock([&clock] { return clock += 100; });
@@ -38,12 +42,7 @@ void recordAndDie(const QString& path, int saved, int pending, const char* killA
                 table.applyUpdates();
         }
         if (killAt) {
-            static const char* point = nullptr;
-            point = killAt;
-            SaveHook::function() = [](const char* at) {
-                if (std::strcmp(at, point) == 0)
-                    ::raise(SIGKILL);
-            };
+            stopAt = killAt;
             table.applyUpdates();
         }
         ::raise(SIGKILL);

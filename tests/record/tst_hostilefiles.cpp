@@ -228,13 +228,12 @@ private slots:
         writeTable(m_table, 30);
         const pid_t child = fork();
         if (child == 0) {
-            ReadingsTable table;
-            table.setTableName(m_table);
-            table.open();
-            SaveHook::function() = [](const char* at) {
+            ReadingsTable table(SaveHook([](const char* at) {
                 if (std::strcmp(at, "copy-written") == 0)
                     ::raise(SIGKILL);
-            };
+            }));
+            table.setTableName(m_table);
+            table.open();
             (void)DataFileExport::save(table, shared(QStringLiteral("big.xls")));
             ::_exit(0);
         }

@@ -301,13 +301,11 @@ private slots:
         QVERIFY(!QFile::exists(m_path));
     }
 
-    void openOrCreateMakesAnEmptyTableOfReadingsInTheCurrentFolder() {
-        const QString previous = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_dir.path()));
+    void openOrCreateMakesAnEmptyTableOfReadingsInItsFolder() {
         ReadingsTable table;
+        table.setFolder(m_dir.path());
         table.setTableName(QStringLiteral("Velmarbdb"));
         table.openOrCreate();
-        QDir::setCurrent(previous);
 
         QCOMPARE(table.filePath(), QFileInfo(m_path).canonicalFilePath());
         const PxlibTable onDisk = PxlibTable::read(m_path);
@@ -324,6 +322,20 @@ private slots:
             QCOMPARE(onDisk.fields[i].type, std::get<1>(expected[i]));
             QCOMPARE(onDisk.fields[i].size, std::get<2>(expected[i]));
         }
+    }
+
+    // The process's folder is nobody's choice: a relative name without a folder opens and
+    // creates nothing there.
+    void aRelativeNameWithoutAFolderIsRefused() {
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_dir.path()));
+        ReadingsTable table;
+        table.setTableName(QStringLiteral("Velmarbdb"));
+        const QString message = errorOf([&] { table.openOrCreate(); });
+        QDir::setCurrent(previous);
+        QVERIFY2(message.contains(QStringLiteral("no folder")), qPrintable(message));
+        QVERIFY(!table.isOpen());
+        QVERIFY(!QFile::exists(m_path));
     }
 
     void tableNameFindsAFileThatDiffersOnlyInCase() {

@@ -52,7 +52,7 @@ void stopAtPoint(const char* point) {
 // "E before" emptying, "N" emptied.
 [[noreturn]] void recordForever(const QString& path, quint32 seed) {
     QRandomGenerator random(seed);
-    ReadingsTable table;
+    ReadingsTable table{SaveHook(&stopAtPoint)};
     table.setTableName(path);
     table.openOrCreate();
     if (table.journalFound())
@@ -146,7 +146,6 @@ private:
             g_block = blockPipe[0];
             g_point = point;
             g_occurrence = occurrence;
-            SaveHook::function() = &stopAtPoint;
             recordForever(m_path, seed);
         }
         ::close(reportPipe[1]);

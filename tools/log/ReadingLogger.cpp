@@ -373,5 +373,5 @@ void ReadingLogger::sayNotice(const TableProblem& notice) {
 }
 
 void ReadingLogger::say(const QString& text) {
-    m_status(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss ")) + text);
+    m_status(m_session.wallNow().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss ")) + text);
 }

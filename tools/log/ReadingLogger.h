@@ -67,6 +67,7 @@ public:
     // The id this run's stored readings carry.
     [[nodiscard]] const QString& run() const { return m_session.runId(); }
     [[nodiscard]] qint64 clockMs() const { return m_session.now(); }
+    [[nodiscard]] QDateTime wallNow() const { return m_session.wallNow(); }
 
 signals:
     void finished(int exitCode);
