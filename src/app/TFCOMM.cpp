@@ -149,7 +149,7 @@ void TFCOMM::BtExit1Click() {
 // Exit and the title bar's close button end the program the same way.
 void TFCOMM::closeEvent(QCloseEvent* event) {
     // A save or an export still being written ends first; the window then closes.
-    if (m_session.saving() || m_exportWriting) {
+    if (m_session.writing()) {
         m_closeWhenWritten = true;
         event->ignore();
         return;

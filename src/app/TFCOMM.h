@@ -206,7 +206,6 @@ private:
     // What the window says after a save; whether it succeeded.
     bool pendingWritten(const std::optional<TableProblem>& problem, bool asked, bool waitedForRoom);
     // A save or an export finished writing: an exit asked for meanwhile goes ahead.
-    void writingEnded();
     bool m_closeWhenWritten = false;
 
     std::shared_ptr<UserMessages> m_messages;
@@ -219,7 +218,6 @@ private:
     // Asks whether pending readings are saved before another table opens; false: stay as is.
     [[nodiscard]] bool settlePendingBefore(const QString& chosen);
     bool m_longWorkRunning = false;
-    bool m_exportWriting = false; // an export's file waits on the disk
     void showExportResult(const ExportResult& result);
 
     // The panels and the controls the handlers use, by their layout names.

@@ -10,7 +10,6 @@
 #include "RecordingRow.h"
 #include "ReportLayout.h"
 #include "ReportPreview.h"
-#include "SyncWorker.h"
 #include "TableError.h"
 #include "UserMessages.h"
 #include "WindowReportDialogs.h"
@@ -90,24 +89,17 @@ void TFCOMM::saveasClick() {
                 : ProgressCallback();
         prepared = DataFileExport::prepare(m_session.table(), *chosen, progress);
     }
-    SyncWorker* worker = m_session.syncWorker();
-    if (const ExportResult* result = std::get_if<ExportResult>(&prepared); result || !worker) {
-        const ExportResult now = result ? *result : std::get<PreparedExport>(prepared).write();
+    if (const ExportResult* result = std::get_if<ExportResult>(&prepared)) {
         guard.reset();
-        showExportResult(now);
+        showExportResult(*result);
         return;
     }
     // The file waits on the disk off this thread: the meter is asked on meanwhile.
-    auto file = std::make_shared<PreparedExport>(std::move(std::get<PreparedExport>(prepared)));
-    auto result = std::make_shared<ExportResult>();
-    m_exportWriting = true;
-    worker->run([file, result] { *result = file->write(); },
-                [this, guard, result]() mutable {
-                    guard.reset();
-                    m_exportWriting = false;
-                    showExportResult(*result);
-                    writingEnded();
-                });
+    m_session.writeExport(std::move(std::get<PreparedExport>(prepared)),
+                          [this, guard](const ExportResult& result) mutable {
+                              guard.reset();
+                              showExportResult(result);
+                          });
 }
 
 void TFCOMM::showExportResult(const ExportResult& result) {

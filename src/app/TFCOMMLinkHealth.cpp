@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 const QString kDeviceCause = QStringLiteral("link device");
@@ -45,6 +47,11 @@ void TFCOMM::bindSession() {
     });
     connect(&m_session, &MeterSession::intervalAccepted, this,
             [this] { m_statusPlace->clear(QStringLiteral("interval")); });
+    // A close asked for while a file was being written happens once nothing is left to write.
+    connect(&m_session, &MeterSession::writingEnded, this, [this] {
+        if (std::exchange(m_closeWhenWritten, false))
+            close();
+    });
     HealthTimer = new QTimer(this);
     HealthTimer->setObjectName(QStringLiteral("HealthTimer"));
     HealthTimer->setInterval(kHealthPeriodMs);

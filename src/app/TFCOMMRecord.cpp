@@ -80,15 +80,7 @@ void TFCOMM::writePendingInBackground(bool asked, std::function<void(bool)> then
         const bool written = pendingWritten(problem, asked, waitedForRoom);
         if (then)
             then(written);
-        writingEnded();
     });
-}
-
-void TFCOMM::writingEnded() {
-    if (m_closeWhenWritten && !m_session.saving() && !m_exportWriting) {
-        m_closeWhenWritten = false;
-        close();
-    }
 }
 
 bool TFCOMM::pendingWritten(const std::optional<TableProblem>& problem, bool asked,

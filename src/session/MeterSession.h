@@ -2,6 +2,7 @@
 
 #include "AlarmLimits.h"
 #include "BarFrameDecoder.h"
+#include "DataFileExport.h"
 #include "FrameCutter.h"
 #include "FrameResult.h"
 #include "KeyCommands.h"
@@ -146,6 +147,12 @@ public:
     using SaveDone = std::function<void(const std::optional<TableProblem>& problem)>;
     void saveInBackground(SaveDone done);
     [[nodiscard]] bool saving() const { return m_table.isSaving(); }
+    // Writes an export built on this thread: the file's writes and syncs on the sync worker
+    // (without one, at once); done gets the outcome.
+    using ExportDone = std::function<void(const ExportResult& result)>;
+    void writeExport(PreparedExport file, ExportDone done);
+    // A save or an export waits on the disk; writingEnded() says when none is left.
+    [[nodiscard]] bool writing() const { return saving() || m_exportsWriting > 0; }
     // Waits for the work on the sync worker and hands out its outcomes now.
     void finishSyncs();
     // Record/New: empties the table (throws TableError) and starts numbering afresh.
@@ -171,6 +178,8 @@ public:
     [[nodiscard]] qint64 lastFrameMs() const { return m_lastFrameMs; }
 
 signals:
+    // The last save or export that waited on the disk has ended, its outcome handed out.
+    void writingEnded();
     void mainFrame(const FrameResult& result);
     void barFrame(const BarGraph& bar);
     // The link picture: linked on the first frame after none, unlinked on the third link tick
@@ -233,6 +242,7 @@ private:
 
     // Outlives the table, whose outstanding work it finishes.
     std::unique_ptr<SyncWorker> m_syncWorker;
+    int m_exportsWriting = 0;
     ReadingsTable m_table;
     RecordingState m_recording;
     Recording::Filters m_filters;

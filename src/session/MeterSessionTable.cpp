@@ -170,7 +170,26 @@ void MeterSession::saveInBackground(SaveDone done) {
     m_table.saveInBackground(
         [this, done = std::move(done)](const std::optional<TableProblem>& problem) {
             done(saved(problem));
+            if (!writing())
+                emit writingEnded();
         });
+}
+
+void MeterSession::writeExport(PreparedExport file, ExportDone done) {
+    if (!m_syncWorker) {
+        done(file.write());
+        return;
+    }
+    auto prepared = std::make_shared<PreparedExport>(std::move(file));
+    auto result = std::make_shared<ExportResult>();
+    ++m_exportsWriting;
+    m_syncWorker->run([prepared, result] { *result = prepared->write(); },
+                      [this, result, done = std::move(done)] {
+                          --m_exportsWriting;
+                          done(*result);
+                          if (!writing())
+                              emit writingEnded();
+                      });
 }
 
 void MeterSession::finishSyncs() {
