@@ -3,7 +3,9 @@
 #include "ChartPaging.h"
 #include "DialGeometry.h"
 #include "FrameResult.h"
+#include "LinkNotices.h"
 #include "MeterSession.h"
+#include "RecordingNotices.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -185,19 +187,11 @@ private:
     void offerFoundReadings();
     void showTableInGrid();
     void showStoredRow();
-    void sayTableNotice(const TableProblem& notice);
-    void forgetTableNotices();
 
     // Line faults and link health (app/TFCOMMLinkHealth.cpp).
-    void showDeviceGone(const QString& portName, const QString& device);
-    void showDeviceBack(const QString& portName, const QString& device);
-    void showSilence(qint64 silentMs);
-    void forgetLinkNotices();
     void showLinkHint();
     [[nodiscard]] QString linkHealthText() const;
 
-    // The status place says what waits now: recording paused, a save waiting for room.
-    void showPause();
     // Writes the pending readings; `asked` when the user asked for the save.
     [[nodiscard]] bool writePending(bool asked);
     // As writePending, the writes and syncs waiting off this thread; then gets whether the save
@@ -212,6 +206,9 @@ private:
     MeterSession m_session;
     bool m_foundReadingsOffered = false; // at the first show
     StatusPlace* m_statusPlace = nullptr;
+    // What lasts on the line, and at the table and recording, said on m_statusPlace.
+    LinkNotices m_linkNotices{nullptr};
+    RecordingNotices m_recordingNotices{nullptr};
 
     // Data files (app/TFCOMMFiles.cpp).
     [[nodiscard]] auto longWork();
@@ -250,5 +247,4 @@ private:
     bool m_fiveDigit = false;   // the dial's limit band follows the digit mode
     int m_needlePosition = 0;   // so that a resized dial is drawn afresh with it
     ChartPaging m_paging;
-    QStringList m_tableNoticeCauses; // status place causes the open table has said
 };

@@ -115,6 +115,8 @@ void TFCOMM::buildGrid(QWidget* client) {
     DBGrid1->setModel(Data1);
     DBGrid1->showColumns(true, false);
     m_statusPlace = DBGrid1->statusPlace();
+    m_linkNotices = LinkNotices(m_statusPlace);
+    m_recordingNotices = RecordingNotices(m_statusPlace);
 }
 
 // Each entry of the main menu runs the handler the layout binds to it.

@@ -28,7 +28,7 @@ void TFCOMM::BTCon1Click() {
                               .arg(m_session.port().lastOpenError().describe()));
         return;
     }
-    forgetLinkNotices();
+    m_linkNotices.forget();
     showLinkHint();
     m_menu->showConnected(true);
     m_topRow->showConnected(true);
@@ -37,7 +37,7 @@ void TFCOMM::BTCon1Click() {
 void TFCOMM::BtDiscon1Click() {
     m_menu->showConnected(false);
     m_session.disconnectLine();
-    forgetLinkNotices();
+    m_linkNotices.forget();
     showLinkHint();
     m_topRow->showConnected(false);
 }

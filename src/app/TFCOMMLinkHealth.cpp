@@ -3,6 +3,7 @@
 // answer), and the trace's summary every minute. The status texts are kept short enough for the
 // line under the grid; its hint holds them whole.
 #include "DialPanel.h"
+#include "LinkNotices.h"
 #include "StatusBriefs.h"
 #include "StatusPlace.h"
 #include "TCommPortDriver.h"
@@ -15,14 +16,7 @@
 
 namespace {
 
-const QString kDeviceCause = QStringLiteral("link device");
-const QString kSilenceCause = QStringLiteral("link silence");
-
 constexpr int kHealthPeriodMs = 60'000;
-
-QString portAndDevice(const QString& portName, const QString& device) {
-    return QStringLiteral("%1 (%2)").arg(portName, device);
-}
 
 } // namespace
 
@@ -31,14 +25,27 @@ void TFCOMM::bindSession() {
     connect(&m_session, &MeterSession::mainFrame, this, &TFCOMM::LcdDisplayVelmarCD);
     connect(&m_session, &MeterSession::barFrame, this, &TFCOMM::LcdDisplayVelmarCDMlt);
     connect(&m_session, &MeterSession::linkChanged, dial, &DialPanel::setLinked);
-    connect(&m_session, &MeterSession::deviceGone, this, &TFCOMM::showDeviceGone);
-    connect(&m_session, &MeterSession::deviceBack, this, &TFCOMM::showDeviceBack);
-    connect(&m_session, &MeterSession::silenceBegan, this, &TFCOMM::showSilence);
+    connect(&m_session, &MeterSession::deviceGone, this,
+            [this](const QString& portName, const QString& device) {
+                m_linkNotices.deviceGone(portName, device);
+            });
+    connect(&m_session, &MeterSession::deviceBack, this,
+            [this](const QString& portName, const QString& device) {
+                m_linkNotices.deviceBack(portName, device, m_session.wallNow(),
+                                         m_session.linkHealth().reconnects());
+            });
+    connect(&m_session, &MeterSession::silenceBegan, this, [this](qint64 silentMs) {
+        const TCommPortDriver& port = m_session.port();
+        m_linkNotices.silence(port.openPortName(), port.openDevice(),
+                              m_session.wallNow().addMSecs(-silentMs));
+    });
     connect(&m_session, &MeterSession::silenceEnded, this,
-            [this] { m_statusPlace->clear(kSilenceCause); });
+            [this] { m_linkNotices.silenceEnded(); });
     connect(&m_session, &MeterSession::tableReplaced, this, &TFCOMM::showTableInGrid);
-    connect(&m_session, &MeterSession::tableNotice, this, &TFCOMM::sayTableNotice);
-    connect(&m_session, &MeterSession::pauseChanged, this, &TFCOMM::showPause);
+    connect(&m_session, &MeterSession::tableNotice, this,
+            [this](const TableProblem& notice) { m_recordingNotices.say(notice); });
+    connect(&m_session, &MeterSession::pauseChanged, this,
+            [this] { m_recordingNotices.showPause(m_session.pause()); });
     // Said where it lasts, not once per reading; correcting the text resumes recording.
     connect(&m_session, &MeterSession::intervalRefused, this, [this](const QString& text) {
         m_statusPlace->set(QStringLiteral("interval"),
@@ -71,40 +78,6 @@ void TFCOMM::LinkWatchTimer() {
 void TFCOMM::HealthTimerTimer() {
     if (m_session.inUse())
         (void)m_session.healthSummary();
-}
-
-void TFCOMM::forgetLinkNotices() {
-    m_statusPlace->clear(kDeviceCause);
-    m_statusPlace->clear(kSilenceCause);
-}
-
-void TFCOMM::showDeviceGone(const QString& portName, const QString& device) {
-    m_statusPlace->set(
-        kDeviceCause,
-        QStringLiteral("%1 gone; waiting for it to come back").arg(portAndDevice(portName, device)),
-        StatusBriefs::deviceGone(portName));
-}
-
-// Said until the next Connect or Disconnect: the readings of the time it was away are missing,
-// which someone back at the bench after hours wants to know.
-void TFCOMM::showDeviceBack(const QString& portName, const QString& device) {
-    const QString now = m_session.wallNow().toString(QStringLiteral("HH:mm:ss"));
-    const quint64 reconnects = m_session.linkHealth().reconnects();
-    m_statusPlace->set(kDeviceCause,
-                       QStringLiteral("%1 back at %2; reconnects: %3")
-                           .arg(portAndDevice(portName, device), now)
-                           .arg(reconnects),
-                       StatusBriefs::deviceBack(portName, now, reconnects));
-}
-
-// Said once, with the time the last frame came; it stays until a frame comes again.
-void TFCOMM::showSilence(qint64 silentMs) {
-    const TCommPortDriver& port = m_session.port();
-    m_statusPlace->set(
-        kSilenceCause,
-        QStringLiteral("%1: no answer since %2")
-            .arg(portAndDevice(port.openPortName(), port.openDevice()),
-                 m_session.wallNow().addMSecs(-silentMs).toString(QStringLiteral("HH:mm:ss"))));
 }
 
 // The counts change at every request, so the hint is written when the user points at the

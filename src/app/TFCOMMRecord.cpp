@@ -1,11 +1,9 @@
 // Recording readings into the table of readings, as the window shows it: the grid's new row,
-// the table's notices in the status place, saving, and the recording commands.
+// saving, and the recording commands.
 #include "LimitText.h"
 #include "ReadingsTable.h"
 #include "ReadingsTableModel.h"
 #include "RecordingRow.h"
-#include "StatusBriefs.h"
-#include "StatusPlace.h"
 #include "TFCOMM.h"
 #include "TableError.h"
 #include "UserMessages.h"
@@ -14,52 +12,8 @@
 #include "ReadingsGrid.h"
 #include <QCheckBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
-
-namespace {
-
-// Causes of the status place: recording paused by the table, a save waiting for room and its
-// end; each kind of notice the table hands out has its own.
-const QString kPausedCause = QStringLiteral("recording");
-const QString kRoomCause = QStringLiteral("room");
-const QString kRoomSavedCause = QStringLiteral("saved after waiting for room");
-
-QString noticeCause(TableCause cause) {
-    return QStringLiteral("table %1").arg(static_cast<int>(cause));
-}
-
-} // namespace
-
-void TFCOMM::sayTableNotice(const TableProblem& notice) {
-    const QString cause = noticeCause(notice.cause);
-    m_statusPlace->set(cause, notice.message, StatusBriefs::tableNotice(notice.cause));
-    if (!m_tableNoticeCauses.contains(cause))
-        m_tableNoticeCauses << cause;
-}
-
-void TFCOMM::forgetTableNotices() {
-    m_statusPlace->clear(kRoomSavedCause);
-    for (const QString& cause : std::as_const(m_tableNoticeCauses))
-        m_statusPlace->clear(cause);
-    m_tableNoticeCauses.clear();
-}
-
-// The status place says what waits now: recording paused, a save waiting for room.
-void TFCOMM::showPause() {
-    const RecordingPause& pause = m_session.pause();
-    if (const std::optional<TableProblem>& problem = pause.problem())
-        m_statusPlace->set(kPausedCause, RecordingPause::text(*problem),
-                           StatusBriefs::recordingPaused(*problem));
-    else
-        m_statusPlace->clear(kPausedCause);
-    if (const std::optional<TableProblem>& room = pause.roomProblem()) {
-        m_statusPlace->clear(kRoomSavedCause);
-        m_statusPlace->set(kRoomCause, RecordingPause::roomText(*room),
-                           StatusBriefs::saveWaitsForRoom());
-    } else {
-        m_statusPlace->clear(kRoomCause);
-    }
-}
 
 bool TFCOMM::saveReadings() {
     return writePending(true);
@@ -90,17 +44,8 @@ bool TFCOMM::pendingWritten(const std::optional<TableProblem>& problem, bool ask
             m_messages->error(problem->message);
         return false;
     }
-    // A save the user asked for says so in its box; one that ended a wait says so where the
-    // wait was said.
-    if (waitedForRoom && !asked)
-        m_statusPlace->set(kRoomSavedCause,
-                           QStringLiteral("Saved when room returned: the readings recorded while "
-                                          "the save waited are in the table."),
-                           StatusBriefs::savedWhenRoomReturned());
-    else
-        m_statusPlace->clear(kRoomSavedCause);
-    // The journal was written afresh: a failure said before is over, or is said again now.
-    m_statusPlace->clear(noticeCause(TableCause::JournalUnwritable));
+    // A save the user asked for says so in its box; one that ended a wait where the wait was.
+    m_recordingNotices.saved(waitedForRoom && !asked);
     return true;
 }
 

@@ -11,7 +11,7 @@
 #include "StatusPlace.h"
 
 void TFCOMM::openReadingsTable() {
-    forgetTableNotices();
+    m_recordingNotices.forget();
     // A fresh machine has no table yet: it starts as an empty one. A failure is shown by
     // start-up after the grid has been emptied.
     try {
@@ -24,7 +24,7 @@ void TFCOMM::openReadingsTable() {
 }
 
 bool TFCOMM::openTableWithNotices(const QString& path) {
-    forgetTableNotices();
+    m_recordingNotices.forget();
     // The grid follows the table as soon as it has opened.
     const QString failure = m_session.switchTable(path);
     if (!failure.isEmpty())
