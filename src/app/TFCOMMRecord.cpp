@@ -57,8 +57,10 @@ void TFCOMM::showStoredRow() {
 
 void TFCOMM::TrecordTimer() {
     m_session.recordTick();
-    // A save that waits for room tries again once a second, until there is room.
-    if (m_session.pause().waitsForRoom() && !m_session.saving())
+    // A save that waits for room tries again once a second, once there is room for it: a try
+    // that cannot succeed would only write onto the full disk.
+    if (m_session.pause().waitsForRoom() && !m_session.saving() &&
+        m_session.table().hasRoomForSave())
         writePendingInBackground(false, {});
 }
 

@@ -147,6 +147,26 @@ std::optional<TableProblem> ReadingsTable::save() {
     return std::nullopt;
 }
 
+// Counted in records, not the blocks that hold them: too little rather than too much, so that a
+// save that may fit is tried.
+SaveRoom::Needs ReadingsTable::saveNeeds() const {
+    if (!m_layout)
+        return {};
+    const auto recordSize = static_cast<std::uint64_t>(m_layout->recordSize());
+    const auto all = static_cast<std::uint64_t>(recordCount()) * recordSize;
+    // An appender left unsettled by a failed save leaves only a new file.
+    if (m_append.isUnsettled())
+        return {all, all};
+    const auto bytes = static_cast<std::uint64_t>(pendingCount()) * recordSize;
+    const off_t size = m_file.size();
+    return {bytes, (size > 0 ? static_cast<std::uint64_t>(size) : 0) + bytes};
+}
+
+bool ReadingsTable::hasRoomForSave() const {
+    return SaveRoom::verdict(SaveRoom::allowsNow(QFileInfo(m_path).absolutePath()), saveNeeds()) ==
+           SaveRoom::Verdict::Try;
+}
+
 ReadingsTable::~ReadingsTable() {
     settle();
 }

@@ -6,6 +6,7 @@
 #include "RecordLayout.h"
 #include "RecordStore.h"
 #include "SaveHook.h"
+#include "SaveRoom.h"
 #include "TableAppend.h"
 #include "TableError.h"
 
@@ -129,6 +130,10 @@ public:
     void saveInBackground(SaveDone done);
     // True from saveInBackground() until its outcome is handed back.
     [[nodiscard]] bool isSaving() const { return m_saving || !m_saveWaiters.empty(); }
+    // What a save of the pending readings would write and the size it would leave the file at,
+    // and whether the file system and the file-size limit could now take that.
+    [[nodiscard]] SaveRoom::Needs saveNeeds() const;
+    [[nodiscard]] bool hasRoomForSave() const;
     // Why no reading can be recorded into this table, whatever its values: not open, open for
     // viewing only, or a field recording writes missing or of a type that cannot hold it.
     [[nodiscard]] std::optional<TableProblem> recordingProblem() const;

@@ -69,6 +69,16 @@ class TableFaultsWindowTest : public QObject {
         const QAbstractItemModel* grid = control<QTableView>("DBGrid1")->model();
         return grid->index(row, column).data().toString();
     }
+    // Write calls the whole process made, failed ones included.
+    static long long writeCalls() {
+        QFile io(QStringLiteral("/proc/self/io"));
+        if (!io.open(QIODevice::ReadOnly))
+            qFatal("cannot read /proc/self/io");
+        for (const QByteArray& line : io.readAll().split('\n'))
+            if (line.startsWith("syscw:"))
+                return line.mid(6).trimmed().toLongLong();
+        qFatal("no syscw in /proc/self/io");
+    }
     QString statusLine() const { return control<StatusPlace>("StatusPlace")->currentText(); }
     // The meter sends `count` readings, each differing from the one before; the port's own poll
     // takes them in. Returns how many rows the grid gained.
@@ -173,13 +183,18 @@ private slots:
         QVERIFY(messages->informations.isEmpty());
         QVERIFY2(statusLine().contains("disk full"), qPrintable(statusLine()));
 
-        // 41 readings over 21 s of a full disk, the save trying again at every tick.
+        // 41 readings over 21 s of a full disk. A tick whose save could not fit writes nothing
+        // onto the full disk (the process's write calls are counted over the ticks alone).
         int during = 0;
+        long long writesByTicks = 0;
         for (int second = 0; second < 21; ++second) {
             during += meterReads(second == 0 ? 1 : 2);
+            const long long before = writeCalls();
             tick("Trecord");
+            writesByTicks += writeCalls() - before;
         }
         QCOMPARE(during, 41);
+        QCOMPARE(writesByTicks, 0);
         QCOMPARE(gridRows(), 141);
         QCOMPARE(cell(140, 0), QString("141"));
         QCOMPARE(messages->errors.size(), 1);
