@@ -220,8 +220,18 @@ private slots:
         Heard inLogger;
         listen(logger.session(), loggerDir.path(), inLogger);
         play(loggerMeter, loggerDir,
-             {[&logger] { logger.session().port().ReceivePoll(); },
-              [&logger] { logger.requestTick(); }, [&logger] { logger.recordTick(); }});
+             {[&logger] {
+                  logger.session().port().ReceivePoll();
+                  logger.session().finishSyncs();
+              },
+              [&logger] {
+                  logger.requestTick();
+                  logger.session().finishSyncs();
+              },
+              [&logger] {
+                  logger.recordTick();
+                  logger.session().finishSyncs();
+              }});
         QVERIFY(!logger.isFinished());
 
         // The script does what it says: otherwise two empty lists would pass for agreement.

@@ -81,6 +81,8 @@ ReadingLogger::ReadingLogger(LogOptions options, QObject* parent, MeterSession::
       m_session(setupFor(std::move(setup), m_capture)), m_output(writeStdout),
       m_status(writeStderr) {
     bindSession();
+    // A sync may take seconds on a slow or busy disk; the meter goes on being asked meanwhile.
+    m_session.syncInBackground();
     connect(&m_requestTimer, &QTimer::timeout, this, &ReadingLogger::requestTick);
     connect(&m_recordTimer, &QTimer::timeout, this, &ReadingLogger::recordTick);
     connect(&m_saveTimer, &QTimer::timeout, this, &ReadingLogger::saveTick);
@@ -119,7 +121,10 @@ void ReadingLogger::bindSession() {
             [this] { say(QStringLiteral("the meter answers again")); });
 }
 
-ReadingLogger::~ReadingLogger() = default;
+// Work still waiting on the disk ends first, while everything its outcome is said on lives.
+ReadingLogger::~ReadingLogger() {
+    m_session.finishSyncs();
+}
 
 std::optional<int> ReadingLogger::start() {
     if (auto code = openPort())
@@ -289,9 +294,16 @@ void ReadingLogger::recordTick() {
                 .arg(QString::fromStdString(m_capture->error())));
 }
 
+// The save waits on the disk off this thread; a tick that comes while one waits leaves it be.
 void ReadingLogger::saveTick() {
-    if (!m_finished && !save() && !m_waitingForRoom)
-        finish(kCannotWrite, QString());
+    const ReadingsTable& table = m_session.table();
+    if (m_finished || m_session.saving() || !table.isOpen() || table.pendingCount() == 0)
+        return;
+    const qsizetype inFile = table.recordCount() - table.pendingCount();
+    m_session.saveInBackground([this, inFile](const std::optional<TableProblem>& problem) {
+        if (!saved(problem, inFile) && !m_waitingForRoom)
+            finish(kCannotWrite, QString());
+    });
 }
 
 void ReadingLogger::healthTick() {
@@ -303,10 +315,14 @@ void ReadingLogger::healthTick() {
 
 bool ReadingLogger::save() {
     const ReadingsTable& table = m_session.table();
-    const qsizetype pending = table.pendingCount();
-    if (!table.isOpen() || pending == 0)
+    if (!table.isOpen() || table.pendingCount() == 0)
         return true;
-    if (const std::optional<TableProblem> problem = m_session.save()) {
+    return saved(m_session.save(), table.recordCount() - table.pendingCount());
+}
+
+bool ReadingLogger::saved(const std::optional<TableProblem>& problem, qsizetype inFileBefore) {
+    const ReadingsTable& table = m_session.table();
+    if (problem) {
         m_saveError = problem->message;
         // A full disk is waited out as the window waits it out; any other failure ends the run.
         const bool room =
@@ -323,9 +339,11 @@ bool ReadingLogger::save() {
         say(QStringLiteral("there is room again"));
     m_saveError.clear();
     m_journalLost = false;
+    // Readings that came while the save waited on the disk stay pending for the next one.
+    const qsizetype inFile = table.recordCount() - table.pendingCount();
     say(QStringLiteral("saved %1, %2 in the table")
-            .arg(readings(pending))
-            .arg(table.recordCount()));
+            .arg(readings(inFile - inFileBefore))
+            .arg(inFile));
     return true;
 }
 
@@ -343,6 +361,11 @@ QString ReadingLogger::unwrittenLine() const {
 }
 
 void ReadingLogger::finish(int code, const QString& why) {
+    if (m_finished)
+        return;
+    // A save still waiting on the disk ends first and is said first, as it began first; one
+    // that failed ends the run itself.
+    m_session.finishSyncs();
     if (m_finished)
         return;
     m_finished = true;

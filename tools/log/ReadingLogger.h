@@ -80,6 +80,8 @@ private:
     // Writes pending readings; false after saying why when the table cannot take them. A save
     // that found the disk full waits for room (said once): the caller goes on recording.
     [[nodiscard]] bool save();
+    // Says what a save found; inFileBefore is how many readings the table file held before it.
+    [[nodiscard]] bool saved(const std::optional<TableProblem>& problem, qsizetype inFileBefore);
     // The one line that ends a run whose readings the table could not take.
     [[nodiscard]] QString unwrittenLine() const;
     void adoptJournal();
