@@ -141,7 +141,7 @@ const QImage& CellTextDelegate::textImage(const QRect& cell, qreal pixelRatio,
                          color);
         }
         if (opaque)
-            m_textShapes.insert(std::move(shapeKey), new QImage(*image));
+            m_textShapes.insert(shapeKey, new QImage(*image));
     }
     QImage* stored = image.release();
     m_textImages.insert(key, stored);
