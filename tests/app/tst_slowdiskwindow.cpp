@@ -2,38 +2,13 @@
 #include "RecordingMessages.h"
 #include "WindowTestBench.h"
 
+#include "../support/CountingLine.h"
 #include "../support/SlowSync.h"
 
 #include <QFileInfo>
 #include <QTest>
 
 #include <memory>
-
-namespace {
-
-// A line with nothing behind it that counts the requests written to it.
-class CountingLine final : public SerialBackend {
-public:
-    explicit CountingLine(int& writes) : m_writes(writes) {}
-    bool open(const QString&, PortOpenError&) override { return m_open = true; }
-    void close() override { m_open = false; }
-    bool isOpen() const override { return m_open; }
-    LineSettingsResult applyLineSettings(const SerialLineSettings&) override { return {true, {}}; }
-    bool purge(bool, bool) override { return true; }
-    qint32 outputQueued() override { return 0; }
-    qint32 read(std::uint8_t*, qint32) override { return 0; }
-    WriteResult write(const std::uint8_t*, qint32 count) override {
-        m_writes += count;
-        return {count, false};
-    }
-    void waitWritable(int) override {}
-
-private:
-    int& m_writes;
-    bool m_open = false;
-};
-
-} // namespace
 
 // A disk whose syncs take seconds: the journal's sync, Record/Save and an export wait for it off
 // the window's thread, so requests go on being sent, and what is written, and in which order,
