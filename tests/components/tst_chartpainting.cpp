@@ -3,6 +3,8 @@
 #include "ChartComponent.h"
 #include "ChartGridPicture.h"
 
+#include "../support/PaintCounter.h"
+
 #include <QChart>
 #include <QGraphicsLineItem>
 #include <QPaintEvent>
@@ -11,27 +13,6 @@
 #include <QTest>
 
 namespace {
-
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* watched) { watched->installEventFilter(this); }
-    int paints = 0;
-    QRegion painted;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            ++paints;
-            painted += static_cast<QPaintEvent*>(event)->region();
-        }
-        return false;
-    }
-};
-
-void settle() {
-    for (int i = 0; i < 3; ++i)
-        QCoreApplication::processEvents();
-}
 
 // The plot area in the view's viewport, with the few pixels the series' outline reaches beyond it.
 QRect plotInViewport(const ChartComponent& chart) {

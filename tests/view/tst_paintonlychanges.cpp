@@ -5,6 +5,8 @@
 #include "SegraDelegate.h"
 #include "SteadyScrollBar.h"
 
+#include "../support/PaintCounter.h"
+
 #include <QHeaderView>
 #include <QPaintEvent>
 #include <QPainter>
@@ -14,33 +16,6 @@
 #include <QTest>
 
 namespace {
-
-// Counts the paint events a widget receives and the area they cover.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* watched) { watched->installEventFilter(this); }
-    int paints = 0;
-    QRegion painted;
-    void reset() {
-        paints = 0;
-        painted = {};
-    }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            ++paints;
-            painted += static_cast<QPaintEvent*>(event)->region();
-        }
-        return false;
-    }
-};
-
-// Lets every pending paint happen.
-void settle() {
-    for (int i = 0; i < 3; ++i)
-        QCoreApplication::processEvents();
-}
 
 QList<QStandardItem*> rowOf(int number) {
     QList<QStandardItem*> row;
