@@ -2,6 +2,7 @@
 #include "../support/PtyPair.h"
 #include "../support/SmallDisk.h"
 #include "../support/TableFiles.h"
+#include "../support/WriteCalls.h"
 #include "NextModalBox.h"
 #include "RecordingMessages.h"
 #include "WindowTestBench.h"
@@ -68,16 +69,6 @@ class TableFaultsWindowTest : public QObject {
     QString cell(int row, int column) const {
         const QAbstractItemModel* grid = control<QTableView>("DBGrid1")->model();
         return grid->index(row, column).data().toString();
-    }
-    // Write calls the whole process made, failed ones included.
-    static long long writeCalls() {
-        QFile io(QStringLiteral("/proc/self/io"));
-        if (!io.open(QIODevice::ReadOnly))
-            qFatal("cannot read /proc/self/io");
-        for (const QByteArray& line : io.readAll().split('\n'))
-            if (line.startsWith("syscw:"))
-                return line.mid(6).trimmed().toLongLong();
-        qFatal("no syscw in /proc/self/io");
     }
     QString statusLine() const { return control<StatusPlace>("StatusPlace")->currentText(); }
     // The meter sends `count` readings, each differing from the one before; the port's own poll

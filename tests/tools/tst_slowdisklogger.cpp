@@ -4,7 +4,9 @@
 #include "SerialBackend.h"
 
 #include "../support/CountingLine.h"
+#include "../support/FileSizeLimit.h"
 #include "../support/SlowSync.h"
+#include "../support/WriteCalls.h"
 
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -138,6 +140,39 @@ private slots:
         QCOMPARE(finished.first().first().toInt(), int(ReadingLogger::kDone));
         QCOMPARE(SlowSync::mainThreadSyncs() > 0, true); // the last save waits, as it must
         QVERIFY(!QFileInfo::exists(journalPath()));
+    }
+
+    // A save refused for want of room is tried again only once it could fit: ticks on a disk that
+    // stays full write nothing onto it, and the first tick after room returns saves everything.
+    void aFullDiskIsNotWrittenOnUntilTheSaveCouldFit() {
+        startLogger();
+        for (int i = 0; i < 100; ++i)
+            sendReading(std::uint8_t(i % 10));
+        logger->recordTick();
+        logger->session().finishSyncs();
+        const QString table = dir->filePath(QStringLiteral("Velmarbdb.DB"));
+        auto limit = std::make_unique<FileSizeLimit>(rlim_t(QFileInfo(table).size()));
+        logger->saveTick();
+        logger->session().finishSyncs();
+        QVERIFY2(saidIndex(QStringLiteral("are saved when there is room")) >= 0,
+                 qPrintable(said.join('\n')));
+
+        long long writesByTicks = 0;
+        for (int tick = 0; tick < 10; ++tick) {
+            const long long before = writeCalls();
+            logger->saveTick();
+            logger->session().finishSyncs();
+            writesByTicks += writeCalls() - before;
+        }
+        QCOMPARE(writesByTicks, 0);
+        QCOMPARE(logger->table().pendingCount(), logger->table().recordCount());
+
+        limit.reset();
+        logger->saveTick();
+        logger->session().finishSyncs();
+        QCOMPARE(logger->table().pendingCount(), 0);
+        QVERIFY2(saidIndex(QStringLiteral("there is room again")) >= 0,
+                 qPrintable(said.join('\n')));
     }
 };
 
