@@ -299,6 +299,9 @@ void ReadingLogger::saveTick() {
     const ReadingsTable& table = m_session.table();
     if (m_finished || m_session.saving() || !table.isOpen() || table.pendingCount() == 0)
         return;
+    // A try that cannot fit would only write onto the full disk.
+    if (m_waitingForRoom && !table.hasRoomForSave())
+        return;
     const qsizetype inFile = table.recordCount() - table.pendingCount();
     m_session.saveInBackground([this, inFile](const std::optional<TableProblem>& problem) {
         if (!saved(problem, inFile) && !m_waitingForRoom)
