@@ -75,7 +75,9 @@ private:
             digit = static_cast<std::uint8_t>((digit + 1) % 10);
             const std::uint8_t frame[] = {0x89, 0x70, 0x08, 0x00,  0x00, 0x0F,
                                           0x01, 0x02, 0x03, digit, 0x0A};
-            (void)::write(m_master, frame, sizeof frame);
+            // A reply the line refuses is one the program never hears, as with a real meter.
+            if (::write(m_master, frame, sizeof frame) < 0)
+                continue;
         }
     }
 

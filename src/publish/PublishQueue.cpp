@@ -172,8 +172,10 @@ bool PublishQueue::spill(const QueuedMessage& message) {
         return true;
     }
     const int error = errno;
-    // A torn entry would be read back as damage; cut it off.
-    (void)::ftruncate(m_fd, m_writeAt);
+    // A torn entry would be read back as damage; cut it off. Should the cut fail, the next entry
+    // is written over it, and reading stops at the count of whole entries anyway.
+    if (::ftruncate(m_fd, m_writeAt) != 0) {
+    }
     m_notices << QStringLiteral("cannot write the spill file %1: %2; queued readings stay in "
                                 "memory until it takes them again")
                      .arg(m_spillPath, QString::fromLocal8Bit(std::strerror(error)));
@@ -222,8 +224,9 @@ void PublishQueue::dropSpill() {
     m_spilled = 0;
     m_readAt = 0;
     m_writeAt = 0;
-    if (m_fd >= 0)
-        (void)::ftruncate(m_fd, 0);
+    // Only to give the disk back: entries are written from the start again and read by count.
+    if (m_fd >= 0 && ::ftruncate(m_fd, 0) != 0) {
+    }
 }
 
 void PublishQueue::closeSpill() {

@@ -33,7 +33,9 @@ int g_occurrence = 0;
 
 void report(const QByteArray& line) {
     const QByteArray out = line + '\n';
-    (void)::write(g_report, out.constData(), static_cast<std::size_t>(out.size()));
+    // A child that cannot tell its parent ends; the parent then misses the step it waits for.
+    if (::write(g_report, out.constData(), static_cast<std::size_t>(out.size())) < 0)
+        ::_exit(3);
 }
 
 // At the chosen point the child says so and waits for the parent's SIGKILL.
@@ -42,8 +44,10 @@ void stopAtPoint(const char* point) {
         return;
     report(QByteArray("K ") + point);
     char byte = 0;
-    for (;;)
-        (void)::read(g_block, &byte, 1);
+    for (;;) {
+        if (::read(g_block, &byte, 1) <= 0)
+            ::pause();
+    }
 }
 
 // The child: opens the table (taking back what its journal holds), then records and saves
