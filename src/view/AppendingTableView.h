@@ -24,6 +24,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    [[nodiscard]] QRegion visualRegionForSelection(const QItemSelection& selection) const override;
     void verticalScrollbarValueChanged(int value) override;
 
 private:

@@ -1,9 +1,13 @@
 // The grid of readings draws what a plain table view draws, for less: its lines, its cells and
 // its row indicator look the same pixel for pixel, and a moved selection repaints only its rows.
 #include "AppendingTableView.h"
+#include "CellTextDelegate.h"
+
+#include "../support/PaintCounter.h"
 
 #include <QHeaderView>
 #include <QPainter>
+#include <QScreen>
 #include <QStandardItemModel>
 #include <QTest>
 
@@ -48,6 +52,45 @@ struct Pair {
         change(grid);
     }
 };
+
+// A cell of `view`'s in the given state, as the view hands it to its delegate.
+QStyleOptionViewItem cellOption(const QTableView& view, QStyle::State state, const QRect& rect) {
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    option.widget = &view;
+    option.rect = rect;
+    option.state = state;
+    option.showDecorationSelected = true;
+    return option;
+}
+
+// A cell as the style draws it empty, with its text drawn on a transparent image of the cell's
+// size laid over it: what the delegate drew before it kept only the parts that cover anything.
+void drawCellWhole(QPainter& painter, const QTableView& view, QStyleOptionViewItem option,
+                   const QModelIndex& index, qreal ratio) {
+    const QString text = index.data().toString();
+    option.backgroundBrush = qvariant_cast<QBrush>(index.data(Qt::BackgroundRole));
+    view.style()->drawControl(QStyle::CE_ItemViewItem, &option, &painter, &view);
+    const QPalette::ColorGroup group =
+        option.state.testFlag(QStyle::State_Enabled) ? QPalette::Normal : QPalette::Disabled;
+    const QColor color = option.palette.color(group, option.state.testFlag(QStyle::State_Selected)
+                                                         ? QPalette::HighlightedText
+                                                         : QPalette::Text);
+    const QVariant aligned = index.data(Qt::TextAlignmentRole);
+    const int alignment =
+        aligned.isValid() ? aligned.toInt() : int(Qt::AlignLeft | Qt::AlignVCenter);
+    QImage image(option.rect.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    {
+        QPainter textPainter(&image);
+        textPainter.setFont(option.font);
+        textPainter.setPen(color);
+        textPainter.drawText(CellTextDelegate::textArea(QRect(QPoint(0, 0), option.rect.size())),
+                             alignment, text);
+    }
+    painter.drawImage(option.rect.topLeft(), image);
+}
 
 } // namespace
 
@@ -110,6 +153,99 @@ private slots:
                                     .arg(region.boundingRect().y())
                                     .arg(region.boundingRect().width())
                                     .arg(region.boundingRect().height())));
+        }
+    }
+
+    // A row selected in full, and the row the selection leaves, repaint as whole bands across the
+    // viewport and nothing else; a selection that leaves a row for the one below it repaints one
+    // rectangle. The screen then shows what a full repaint draws.
+    void movedSelectionRepaintsOnlyItsRows() {
+        QObject owner;
+        QStandardItemModel* model = filledModel(&owner, 12, 4);
+        AppendingTableView grid;
+        grid.setModel(model);
+        grid.verticalHeader()->setDefaultSectionSize(17);
+        grid.setSelectionBehavior(QAbstractItemView::SelectRows);
+        grid.resize(400, 200);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        grid.selectRow(2);
+        settle();
+        PaintCounter cells(grid.viewport());
+        const int width = grid.viewport()->width();
+        const auto band = [&](int row) {
+            return QRect(0, grid.rowViewportPosition(row), width, grid.rowHeight(row));
+        };
+
+        grid.selectRow(6);
+        settle();
+        QCOMPARE(cells.painted, QRegion(band(2)) + band(6));
+        cells.reset();
+        grid.selectRow(7);
+        settle();
+        QCOMPARE(cells.painted, QRegion(band(6).united(band(7))));
+        QCOMPARE(cells.painted.rectCount(), 1);
+
+        const QImage shown = grid.screen()->grabWindow(grid.winId()).toImage();
+        const QImage drawn = grid.grab().toImage();
+        QCOMPARE(shown.convertToFormat(QImage::Format_RGB32),
+                 drawn.convertToFormat(QImage::Format_RGB32));
+    }
+
+    // A cell looks as its text drawn whole over the style's empty cell, in every state a grid's
+    // cell takes, on screens of one and two pixels to the point, whatever the delegate drew
+    // before.
+    void cellsLookAsTheirTextDrawnWhole() {
+        QStandardItemModel model(6, 1);
+        const QStringList texts = {"08:29:21", "-0.0123", "", "W", "1", "AC"};
+        for (int row = 0; row < texts.size(); ++row)
+            model.setData(model.index(row, 0), texts[row]);
+        model.setData(model.index(1, 0), int(Qt::AlignRight | Qt::AlignVCenter),
+                      Qt::TextAlignmentRole);
+        model.setData(model.index(4, 0), int(Qt::AlignCenter), Qt::TextAlignmentRole);
+        model.setData(model.index(5, 0), QBrush(QColor(250, 200, 40)), Qt::BackgroundRole);
+        QTableView view;
+        view.setModel(&model);
+        QPalette palette = view.palette();
+        palette.setColor(QPalette::Base, QColor(202, 255, 228));
+        view.setPalette(palette);
+        const QStyle::State plain = QStyle::State_Enabled | QStyle::State_Active;
+        const QList<QStyle::State> states = {
+            plain,
+            plain | QStyle::State_Selected,
+            plain | QStyle::State_Selected | QStyle::State_HasFocus,
+            QStyle::State_Selected,
+            plain,
+        };
+        CellTextDelegate delegate;
+        for (const qreal ratio : {1.0, 2.0}) {
+            for (int row = 0; row < model.rowCount(); ++row) {
+                for (const QStyle::State state : states) {
+                    for (const QRect cell : {QRect(3, 2, 53, 16), QRect(0, 0, 20, 9)}) {
+                        QImage drawn(QSize(60, 20) * ratio, QImage::Format_ARGB32_Premultiplied);
+                        drawn.setDevicePixelRatio(ratio);
+                        drawn.fill(QColor(202, 255, 228));
+                        QImage expected = drawn;
+                        {
+                            QPainter painter(&drawn);
+                            delegate.paint(&painter, cellOption(view, state, cell),
+                                           model.index(row, 0));
+                        }
+                        {
+                            QPainter painter(&expected);
+                            drawCellWhole(painter, view, cellOption(view, state, cell),
+                                          model.index(row, 0), ratio);
+                        }
+                        QVERIFY2(drawn == expected,
+                                 qPrintable(QStringLiteral("\"%1\", state %2, %3x%4, ratio %5")
+                                                .arg(texts[row])
+                                                .arg(int(state), 0, 16)
+                                                .arg(cell.width())
+                                                .arg(cell.height())
+                                                .arg(ratio)));
+                    }
+                }
+            }
         }
     }
 };
