@@ -2,6 +2,7 @@
 // its row indicator look the same pixel for pixel, and a moved selection repaints only its rows.
 #include "AppendingTableView.h"
 #include "CellTextDelegate.h"
+#include "RowIndicatorHeader.h"
 
 #include "../support/PaintCounter.h"
 
@@ -190,6 +191,46 @@ private slots:
         const QImage drawn = grid.grab().toImage();
         QCOMPARE(shown.convertToFormat(QImage::Format_RGB32),
                  drawn.convertToFormat(QImage::Format_RGB32));
+    }
+
+    // The marked row's section is the plain section with the triangle drawn over it, wherever the
+    // mark stands and after it moved; the others are the plain section.
+    void rowIndicatorMarksOnlyTheCurrentRow() {
+        QObject owner;
+        QStandardItemModel* model = filledModel(&owner, 6, 2);
+        QTableView view;
+        view.setVerticalHeader(new RowIndicatorHeader(&view));
+        view.setModel(model);
+        view.verticalHeader()->setDefaultSectionSize(17);
+        view.resize(200, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const QHeaderView* header = view.verticalHeader();
+        const auto sectionRect = [&](int row) {
+            return QRect(0, header->sectionViewportPosition(row), header->width(),
+                         header->sectionSize(row));
+        };
+        for (const int marked : {2, 4, 0}) {
+            view.selectionModel()->setCurrentIndex(model->index(marked, 0),
+                                                   QItemSelectionModel::NoUpdate);
+            QCoreApplication::processEvents();
+            const QImage shown = header->viewport()->grab().toImage();
+            const int plainRow = marked == 0 ? 1 : 0;
+            const QImage plain = shown.copy(sectionRect(plainRow));
+            QImage expected = shown;
+            {
+                QPainter painter(&expected);
+                for (int row = 0; row < model->rowCount(); ++row)
+                    painter.drawImage(sectionRect(row).topLeft(), plain);
+                const QPointF centre = QRectF(sectionRect(marked)).center();
+                painter.setRenderHint(QPainter::Antialiasing);
+                painter.setPen(Qt::NoPen);
+                painter.setBrush(header->palette().color(QPalette::WindowText));
+                painter.drawPolygon(QPolygonF(
+                    {centre + QPointF(-2, -4), centre + QPointF(2.5, 0), centre + QPointF(-2, 4)}));
+            }
+            QVERIFY2(shown == expected, qPrintable(QStringLiteral("marked row %1").arg(marked)));
+        }
     }
 
     // A cell looks as its text drawn whole over the style's empty cell, in every state a grid's
