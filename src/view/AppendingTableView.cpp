@@ -112,18 +112,42 @@ void AppendingTableView::doItemsLayout() {
         return;
     }
     // The base class ends with a repaint of the whole viewport, which an append does not need. A
-    // scroll the layout makes meanwhile moves no pixels, so it is made here once updates are on.
+    // scroll the layout makes meanwhile moves no pixels, so it is made here once updates are on,
+    // for the rows and their indicator alike; when the last row is about to be selected, the
+    // scroll to it is made here too, so that the rows move once, not a pixel and then a row.
     const QPoint offsetBefore(horizontalOffset(), verticalOffset());
+    QWidget* rowHeader = verticalHeader()->viewport();
+    const bool rowHeaderUpdates = rowHeader->updatesEnabled();
     viewport()->setAttribute(Qt::WA_UpdatesDisabled, true);
+    rowHeader->setAttribute(Qt::WA_UpdatesDisabled, true);
     QTableView::doItemsLayout();
+    if (m_endAfterLayout)
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
     viewport()->setAttribute(Qt::WA_UpdatesDisabled, false);
+    rowHeader->setAttribute(Qt::WA_UpdatesDisabled, !rowHeaderUpdates);
     const QPoint moved = offsetBefore - QPoint(horizontalOffset(), verticalOffset());
-    if (!moved.isNull())
+    if (!moved.isNull()) {
         viewport()->scroll(moved.x(), moved.y());
+        if (moved.y() != 0)
+            rowHeader->scroll(0, moved.y());
+    }
     const int top = rowViewportPosition(firstAppended);
     if (top >= viewport()->height())
         return;
     viewport()->update(0, std::max(top, 0), viewport()->width(), viewport()->height());
+}
+
+void AppendingTableView::selectLastRow() {
+    QAbstractItemModel* rows = model();
+    if (!rows || rows->rowCount(rootIndex()) == 0)
+        return;
+    // Selecting the last row scrolls to it, after the layout the rows just appended wait for. A
+    // model that still has rows to fetch may fetch them at the end, which then is not the end;
+    // rows scrolled under the pointer change the item it hovers, which repaints.
+    m_endAfterLayout =
+        hasAutoScroll() && !rows->canFetchMore(rootIndex()) && !viewport()->underMouse();
+    selectRow(rows->rowCount(rootIndex()) - 1);
+    m_endAfterLayout = false;
 }
 
 void AppendingTableView::paintEvent(QPaintEvent* event) {

@@ -21,6 +21,8 @@ public:
 
     void setModel(QAbstractItemModel* model) override;
     void doItemsLayout() override;
+    // Selects the last row and scrolls to it, as selectRow() does.
+    void selectLastRow();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -36,4 +38,6 @@ private:
     // changed since then.
     int m_firstAppended = -1;
     bool m_wholeChange = false;
+    // While the last row is being selected: a layout ends at the end of the rows.
+    bool m_endAfterLayout = false;
 };

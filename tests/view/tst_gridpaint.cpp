@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStandardItemModel>
 #include <QTest>
 
@@ -191,6 +192,66 @@ private slots:
         const QImage drawn = grid.grab().toImage();
         QCOMPARE(shown.convertToFormat(QImage::Format_RGB32),
                  drawn.convertToFormat(QImage::Format_RGB32));
+    }
+
+    // Selecting the last row just appended ends where a plain table view ends, from the end of
+    // the rows and from rows scrolled back, and the screen shows what a full repaint draws, the
+    // row indicator included.
+    void selectingAnAppendedLastRowEndsAsAPlainView() {
+        QStandardItemModel plainRows(0, 3);
+        QStandardItemModel gridRows(0, 3);
+        const auto append = [](QStandardItemModel& model) {
+            QList<QStandardItem*> row;
+            for (int c = 0; c < 3; ++c)
+                row << new QStandardItem(QStringLiteral("%1.%2").arg(model.rowCount()).arg(c));
+            model.appendRow(row);
+        };
+        for (int r = 0; r < 20; ++r) {
+            append(plainRows);
+            append(gridRows);
+        }
+        QWidget host;
+        host.resize(620, 200);
+        QTableView plain(&host);
+        AppendingTableView grid(&host);
+        // As the readings grid: the row indicator comes before the model.
+        grid.setVerticalHeader(new RowIndicatorHeader(&grid));
+        plain.setVerticalHeader(new RowIndicatorHeader(&plain));
+        plain.setModel(&plainRows);
+        grid.setModel(&gridRows);
+        for (QTableView* view : {&plain, static_cast<QTableView*>(&grid)}) {
+            view->verticalHeader()->setDefaultSectionSize(17);
+            view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        }
+        plain.setGeometry(0, 0, 300, 150);
+        grid.setGeometry(310, 0, 300, 150);
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        plain.selectRow(19);
+        grid.selectLastRow();
+        settle();
+
+        for (int r = 0; r < 6; ++r) {
+            if (r == 3) {
+                plain.verticalScrollBar()->setValue(2);
+                grid.verticalScrollBar()->setValue(2);
+                settle();
+            }
+            append(plainRows);
+            append(gridRows);
+            plain.selectRow(plainRows.rowCount() - 1);
+            grid.selectLastRow();
+            settle();
+            QCOMPARE(grid.verticalScrollBar()->value(), plain.verticalScrollBar()->value());
+            QCOMPARE(grid.verticalHeader()->offset(), plain.verticalHeader()->offset());
+            QCOMPARE(grid.currentIndex().row(), gridRows.rowCount() - 1);
+            const QImage shown =
+                grid.screen()->grabWindow(host.winId()).toImage().copy(grid.geometry());
+            const QImage drawn = grid.grab().toImage();
+            QVERIFY2(shown.convertToFormat(QImage::Format_RGB32) ==
+                         drawn.convertToFormat(QImage::Format_RGB32),
+                     qPrintable(QStringLiteral("row %1").arg(gridRows.rowCount() - 1)));
+        }
     }
 
     // The marked row's section is the plain section with the triangle drawn over it, wherever the
