@@ -37,6 +37,62 @@ void recolour(QImage& image, QRgb color) {
 
 } // namespace
 
+CellTextDelegate::KeptPicture CellTextDelegate::KeptPicture::of(const QImage& whole,
+                                                                bool maySolid) {
+    KeptPicture kept;
+    const int width = whole.width();
+    const int height = whole.height();
+    if (width == 0 || height == 0)
+        return kept;
+    const QRgb first = reinterpret_cast<const QRgb*>(whole.constScanLine(0))[0];
+    bool uniform = true;
+    int left = width;
+    int right = -1;
+    int top = height;
+    int bottom = -1;
+    for (int y = 0; y < height; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(whole.constScanLine(y));
+        int x = 0;
+        while (x < width && line[x] == 0)
+            ++x;
+        if (x > 0)
+            uniform = false;
+        if (x == width)
+            continue;
+        int last = width - 1;
+        while (line[last] == 0)
+            --last;
+        left = std::min(left, x);
+        right = std::max(right, last);
+        top = std::min(top, y);
+        bottom = y;
+        for (; uniform && x <= last; ++x)
+            uniform = line[x] == first;
+        if (last < width - 1)
+            uniform = false;
+    }
+    if (bottom < 0)
+        return kept;
+    if (maySolid && uniform && qAlpha(first) == 255) {
+        kept.solid = true;
+        kept.color = first;
+        return kept;
+    }
+    kept.offset = QPoint(left, top);
+    kept.image = whole.copy(QRect(left, top, right - left + 1, bottom - top + 1));
+    return kept;
+}
+
+void CellTextDelegate::KeptPicture::draw(QPainter& painter, const QRect& area) const {
+    if (solid) {
+        painter.fillRect(area, QColor::fromRgba(color));
+        return;
+    }
+    if (image.isNull())
+        return;
+    painter.drawImage(QPointF(area.topLeft()) + QPointF(offset) / image.devicePixelRatio(), image);
+}
+
 void CellTextDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                              const QModelIndex& index) const {
     QStyleOptionViewItem opt = option;
@@ -60,8 +116,7 @@ void CellTextDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     const bool modelAligns = index.data(Qt::TextAlignmentRole).isValid();
     const Qt::Alignment alignment = modelAligns ? opt.displayAlignment : m_alignment;
     const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
-    painter->drawImage(opt.rect.topLeft(),
-                       textImage(opt.rect, ratio, alignment, text, opt.font, color));
+    textImage(opt.rect, ratio, alignment, text, opt.font, color).draw(*painter, opt.rect);
 }
 
 bool CellTextDelegate::drawBackground(QPainter& painter, const QStyleOptionViewItem& option) const {
@@ -85,7 +140,7 @@ bool CellTextDelegate::drawBackground(QPainter& painter, const QStyleOptionViewI
                       brushStyle == Qt::NoBrush ? 0 : option.backgroundBrush.color().rgba(),
                       option.palette.cacheKey(),
                       style};
-    const Background* background = m_backgrounds.object(key);
+    const KeptPicture* background = m_backgrounds.object(key);
     if (!background) {
         QImage image(option.rect.size() * ratio, QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(ratio);
@@ -96,22 +151,17 @@ bool CellTextDelegate::drawBackground(QPainter& painter, const QStyleOptionViewI
             empty.rect = QRect(QPoint(0, 0), option.rect.size());
             style->drawControl(QStyle::CE_ItemViewItem, &empty, &imagePainter, option.widget);
         }
-        auto kept = std::make_unique<Background>();
-        const auto* pixels = reinterpret_cast<const QRgb*>(image.constBits());
-        const qsizetype count = image.sizeInBytes() / qsizetype(sizeof(QRgb));
-        if (std::any_of(pixels, pixels + count, [](QRgb pixel) { return pixel != 0; }))
-            kept->image = std::move(image);
+        auto kept = std::make_unique<KeptPicture>(KeptPicture::of(image, true));
         background = kept.get();
         m_backgrounds.insert(key, kept.release());
     }
-    if (!background->image.isNull())
-        painter.drawImage(option.rect.topLeft(), background->image);
+    background->draw(painter, option.rect);
     return true;
 }
 
-const QImage& CellTextDelegate::textImage(const QRect& cell, qreal pixelRatio,
-                                          Qt::Alignment alignment, const QString& text,
-                                          const QFont& font, const QColor& color) const {
+const CellTextDelegate::KeptPicture&
+CellTextDelegate::textImage(const QRect& cell, qreal pixelRatio, Qt::Alignment alignment,
+                            const QString& text, const QFont& font, const QColor& color) const {
     if (font != m_imagesFont || pixelRatio != m_imagesPixelRatio) {
         m_textImages.clear();
         m_textShapes.clear();
@@ -119,7 +169,7 @@ const QImage& CellTextDelegate::textImage(const QRect& cell, qreal pixelRatio,
         m_imagesPixelRatio = pixelRatio;
     }
     TextImageKey key{text, cell.size(), int(alignment), color.rgba()};
-    if (const QImage* cached = m_textImages.object(key))
+    if (const KeptPicture* cached = m_textImages.object(key))
         return *cached;
     // A row's texts come again in the other colour when the selection leaves it. Text drawn in
     // one opaque colour and filled with another where it covers is the text drawn in that other
@@ -127,23 +177,26 @@ const QImage& CellTextDelegate::textImage(const QRect& cell, qreal pixelRatio,
     const bool opaque = color.alpha() == 255;
     TextImageKey shapeKey = key;
     shapeKey.color = 0;
-    auto image = std::make_unique<QImage>();
-    if (const QImage* shape = opaque ? m_textShapes.object(shapeKey) : nullptr) {
-        *image = shape->copy();
-        recolour(*image, color.rgba());
+    auto picture = std::make_unique<KeptPicture>();
+    if (const KeptPicture* shape = opaque ? m_textShapes.object(shapeKey) : nullptr) {
+        *picture = *shape;
+        if (!picture->image.isNull())
+            recolour(picture->image, color.rgba());
     } else {
-        *image = QImage(cell.size() * pixelRatio, QImage::Format_ARGB32_Premultiplied);
-        image->setDevicePixelRatio(pixelRatio);
-        image->fill(Qt::transparent);
+        QImage image(cell.size() * pixelRatio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(pixelRatio);
+        image.fill(Qt::transparent);
         {
-            QPainter painter(image.get());
+            QPainter painter(&image);
             drawCellText(painter, textArea(QRect(QPoint(0, 0), cell.size())), alignment, text, font,
                          color);
         }
+        // A shape recoloured takes its coverage, not its colour.
+        *picture = KeptPicture::of(image, false);
         if (opaque)
-            m_textShapes.insert(shapeKey, new QImage(*image));
+            m_textShapes.insert(shapeKey, new KeptPicture(*picture));
     }
-    QImage* stored = image.release();
+    KeptPicture* stored = picture.release();
     m_textImages.insert(key, stored);
     return *stored;
 }

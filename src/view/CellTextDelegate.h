@@ -72,31 +72,43 @@ private:
                               key.palette, key.style);
         }
     };
-    // The style's empty cell; a null image where it draws nothing.
-    struct Background {
+    // A picture drawn once and drawn again many times: only the part of it that covers anything
+    // is kept, or just its colour where it covers all its area in one opaque colour, so that
+    // drawing it again blends no more pixels than it must.
+    struct KeptPicture {
+        // Null where nothing is covered, or where `solid`.
         QImage image;
+        // Where `image` lies in the whole picture, in device pixels.
+        QPoint offset;
+        bool solid = false;
+        QRgb color = 0;
+
+        // `whole` is premultiplied; `maySolid` where one colour may stand for it.
+        [[nodiscard]] static KeptPicture of(const QImage& whole, bool maySolid);
+        // Draws the picture again in `area`, the place of the whole.
+        void draw(QPainter& painter, const QRect& area) const;
     };
 
     // Draws the style's empty cell from its kept picture; false where it cannot be kept (a
     // gradient or a texture from the model, a focus frame), which the style then draws.
     bool drawBackground(QPainter& painter, const QStyleOptionViewItem& option) const;
 
-    // The cell's text drawn on a transparent image of the cell's size.
-    [[nodiscard]] const QImage& textImage(const QRect& cell, qreal pixelRatio,
-                                          Qt::Alignment alignment, const QString& text,
-                                          const QFont& font, const QColor& color) const;
+    // The cell's text as drawn on a transparent image of the cell's size.
+    [[nodiscard]] const KeptPicture& textImage(const QRect& cell, qreal pixelRatio,
+                                               Qt::Alignment alignment, const QString& text,
+                                               const QFont& font, const QColor& color) const;
 
     // A screenful of grid cells several times over; each image is a few kilobytes.
     static constexpr int kCachedCells = 256;
 
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignVCenter;
-    mutable QCache<TextImageKey, QImage> m_textImages{kCachedCells};
+    mutable QCache<TextImageKey, KeptPicture> m_textImages{kCachedCells};
     // The same texts in their first opaque colour, keyed without it; they share their pixels with
     // the images above.
-    mutable QCache<TextImageKey, QImage> m_textShapes{kCachedCells};
+    mutable QCache<TextImageKey, KeptPicture> m_textShapes{kCachedCells};
     // A few states (plain, selected, focused) for each column's width.
     static constexpr int kCachedBackgrounds = 64;
-    mutable QCache<BackgroundKey, Background> m_backgrounds{kCachedBackgrounds};
+    mutable QCache<BackgroundKey, KeptPicture> m_backgrounds{kCachedBackgrounds};
     mutable qreal m_backgroundsPixelRatio = 0;
     mutable QFont m_imagesFont;
     mutable qreal m_imagesPixelRatio = 0;

@@ -72,8 +72,3 @@ void ReadingsGrid::showColumns(bool readings, bool wereReadings) {
     for (int c = 0; c < model()->columnCount(); ++c)
         setColumnWidth(c, std::min(columnWidth(c), kWidestForeignColumn));
 }
-
-void ReadingsGrid::selectLastRow() {
-    if (model() && model()->rowCount() > 0)
-        selectRow(model()->rowCount() - 1);
-}

@@ -24,7 +24,6 @@ public:
     void keepReadingsColumns();
     // After it turned: the kept columns of readings, or columns sized to another table's texts.
     void showColumns(bool readings, bool wereReadings);
-    void selectLastRow();
 
 private:
     std::vector<int> m_widths;

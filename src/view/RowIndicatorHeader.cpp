@@ -27,6 +27,7 @@ int RowIndicatorHeader::markedRow() const {
 void RowIndicatorHeader::changeEvent(QEvent* event) {
     // A new style or palette draws sections anew.
     m_section = QPixmap();
+    m_markedSection = QPixmap();
     QHeaderView::changeEvent(event);
 }
 
@@ -48,20 +49,41 @@ void RowIndicatorHeader::paintSection(QPainter* painter, const QRect& rect,
         option.section = logicalIndex;
         QPainter sectionPainter(&m_section);
         style()->drawControl(QStyle::CE_HeaderSection, &option, &sectionPainter, this);
+        sectionPainter.end();
         m_sectionState = option.state;
+        // The triangle blends with what lies under it: drawn on the kept section it looks as on
+        // the grid only where the section covers all its pixels.
+        m_markedSection = QPixmap();
+        const QImage pixels = m_section.toImage();
+        bool opaque = true;
+        for (int y = 0; opaque && y < pixels.height(); ++y)
+            for (int x = 0; opaque && x < pixels.width(); ++x)
+                opaque = qAlpha(pixels.pixel(x, y)) == 255;
+        if (opaque) {
+            m_markedSection = m_section.copy();
+            QPainter markedPainter(&m_markedSection);
+            drawTriangle(markedPainter, QRect(QPoint(0, 0), rect.size()));
+        }
+    }
+    const bool marked = logicalIndex == markedRow();
+    if (marked && !m_markedSection.isNull()) {
+        painter->drawPixmap(rect.topLeft(), m_markedSection);
+        return;
     }
     painter->drawPixmap(rect.topLeft(), m_section);
-    if (logicalIndex != markedRow())
-        return;
+    if (marked)
+        drawTriangle(*painter, rect);
+}
 
-    // A solid triangle pointing at the row, centred in the column.
+// A solid triangle pointing at the row, centred in the column.
+void RowIndicatorHeader::drawTriangle(QPainter& painter, const QRect& rect) const {
     const QPointF centre = QRectF(rect).center();
     const QPolygonF triangle(
         {centre + QPointF(-2, -4), centre + QPointF(2.5, 0), centre + QPointF(-2, 4)});
-    painter->save();
-    painter->setRenderHint(QPainter::Antialiasing);
-    painter->setPen(Qt::NoPen);
-    painter->setBrush(palette().color(QPalette::WindowText));
-    painter->drawPolygon(triangle);
-    painter->restore();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(palette().color(QPalette::WindowText));
+    painter.drawPolygon(triangle);
+    painter.restore();
 }

@@ -26,8 +26,12 @@ protected:
     [[nodiscard]] QRegion visualRegionForSelection(const QItemSelection& selection) const override;
 
 private:
+    void drawTriangle(QPainter& painter, const QRect& rect) const;
+
     // Every section looks alike but for the triangle: the style draws one and the others copy it,
-    // which matters since the header repaints all its rows whenever the grid gains one.
+    // which matters since the header repaints all its rows whenever the grid gains one. The marked
+    // section is kept with its triangle too, where the style's section is opaque; null otherwise.
     mutable QPixmap m_section;
+    mutable QPixmap m_markedSection;
     mutable QStyle::State m_sectionState;
 };
