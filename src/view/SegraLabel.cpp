@@ -1,6 +1,8 @@
 #include "SegraLabel.h"
 
 #include <QPainter>
+#include <QPixmap>
+#include <QPixmapCache>
 
 #include <cmath>
 
@@ -28,7 +30,7 @@ void SegraLabel::setColor(const QColor& color) {
     if (color == m_color)
         return;
     m_color = color;
-    update();
+    lookChanged();
 }
 
 void SegraLabel::setBold(bool bold) {
@@ -49,7 +51,16 @@ void SegraLabel::setAlignment(Qt::Alignment alignment) {
     if (alignment == m_alignment)
         return;
     m_alignment = alignment;
-    update();
+    lookChanged();
+}
+
+void SegraLabel::setBackground(const QColor& background) {
+    const QColor opaque = background.isValid() && background.alpha() == 255 ? background : QColor();
+    if (opaque == m_background)
+        return;
+    m_background = opaque;
+    setAttribute(Qt::WA_OpaquePaintEvent, m_background.isValid());
+    lookChanged();
 }
 
 QSize SegraLabel::sizeHint() const {
@@ -66,15 +77,71 @@ void SegraLabel::relayOut() {
         m_textSize = size;
         updateGeometry();
     }
+    lookChanged();
+}
+
+void SegraLabel::lookChanged() {
+    m_pictureKey.clear();
     update();
 }
 
-void SegraLabel::paintEvent(QPaintEvent* /*event*/) {
+void SegraLabel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    m_pictureKey.clear();
+}
+
+QString SegraLabel::pictureKey() const {
+    if (m_pictureKey.isEmpty()) {
+        m_pictureKey = QStringLiteral("velmar-segra-label/%1/%2/%3%4/%5/%6/%7x%8/%9/")
+                           .arg(m_style.pixelHeight, 0, 'g', 17)
+                           .arg(m_color.rgba(), 8, 16)
+                           .arg(int(m_style.bold))
+                           .arg(int(m_style.italic))
+                           .arg(m_background.isValid() ? m_background.rgba() : 0u, 8, 16)
+                           .arg(int(m_alignment))
+                           .arg(width())
+                           .arg(height())
+                           .arg(devicePixelRatio()) +
+                       m_text;
+    }
+    return m_pictureKey;
+}
+
+QImage SegraLabel::drawPicture() const {
+    const qreal ratio = devicePixelRatio();
+    QImage picture(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(m_background.isValid() ? m_background : QColor(Qt::transparent));
     if (m_outline.isEmpty())
-        return;
-    QPainter painter(this);
+        return picture;
+    QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.translate(SegraGlyphs::alignedOrigin(QRectF(rect()), m_alignment, m_textSize.width(),
                                                  SegraGlyphs::lineHeight(m_style.pixelHeight)));
     painter.fillPath(m_outline, m_color);
+    return picture;
+}
+
+void SegraLabel::paintEvent(QPaintEvent* /*event*/) {
+    if (m_outline.isEmpty() && !m_background.isValid())
+        return;
+    QPainter painter(this);
+    // A translucent ink blends differently drawn twice than drawn once: it is drawn here each time.
+    if (m_color.alpha() != 255) {
+        if (m_background.isValid())
+            painter.fillRect(rect(), m_background);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.translate(SegraGlyphs::alignedOrigin(QRectF(rect()), m_alignment,
+                                                     m_textSize.width(),
+                                                     SegraGlyphs::lineHeight(m_style.pixelHeight)));
+        painter.fillPath(m_outline, m_color);
+        return;
+    }
+    const QString key = pictureKey();
+    QPixmap picture;
+    if (!QPixmapCache::find(key, &picture)) {
+        picture = QPixmap::fromImage(drawPicture());
+        QPixmapCache::insert(key, picture);
+    }
+    painter.drawPixmap(0, 0, picture);
 }
