@@ -69,9 +69,14 @@ QRect DialPicture::needleArea(QPoint tip, QPoint base) const {
 
 void DialPicture::restoreFace(const QRect& area) {
     const QRect rows = area & picture.rect();
+    // One look-up of each image's pixels: a row's look-up checks whether the image is shared.
+    uchar* to = picture.bits();
+    const uchar* from = face.constBits();
+    const auto stride = static_cast<std::size_t>(picture.bytesPerLine());
+    const auto offset = static_cast<std::size_t>(rows.left()) * sizeof(QRgb);
     for (int y = rows.top(); y <= rows.bottom(); ++y)
-        std::memcpy(reinterpret_cast<QRgb*>(picture.scanLine(y)) + rows.left(),
-                    reinterpret_cast<const QRgb*>(face.constScanLine(y)) + rows.left(),
+        std::memcpy(to + static_cast<std::size_t>(y) * stride + offset,
+                    from + static_cast<std::size_t>(y) * stride + offset,
                     static_cast<std::size_t>(rows.width()) * sizeof(QRgb));
 }
 
@@ -113,8 +118,10 @@ const DialPicture::NeedleShape& DialPicture::shapeOf(QPoint tip, QPoint base) {
 }
 
 void DialPicture::fillNeedle(const NeedleShape& shape, QRgb colour) {
+    uchar* bits = picture.bits();
+    const auto stride = static_cast<std::size_t>(picture.bytesPerLine());
     for (const Run& run : shape.runs) {
-        auto* row = reinterpret_cast<QRgb*>(picture.scanLine(run.y));
+        auto* row = reinterpret_cast<QRgb*>(bits + static_cast<std::size_t>(run.y) * stride);
         std::fill(row + run.left, row + run.right + 1, colour);
     }
 }

@@ -23,6 +23,7 @@ void SegraLabel::setPixelHeight(qreal pixelHeight) {
     if (pixelHeight <= 0 || qFuzzyCompare(pixelHeight, m_style.pixelHeight))
         return;
     m_style.pixelHeight = pixelHeight;
+    m_lookKey.clear();
     relayOut();
 }
 
@@ -37,6 +38,7 @@ void SegraLabel::setBold(bool bold) {
     if (bold == m_style.bold)
         return;
     m_style.bold = bold;
+    m_lookKey.clear();
     relayOut();
 }
 
@@ -44,6 +46,7 @@ void SegraLabel::setItalic(bool italic) {
     if (italic == m_style.italic)
         return;
     m_style.italic = italic;
+    m_lookKey.clear();
     relayOut();
 }
 
@@ -77,34 +80,34 @@ void SegraLabel::relayOut() {
         m_textSize = size;
         updateGeometry();
     }
-    lookChanged();
+    update();
 }
 
 void SegraLabel::lookChanged() {
-    m_pictureKey.clear();
+    m_lookKey.clear();
     update();
 }
 
 void SegraLabel::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    m_pictureKey.clear();
+    m_lookKey.clear();
 }
 
 QString SegraLabel::pictureKey() const {
-    if (m_pictureKey.isEmpty()) {
-        m_pictureKey = QStringLiteral("velmar-segra-label/%1/%2/%3%4/%5/%6/%7x%8/%9/")
-                           .arg(m_style.pixelHeight, 0, 'g', 17)
-                           .arg(m_color.rgba(), 8, 16)
-                           .arg(int(m_style.bold))
-                           .arg(int(m_style.italic))
-                           .arg(m_background.isValid() ? m_background.rgba() : 0u, 8, 16)
-                           .arg(int(m_alignment))
-                           .arg(width())
-                           .arg(height())
-                           .arg(devicePixelRatio()) +
-                       m_text;
+    // The look changes seldom, the text with every frame: only the text is added each time.
+    if (m_lookKey.isEmpty()) {
+        m_lookKey = QStringLiteral("velmar-segra-label/%1/%2/%3%4/%5/%6/%7x%8/%9/")
+                        .arg(m_style.pixelHeight, 0, 'g', 17)
+                        .arg(m_color.rgba(), 8, 16)
+                        .arg(int(m_style.bold))
+                        .arg(int(m_style.italic))
+                        .arg(m_background.isValid() ? m_background.rgba() : 0u, 8, 16)
+                        .arg(int(m_alignment))
+                        .arg(width())
+                        .arg(height())
+                        .arg(devicePixelRatio());
     }
-    return m_pictureKey;
+    return m_lookKey + m_text;
 }
 
 QImage SegraLabel::drawPicture() const {

@@ -68,5 +68,5 @@ private:
     QColor m_background;
     QPainterPath m_outline;
     QSize m_textSize;
-    mutable QString m_pictureKey; // empty until needed after a change
+    mutable QString m_lookKey; // the picture's key without the text; empty until needed
 };
