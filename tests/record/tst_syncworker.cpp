@@ -55,7 +55,7 @@ private slots:
                        handedBack = true;
                        loop.quit();
                    });
-        QTimer::singleShot(10 * 250, &loop, &QEventLoop::quit);
+        QTimer::singleShot(10 * SyncWorker::kLongestWaitMs, &loop, &QEventLoop::quit);
         loop.exec();
         QVERIFY(handedBack);
         QVERIFY(!worker.busy());
