@@ -124,22 +124,7 @@ QImage SteadyScrollBar::styleLayer(const QStyleOptionSlider& option,
     return layer;
 }
 
-SteadyScrollBar::Pieces SteadyScrollBar::makePieces(const QStyleOptionSlider& option) const {
-    Pieces pieces;
-    pieces.key = pieceKey(option);
-    const QStyle::SubControls all(QStyle::SC_All);
-    pieces.bar = styleLayer(option, all & ~QStyle::SubControls(QStyle::SC_ScrollBarSlider));
-    const QStyle::SubControls buttons(QStyle::SC_ScrollBarSubLine | QStyle::SC_ScrollBarAddLine);
-    pieces.arrows = styleLayer(option, buttons);
-    pieces.groove =
-        styleLayer(option, all & ~buttons & ~QStyle::SubControls(QStyle::SC_ScrollBarSlider));
-    // Where the handle reaches under a button the groove is put back first, so that the bar is
-    // copied rather than blended: only an opaque bar is drawn from pieces.
-    if (!opaque(pieces.bar) || !opaque(pieces.groove))
-        return pieces;
-    pieces.bar.convertTo(QImage::Format_RGB32);
-    pieces.groove.convertTo(QImage::Format_RGB32);
-
+bool SteadyScrollBar::cutHandle(const QStyleOptionSlider& option, Pieces& pieces) const {
     // A handle long enough to show which of its rows repeat, on a bar as wide as this one.
     QStyleOptionSlider tall = option;
     tall.rect = QRect(0, 0, option.rect.width(), std::max(option.rect.height(), 12 * width()));
@@ -151,7 +136,7 @@ SteadyScrollBar::Pieces SteadyScrollBar::makePieces(const QStyleOptionSlider& op
     const QRect handle = subControl(tall, QStyle::SC_ScrollBarSlider);
     const QRect ink = inkedRows(layer);
     if (ink.isEmpty() || !ink.contains(QRect(0, handle.top(), ink.width(), handle.height())))
-        return pieces;
+        return false;
     const int middle = handle.center().y();
     int top = middle;
     while (top > ink.top() && sameRow(layer, top - 1, layer, middle))
@@ -160,14 +145,14 @@ SteadyScrollBar::Pieces SteadyScrollBar::makePieces(const QStyleOptionSlider& op
     while (bottom < ink.bottom() && sameRow(layer, bottom + 1, layer, middle))
         ++bottom;
     if (bottom - top < 2)
-        return pieces;
+        return false;
     pieces.overTop = handle.top() - ink.top();
     pieces.overBottom = ink.bottom() - handle.bottom();
     pieces.handleTop = layer.copy(0, ink.top(), ink.width(), top - ink.top());
     pieces.handleRow = layer.copy(0, middle, ink.width(), 1);
     pieces.handleBottom = layer.copy(0, bottom + 1, ink.width(), ink.bottom() - bottom);
 
-    // The pieces must give the style's own picture, for another handle and for this bar as it is.
+    // The cut must give the style's own picture for another handle, elsewhere.
     QStyleOptionSlider other = tall;
     other.pageStep = 40;
     other.sliderPosition = other.sliderValue = 100;
@@ -177,12 +162,42 @@ SteadyScrollBar::Pieces SteadyScrollBar::makePieces(const QStyleOptionSlider& op
         QPainter painter(&check);
         Pieces handleOnly = pieces;
         handleOnly.bar = QImage();
-        handleOnly.arrows = QImage();
         if (!drawPieces(painter, handleOnly, subControl(other, QStyle::SC_ScrollBarSlider), {}, {}))
-            return pieces;
+            return false;
     }
-    if (check != styleLayer(other, QStyle::SC_ScrollBarSlider))
+    return check == styleLayer(other, QStyle::SC_ScrollBarSlider);
+}
+
+SteadyScrollBar::Pieces SteadyScrollBar::makePieces(const QStyleOptionSlider& option,
+                                                    const Pieces* sameHandle) const {
+    Pieces pieces;
+    pieces.key = pieceKey(option);
+    const QStyle::SubControls all(QStyle::SC_All);
+    const QStyle::SubControls buttons(QStyle::SC_ScrollBarSubLine | QStyle::SC_ScrollBarAddLine);
+    pieces.arrows = styleLayer(option, buttons);
+    pieces.groove =
+        styleLayer(option, all & ~buttons & ~QStyle::SubControls(QStyle::SC_ScrollBarSlider));
+    // Where the handle reaches under a button the groove is put back first, so that the bar is
+    // copied rather than blended: only an opaque bar is drawn from pieces.
+    if (!opaque(pieces.groove))
         return pieces;
+    pieces.groove.convertTo(QImage::Format_RGB32);
+    pieces.bar = pieces.groove.copy();
+    {
+        QPainter painter(&pieces.bar);
+        painter.drawImage(0, 0, pieces.arrows);
+    }
+    if (sameHandle) {
+        pieces.overTop = sameHandle->overTop;
+        pieces.overBottom = sameHandle->overBottom;
+        pieces.handleTop = sameHandle->handleTop;
+        pieces.handleRow = sameHandle->handleRow;
+        pieces.handleBottom = sameHandle->handleBottom;
+    } else if (!cutHandle(option, pieces)) {
+        return pieces;
+    }
+
+    // The pieces must give the style's own picture of this bar as it is.
     QImage whole(option.rect.size(), QImage::Format_ARGB32_Premultiplied);
     whole.fill(Qt::transparent);
     {
@@ -204,9 +219,17 @@ SteadyScrollBar::Pieces& SteadyScrollBar::piecesFor(const QStyleOptionSlider& op
         std::rotate(kept, kept + 1, m_pieces.end());
         return m_pieces.back();
     }
+    // The handle does not change with the value's standing at an end: a kept cut serves.
+    const auto sameHandle = std::find_if(m_pieces.begin(), m_pieces.end(), [&key](const Pieces& p) {
+        PieceKey atKey = p.key;
+        atKey.atMinimum = key.atMinimum;
+        atKey.atMaximum = key.atMaximum;
+        return p.usable && atKey == key;
+    });
+    Pieces made = makePieces(option, sameHandle == m_pieces.end() ? nullptr : &*sameHandle);
     if (m_pieces.size() == kKeptKeys)
         m_pieces.erase(m_pieces.begin());
-    m_pieces.push_back(makePieces(option));
+    m_pieces.push_back(std::move(made));
     return m_pieces.back();
 }
 

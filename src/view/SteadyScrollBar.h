@@ -76,7 +76,11 @@ private:
     [[nodiscard]] PieceKey pieceKey(const QStyleOptionSlider& option) const;
     [[nodiscard]] bool atRest() const;
     Pieces& piecesFor(const QStyleOptionSlider& option);
-    [[nodiscard]] Pieces makePieces(const QStyleOptionSlider& option) const;
+    // `sameHandle`, when given, has the handle's cut for this key: only the bar is drawn anew.
+    [[nodiscard]] Pieces makePieces(const QStyleOptionSlider& option,
+                                    const Pieces* sameHandle) const;
+    // Cuts the style's handle into its pieces; false when its rows do not repeat as they must.
+    bool cutHandle(const QStyleOptionSlider& option, Pieces& pieces) const;
     [[nodiscard]] QImage styleLayer(const QStyleOptionSlider& option,
                                     QStyle::SubControls parts) const;
     // Draws the bar from its pieces onto `painter`; false (drawing nothing) when they cannot

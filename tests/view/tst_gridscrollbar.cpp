@@ -214,6 +214,11 @@ private slots:
             reference.setValue(rows);
             same("growing");
         }
+        for (const int value : {0, 200, 363}) {
+            bar.setValue(value);
+            reference.setValue(value);
+            same("scrolled");
+        }
         bar.resize(16, 180);
         reference.resize(16, 180);
         same("resized");
