@@ -1,5 +1,6 @@
 #include "SteadyScrollBar.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QStyleOptionSlider>
 
@@ -11,7 +12,7 @@ namespace {
 // Keys whose pieces are kept: the bar at rest, at either end and in between, and one to spare.
 constexpr std::size_t kKeptKeys = 4;
 
-// Rows whose pixels all have some ink, from the first to the last; empty when there are none.
+// The rows from the first to the last that hold any ink; empty when there is none.
 QRect inkedRows(const QImage& layer) {
     int first = -1;
     int last = -1;
@@ -91,6 +92,13 @@ void SteadyScrollBar::sliderChange(SliderChange change) {
                 update();
         },
         Qt::QueuedConnection);
+}
+
+// A new style may sit where the old one was: the keys would not tell them apart.
+void SteadyScrollBar::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::StyleChange)
+        m_pieces.clear();
+    QScrollBar::changeEvent(event);
 }
 
 // With the pointer over the bar or a part of it held, the style shows which part; only the

@@ -33,6 +33,7 @@ public:
 protected:
     void sliderChange(SliderChange change) override;
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // What a change of range or value can change in the picture: where the handle is, and

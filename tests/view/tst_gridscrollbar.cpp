@@ -9,7 +9,10 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStandardItemModel>
+#include <QStyleFactory>
 #include <QTest>
+
+#include <memory>
 
 namespace {
 
@@ -235,6 +238,16 @@ private slots:
         reference.setEnabled(true);
         same("enabled again");
         QCOMPARE(bar.stylePaintCount(), 0);
+
+        // Another style, whose pieces may or may not add up: either way it shows as it paints.
+        const std::unique_ptr<QStyle> other(QStyleFactory::create(QStringLiteral("Windows")));
+        QVERIFY(other);
+        bar.setStyle(other.get());
+        reference.setStyle(other.get());
+        same("another style");
+        bar.setValue(0);
+        reference.setValue(0);
+        same("another style, at the top");
     }
 
     // With the pointer over the bar, or a part of it held, the style paints the bar, which alone
