@@ -1,8 +1,19 @@
 #include "SyncWorker.h"
 
+#include <QAbstractEventDispatcher>
+#include <QThread>
+
 #include <utility>
 
-SyncWorker::SyncWorker(QObject* parent) : QObject(parent) {}
+SyncWorker::SyncWorker(QObject* parent) : QObject(parent) {
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(thread());
+    if (!dispatcher)
+        return;
+    m_wakesShared = true;
+    connect(dispatcher, &QAbstractEventDispatcher::awake, this, &SyncWorker::collectOnWake);
+    m_latest.setInterval(kLongestWaitMs);
+    connect(&m_latest, &QTimer::timeout, this, &SyncWorker::handBack);
+}
 
 SyncWorker::~SyncWorker() {
     {
@@ -24,6 +35,8 @@ void SyncWorker::run(std::function<void()> work, std::function<void()> done) {
             m_thread = std::thread([this] { loop(); });
     }
     m_changed.notify_all();
+    if (m_wakesShared && QThread::currentThread() == thread() && !m_latest.isActive())
+        m_latest.start();
 }
 
 bool SyncWorker::busy() const {
@@ -61,17 +74,39 @@ void SyncWorker::loop() {
         m_done.push_back(std::move(piece.done));
         --m_running;
         m_changed.notify_all();
-        QMetaObject::invokeMethod(
-            this, [this] { handBack(); }, Qt::QueuedConnection);
+        if (m_wakesShared)
+            m_outcomesWaiting.store(true, std::memory_order_release);
+        else
+            QMetaObject::invokeMethod(this, &SyncWorker::handBack, Qt::QueuedConnection);
     }
+}
+
+// Outcomes run as an event of their own rather than inside the dispatcher's signal; posted from a
+// thread that is awake, the event is delivered before that thread sleeps again.
+void SyncWorker::collectOnWake() {
+    if (m_handBackPosted || !m_outcomesWaiting.load(std::memory_order_acquire))
+        return;
+    m_handBackPosted = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_handBackPosted = false;
+            handBack();
+        },
+        Qt::QueuedConnection);
 }
 
 void SyncWorker::handBack() {
     std::vector<std::function<void()>> done;
+    bool idle = false;
     {
         const std::lock_guard lock(m_mutex);
         done.swap(m_done);
+        m_outcomesWaiting.store(false, std::memory_order_relaxed);
+        idle = m_running == 0;
     }
+    if (idle)
+        m_latest.stop();
     if (done.empty())
         return;
     for (std::function<void()>& outcome : done) {

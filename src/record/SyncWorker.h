@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -13,6 +15,10 @@
 // thread of its own, so that the thread that owns this object goes on serving the meter. Work
 // runs one piece after another in the order given, so a later piece never overtakes an earlier
 // one; each piece's outcome is handed back on the owner's thread, in the same order.
+//
+// An outcome does not wake the owner's thread: it is handed back when that thread next wakes for
+// anything else (a program connected to a meter wakes many times a second), or, should it sleep on,
+// after a short while at the latest.
 class SyncWorker : public QObject {
 public:
     explicit SyncWorker(QObject* parent = nullptr);
@@ -33,6 +39,9 @@ public:
     // could not be written) is said then, not whenever the owner next looks.
     void setAfterHandBack(std::function<void()> after);
 
+    // The longest an outcome waits for the owner's thread to wake on its own.
+    static constexpr int kLongestWaitMs = 250;
+
 private:
     struct Piece {
         std::function<void()> work;
@@ -41,6 +50,8 @@ private:
 
     void loop();
     void handBack();
+    // On each wake of the owner's thread: outcomes that wait are handed back.
+    void collectOnWake();
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -50,4 +61,9 @@ private:
     int m_running = 0; // queued or running
     bool m_stop = false;
     std::thread m_thread;
+    // Set by the worker when outcomes wait, read on every wake of the owner's thread.
+    std::atomic<bool> m_outcomesWaiting{false};
+    bool m_wakesShared = false;    // the owner's wakes are heard: outcomes wait for one
+    bool m_handBackPosted = false; // owner's thread only
+    QTimer m_latest;               // the owner's thread, should it not wake on its own
 };

@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace {
 
 enum class Kind : std::uint8_t {
@@ -100,6 +102,18 @@ const ControlPlace& placeOf(LcdControl control) {
     return kControls[static_cast<int>(control)];
 }
 
+// A control may paint the display's black itself where nothing but the black panel lies beneath
+// it: clear of the bevel and of every control stacked below it.
+bool standsOnBlack(int index) {
+    const QRect inside = QRect(QPoint(0, 0), kPanelSize).adjusted(kBevel, kBevel, -kBevel, -kBevel);
+    const QRect own = kControls[static_cast<std::size_t>(index)].geometry;
+    if (!inside.contains(own))
+        return false;
+    return std::none_of(
+        kControls.begin(), kControls.begin() + index,
+        [&own](const ControlPlace& below) { return below.geometry.intersects(own); });
+}
+
 // A decimal point: a solid white block, the last one square.
 class LcdPoint : public QWidget {
 public:
@@ -120,7 +134,7 @@ private:
     bool m_square;
 };
 
-QWidget* createControl(const ControlPlace& place, QWidget* parent) {
+QWidget* createControl(const ControlPlace& place, bool onBlack, QWidget* parent) {
     const QString caption = QString::fromLatin1(place.caption);
     switch (place.kind) {
     case Kind::Point:
@@ -144,6 +158,9 @@ QWidget* createControl(const ControlPlace& place, QWidget* parent) {
         auto* label = new SegraLabel(caption, parent);
         label->setPixelHeight(place.pixelHeight);
         label->setBold(place.kind == Kind::SymbolBold);
+        // The digits change with nearly every frame: painting their own black spares the panel.
+        if (onBlack)
+            label->setBackground(Qt::black);
         return label;
     }
     }
@@ -158,8 +175,9 @@ LcdPanel::LcdPanel(QWidget* parent) : QFrame(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setContentsMargins(kBevel, kBevel, kBevel, kBevel);
 
-    for (const ControlPlace& place : kControls) {
-        QWidget* widget = createControl(place, this);
+    for (int i = 0; i < kLcdControlCount; ++i) {
+        const ControlPlace& place = kControls[static_cast<std::size_t>(i)];
+        QWidget* widget = createControl(place, standsOnBlack(i), this);
         widget->setObjectName(place.name);
         widget->setGeometry(place.geometry);
         widget->setVisible(place.shown);

@@ -288,6 +288,51 @@ private slots:
         QCOMPARE(picture.faceDrawCount(), faceChanges);
     }
 
+    // Kept needle shapes give the stroke's own pixels at every place the needle can stand, on
+    // pictures of several sizes, also where the needle runs off the picture's edge.
+    void everyNeedlePlaceEqualsItsStroke_data() {
+        QTest::addColumn<QSize>("panel");
+        QTest::addColumn<int>("dialScale");
+        QTest::addColumn<int>("dialOffset");
+        QTest::newRow("design size") << kPanel << 80 << 0;
+        QTest::newRow("wide scale with offset") << kPanel << 100 << 100;
+        QTest::newRow("large panel") << QSize(700, 320) << 80 << 0;
+        QTest::newRow("narrow panel") << QSize(120, 137) << 80 << 0;
+    }
+    void everyNeedlePlaceEqualsItsStroke() {
+        QFETCH(QSize, panel);
+        QFETCH(int, dialScale);
+        QFETCH(int, dialOffset);
+        const DialFace face{panel, panel - QSize(4, 4), dialScale, dialScale == 100,
+                            LimitBand(AlarmLimits{}, false)};
+        const QImage bare = faceAlone(face);
+        const DialGeometry g(face.panel);
+        const int fullScale = dialScale * 10;
+        DialPicture picture;
+        // Forward, then back over kept places, then jumps across the scale.
+        std::vector<int> places;
+        for (int p = -dialOffset; p <= fullScale - dialOffset; ++p)
+            places.push_back(p);
+        for (int p = fullScale - dialOffset; p >= -dialOffset; p -= 3)
+            places.push_back(p);
+        for (int p = 0; p < 50; ++p)
+            places.push_back((p * 337) % (fullScale + 1) - dialOffset);
+        for (const int position : places) {
+            const QPoint oldTip = picture.needleTip();
+            const QPoint oldBase = picture.needleBase();
+            picture.setup(face);
+            picture.run(position, dialScale, dialOffset);
+            QImage expected = bare.copy();
+            {
+                QPainter painter(&expected);
+                drawNeedle(painter, oldTip, oldBase, Qt::black);
+                drawNeedle(painter, g.needleTip(position + dialOffset, fullScale),
+                           g.needleInnerEnd(position + dialOffset, fullScale), Qt::white);
+            }
+            QVERIFY2(picture.image() == expected, qPrintable(QString::number(position)));
+        }
+    }
+
     void onlyTheNeedlesAreaChangesWhileTheFaceStays() {
         DialPicture picture;
         picture.setup(designFace());

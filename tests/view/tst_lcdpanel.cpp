@@ -4,6 +4,8 @@
 #include "SegraGlyphs.h"
 #include "SegraLabel.h"
 
+#include "../support/PaintCounter.h"
+
 #include <QImage>
 #include <QLabel>
 #include <QTest>
@@ -53,6 +55,7 @@ private slots:
     void anEmptyDigitCaptionLeavesItsCellDark();
     void captionsChangeAndPointsIgnoreThem();
     void everyDecodedSymbolLightsTheMirrorControlOfItsName();
+    void aChangedDigitRepaintsItsCellAloneAndLooksAsOnThePanel();
 };
 
 void TestLcdPanel::panelIsABlackPanel1OfTheDisplaysSize() {
@@ -221,6 +224,34 @@ void TestLcdPanel::everyDecodedSymbolLightsTheMirrorControlOfItsName() {
         }
         QCOMPARE(lit, QStringList{controlName(symbol)});
     }
+}
+
+// A digit paints the display's black itself, so a new digit repaints neither the panel nor the
+// other digits, and shows as a transparent caption over the panel would.
+void TestLcdPanel::aChangedDigitRepaintsItsCellAloneAndLooksAsOnThePanel() {
+    LcdPanel panel;
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    QCoreApplication::processEvents();
+    PaintCounter panelPaints(&panel);
+    PaintCounter otherDigit(panel.control(LcdControl::LcdDa));
+    PaintCounter changedDigit(panel.control(LcdControl::LcdDb));
+    panel.setCaption(LcdControl::LcdDb, QStringLiteral("3"));
+    QCoreApplication::processEvents();
+    QCOMPARE(panelPaints.paints, 0);
+    QCOMPARE(otherDigit.paints, 0);
+    QCOMPARE(changedDigit.paints, 1);
+
+    const QImage shown = panel.grab().toImage();
+    QLabel black;
+    black.setStyleSheet(QStringLiteral("background: black"));
+    black.resize(panel.size());
+    auto* transparent = new SegraLabel(QStringLiteral("3"), &black);
+    transparent->setPixelHeight(93);
+    transparent->setGeometry(panel.control(LcdControl::LcdDb)->geometry());
+    const QRect cell = transparent->geometry();
+    QCOMPARE(shown.copy(cell).convertToFormat(QImage::Format_RGB32),
+             black.grab().toImage().copy(cell).convertToFormat(QImage::Format_RGB32));
 }
 
 QTEST_MAIN(TestLcdPanel)

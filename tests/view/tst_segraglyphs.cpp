@@ -98,6 +98,7 @@ private slots:
     void labelDrawsInItsColourOverWhateverIsBehindIt();
     void labelAlignmentPlacesTheInk_data();
     void labelAlignmentPlacesTheInk();
+    void keptLabelPicturesEqualTheOutlinesFilledAfresh();
 
     void delegateDrawsCellTextInTheTextOrHighlightColour();
     void delegateUsesItsOwnAlignmentUnlessTheModelGivesOne();
@@ -343,6 +344,73 @@ void TestSegraGlyphs::labelAlignmentPlacesTheInk() {
     QVERIFY(first >= 0);
     QCOMPARE(first / 100, expectedThird);
     QCOMPARE(last / 100, expectedThird);
+}
+
+// What a label shows, drawn afresh: its backdrop, its own background if it has one, and its text's
+// outline filled where its alignment puts it.
+QImage drawnAfresh(const QWidget& backdrop, const SegraLabel& label) {
+    QImage image(backdrop.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(backdrop.palette().color(QPalette::Window));
+    QPainter painter(&image);
+    painter.translate(label.pos());
+    if (label.background().isValid())
+        painter.fillRect(QRect(QPoint(0, 0), label.size()), label.background());
+    painter.setRenderHint(QPainter::Antialiasing);
+    const SegraGlyphs::Style style{label.pixelHeight(), label.isBold(), label.isItalic()};
+    painter.translate(SegraGlyphs::alignedOrigin(QRectF(QPointF(0, 0), QSizeF(label.size())),
+                                                 label.alignment(), label.sizeHint().width(),
+                                                 SegraGlyphs::lineHeight(label.pixelHeight())));
+    painter.fillPath(SegraGlyphs::textOutline(label.text(), style), label.color());
+    return image;
+}
+
+// Labels keep their pictures and share them by text and look: after every change, and on a label
+// whose twin drew the same text in another look, each shows what filling its outline would.
+void TestSegraGlyphs::keptLabelPicturesEqualTheOutlinesFilledAfresh() {
+    QWidget backdrop;
+    backdrop.resize(160, 120);
+    backdrop.setAutoFillBackground(true);
+    QPalette palette = backdrop.palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    backdrop.setPalette(palette);
+    auto* label = new SegraLabel(QStringLiteral("7"), &backdrop);
+    auto* twin = new SegraLabel(QStringLiteral("7"), &backdrop);
+    for (SegraLabel* each : {label, twin}) {
+        each->setPixelHeight(93);
+        each->setGeometry(each == label ? 5 : 80, 7, 35, 104);
+    }
+    twin->setColor(Qt::yellow);
+
+    const std::vector<std::pair<const char*, std::function<void()>>> steps = {
+        {"a digit", [] {}},
+        {"another digit", [&] { label->setText(QStringLiteral("4")); }},
+        {"back to the first", [&] { label->setText(QStringLiteral("7")); }},
+        {"its own black", [&] { label->setBackground(Qt::black); }},
+        {"a digit on its own black", [&] { label->setText(QStringLiteral("0")); }},
+        {"the twin on its own black", [&] { twin->setBackground(Qt::black); }},
+        {"the twin with the label's text", [&] { twin->setText(QStringLiteral("0")); }},
+        {"another colour", [&] { label->setColor(QColor(40, 220, 90)); }},
+        {"bold", [&] { label->setBold(true); }},
+        {"italic", [&] { label->setItalic(true); }},
+        {"smaller", [&] { label->setPixelHeight(40.5); }},
+        {"centred", [&] { label->setAlignment(Qt::AlignCenter); }},
+        {"wider", [&] { label->resize(70, 104); }},
+        {"a caption", [&] { label->setText(QStringLiteral("AC trms")); }},
+        {"on a blue background", [&] { label->setBackground(QColor(20, 40, 160)); }},
+        {"transparent again", [&] { label->setBackground(QColor()); }},
+        {"empty", [&] { label->setText(QString()); }},
+        {"empty on black", [&] { label->setBackground(Qt::black); }},
+    };
+    for (const auto& [name, step] : steps) {
+        step();
+        const QImage shown =
+            backdrop.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        for (const SegraLabel* each : {label, twin}) {
+            QVERIFY2(shown.copy(each->geometry()) ==
+                         drawnAfresh(backdrop, *each).copy(each->geometry()),
+                     name);
+        }
+    }
 }
 
 void TestSegraGlyphs::delegateDrawsCellTextInTheTextOrHighlightColour() {
