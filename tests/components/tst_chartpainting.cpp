@@ -79,6 +79,49 @@ private slots:
                                 .arg(plot.height())));
     }
 
+    // A new point changes the screen only between it and the point before (down to the floor for
+    // the area), so that is all it repaints, and the screen is then what a full repaint draws.
+    void aNewPointRepaintsOnlyItsOwnStrip_data() {
+        QTest::addColumn<int>("series");
+        QTest::addColumn<int>("value");
+        for (const int series : {ChartComponent::kAreaSeries, ChartComponent::kLineSeries}) {
+            const char* name = series == ChartComponent::kAreaSeries ? "area" : "line";
+            QTest::addRow("%s rising", name) << series << 6000;
+            QTest::addRow("%s falling", name) << series << -7000;
+            QTest::addRow("%s level", name) << series << 900;
+            QTest::addRow("%s above the axis", name) << series << 30000;
+            QTest::addRow("%s below the axis", name) << series << -30000;
+        }
+    }
+    void aNewPointRepaintsOnlyItsOwnStrip() {
+        QFETCH(int, series);
+        QFETCH(int, value);
+        ChartComponent chart;
+        chart.resize(320, 240);
+        chart.showSpan(0, 100);
+        chart.setValueRange(-8000, 8000);
+        chart.showSeries(series);
+        chart.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        for (int i = 0; i < 60; ++i)
+            chart.addPoint(i % 2 ? 3000 : -3000);
+        chart.addPoint(900);
+        settle();
+        PaintCounter counter(chart.viewport());
+
+        chart.addPoint(value);
+        settle();
+        QCOMPARE(counter.paints, 1);
+        // Two points are this far apart; the rest is the pen and rounding.
+        const double spacing = chart.chart()->plotArea().width() / 99;
+        const QRect painted = counter.painted.boundingRect();
+        QVERIFY2(painted.width() <= spacing + 8, qPrintable(QString::number(painted.width())));
+        QVERIFY(plotInViewport(chart).contains(painted));
+        const QImage shown = chart.screen()->grabWindow(chart.winId()).toImage();
+        QCOMPARE(shown.convertToFormat(QImage::Format_RGB32),
+                 chart.grab().toImage().convertToFormat(QImage::Format_RGB32));
+    }
+
     // The plot's lines drawn from their kept picture look as the scene draws them line by line,
     // also after the value range changed and the axis made new lines, and the screen after a few
     // new points is what a full repaint draws.
