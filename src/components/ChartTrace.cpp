@@ -46,7 +46,11 @@ void ChartTrace::append(QPointF value) {
     }
     const QPointF added = m_scale.map(value);
     const QPointF* before = m_positions.isEmpty() ? nullptr : &m_positions.constLast();
-    update(changedBy(before, added, m_look, m_scale.plot));
+    // Nothing changes on screen for a segment wholly off the plot; an empty rectangle would
+    // repaint the whole series.
+    const QRectF changed = changedBy(before, added, m_look, m_scale.plot);
+    if (!changed.isEmpty())
+        update(changed);
     m_positions.append(added);
 }
 
@@ -66,8 +70,12 @@ QRectF ChartTrace::changedBy(const QPointF* before, QPointF added, Look look, co
         strip.setTop(std::min(strip.top(), plot.height()));
         strip.setBottom(std::max(strip.bottom(), plot.height()));
     }
-    // A pixel either way covers the pen and the pixel a position rounds to.
-    return strip.adjusted(-1, -1, 1, 1);
+    // A pixel either way covers the pen and the pixel a position rounds to. Nothing is drawn more
+    // than a pixel off the plot, and an area nothing below its floor, so the axes' labels around
+    // the plot are left alone.
+    const QRectF drawn =
+        QRectF(QPointF(0, 0), plot).adjusted(-1, -1, 1, look == Look::Area ? 0 : 1);
+    return strip.adjusted(-1, -1, 1, 1).intersected(drawn);
 }
 
 QRectF ChartTrace::boundingRect() const {

@@ -45,7 +45,8 @@ public:
     [[nodiscard]] QBrush brush() const { return m_brush; }
 
     // What adding `added` after `before` changes on screen, in the plot's coordinates: the strip
-    // between the two points, for an area down to the floor. `before` is null for a first point.
+    // between the two points, for an area down to the floor, cut to the plot and a pixel around
+    // it (empty when nothing shows). `before` is null for a first point.
     [[nodiscard]] static QRectF changedBy(const QPointF* before, QPointF added, Look look,
                                           const QSizeF& plot);
 

@@ -40,7 +40,8 @@ private slots:
     }
 
     // What a new point changes: the strip from the point before to it, with a pixel either way;
-    // an area's strip reaches the floor, or past it where the points lie below the plot.
+    // an area's strip reaches the floor from above or below, and no strip reaches more than a
+    // pixel past the plot, nor an area's past its floor.
     void aNewPointChangesTheStripFromThePointBefore_data() {
         QTest::addColumn<bool>("area");
         QTest::addColumn<bool>("first");
@@ -56,11 +57,17 @@ private slots:
         QTest::newRow("line's first point")
             << false << true << QPointF() << QPointF(0, 30) << QRectF(-1, 29, 2, 2);
         QTest::newRow("area") << true << false << QPointF(10, 60) << QPointF(12, 20)
-                              << QRectF(9, 19, 4, 82);
+                              << QRectF(9, 19, 4, 81);
         QTest::newRow("area's first point")
-            << true << true << QPointF() << QPointF(0, 30) << QRectF(-1, 29, 2, 72);
+            << true << true << QPointF() << QPointF(0, 30) << QRectF(-1, 29, 2, 71);
         QTest::newRow("area below the plot")
-            << true << false << QPointF(10, 130) << QPointF(12, 150) << QRectF(9, 99, 4, 52);
+            << true << false << QPointF(10, 130) << QPointF(12, 150) << QRectF(9, 99, 4, 1);
+        QTest::newRow("area above the plot")
+            << true << false << QPointF(10, -30) << QPointF(12, -50) << QRectF(9, -1, 4, 101);
+        QTest::newRow("line above the plot")
+            << false << false << QPointF(10, -30) << QPointF(12, -50) << QRectF();
+        QTest::newRow("line into the plot from below")
+            << false << false << QPointF(10, 150) << QPointF(12, 50) << QRectF(9, 49, 4, 52);
     }
     void aNewPointChangesTheStripFromThePointBefore() {
         QFETCH(bool, area);
@@ -69,8 +76,12 @@ private slots:
         QFETCH(QPointF, added);
         QFETCH(QRectF, changed);
         const ChartTrace::Look look = area ? ChartTrace::Look::Area : ChartTrace::Look::Line;
-        QCOMPARE(ChartTrace::changedBy(first ? nullptr : &before, added, look, QSizeF(200, 100)),
-                 changed);
+        const QRectF strip =
+            ChartTrace::changedBy(first ? nullptr : &before, added, look, QSizeF(200, 100));
+        if (changed.isEmpty())
+            QVERIFY(strip.isEmpty());
+        else
+            QCOMPARE(strip, changed);
     }
 
     // The points drawn for an exposed stretch: those inside it and one more on each side, whose
