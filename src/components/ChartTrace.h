@@ -22,9 +22,9 @@ struct TraceScale {
 };
 
 // One series of the trend chart, drawn straight from its points on the plot: a line, or a line
-// with the area below it down to the plot's floor filled. A point added repaints only the strip
-// between it and the point before, which is all that changes on screen; the axes, the grid and the
-// walls around are left alone.
+// with the area below it down to the plot's floor filled, pixel for pixel as the chart library's
+// own line and area series draw them. A point added repaints only the strip between it and the
+// point before, which is all that changes on screen, instead of the whole series being rebuilt.
 class ChartTrace : public QGraphicsItem {
 public:
     enum class Look { Line, Area };
