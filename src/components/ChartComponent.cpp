@@ -2,12 +2,10 @@
 
 #include "ChartGridPicture.h"
 
-#include <QAreaSeries>
 #include <QChart>
 #include <QFont>
 #include <QGraphicsRectItem>
 #include <QKeyEvent>
-#include <QLineSeries>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPen>
@@ -74,11 +72,16 @@ ChartComponent::ChartComponent(QWidget* parent) : QChartView(new QChart, parent)
     styleChart();
     addSeries();
     // The axes make, move and drop their lines when the plot or their ranges change.
-    for (QValueAxis* axis : {valueAxis, pointAxis})
-        connect(axis, &QValueAxis::rangeChanged, this, [this] { gridPicture->lookAgain(); });
+    for (QValueAxis* axis : {valueAxis, pointAxis}) {
+        connect(axis, &QValueAxis::rangeChanged, this, [this] {
+            gridPicture->lookAgain();
+            scaleSeries();
+        });
+    }
     connect(chart(), &QChart::plotAreaChanged, this, [this] {
         gridPicture->lookAgain();
         placeWalls();
+        scaleSeries();
         if (plotColumns() != columns)
             refresh();
     });
@@ -131,20 +134,19 @@ void ChartComponent::styleChart() {
 }
 
 void ChartComponent::addSeries() {
-    areaLine = new QLineSeries(this);
-    Series2 = new QAreaSeries(areaLine);
-    Series2->setBrush(QColor(0xFF, 0xFF, 0x80));
-    Series2->setPen(QPen(QColor(0x00, 0x80, 0xFF), 1));
-    Series1 = new QLineSeries;
-    Series1->setPen(QPen(Qt::red, 1));
-    Series1->setPointsVisible(false);
-    for (QAbstractSeries* series :
-         {static_cast<QAbstractSeries*>(Series2), static_cast<QAbstractSeries*>(Series1)}) {
-        chart()->addSeries(series);
-        series->attachAxis(pointAxis);
-        series->attachAxis(valueAxis);
-    }
+    Series2 = new ChartTrace(chart(), ChartTrace::Look::Area, QPen(QColor(0x00, 0x80, 0xFF), 1),
+                             QColor(0xFF, 0xFF, 0x80));
+    Series1 = new ChartTrace(chart(), ChartTrace::Look::Line, QPen(Qt::red, 1));
     Series1->hide();
+    scaleSeries();
+}
+
+void ChartComponent::scaleSeries() {
+    const QRectF plot = chart()->plotArea();
+    const TraceScale scale{plot.size(), pointAxis->min(), pointAxis->max(), valueAxis->min(),
+                           valueAxis->max()};
+    for (ChartTrace* trace : {Series1, Series2})
+        trace->setScale(plot, scale);
 }
 
 void ChartComponent::placeWalls() {
@@ -155,8 +157,8 @@ void ChartComponent::placeWalls() {
     bottomWall->setZValue(-1);
 }
 
-QLineSeries* ChartComponent::shownLine() const {
-    return shown == kAreaSeries ? areaLine : Series1;
+ChartTrace* ChartComponent::shownTrace() const {
+    return shown == kAreaSeries ? Series2 : Series1;
 }
 
 int ChartComponent::plotColumns() const {
@@ -181,7 +183,7 @@ void ChartComponent::addPoint(qint32 value) {
         return;
     // While the stretch's points fit the plot, the new point is simply added to the shown series.
     if (!reduced && history.pointsIn(stretch.first, stretch.width) <= columns) {
-        shownLine()->append(double(x), value);
+        shownTrace()->append(QPointF(double(x), value));
         return;
     }
     refresh();
@@ -257,11 +259,9 @@ void ChartComponent::refresh() {
     else
         pointAxis->setRange(double(spanFirst),
                             double(spanFirst + std::max<qint64>(stretch.width - 1, 1)));
-    shownLine()->replace(history.span(stretch.first, stretch.width, columns));
+    shownTrace()->replace(history.span(stretch.first, stretch.width, columns));
     // The hidden series would hold the same points; it gets them when it is shown.
-    QLineSeries* hidden = shown == kAreaSeries ? Series1 : areaLine;
-    if (hidden->count() > 0)
-        hidden->clear();
+    (shown == kAreaSeries ? Series1 : Series2)->clear();
 }
 
 void ChartComponent::mousePressEvent(QMouseEvent* event) {
@@ -318,7 +318,7 @@ void ChartComponent::keyPressEvent(QKeyEvent* event) {
 }
 
 QList<QPointF> ChartComponent::shownPoints() const {
-    return shownLine()->points();
+    return shownTrace()->points();
 }
 
 ChartBitmap::Result ChartComponent::saveBitmap(const QString& path) {

@@ -2,15 +2,14 @@
 
 #include "ChartBitmap.h"
 #include "ChartHistory.h"
+#include "ChartTrace.h"
 
 #include <QChartView>
 #include <QList>
 #include <QPointF>
 
 class ChartGridPicture;
-class QAreaSeries;
 class QGraphicsRectItem;
-class QLineSeries;
 class QRubberBand;
 class QValueAxis;
 
@@ -18,7 +17,8 @@ class QValueAxis;
 // one is shown, a value axis on the left and the point number below. The points live once in a
 // ChartHistory; the shown series gets only the stretch on screen, reduced to the lowest and
 // highest value per pixel column when it holds more points than the plot has columns, so the
-// cost of a new point does not grow with the history.
+// cost of a new point does not grow with the history. The series draw themselves from their
+// points over the chart's axes, so a new point costs a point and a repaint of its own strip.
 //
 // A left drag across the plot zooms into the dragged rectangle, showing the points of that
 // stretch; a right click returns to the page's own view. Showing another page, starting afresh
@@ -57,8 +57,8 @@ public:
     [[nodiscard]] QList<QPointF> shownPoints() const;
     [[nodiscard]] int plotColumns() const;
 
-    QLineSeries* Series1 = nullptr;
-    QAreaSeries* Series2 = nullptr;
+    ChartTrace* Series1 = nullptr;
+    ChartTrace* Series2 = nullptr;
     QValueAxis* valueAxis = nullptr;
     QValueAxis* pointAxis = nullptr;
 
@@ -79,7 +79,9 @@ private:
     void styleChart();
     void addSeries();
     void placeWalls();
-    [[nodiscard]] QLineSeries* shownLine() const;
+    // Gives both series the plot's place and the axes' ranges.
+    void scaleSeries();
+    [[nodiscard]] ChartTrace* shownTrace() const;
     [[nodiscard]] Stretch shownStretch() const;
     // Gives the shown series the stretch on screen, from scratch.
     void refresh();
@@ -91,9 +93,8 @@ private:
     int shown = kAreaSeries;
     qint64 spanFirst = 0;
     qint64 spanWidth = 100;
-    int columns = 0;                 // plot width the shown points were made for
-    bool reduced = false;            // the shown series holds column extremes, not points
-    QLineSeries* areaLine = nullptr; // the area series' upper edge, which holds its points
+    int columns = 0;      // plot width the shown points were made for
+    bool reduced = false; // the shown series holds column extremes, not points
     QGraphicsRectItem* leftWall = nullptr;
     QGraphicsRectItem* bottomWall = nullptr;
     // The grid and the axes' lines across the plot, drawn as one kept picture.

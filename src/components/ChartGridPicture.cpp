@@ -14,12 +14,6 @@ ChartGridPicture::ChartGridPicture(QChart* chart) : QGraphicsItem(chart), m_char
     setAcceptedMouseButtons(Qt::NoButton);
 }
 
-ChartGridPicture::LineLook ChartGridPicture::lookOf(const QGraphicsLineItem* item) {
-    const QPen pen = item->pen();
-    return {item->line(), item->scenePos(), pen.color().rgba(),
-            pen.widthF(), int(pen.style()), item->isVisible()};
-}
-
 void ChartGridPicture::collect(QGraphicsItem* item, const QRectF& plot,
                                QList<QGraphicsLineItem*>& lines) const {
     const QList<QGraphicsItem*> children = item->childItems();
@@ -53,23 +47,14 @@ void ChartGridPicture::takeLines() {
 }
 
 void ChartGridPicture::refresh(const QTransform& deviceTransform, qreal pixelRatio) {
-    QList<LineLook> looks;
-    looks.reserve(m_lines.size());
-    for (const QGraphicsLineItem* line : std::as_const(m_lines))
-        looks.append(lookOf(line));
-    if (!m_lookAgain && looks == m_looks && deviceTransform == m_deviceTransform &&
+    if (!m_lookAgain && deviceTransform == m_deviceTransform &&
         m_picture.devicePixelRatio() == pixelRatio && !m_picture.isNull())
         return;
-    // A line of the picture changed, so the axes laid themselves out again: look at them all.
     m_lookAgain = false;
     takeLines();
-    looks.clear();
     QRectF covered = m_chart->mapRectToScene(m_chart->plotArea());
-    for (const QGraphicsLineItem* line : std::as_const(m_lines)) {
-        looks.append(lookOf(line));
+    for (const QGraphicsLineItem* line : std::as_const(m_lines))
         covered |= line->sceneBoundingRect();
-    }
-    m_looks = looks;
     m_deviceTransform = deviceTransform;
 
     // The picture covers the lines, on whole device pixels, so that it is copied without being
@@ -80,7 +65,7 @@ void ChartGridPicture::refresh(const QTransform& deviceTransform, qreal pixelRat
     m_origin = pixels.topLeft();
     prepareGeometryChange();
     m_bounds = mapRectFromScene(deviceTransform.inverted().mapRect(QRectF(pixels)));
-    m_picture = QPixmap(pixels.size() * pixelRatio);
+    m_picture = QImage(pixels.size() * pixelRatio, QImage::Format_ARGB32_Premultiplied);
     m_picture.setDevicePixelRatio(pixelRatio);
     m_picture.fill(Qt::transparent);
     QPainter painter(&m_picture);
@@ -107,7 +92,7 @@ void ChartGridPicture::paint(QPainter* painter, const QStyleOptionGraphicsItem*,
     } else {
         // Copied in device pixels, where it was drawn.
         painter->setWorldTransform(QTransform());
-        painter->drawPixmap(m_origin, m_picture);
+        painter->drawImage(m_origin, m_picture);
     }
     painter->restore();
 }
