@@ -254,7 +254,6 @@ void PublishQueue::resumeLeft() {
         readings += entry->message.kind == QueuedMessage::Kind::Reading;
         at = entry->next;
     }
-    m_resumedReadings = readings;
     const QString said =
         QStringLiteral("%1 queued by an earlier run and not acknowledged go to the "
                        "broker first")
@@ -273,7 +272,6 @@ void PublishQueue::resumeLeft() {
     const std::optional<QString> aside = moveAside(fd, QStringLiteral("damaged"));
     if (!aside) {
         ::close(fd);
-        m_resumedReadings = 0;
         return;
     }
     m_notices << QStringLiteral("the spill file %1 that an earlier run left is damaged after %2 "

@@ -40,8 +40,6 @@ public:
     // Takes the messages a run that ended without emptying its queue left in the spill file, in
     // their order, ahead of everything pushed after; before the first push.
     void resumeLeft();
-    // Readings resumeLeft() took back.
-    [[nodiscard]] std::size_t resumedReadings() const { return m_resumedReadings; }
 
     void push(QueuedMessage message);
     // The oldest message goes; the next ones come back from the spill file as room allows.
@@ -92,6 +90,5 @@ private:
     std::int64_t m_dataAt = 0;   // where the entries begin, after the origin
     std::int64_t m_readAt = 0;
     std::int64_t m_writeAt = 0;
-    std::size_t m_resumedReadings = 0;
     QStringList m_notices;
 };
