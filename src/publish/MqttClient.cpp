@@ -6,7 +6,12 @@
 #include <mosquitto.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -15,6 +20,10 @@ namespace {
 constexpr int kMiscTickMs = 5000;
 constexpr int kFirstRetryMs = 1000;
 constexpr int kLongestRetryMs = 8000;
+// How long the end of a client waits for a connect call still looking the host up. The lookup
+// cannot be called off, and a logger's exit must not wait on a dead resolver; what the call
+// later finds is let go by its own thread.
+constexpr auto kLookupWaitAtEnd = std::chrono::milliseconds(1000);
 
 // The library is set up once per process, before the first client.
 void initLibrary() {
@@ -36,6 +45,21 @@ QString errorText(int result) {
 
 } // namespace
 
+// Shared by the client and the thread making the connect call. Whoever comes second frees the
+// library object: the client once the call has returned, the thread when the client left first.
+struct MqttClient::PendingConnect {
+    std::mutex mutex;
+    std::condition_variable returned;
+    mosquitto* mosq = nullptr;
+    QByteArray host;
+    int port = 0;
+    int keepAliveSeconds = 0;
+    MqttClient* owner = nullptr; // null once the client no longer waits for the call
+    bool done = false;
+    int result = MOSQ_ERR_SUCCESS;
+    int error = 0; // errno after the call
+};
+
 MqttClient::MqttClient(Settings settings, QObject* parent)
     : QObject(parent), m_settings(std::move(settings)) {
     initLibrary();
@@ -50,6 +74,12 @@ MqttClient::MqttClient(Settings settings, QObject* parent)
 }
 
 MqttClient::~MqttClient() {
+    if (m_pending) {
+        // A call about to return is let finish here rather than run on into the program's end.
+        std::unique_lock lock(m_pending->mutex);
+        m_pending->returned.wait_for(lock, kLookupWaitAtEnd, [this] { return m_pending->done; });
+    }
+    abandonPending();
     release();
 }
 
@@ -63,7 +93,8 @@ int MqttClient::retryDelayMs(int failures) {
 QString MqttClient::prepare() {
     release();
     const QByteArray id = m_settings.clientId.toUtf8();
-    m_mosq = mosquitto_new(id.constData(), true, this);
+    // The callbacks learn who we are once the connect call is back on this thread.
+    m_mosq = mosquitto_new(id.constData(), true, nullptr);
     if (!m_mosq)
         return QString::fromLocal8Bit(std::strerror(errno));
     mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
@@ -102,7 +133,7 @@ void MqttClient::start() {
 }
 
 void MqttClient::attempt() {
-    if (!m_running)
+    if (!m_running || m_pending)
         return;
     m_connack.reset();
     m_disconnected = false;
@@ -110,15 +141,69 @@ void MqttClient::attempt() {
         drop(why);
         return;
     }
-    const QByteArray host = m_settings.host.toUtf8();
-    const int result = mosquitto_connect_async(m_mosq, host.constData(), m_settings.port,
-                                               m_settings.keepAliveSeconds);
-    if (result != MOSQ_ERR_SUCCESS) {
-        drop(errorText(result));
+    auto pending = std::make_shared<PendingConnect>();
+    pending->mosq = std::exchange(m_mosq, nullptr);
+    pending->host = m_settings.host.toUtf8();
+    pending->port = m_settings.port;
+    pending->keepAliveSeconds = m_settings.keepAliveSeconds;
+    pending->owner = this;
+    m_pending = pending;
+    try {
+        std::thread(&MqttClient::connectOffThread, std::move(pending)).detach();
+    } catch (const std::system_error& error) {
+        mosquitto_destroy(std::exchange(m_pending, nullptr)->mosq);
+        drop(QStringLiteral("cannot start the connection: %1").arg(error.what()));
+    }
+}
+
+void MqttClient::connectOffThread(std::shared_ptr<PendingConnect> pending) {
+    // The name is handed on, not an address looked up here: a TLS connection checks the broker's
+    // certificate against it.
+    const int result = mosquitto_connect_async(pending->mosq, pending->host.constData(),
+                                               pending->port, pending->keepAliveSeconds);
+    const int error = errno;
+    std::unique_lock lock(pending->mutex);
+    if (!pending->owner) {
+        lock.unlock();
+        mosquitto_destroy(pending->mosq);
+        return;
+    }
+    pending->result = result;
+    pending->error = error;
+    pending->done = true;
+    pending->returned.notify_all();
+    // Posted while the owner cannot go: it clears owner under this lock before it is destroyed,
+    // and an event posted to an object that is then destroyed is dropped with it.
+    QMetaObject::invokeMethod(
+        pending->owner, [owner = pending->owner, pending] { owner->connectReturned(pending); },
+        Qt::QueuedConnection);
+}
+
+void MqttClient::connectReturned(const std::shared_ptr<PendingConnect>& pending) {
+    if (pending != m_pending)
+        return; // abandoned after the call returned; its object is already freed
+    m_pending.reset();
+    m_mosq = pending->mosq;
+    mosquitto_user_data_set(m_mosq, this);
+    if (pending->result != MOSQ_ERR_SUCCESS) {
+        errno = pending->error;
+        drop(errorText(pending->result));
         return;
     }
     m_answerTimer.start(m_settings.answerTimeoutMs);
     settle(MOSQ_ERR_SUCCESS);
+}
+
+void MqttClient::abandonPending() {
+    const std::shared_ptr<PendingConnect> pending = std::exchange(m_pending, nullptr);
+    if (!pending)
+        return;
+    std::unique_lock lock(pending->mutex);
+    pending->owner = nullptr;
+    if (pending->done) {
+        lock.unlock();
+        mosquitto_destroy(pending->mosq);
+    }
 }
 
 void MqttClient::stop() {
@@ -126,6 +211,7 @@ void MqttClient::stop() {
     m_retryTimer.stop();
     m_answerTimer.stop();
     m_miscTimer.stop();
+    abandonPending();
     if (m_mosq && m_connected) {
         mosquitto_disconnect(m_mosq);
         // The DISCONNECT is small and the socket takes it at once unless the broker stopped
@@ -156,15 +242,18 @@ bool MqttClient::hasUnsentBytes() const {
 }
 
 void MqttClient::onConnect(mosquitto*, void* self, int code) {
-    static_cast<MqttClient*>(self)->m_connack = code;
+    if (self)
+        static_cast<MqttClient*>(self)->m_connack = code;
 }
 
 void MqttClient::onDisconnect(mosquitto*, void* self, int) {
-    static_cast<MqttClient*>(self)->m_disconnected = true;
+    if (self)
+        static_cast<MqttClient*>(self)->m_disconnected = true;
 }
 
 void MqttClient::onPublish(mosquitto*, void* self, int messageId) {
-    static_cast<MqttClient*>(self)->m_acks.push_back(messageId);
+    if (self)
+        static_cast<MqttClient*>(self)->m_acks.push_back(messageId);
 }
 
 void MqttClient::onReadable() {

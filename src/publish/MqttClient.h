@@ -14,10 +14,12 @@ struct mosquitto;
 
 // One connection to an MQTT broker through libmosquitto, driven by the Qt event loop through the
 // library's socket: a notifier calls the library when the socket can be read or written and a
-// timer lets it keep the connection alive, so that no call ever waits for the broker and no thread
-// is needed. A connection that fails, ends or goes unanswered is tried again after a growing
-// pause; each attempt starts from a fresh library object, so the caller alone decides what is
-// sent again and in which order.
+// timer lets it keep the connection alive, so that no call ever waits for the broker. Only the
+// library's connect call runs on a thread of its own, because it looks the host name up with a
+// lookup that a slow or dead resolver holds for seconds; the library object is that thread's
+// alone until the call returns. A connection that fails, ends or goes unanswered is tried again
+// after a growing pause; each attempt starts from a fresh library object, so the caller alone
+// decides what is sent again and in which order.
 class MqttClient : public QObject {
     Q_OBJECT
 public:
@@ -63,11 +65,18 @@ signals:
     void acknowledged(int messageId);
 
 private:
+    struct PendingConnect;
+
     static void onConnect(mosquitto*, void* self, int code);
     static void onDisconnect(mosquitto*, void* self, int code);
     static void onPublish(mosquitto*, void* self, int messageId);
 
     void attempt();
+    // The connect call, with the attempt's library object, off this thread.
+    static void connectOffThread(std::shared_ptr<PendingConnect> pending);
+    void connectReturned(const std::shared_ptr<PendingConnect>& pending);
+    // Leaves a connect call that has not returned to end on its own, and frees what it used.
+    void abandonPending();
     [[nodiscard]] QString prepare(); // a fresh library object with the settings; error text
     void onReadable();
     void onWritable();
@@ -80,6 +89,8 @@ private:
 
     Settings m_settings;
     mosquitto* m_mosq = nullptr;
+    // The attempt whose connect call has not come back yet; m_mosq is null meanwhile.
+    std::shared_ptr<PendingConnect> m_pending;
     int m_fd = -1;
     std::unique_ptr<QSocketNotifier> m_readNotifier;
     std::unique_ptr<QSocketNotifier> m_writeNotifier;

@@ -8,14 +8,20 @@
 #include <cstring>
 #include <utility>
 
+#include <cstdio>
+
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 // An entry: payload size and CRC-32 (of kind and payload), little-endian, then kind and payload.
+// The first entry of a file is its origin.
 constexpr std::size_t kEntryHeader = 9;
+// Names moved aside are tried up to this number, then the file is left where it is.
+constexpr int kMostAside = 1000;
 // No message comes near this; a larger size read back means a damaged entry.
 constexpr std::uint32_t kLargestPayload = 1 << 20;
 
@@ -63,6 +69,27 @@ bool readAt(int fd, char* out, std::size_t size, std::int64_t offset) {
     return true;
 }
 
+std::string entryOf(const QueuedMessage& message) {
+    std::string entry(kEntryHeader, '\0');
+    putLe32(entry.data(), std::uint32_t(message.payload.size()));
+    putLe32(entry.data() + 4, entryCrc(message.kind, message.payload));
+    entry[8] = static_cast<char>(message.kind);
+    entry.append(message.payload.constData(), std::size_t(message.payload.size()));
+    return entry;
+}
+
+// The same file: the name still names what fd is.
+bool namesFile(const QByteArray& path, int fd) {
+    struct stat mine {
+    }, named{};
+    return ::fstat(fd, &mine) == 0 && ::lstat(path.constData(), &named) == 0 &&
+           mine.st_ino == named.st_ino && mine.st_dev == named.st_dev;
+}
+
+QString errorText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
 bool writeAt(int fd, const char* data, std::size_t size, std::int64_t offset) {
     while (size > 0) {
         const ssize_t n = ::pwrite(fd, data, size, offset);
@@ -91,8 +118,9 @@ QString PublishQueue::spillPathFor(const QString& tableFile) {
     return table.dir().filePath(QStringLiteral(".%1.mqtt-queue").arg(table.fileName()));
 }
 
-PublishQueue::PublishQueue(QString spillPath, std::size_t memoryBound)
-    : m_spillPath(std::move(spillPath)), m_memoryBound(memoryBound < 2 ? 2 : memoryBound) {}
+PublishQueue::PublishQueue(QString spillPath, std::size_t memoryBound, QByteArray origin)
+    : m_spillPath(std::move(spillPath)), m_memoryBound(memoryBound < 2 ? 2 : memoryBound),
+      m_origin(std::move(origin)) {}
 
 PublishQueue::~PublishQueue() {
     closeSpill();
@@ -127,25 +155,28 @@ bool PublishQueue::openSpill() {
         return false;
     const QByteArray path = m_spillPath.toLocal8Bit();
     const int flags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
+    // A file already there is resumeLeft()'s to judge; whatever it left is not ours to replace.
     m_fd = ::open(path.constData(), flags, 0600);
-    if (m_fd < 0 && errno == EEXIST) {
-        // A killed run's file is ours to clear; anything else there is not ours to touch.
-        struct stat st {};
-        if (::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
-            st.st_uid == ::geteuid() && st.st_nlink == 1 && ::unlink(path.constData()) == 0)
-            m_fd = ::open(path.constData(), flags, 0600);
-        else
-            errno = EEXIST;
-    }
     const int error = errno;
     struct stat st {};
-    if (m_fd >= 0 &&
-        (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())) {
+    if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+                      ::flock(m_fd, LOCK_EX | LOCK_NB) != 0)) {
         ::close(m_fd);
         m_fd = -1;
     }
-    if (m_fd >= 0)
-        return true;
+    if (m_fd >= 0) {
+        const std::string origin = entryOf({QueuedMessage::Kind::Origin, m_origin});
+        if (writeAt(m_fd, origin.data(), origin.size(), 0)) {
+            m_dataAt = m_readAt = m_writeAt = std::int64_t(origin.size());
+            return true;
+        }
+        const int writeError = errno;
+        closeSpill();
+        m_notices << QStringLiteral("cannot write the spill file %1: %2; queued readings stay in "
+                                    "memory until it takes them again")
+                         .arg(m_spillPath, errorText(writeError));
+        return false;
+    }
     m_spillRefused = true;
     m_notices << (error == EEXIST
                       ? QStringLiteral("cannot make the spill file %1: something that is not ours "
@@ -154,18 +185,156 @@ bool PublishQueue::openSpill() {
                             .arg(m_spillPath)
                       : QStringLiteral("cannot make the spill file %1: %2; queued readings stay in "
                                        "memory")
-                            .arg(m_spillPath, QString::fromLocal8Bit(std::strerror(error))));
+                            .arg(m_spillPath, errorText(error)));
     return false;
+}
+
+std::optional<PublishQueue::ReadBack> PublishQueue::readEntry(int fd, std::int64_t at) {
+    char header[kEntryHeader];
+    if (!readAt(fd, header, kEntryHeader, at))
+        return std::nullopt;
+    const std::uint32_t size = le32(header);
+    const auto kind = static_cast<QueuedMessage::Kind>(header[8]);
+    if (size > kLargestPayload ||
+        (kind != QueuedMessage::Kind::Reading && kind != QueuedMessage::Kind::Discovery &&
+         kind != QueuedMessage::Kind::Origin))
+        return std::nullopt;
+    ReadBack entry;
+    entry.message.kind = kind;
+    entry.message.payload.resize(qsizetype(size));
+    if (!readAt(fd, entry.message.payload.data(), size, at + std::int64_t(kEntryHeader)) ||
+        entryCrc(kind, entry.message.payload) != le32(header + 4))
+        return std::nullopt;
+    entry.next = at + std::int64_t(kEntryHeader + size);
+    return entry;
+}
+
+void PublishQueue::resumeLeft() {
+    if (m_fd >= 0 || m_spillRefused || m_spillPath.isEmpty() || !empty())
+        return;
+    const QByteArray path = m_spillPath.toLocal8Bit();
+    // Without blocking: a FIFO put there must not hold the start.
+    const int fd =
+        ::open(path.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        if (errno != ENOENT)
+            refuseLeft(errno == ELOOP ? QStringLiteral("it is a link") : errorText(errno));
+        return;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+        st.st_nlink != 1) {
+        ::close(fd);
+        refuseLeft(QStringLiteral("it is not a plain file of this user"));
+        return;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        refuseLeft(QStringLiteral("another running logger uses it"));
+        return;
+    }
+    const std::optional<ReadBack> origin = readEntry(fd, 0);
+    if (!origin || origin->message.kind != QueuedMessage::Kind::Origin ||
+        origin->message.payload != m_origin) {
+        if (const std::optional<QString> aside = moveAside(fd, QStringLiteral("foreign")))
+            m_notices << QStringLiteral("the spill file %1 that an earlier run left holds no "
+                                        "messages for %2: moved aside as %3, nothing of it sent")
+                             .arg(m_spillPath, QString::fromUtf8(m_origin), *aside);
+        ::close(fd);
+        return;
+    }
+    // Counted first: a file read whole is taken as it stands, a damaged one is not kept.
+    std::size_t whole = 0;
+    std::size_t readings = 0;
+    std::int64_t at = origin->next;
+    while (const std::optional<ReadBack> entry = readEntry(fd, at)) {
+        if (entry->message.kind == QueuedMessage::Kind::Origin)
+            break;
+        ++whole;
+        readings += entry->message.kind == QueuedMessage::Kind::Reading;
+        at = entry->next;
+    }
+    const QString said =
+        QStringLiteral("%1 queued by an earlier run and not acknowledged go to the "
+                       "broker first")
+            .arg(readings == 1 ? QStringLiteral("1 reading")
+                               : QStringLiteral("%1 readings").arg(readings));
+    if (at == std::int64_t(st.st_size)) {
+        m_fd = fd;
+        m_dataAt = m_readAt = origin->next;
+        m_writeAt = at;
+        m_spilled = whole;
+        refill();
+        if (readings > 0)
+            m_notices << QStringLiteral("the spill file %1: %2").arg(m_spillPath, said);
+        return;
+    }
+    const std::optional<QString> aside = moveAside(fd, QStringLiteral("damaged"));
+    if (!aside) {
+        ::close(fd);
+        return;
+    }
+    m_notices << QStringLiteral("the spill file %1 that an earlier run left is damaged after %2 "
+                                "whole entries: moved aside as %3; %4")
+                     .arg(m_spillPath)
+                     .arg(whole)
+                     .arg(*aside, said);
+    // Its whole entries go through the queue as if pushed now: memory, then a new spill file.
+    at = origin->next;
+    for (std::size_t i = 0; i < whole; ++i) {
+        std::optional<ReadBack> entry = readEntry(fd, at);
+        if (!entry)
+            break; // changed under us since it was counted: what was read stays in order
+        at = entry->next;
+        push(std::move(entry->message));
+    }
+    ::close(fd);
+}
+
+std::optional<QString> PublishQueue::moveAside(int fd, const QString& why) {
+    const QByteArray path = m_spillPath.toLocal8Bit();
+    int error = 0;
+    for (int n = 1; n <= kMostAside; ++n) {
+        const QString aside = QStringLiteral("%1.%2-%3").arg(m_spillPath, why).arg(n);
+        const QByteArray to = aside.toLocal8Bit();
+        if (!namesFile(path, fd)) {
+            error = ENOENT;
+            break;
+        }
+        if (::renameat2(AT_FDCWD, path.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) ==
+            0)
+            return aside;
+        error = errno;
+        if (error == EINVAL) {
+            // A file system without the flag: a new link fails just the same when the name is
+            // taken.
+            if (::link(path.constData(), to.constData()) == 0) {
+                (void)::unlink(path.constData());
+                return aside;
+            }
+            error = errno;
+        }
+        if (error != EEXIST)
+            break;
+    }
+    refuseLeft(QStringLiteral("it is %1 and cannot be moved aside: %2")
+                   .arg(why == QLatin1String("damaged") ? QStringLiteral("damaged")
+                                                        : QStringLiteral("not of these messages"),
+                        errorText(error)));
+    return std::nullopt;
+}
+
+void PublishQueue::refuseLeft(const QString& why) {
+    m_spillRefused = true;
+    m_notices << QStringLiteral("the spill file %1 that is there is left alone (%2); queued "
+                                "readings stay in memory")
+                     .arg(m_spillPath, why);
 }
 
 bool PublishQueue::spill(const QueuedMessage& message) {
     if (!openSpill())
         return false;
-    std::string entry(kEntryHeader, '\0');
-    putLe32(entry.data(), std::uint32_t(message.payload.size()));
-    putLe32(entry.data() + 4, entryCrc(message.kind, message.payload));
-    entry[8] = static_cast<char>(message.kind);
-    entry.append(message.payload.constData(), std::size_t(message.payload.size()));
+    const std::string entry = entryOf(message);
     if (writeAt(m_fd, entry.data(), entry.size(), m_writeAt)) {
         m_writeAt += std::int64_t(entry.size());
         ++m_spilled;
@@ -178,27 +347,14 @@ bool PublishQueue::spill(const QueuedMessage& message) {
     }
     m_notices << QStringLiteral("cannot write the spill file %1: %2; queued readings stay in "
                                 "memory until it takes them again")
-                     .arg(m_spillPath, QString::fromLocal8Bit(std::strerror(error)));
+                     .arg(m_spillPath, errorText(error));
     return false;
 }
 
 void PublishQueue::refill() {
     while (m_spilled > 0 && m_head.size() < m_memoryBound) {
-        char header[kEntryHeader];
-        QueuedMessage message;
-        bool whole = readAt(m_fd, header, kEntryHeader, m_readAt);
-        const std::uint32_t size = whole ? le32(header) : 0;
-        const auto kind = static_cast<QueuedMessage::Kind>(whole ? header[8] : 0);
-        whole = whole && size <= kLargestPayload &&
-                (kind == QueuedMessage::Kind::Reading || kind == QueuedMessage::Kind::Discovery);
-        if (whole) {
-            message.kind = kind;
-            message.payload.resize(qsizetype(size));
-            whole =
-                readAt(m_fd, message.payload.data(), size, m_readAt + std::int64_t(kEntryHeader)) &&
-                entryCrc(kind, message.payload) == le32(header + 4);
-        }
-        if (!whole) {
+        std::optional<ReadBack> entry = readEntry(m_fd, m_readAt);
+        if (!entry || entry->message.kind == QueuedMessage::Kind::Origin) {
             m_notices << QStringLiteral("the spill file %1 is damaged: %2 queued readings in it "
                                         "are lost to the broker (the table has them)")
                              .arg(m_spillPath)
@@ -206,9 +362,9 @@ void PublishQueue::refill() {
             dropSpill();
             break;
         }
-        m_readAt += std::int64_t(kEntryHeader + size);
+        m_readAt = entry->next;
         --m_spilled;
-        m_head.push_back(std::move(message));
+        m_head.push_back(std::move(entry->message));
     }
     if (m_spilled == 0) {
         dropSpill();
@@ -222,10 +378,10 @@ void PublishQueue::refill() {
 
 void PublishQueue::dropSpill() {
     m_spilled = 0;
-    m_readAt = 0;
-    m_writeAt = 0;
-    // Only to give the disk back: entries are written from the start again and read by count.
-    if (m_fd >= 0 && ::ftruncate(m_fd, 0) != 0) {
+    m_readAt = m_dataAt;
+    m_writeAt = m_dataAt;
+    // Only to give the disk back: entries are written after the origin again and read by count.
+    if (m_fd >= 0 && ::ftruncate(m_fd, m_dataAt) != 0) {
     }
 }
 
@@ -234,10 +390,7 @@ void PublishQueue::closeSpill() {
         return;
     // Remove the name only while it still names our file.
     const QByteArray path = m_spillPath.toLocal8Bit();
-    struct stat mine {
-    }, named{};
-    if (::fstat(m_fd, &mine) == 0 && ::lstat(path.constData(), &named) == 0 &&
-        mine.st_ino == named.st_ino && mine.st_dev == named.st_dev)
+    if (namesFile(path, m_fd))
         (void)::unlink(path.constData());
     ::close(m_fd);
     m_fd = -1;

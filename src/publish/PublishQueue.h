@@ -7,10 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <optional>
 
 // One message waiting for the broker's acknowledgement.
 struct QueuedMessage {
-    enum class Kind : std::uint8_t { Reading = 1, Discovery = 2 };
+    // Origin heads every spill file: whose messages the file holds, never queued itself.
+    enum class Kind : std::uint8_t { Reading = 1, Discovery = 2, Origin = 3 };
     Kind kind = Kind::Reading;
     QByteArray payload;
 };
@@ -18,18 +20,26 @@ struct QueuedMessage {
 // The messages the broker has not acknowledged, oldest first, so that a broker away for hours
 // costs a bounded amount of memory and loses nothing: up to memoryBound messages are kept in
 // memory, the rest go to a spill file beside the table and come back in order as the front is
-// sent. The spill file is ours alone: created exclusively, never through a link, each entry
-// checked by its length and CRC-32 when read back. It is removed when the queue ends; one that a
-// killed run left is removed first if it is a plain file of this user, and refused otherwise.
-// When the spill file cannot be made or written, the messages stay in memory and a notice says so.
+// sent. The spill file is ours alone: created exclusively, never through a link, locked while in
+// use, headed by the origin of its messages (the topic they go to), each entry checked by its
+// length and CRC-32 when read back. It is removed when the queue ends. One that a killed run left
+// is taken back by resumeLeft(), its messages first; one that is damaged or of another origin is
+// moved aside and said, never overwritten; one another running queue holds, or that is not a plain
+// file of this user, is left alone. When the spill file cannot be made or written, the messages
+// stay in memory and a notice says so.
 class PublishQueue {
 public:
     static constexpr std::size_t kMemoryBound = 2048;
 
-    explicit PublishQueue(QString spillPath, std::size_t memoryBound = kMemoryBound);
+    explicit PublishQueue(QString spillPath, std::size_t memoryBound = kMemoryBound,
+                          QByteArray origin = {});
     ~PublishQueue();
     PublishQueue(const PublishQueue&) = delete;
     PublishQueue& operator=(const PublishQueue&) = delete;
+
+    // Takes the messages a run that ended without emptying its queue left in the spill file, in
+    // their order, ahead of everything pushed after; before the first push.
+    void resumeLeft();
 
     void push(QueuedMessage message);
     // The oldest message goes; the next ones come back from the spill file as room allows.
@@ -53,7 +63,17 @@ public:
                                              std::uint32_t crc = 0);
 
 private:
+    // An entry of the spill file as read back: its message, and where the next one begins.
+    struct ReadBack {
+        QueuedMessage message;
+        std::int64_t next = 0;
+    };
+    [[nodiscard]] static std::optional<ReadBack> readEntry(int fd, std::int64_t at);
     [[nodiscard]] bool spill(const QueuedMessage& message);
+    // Renames the file at the spill path, which fd is, to "<spill path>.<why>-N" with the first
+    // N free; the new name, or nothing after a notice.
+    [[nodiscard]] std::optional<QString> moveAside(int fd, const QString& why);
+    void refuseLeft(const QString& why);
     [[nodiscard]] bool openSpill();
     void refill();
     void dropSpill(); // empties the spill file
@@ -61,11 +81,13 @@ private:
 
     QString m_spillPath;
     std::size_t m_memoryBound;
+    QByteArray m_origin;
     std::deque<QueuedMessage> m_head;     // oldest
     std::size_t m_spilled = 0;            // then these, in the spill file
     std::deque<QueuedMessage> m_overflow; // then these, when the spill file failed
     int m_fd = -1;
     bool m_spillRefused = false; // the spill file could not be made: not tried again
+    std::int64_t m_dataAt = 0;   // where the entries begin, after the origin
     std::int64_t m_readAt = 0;
     std::int64_t m_writeAt = 0;
     QStringList m_notices;

@@ -43,7 +43,8 @@ ReadingPublisher::ReadingPublisher(PublishConfig config, QString spillPath, Wall
       m_statusTopic(m_config.topic("status").toUtf8()),
       m_healthTopic(m_config.topic("health").toUtf8()),
       m_discoveryTopic(DiscoveryMessage::topic(m_config).toUtf8()),
-      m_client(clientSettings(m_config)), m_queue(std::move(spillPath), memoryBound),
+      m_client(clientSettings(m_config)),
+      m_queue(std::move(spillPath), memoryBound, m_readingTopic),
       m_wallClock(std::move(wallClock)) {
     connect(&m_client, &MqttClient::connected, this, &ReadingPublisher::onConnected);
     connect(&m_client, &MqttClient::lost, this, &ReadingPublisher::onLost);
@@ -64,6 +65,9 @@ ReadingPublisher::~ReadingPublisher() = default;
 void ReadingPublisher::start() {
     say(QStringLiteral("publishing to %1 under %2")
             .arg(m_config.brokerText(), m_config.topic("#").chopped(2)));
+    // What a killed run left unacknowledged goes before this run's readings.
+    m_queue.resumeLeft();
+    sayNotices();
     m_healthTimer.start(kHealthEveryMs);
     m_client.start();
 }

@@ -1,9 +1,10 @@
 // The queue of unacknowledged messages: order kept across memory and the spill file, the spill
-// file's rules (exclusive, no links, ours alone, removed at the end), damage found by its checks,
-// and a disk that refuses writes.
+// file's rules (exclusive, no links, ours alone, removed at the end), what a killed run's file
+// becomes at the next start, damage found by its checks, and a disk that refuses writes.
 #include "PublishQueue.h"
 
 #include "../support/FileSizeLimit.h"
+#include "../support/OtherUser.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -11,7 +12,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -44,6 +50,26 @@ QList<int> upTo(int count, int from = 0) {
     for (int i = from; i < count; ++i)
         n << i;
     return n;
+}
+
+const QByteArray kOrigin = QByteArrayLiteral("velmar/bench/reading");
+
+// A queue killed with count messages pushed: the first four in memory, the rest spilled.
+bool leaveKilledQueue(const QString& spill, int count, const QByteArray& origin = kOrigin) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        auto* queue = new PublishQueue(spill, 4, origin);
+        for (int i = 0; i < count; ++i)
+            queue->push(numbered(i));
+        ::raise(SIGKILL);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFSIGNALED(status);
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
 }
 
 } // namespace
@@ -124,27 +150,132 @@ private slots:
         QCOMPARE(victim.readAll(), QByteArray("precious"));
     }
 
-    void aSpillFileAKilledRunLeftIsReplaced() {
+    // A killed run's spill file is taken back whole: its messages first, in order, then what
+    // comes now, through the same file; a torn last entry makes the file damaged: its whole
+    // entries still come first, and the file is moved aside as it stands, under a name not taken.
+    void aSpillFileAKilledRunLeftComesFirst_data() {
+        QTest::addColumn<int>("cut");
+        QTest::addColumn<QString>("aside");
+        QTest::newRow("whole") << 0 << QString();
+        QTest::newRow("torn last entry") << 50 << QStringLiteral("damaged-2");
+    }
+    void aSpillFileAKilledRunLeftComesFirst() {
+        QFETCH(int, cut);
+        QFETCH(QString, aside);
         QTemporaryDir dir;
         const QString spill = dir.filePath(QStringLiteral("q"));
-        QFile leftover(spill);
-        QVERIFY(leftover.open(QIODevice::WriteOnly));
-        leftover.write("whatever a killed run wrote");
-        leftover.close();
-        PublishQueue queue(spill, 4);
-        for (int i = 0; i < 40; ++i)
-            queue.push(numbered(i));
-        QVERIFY(queue.takeNotices().isEmpty());
-        QCOMPARE(queue.spilled(), std::size_t(36));
-        QCOMPARE(drain(queue), upTo(40));
+        QVERIFY(leaveKilledQueue(spill, 40));
+        QFile earlier(spill + ".damaged-1"); // moved aside by an earlier start: kept
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write("earlier");
+        earlier.close();
+        QFile file(spill);
+        QVERIFY(file.resize(file.size() - cut));
+        const QByteArray left = readAll(spill);
+        {
+            PublishQueue queue(spill, 4, kOrigin);
+            queue.resumeLeft();
+            QCOMPARE(queue.size(), std::size_t(cut ? 35 : 36)); // the first four died in memory
+            for (int i = 100; i < 120; ++i)
+                queue.push(numbered(i));
+            QCOMPARE(drain(queue), upTo(cut ? 39 : 40, 4) + upTo(120, 100));
+            const QStringList notices = queue.takeNotices();
+            QCOMPARE(notices.size(), 1);
+            const int readings = cut ? 30 : 31; // every seventh is a discovery message
+            QVERIFY2(notices.first().contains(
+                         QStringLiteral("%1 readings queued by an earlier run").arg(readings)),
+                     qPrintable(notices.first()));
+            if (!aside.isEmpty()) {
+                QVERIFY2(notices.first().contains(aside), qPrintable(notices.first()));
+                QCOMPARE(readAll(spill + '.' + aside), left);
+            }
+        }
+        QCOMPARE(readAll(spill + ".damaged-1"), QByteArray("earlier"));
+        QVERIFY(!QFileInfo::exists(spill));
+    }
+
+    // What is not a killed run's file of these messages is never read as one, resent or
+    // replaced: one of other messages is moved aside; one that is not ours, or that a running
+    // queue holds, is left alone, and the messages stay in memory.
+    void aSpillFileNotOfThisRunIsMovedAsideOrLeftAlone_data() {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("another meter's") << "other origin"
+                                         << "moved aside as";
+        QTest::newRow("not a spill file") << "garbage"
+                                          << "moved aside as";
+        QTest::newRow("held by a running queue") << "held"
+                                                 << "another running logger";
+        QTest::newRow("FIFO") << "fifo"
+                              << "not a plain file";
+        QTest::newRow("hard link") << "hard link"
+                                   << "not a plain file";
+        QTest::newRow("another user's") << "other user"
+                                        << "not a plain file";
+    }
+    void aSpillFileNotOfThisRunIsMovedAsideOrLeftAlone() {
+        QFETCH(QString, what);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        const QString spill = dir.filePath(QStringLiteral("q"));
+        std::unique_ptr<PublishQueue> running;
+        if (what == "other origin") {
+            QVERIFY(leaveKilledQueue(spill, 40, "velmar/other/reading"));
+        } else if (what == "garbage") {
+            QFile f(spill);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("whatever was there");
+        } else if (what == "held") {
+            running = std::make_unique<PublishQueue>(spill, 4, kOrigin);
+            for (int i = 0; i < 10; ++i)
+                running->push(numbered(i));
+        } else if (what == "fifo") {
+            QCOMPARE(::mkfifo(QFile::encodeName(spill).constData(), 0600), 0);
+        } else if (what == "other user") {
+            if (!otheruser::available())
+                QSKIP("only root can give a file to another user");
+            QVERIFY(leaveKilledQueue(spill, 40));
+            QCOMPARE(::chown(QFile::encodeName(spill).constData(), otheruser::kAttacker,
+                             otheruser::kAttacker),
+                     0);
+        } else {
+            QVERIFY(leaveKilledQueue(spill, 40));
+            QCOMPARE(::link(QFile::encodeName(spill).constData(),
+                            QFile::encodeName(dir.filePath("other-name")).constData()),
+                     0);
+        }
+        const QByteArray before = what == "fifo" ? QByteArray() : readAll(spill);
+        {
+            PublishQueue queue(spill, 4, kOrigin);
+            queue.resumeLeft(); // does not wait on a FIFO
+            QVERIFY(queue.empty());
+            for (int i = 0; i < 30; ++i)
+                queue.push(numbered(i));
+            const QStringList notices = queue.takeNotices();
+            QCOMPARE(notices.size(), 1);
+            QVERIFY2(notices.first().contains(said), qPrintable(notices.first()));
+            QCOMPARE(drain(queue), upTo(30));
+        }
+        if (said == "moved aside as") {
+            QCOMPARE(readAll(spill + ".foreign-1"), before);
+            QVERIFY(!QFileInfo::exists(spill)); // the new spill file went at the end
+        } else if (what != "fifo") {
+            QCOMPARE(readAll(spill), before);
+        } else {
+            QVERIFY(QFileInfo(spill).exists() && !QFileInfo(spill).isFile());
+        }
+        if (running)
+            QCOMPARE(drain(*running), upTo(10));
     }
 
     void aDamagedEntryIsSaidAndNothingFalseComesOut_data() {
         QTest::addColumn<qint64>("offset");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("payload byte") << qint64(200 * 3 + 50) << QByteArray("Z");
-        QTest::newRow("size field") << qint64(0) << QByteArray("\xff\xff\xff\x7f", 4);
-        QTest::newRow("kind field") << qint64(8) << QByteArray("\x09", 1);
+        // The first entry follows the file's origin, an empty one here.
+        constexpr qint64 first = 9;
+        QTest::newRow("payload byte") << first + 200 * 3 + 50 << QByteArray("Z");
+        QTest::newRow("size field") << first << QByteArray("\xff\xff\xff\x7f", 4);
+        QTest::newRow("kind field") << first + 8 << QByteArray("\x09", 1);
     }
     void aDamagedEntryIsSaidAndNothingFalseComesOut() {
         QFETCH(qint64, offset);

@@ -15,6 +15,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr int kWaitMs = 60'000; // a failure bound only
@@ -27,9 +32,10 @@ PublishConfig configFor(int port, const QString& meter = QStringLiteral("bench")
     return c;
 }
 
-StoredReading reading(qint64 no, const QString& unit = QStringLiteral("V")) {
+StoredReading reading(qint64 no, const QString& unit = QStringLiteral("V"),
+                      const QString& run = QStringLiteral("run-1")) {
     StoredReading s;
-    s.run = QStringLiteral("run-1");
+    s.run = run;
     s.no = no;
     s.at = QDateTime::currentDateTime();
     s.reading.ReadingText = QStringLiteral("0%1.00").arg(no % 10);
@@ -82,6 +88,35 @@ struct Said {
                              [&](const QString& l) { return l.contains(part); });
     }
 };
+
+// A run killed while its broker was away, leaving readings 1 to count of "run-0" queued: the
+// first memoryBound of them in memory (lost with the process), the rest in the spill file.
+bool leaveKilledRun(const QString& spillPath, int count, std::size_t memoryBound) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ReadingPublisher killed(configFor(1), spillPath, fixedClock, nullptr, memoryBound);
+        killed.setStatus([](const QString&) {});
+        for (int no = 1; no <= count; ++no)
+            killed.publish(reading(no, QStringLiteral("V"), QStringLiteral("run-0")));
+        ::raise(SIGKILL);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFSIGNALED(status) &&
+           QFileInfo(spillPath).size() > 0;
+}
+
+// Run and number of each reading received, a repeat after a reconnection dropped.
+QStringList runsAndNumbers(const QList<MqttSubscriber::Message>& messages) {
+    QStringList keys;
+    for (const MqttSubscriber::Message& m : messages) {
+        const QJsonObject o = json(m.payload);
+        const QString key =
+            o.value("run").toString() + u'/' + QString::number(o.value("no").toInteger());
+        if (!keys.contains(key))
+            keys << key;
+    }
+    return keys;
+}
 
 } // namespace
 
@@ -190,6 +225,38 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return session.messages().size() >= 300; }, kWaitMs));
         QCOMPARE(numbersInOrder(session.messages()), oneTo(300));
         QCOMPARE(said.count("cannot be reached"), 1);
+    }
+
+    // The killed run's spilled readings reach the broker at the next start, in order and with
+    // their own run and number, before the new run's first reading.
+    void readingsAKilledRunSpilledAreSentFirstAtTheNextStart() {
+        QTemporaryDir dir;
+        const QString spill = PublishQueue::spillPathFor(dir.filePath("t.DB"));
+        QVERIFY(leaveKilledRun(spill, 30, 4));
+        MosquittoBroker broker;
+        QVERIFY(broker.start());
+        MqttSubscriber subscriber(broker.port(), QStringLiteral("velmar/bench/reading"));
+        QVERIFY(subscriber.waitSubscribed());
+        Said said;
+        {
+            ReadingPublisher publisher(configFor(broker.port()), spill, fixedClock, nullptr, 4);
+            publisher.setStatus(said.sink());
+            publisher.start();
+            for (int no = 1; no <= 5; ++no)
+                publisher.publish(reading(no));
+            QVERIFY2(QTest::qWaitFor([&] { return publisher.queued() == 0; }, kWaitMs),
+                     qPrintable(said.lines.join('\n')));
+        }
+        QVERIFY(QTest::qWaitFor([&] { return runsAndNumbers(subscriber.messages()).size() >= 31; },
+                                kWaitMs));
+        QStringList expected;
+        for (int no = 5; no <= 30; ++no)
+            expected << QStringLiteral("run-0/%1").arg(no);
+        for (int no = 1; no <= 5; ++no)
+            expected << QStringLiteral("run-1/%1").arg(no);
+        QCOMPARE(runsAndNumbers(subscriber.messages()), expected);
+        QCOMPARE(said.count("26 readings queued by an earlier run"), 1);
+        QVERIFY(!QFileInfo::exists(spill));
     }
 
     void discoveryComesBeforeTheFirstReadingInANewUnit() {

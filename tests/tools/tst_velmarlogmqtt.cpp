@@ -1,11 +1,14 @@
 // velmar-log --mqtt as built, against velmar-sim on a pseudo-terminal and Debian's mosquitto
-// started here: what a subscriber receives, what a killed logger leaves on the status topic, which
-// settings end the run at start with code 2, and that a broker that is away or never answers
-// costs the meter's polling nothing. Bounds are failure bounds only.
+// started here: what a subscriber receives, what a killed logger leaves on the status topic and in
+// its spill file for the next start, which settings end the run at start with code 2, and that a
+// broker that is away or never answers costs the meter's polling nothing. Bounds are failure
+// bounds only.
 #include "../support/MosquittoBroker.h"
 #include "../support/MqttSubscriber.h"
 #include "../support/SilentBroker.h"
 #include "LoggerRun.h"
+#include "PublishQueue.h"
+#include "ReadingPublisher.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,6 +17,9 @@
 #include <QTest>
 
 #include <csignal>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -25,6 +31,36 @@ qsizetype linesWith(const QString& text, const QString& part) {
     return text.split(u'\n').filter(part).size();
 }
 
+// A logger's publisher killed while its broker was away with readings 1 to count of "run-0"
+// queued: the first memoryBound died in memory, the rest are in the spill file beside table.
+bool leaveKilledRun(const QString& table, const QString& meterId, int count,
+                    std::size_t memoryBound) {
+    const QString spill = PublishQueue::spillPathFor(table);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        PublishConfig away;
+        away.host = QStringLiteral("127.0.0.1");
+        away.port = 1;
+        away.meterId = meterId;
+        ReadingPublisher killed(
+            away, spill, [] { return QDateTime::currentDateTime(); }, nullptr, memoryBound);
+        killed.setStatus([](const QString&) {});
+        for (int no = 1; no <= count; ++no) {
+            StoredReading s;
+            s.run = QStringLiteral("run-0");
+            s.no = no;
+            s.at = QDateTime::currentDateTime();
+            s.reading.ReadingText = QStringLiteral("01.00");
+            s.reading.UnitText = QStringLiteral("V");
+            killed.publish(s);
+        }
+        ::raise(SIGKILL);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFSIGNALED(status) &&
+           QFileInfo(spill).size() > 0;
+}
+
 } // namespace
 
 class TestVelmarLogMqtt : public QObject {
@@ -34,6 +70,7 @@ private slots:
     void everyStoredReadingIsPublishedAsItIsPrinted();
     void aBrokerStoppedAndStartedAgainLosesNoReading();
     void aKilledLoggerShowsOffline();
+    void readingsAKilledLoggerSpilledGoFirstAtTheNextStart();
     void wrongBrokerSettingsEndTheRunAtStartWithCodeTwo_data();
     void wrongBrokerSettingsEndTheRunAtStartWithCodeTwo();
     void anUnreachableBrokerIsTriedAgainQuietlyWhileReadingsQueue();
@@ -180,6 +217,48 @@ void TestVelmarLogMqtt::aKilledLoggerShowsOffline() {
     MqttSubscriber later(broker.port(), QStringLiteral("velmar/killed/status"), "later");
     QVERIFY(QTest::qWaitFor([&] { return !later.messages().isEmpty(); }, 60'000));
     QCOMPARE(later.messages().first().payload, QByteArray("offline"));
+}
+
+void TestVelmarLogMqtt::readingsAKilledLoggerSpilledGoFirstAtTheNextStart() {
+    const QString table = m_dir.filePath("resume.DB");
+    QVERIFY(leaveKilledRun(table, "resume", 20, 4));
+    MosquittoBroker broker;
+    QVERIFY(broker.start());
+    MqttSubscriber subscriber(broker.port(), QStringLiteral("velmar/resume/reading"));
+    QVERIFY(subscriber.waitSubscribed());
+    const QString link = m_dir.filePath("resume-meter");
+    Meter meter(link, {"--drift", "5"});
+    QVERIFY(meter.ready());
+    const Run run =
+        runLogger({"--port", link, "--table", table, "--count", "4", "--repeat", "keep", "--format",
+                   "jsonl", "--mqtt", broker.url(), "--meter-id", "resume"});
+    QVERIFY2(run.exitCode == 0 && run.status == QProcess::NormalExit, qPrintable(run.err));
+    QCOMPARE(run.out.size(), 4);
+    QCOMPARE(linesWith(run.err, "16 readings queued by an earlier run"), 1);
+    // Every reading once at least, in order: the killed run's spilled ones, then this run's.
+    QStringList arrived;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            arrived.clear();
+            for (const MqttSubscriber::Message& m : subscriber.messages()) {
+                const QJsonObject o = json(m.payload);
+                const QString key =
+                    o.value("run").toString() + u'/' + QString::number(o.value("no").toInteger());
+                if (!arrived.contains(key))
+                    arrived << key;
+            }
+            return arrived.size() >= 20;
+        },
+        60'000));
+    QStringList expected;
+    for (int no = 5; no <= 20; ++no)
+        expected << QStringLiteral("run-0/%1").arg(no);
+    const QString thisRun = arrived.value(16).section(u'/', 0, 0);
+    QVERIFY(!thisRun.isEmpty() && thisRun != QStringLiteral("run-0"));
+    for (int no = 1; no <= 4; ++no)
+        expected << thisRun + u'/' + QString::number(no);
+    QCOMPARE(arrived, expected);
+    QVERIFY(!QFileInfo::exists(PublishQueue::spillPathFor(table)));
 }
 
 void TestVelmarLogMqtt::wrongBrokerSettingsEndTheRunAtStartWithCodeTwo_data() {
