@@ -1,3 +1,4 @@
+#include "ReadingsGrid.h"
 #include "StatusGrid.h"
 #include "StatusPlace.h"
 
@@ -93,6 +94,43 @@ private slots:
         status.clear(QStringLiteral("link"));
         status.clear(QStringLiteral("table"));
         QCOMPARE(rowsBottom(), grid.horizontalScrollBar()->mapTo(&grid, QPoint(0, 0)).y() - 1);
+    }
+
+    // A status line shortens the rows' area, which may call for the vertical scroll bar, which
+    // narrows the rows: whatever the count of rows, the layout settles instead of going round for
+    // ever (which froze the window at the row where the bar first appears).
+    void theLayoutSettlesAsRowsComeWhileALineIsShown_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        for (const int width : {260, 280, 299, 320})
+            for (const int height : {110, 140, 145, 146, 150, 180})
+                QTest::addRow("%dx%d", width, height) << width << height;
+    }
+
+    void theLayoutSettlesAsRowsComeWhileALineIsShown() {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QStandardItemModel model(0, ReadingsGrid::kColumns);
+        ReadingsGrid grid(nullptr);
+        grid.setModel(&model);
+        grid.showColumns(true, false);
+        grid.resize(width, height);
+        grid.statusPlace()->set(QStringLiteral("journal"),
+                                QStringLiteral("Earlier readings kept for next start"));
+        grid.statusPlace()->set(QStringLiteral("link"), QStringLiteral("Link lost"));
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        // A layout that goes round for ever never returns from here: the test's watchdog ends it.
+        for (int row = 0; row < 30; ++row) {
+            model.appendRow(QList<QStandardItem*>{new QStandardItem(QString::number(row + 1))});
+            grid.selectLastRow();
+            QCoreApplication::processEvents();
+            QCoreApplication::processEvents();
+            const QRect last = grid.visualRect(model.index(row, 0));
+            QVERIFY2(last.bottom() < grid.viewport()->height(), qPrintable(QString::number(row)));
+            QCOMPARE(grid.statusPlace()->geometry().top(),
+                     grid.viewport()->geometry().bottom() + 1);
+        }
     }
 
     // Each cause shows its few words; the whole sentences are the tool tip; a sentence without
