@@ -20,6 +20,15 @@ void StatusGrid::updateGeometries() {
     if (m_placing)
         return;
     const QScopedValueRollback placing(m_placing, true);
+    // The view's own round gives the rows the whole height for a moment, and the status lines take
+    // it back. Were the scroll bar to follow that moment, it would go, come back with the lines,
+    // and lay the view out again, for ever; so it keeps its place until the lines have theirs.
+    const Qt::ScrollBarPolicy policy = verticalScrollBarPolicy();
+    const bool hold = policy == Qt::ScrollBarAsNeeded &&
+                      (m_status->heightNeeded() > 0 || viewportMargins().bottom() > 0);
+    if (hold)
+        setVerticalScrollBarPolicy(verticalScrollBar()->isVisible() ? Qt::ScrollBarAlwaysOn
+                                                                    : Qt::ScrollBarAlwaysOff);
     // A second round when the shorter rows' area made the vertical scroll bar appear or go, which
     // changes the width the view's own round worked with.
     for (int round = 0; round < 2; ++round) {
@@ -29,6 +38,8 @@ void StatusGrid::updateGeometries() {
         if (verticalScrollBar()->isVisible() == barShown)
             break;
     }
+    if (hold)
+        setVerticalScrollBarPolicy(policy);
     placeStatus();
 }
 
