@@ -1,6 +1,9 @@
 #include "PublishQueue.h"
 
+#include "OwnFile.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <array>
@@ -102,6 +105,16 @@ bool writeAt(int fd, const char* data, std::size_t size, std::int64_t offset) {
         offset += n;
     }
     return true;
+}
+
+// The new name of a renamed file is lasting only once its folder is synced.
+void syncFolderOf(const QString& path) {
+    const int fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    (void)::fsync(fd);
+    ::close(fd);
 }
 
 } // namespace
@@ -394,4 +407,106 @@ void PublishQueue::closeSpill() {
         (void)::unlink(path.constData());
     ::close(m_fd);
     m_fd = -1;
+}
+
+int PublishQueue::writeKept(int fd, Kept& kept) {
+    std::string chunk;
+    std::int64_t at = 0;
+    int error = 0;
+    const auto flush = [&] {
+        if (error == 0 && !writeAt(fd, chunk.data(), chunk.size(), at))
+            error = errno != 0 ? errno : EIO;
+        at += std::int64_t(chunk.size());
+        chunk.clear();
+    };
+    const auto put = [&](const QueuedMessage& message) {
+        chunk += entryOf(message);
+        if (message.kind != QueuedMessage::Kind::Origin) {
+            ++kept.messages;
+            kept.readings += message.kind == QueuedMessage::Kind::Reading;
+        }
+        if (chunk.size() >= 64 * 1024)
+            flush();
+    };
+    put({QueuedMessage::Kind::Origin, m_origin});
+    // The order the queue hands them out: memory, then the spill file, then what it refused.
+    for (const QueuedMessage& message : m_head)
+        put(message);
+    std::int64_t readAt = m_readAt;
+    for (std::size_t i = 0; i < m_spilled && error == 0; ++i) {
+        const std::optional<ReadBack> entry = readEntry(m_fd, readAt);
+        if (!entry || entry->message.kind == QueuedMessage::Kind::Origin) {
+            m_notices << QStringLiteral("the spill file %1 is damaged: %2 queued readings in it "
+                                        "are lost to the broker (the table has them)")
+                             .arg(m_spillPath)
+                             .arg(m_spilled - i);
+            break;
+        }
+        readAt = entry->next;
+        put(entry->message);
+    }
+    for (const QueuedMessage& message : m_overflow)
+        put(message);
+    flush();
+    if (error == 0 && ::fdatasync(fd) != 0)
+        error = errno;
+    return error;
+}
+
+PublishQueue::Kept PublishQueue::keepForNextStart() {
+    Kept kept;
+    if (empty() || m_spillPath.isEmpty()) {
+        closeSpill();
+        return kept;
+    }
+    const QFileInfo info(m_spillPath);
+    const QByteArray path = QFile::encodeName(m_spillPath);
+    const OwnFile::Created fresh = OwnFile::createExclusive(
+        QFile::encodeName(info.absolutePath()).toStdString(),
+        QFile::encodeName(info.fileName()).toStdString() + '.', ".new", 0600);
+    int error = fresh.fd < 0 ? fresh.error : writeKept(fresh.fd, kept);
+    if (error == 0) {
+        if (m_fd >= 0 && namesFile(path, m_fd)) {
+            if (::rename(fresh.path.c_str(), path.constData()) != 0)
+                error = errno;
+        } else if (::renameat2(AT_FDCWD, fresh.path.c_str(), AT_FDCWD, path.constData(),
+                               RENAME_NOREPLACE) != 0) {
+            // Not our file at the name (or none): whatever is there now is not replaced.
+            error = errno;
+            if (error == EINVAL) {
+                error = ::link(fresh.path.c_str(), path.constData()) == 0 ? 0 : errno;
+                if (error == 0)
+                    (void)::unlink(fresh.path.c_str());
+            }
+        }
+    }
+    if (fresh.fd >= 0) {
+        if (error != 0)
+            (void)::unlink(fresh.path.c_str());
+        ::close(fresh.fd);
+    }
+    if (error == 0) {
+        syncFolderOf(m_spillPath);
+    } else {
+        kept = {};
+        kept.ok = false;
+        m_notices << QStringLiteral("cannot keep the queued readings for the next start in %1: "
+                                    "%2; %3")
+                         .arg(m_spillPath,
+                              error == EEXIST ? QStringLiteral("something that is not ours is "
+                                                               "there")
+                                              : errorText(error),
+                              m_fd >= 0 ? QStringLiteral("the spill file keeps those it held")
+                                        : QStringLiteral("they are lost to the broker (the "
+                                                         "table has them)"));
+    }
+    // Let go without removing it: it is the kept file now, or what is left of the old one.
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_head.clear();
+    m_overflow.clear();
+    m_spilled = 0;
+    m_spillRefused = true;
+    return kept;
 }

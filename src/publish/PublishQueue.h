@@ -22,11 +22,12 @@ struct QueuedMessage {
 // memory, the rest go to a spill file beside the table and come back in order as the front is
 // sent. The spill file is ours alone: created exclusively, never through a link, locked while in
 // use, headed by the origin of its messages (the topic they go to), each entry checked by its
-// length and CRC-32 when read back. It is removed when the queue ends. One that a killed run left
-// is taken back by resumeLeft(), its messages first; one that is damaged or of another origin is
-// moved aside and said, never overwritten; one another running queue holds, or that is not a plain
-// file of this user, is left alone. When the spill file cannot be made or written, the messages
-// stay in memory and a notice says so.
+// length and CRC-32 when read back. It is removed when the queue ends, unless keepForNextStart()
+// kept what was not acknowledged in it. One that a killed or ended run left is taken back by
+// resumeLeft(), its messages first; one that is damaged or of another origin is moved aside and
+// said, never overwritten; one another running queue holds, or that is not a plain file of this
+// user, is left alone. When the spill file cannot be made or written, the messages stay in memory
+// and a notice says so.
 class PublishQueue {
 public:
     static constexpr std::size_t kMemoryBound = 2048;
@@ -40,6 +41,18 @@ public:
     // Takes the messages a run that ended without emptying its queue left in the spill file, in
     // their order, ahead of everything pushed after; before the first push.
     void resumeLeft();
+
+    // What keepForNextStart() did.
+    struct Kept {
+        std::size_t messages = 0;
+        std::size_t readings = 0;
+        bool ok = true; // false: a notice says why; what the spill file held is still there
+    };
+    // At a clean end: every message not acknowledged, in order, goes into a spill file that
+    // replaces the old one whole (a new file beside it, synced, then renamed over it) for
+    // resumeLeft() at the next start; with nothing unacknowledged no file stays. The queue is
+    // empty afterwards and spills no more.
+    Kept keepForNextStart();
 
     void push(QueuedMessage message);
     // The oldest message goes; the next ones come back from the spill file as room allows.
@@ -75,6 +88,8 @@ private:
     [[nodiscard]] std::optional<QString> moveAside(int fd, const QString& why);
     void refuseLeft(const QString& why);
     [[nodiscard]] bool openSpill();
+    // Writes the origin and every queued message to fd, oldest first; 0 or the error number.
+    [[nodiscard]] int writeKept(int fd, Kept& kept);
     void refill();
     void dropSpill(); // empties the spill file
     void closeSpill();

@@ -192,9 +192,16 @@ void ReadingPublisher::finishClose() {
     if (m_client.isConnected())
         (void)m_client.publish(m_statusTopic, kOffline, true);
     m_client.stop();
-    if (!m_queue.empty())
+    const std::size_t waiting = m_queue.size();
+    const PublishQueue::Kept kept = m_queue.keepForNextStart();
+    sayNotices();
+    if (kept.messages > 0)
+        say(QStringLiteral("%1 not acknowledged by the broker %2: kept for the next start in %3 "
+                           "(the table has them)")
+                .arg(readingsText(kept.readings), m_config.brokerText(), m_queue.spillPath()));
+    else if (waiting > 0)
         say(QStringLiteral("%1 not acknowledged by the broker %2 (the table has them)")
-                .arg(readingsText(m_queue.size()), m_config.brokerText()));
+                .arg(readingsText(waiting), m_config.brokerText()));
     QMetaObject::invokeMethod(this, &ReadingPublisher::closed, Qt::QueuedConnection);
 }
 

@@ -18,10 +18,11 @@
 // until the broker has acknowledged it, so that a broker that is away or restarted loses none:
 // they wait in the queue (memory, then the spill file) and go out in order when it is back; a
 // reconnection sends again what was not acknowledged, so a subscriber may see a repeat, which its
-// run and number let it drop. Readings a killed run left in the spill file go first, each with
-// its own run and number. Beside the readings: the retained status ("online", with "offline"
-// as the will and at a clean end), the retained link health once a minute, and with discovery the
-// Home Assistant sensor, sent again before the first reading in a new unit.
+// run and number let it drop. Readings a killed run left in the spill file, or an ended run kept
+// there, go first, each with its own run and number. Beside the readings: the retained status
+// ("online", with "offline" as the will and at a clean end), the retained link health once a
+// minute, and with discovery the Home Assistant sensor, sent again before the first reading in a
+// new unit.
 class ReadingPublisher : public QObject {
     Q_OBJECT
 public:
@@ -45,7 +46,8 @@ public:
     void start();
     void publish(const StoredReading& stored);
     // Sends what the broker takes within waitMs, then the retained "offline", and disconnects;
-    // closed() follows (at once when nothing waits).
+    // what it has not acknowledged is kept in the spill file for the next start. closed()
+    // follows (at once when nothing waits).
     void close(int waitMs);
 
     void healthTick();

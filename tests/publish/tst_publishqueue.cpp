@@ -1,11 +1,12 @@
 // The queue of unacknowledged messages: order kept across memory and the spill file, the spill
-// file's rules (exclusive, no links, ours alone, removed at the end), what a killed run's file
-// becomes at the next start, damage found by its checks, and a disk that refuses writes.
+// file's rules (exclusive, no links, ours alone, removed at the end), what a killed or ended run's
+// file becomes at the next start, damage found by its checks, and a disk that refuses writes.
 #include "PublishQueue.h"
 
 #include "../support/FileSizeLimit.h"
 #include "../support/OtherUser.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -266,6 +267,69 @@ private slots:
         }
         if (running)
             QCOMPARE(drain(*running), upTo(10));
+    }
+
+    // At a clean end what was not taken out is kept in the order the queue hands it out
+    // (memory, spill file, then what a full disk refused), never what already went, and the
+    // next start takes it first. A kept file that cannot be written, or a name that is not ours,
+    // leaves what is on disk as it was and no new file behind.
+    void whatIsLeftAtACleanEndIsKeptInOrderForTheNextStart() {
+        QTemporaryDir dir;
+        const QString spill = dir.filePath(QStringLiteral("q"));
+        const auto leave = [](PublishQueue& queue) {
+            FileSizeLimit limit(4096); // about twenty messages fit in the spill file
+            for (int i = 0; i < 200; ++i)
+                queue.push(numbered(i));
+            for (int i = 0; i < 10; ++i)
+                queue.pop();
+            (void)queue.takeNotices();
+        };
+        {
+            PublishQueue queue(spill, 4, kOrigin);
+            leave(queue);
+            QVERIFY(queue.spilled() > 0 && queue.spilled() < 20);
+            const PublishQueue::Kept kept = queue.keepForNextStart();
+            QVERIFY(kept.ok);
+            QCOMPARE(kept.messages, std::size_t(190));
+            QCOMPARE(kept.readings, std::size_t(190 - 27)); // every seventh is a discovery
+            QVERIFY(queue.empty());
+            QVERIFY(queue.takeNotices().isEmpty());
+        }
+        {
+            PublishQueue next(spill, 4, kOrigin);
+            next.resumeLeft();
+            next.push(numbered(500));
+            QCOMPARE(drain(next), upTo(200, 10) << 500);
+            QVERIFY(next.keepForNextStart().ok);
+        }
+        QVERIFY(!QFileInfo::exists(spill)); // nothing left to keep
+
+        {
+            PublishQueue queue(spill, 4, kOrigin);
+            leave(queue);
+            const QByteArray before = readAll(spill);
+            FileSizeLimit limit(4096);
+            QVERIFY(!queue.keepForNextStart().ok);
+            const QStringList notices = queue.takeNotices();
+            QVERIFY2(notices.size() == 1 && notices.first().contains("cannot keep"),
+                     qPrintable(notices.join('\n')));
+            QCOMPARE(readAll(spill), before);
+        }
+        QVERIFY(QFileInfo(spill).isFile());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"q"});
+
+        QVERIFY(QFile::remove(spill));
+        QVERIFY(QFile::link(dir.filePath("elsewhere"), spill));
+        {
+            PublishQueue queue(spill, 4, kOrigin);
+            queue.push(numbered(1));
+            QVERIFY(!queue.keepForNextStart().ok);
+            QVERIFY(queue.takeNotices().join('\n').contains("not ours"));
+        }
+        QVERIFY(QFileInfo(spill).isSymLink());
+        QVERIFY(!QFileInfo::exists(dir.filePath("elsewhere")));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 QStringList{"q"});
     }
 
     void aDamagedEntryIsSaidAndNothingFalseComesOut_data() {

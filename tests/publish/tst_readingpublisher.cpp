@@ -259,6 +259,66 @@ private slots:
         QVERIFY(!QFileInfo::exists(spill));
     }
 
+    // A clean end while the broker is away keeps every unacknowledged message, those in memory
+    // and those spilled, in order, for the next start; that start sends them first and, with
+    // everything acknowledged, leaves no file.
+    void readingsQueuedAtACleanEndAreSentFirstAtTheNextStart() {
+        QTemporaryDir dir;
+        const QString spill = PublishQueue::spillPathFor(dir.filePath("t.DB"));
+        MosquittoBroker broker; // not started yet: away for the first run
+        PublishConfig config = configFor(broker.port());
+        config.discovery = true;
+        Said said;
+        {
+            ReadingPublisher ended(config, spill, fixedClock, nullptr, 4);
+            ended.setStatus(said.sink());
+            ended.start();
+            for (int no = 1; no <= 30; ++no)
+                ended.publish(reading(no, no <= 20 ? QStringLiteral("V") : QStringLiteral("A"),
+                                      QStringLiteral("run-0")));
+            QCOMPARE(ended.queued(), std::size_t(32)); // two discovery messages beside them
+            QSignalSpy closed(&ended, &ReadingPublisher::closed);
+            ended.close(1000);
+            QVERIFY(closed.wait(kWaitMs));
+        }
+        QVERIFY2(QFileInfo(spill).isFile(), qPrintable(said.lines.join('\n')));
+        QVERIFY2(said.count("30 readings not acknowledged") == 1 &&
+                     said.count("kept for the next start") == 1,
+                 qPrintable(said.lines.join('\n')));
+
+        QVERIFY(broker.start());
+        MqttSubscriber subscriber(broker.port(), QStringLiteral("velmar/bench/reading"));
+        QVERIFY(subscriber.waitSubscribed());
+        MqttSubscriber discovery(broker.port(), QStringLiteral("homeassistant/#"),
+                                 "kept-discovery");
+        QVERIFY(discovery.waitSubscribed());
+        {
+            ReadingPublisher next(configFor(broker.port()), spill, fixedClock, nullptr, 4);
+            next.setStatus(said.sink());
+            next.start();
+            for (int no = 1; no <= 3; ++no)
+                next.publish(reading(no));
+            QVERIFY2(QTest::qWaitFor([&] { return next.queued() == 0; }, kWaitMs),
+                     qPrintable(said.lines.join('\n')));
+            QSignalSpy closed(&next, &ReadingPublisher::closed);
+            next.close(1000);
+            QVERIFY(closed.wait(kWaitMs));
+        }
+        QVERIFY(QTest::qWaitFor([&] { return runsAndNumbers(subscriber.messages()).size() >= 33; },
+                                kWaitMs));
+        QStringList expected;
+        for (int no = 1; no <= 30; ++no)
+            expected << QStringLiteral("run-0/%1").arg(no);
+        for (int no = 1; no <= 3; ++no)
+            expected << QStringLiteral("run-1/%1").arg(no);
+        QCOMPARE(runsAndNumbers(subscriber.messages()), expected);
+        QCOMPARE(said.count("30 readings queued by an earlier run"), 1);
+        // The kept discovery messages went too, the new unit's last.
+        QVERIFY(QTest::qWaitFor([&] { return discovery.messages().size() >= 1; }, kWaitMs));
+        QVERIFY(discovery.messages().last().payload.contains("\"unit_of_measurement\":\"A\""));
+        QVERIFY(!QFileInfo::exists(spill));
+    }
+
     void discoveryComesBeforeTheFirstReadingInANewUnit() {
         MosquittoBroker broker;
         QVERIFY(broker.start());

@@ -313,6 +313,9 @@ void TestVelmarLogMqtt::anUnreachableBrokerIsTriedAgainQuietlyWhileReadingsQueue
     QCOMPARE(run.out.size(), 8);
     QCOMPARE(linesWith(run.err, "cannot be reached"), 1);
     QCOMPARE(linesWith(run.err, "8 readings not acknowledged"), 1);
+    // The end by --count keeps them for the next start.
+    QCOMPARE(linesWith(run.err, "kept for the next start"), 1);
+    QVERIFY(QFileInfo(PublishQueue::spillPathFor(m_dir.filePath("away.DB"))).isFile());
 }
 
 void TestVelmarLogMqtt::aBrokerThatNeverAnswersDoesNotDelayPolling() {
