@@ -204,10 +204,11 @@ run. A lost port is waited for and opened again when it comes back.
 
 With --mqtt, readings the broker has not acknowledged are queued (in memory, then
 in ".<table file>.mqtt-queue" beside the table) and sent in order when it is
-reachable again; each carries the run's id ("run") and its record number ("no"),
-so a subscriber can drop a repeat. velmar/<meter>/status holds "online" or
-"offline" (retained, "offline" also as the will), velmar/<meter>/health the
-link's counts (retained, once a minute).
+reachable again. A run that ends first keeps them all there (a killed run, those
+it had spilled), and the next run sends them before its own. Each carries the
+run's id ("run") and its record number ("no"), so a subscriber can drop a repeat.
+velmar/<meter>/status holds "online" or "offline" (retained, "offline" also as
+the will), velmar/<meter>/health the link's counts (retained, once a minute).
 
 Exit codes: 0 done (ended by --limit, --count, --duration, SIGINT or SIGTERM),
 1 bad arguments, 2 the port or the table cannot be opened (absent, busy,
