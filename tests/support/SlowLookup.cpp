@@ -1,45 +1,17 @@
 #include "SlowLookup.h"
 
+#include "HeldCalls.h"
+
 #include <dlfcn.h>
 #include <netdb.h>
-#include <sys/syscall.h>
-#include <time.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <cstdlib>
 #include <cstring>
-#include <mutex>
 
 namespace {
 
 using LookupFunction = int (*)(const char*, const char*, const addrinfo*, addrinfo**);
 
-std::mutex g_mutex;
-std::condition_variable g_changed;
-bool g_held = false;
-int g_waiting = 0;
-int g_finished = 0;
-int g_mainThreadLookups = 0;
-
-bool onMainThread() {
-    return ::syscall(SYS_gettid) == ::getpid();
-}
-
-long delayMs() {
-    static const long delay = [] {
-        const char* text = std::getenv("VELMAR_LOOKUP_DELAY_MS");
-        return text ? std::strtol(text, nullptr, 10) : 0L;
-    }();
-    return delay;
-}
-
-void sleepMs(long ms) {
-    timespec left{ms / 1000, (ms % 1000) * 1'000'000L};
-    while (::nanosleep(&left, &left) != 0) {
-    }
-}
+HeldCalls g_lookups;
 
 int passOn(const char* node, const char* service, const addrinfo* hints, addrinfo** res) {
     static_assert(sizeof(void*) == sizeof(LookupFunction));
@@ -51,74 +23,44 @@ int passOn(const char* node, const char* service, const addrinfo* hints, addrinf
 
 extern "C" int getaddrinfo(const char* node, const char* service, const addrinfo* hints,
                            addrinfo** res) {
-    if (const long delay = delayMs(); delay > 0)
-        sleepMs(delay);
+    static const long delay = HeldCalls::delayMsFrom("VELMAR_LOOKUP_DELAY_MS");
+    if (delay > 0)
+        HeldCalls::sleepMs(delay);
     if (!node || std::strcmp(node, SlowLookup::kHeldName) != 0)
         return passOn(node, service, hints, res);
-    {
-        std::unique_lock lock(g_mutex);
-        if (onMainThread()) {
-            ++g_mainThreadLookups;
-        } else {
-            ++g_waiting;
-            g_changed.notify_all();
-            g_changed.wait(lock, [] { return !g_held; });
-            --g_waiting;
-        }
-    }
+    // The main thread is answered at once, held or not.
+    (void)g_lookups.pass();
     const int result = passOn("127.0.0.1", service, hints, res);
-    if (!onMainThread()) {
-        const std::lock_guard lock(g_mutex);
-        ++g_finished;
-        g_changed.notify_all();
-    }
+    if (!HeldCalls::onMainThread())
+        g_lookups.returned();
     return result;
 }
 
 namespace SlowLookup {
 
 void hold() {
-    const std::lock_guard lock(g_mutex);
-    g_held = true;
+    g_lookups.hold();
 }
-
 void release() {
-    const std::lock_guard lock(g_mutex);
-    g_held = false;
-    g_changed.notify_all();
+    g_lookups.release();
 }
-
 int mainThreadLookups() {
-    const std::lock_guard lock(g_mutex);
-    return g_mainThreadLookups;
+    return g_lookups.mainThread();
 }
-
 int waiting() {
-    const std::lock_guard lock(g_mutex);
-    return g_waiting;
+    return g_lookups.waiting();
 }
-
 int finished() {
-    const std::lock_guard lock(g_mutex);
-    return g_finished;
+    return g_lookups.returnedCount();
 }
-
 bool waitForWaiting(int count) {
-    std::unique_lock lock(g_mutex);
-    return g_changed.wait_for(lock, std::chrono::seconds(30),
-                              [count] { return g_waiting >= count; });
+    return g_lookups.waitForWaiting(count);
 }
-
 bool waitForFinished(int count) {
-    std::unique_lock lock(g_mutex);
-    return g_changed.wait_for(lock, std::chrono::seconds(30),
-                              [count] { return g_finished >= count; });
+    return g_lookups.waitForReturned(count);
 }
-
 void reset() {
-    const std::lock_guard lock(g_mutex);
-    g_mainThreadLookups = 0;
-    g_finished = 0;
+    g_lookups.reset();
 }
 
 } // namespace SlowLookup

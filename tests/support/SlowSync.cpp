@@ -1,59 +1,21 @@
 #include "SlowSync.h"
 
-#include <dlfcn.h>
-#include <sys/syscall.h>
-#include <time.h>
-#include <unistd.h>
+#include "HeldCalls.h"
 
-#include <chrono>
-#include <condition_variable>
-#include <cstdlib>
-#include <mutex>
+#include <dlfcn.h>
 
 namespace {
 
 using SyncFunction = int (*)(int);
 
-std::mutex g_mutex;
-std::condition_variable g_changed;
-bool g_held = false;
-int g_waiting = 0;
-int g_mainThreadSyncs = 0;
-int g_otherThreadSyncs = 0;
-
-bool onMainThread() {
-    return ::syscall(SYS_gettid) == ::getpid();
-}
-
-void sleepMs(long ms) {
-    timespec left{ms / 1000, (ms % 1000) * 1'000'000L};
-    while (::nanosleep(&left, &left) != 0) {
-    }
-}
-
-long delayMs() {
-    static const long delay = [] {
-        const char* text = std::getenv("VELMAR_SYNC_DELAY_MS");
-        return text ? std::strtol(text, nullptr, 10) : 0L;
-    }();
-    return delay;
-}
+HeldCalls g_syncs;
 
 // Returns false when the main thread asked while syncs are held: it is not made to wait.
 bool beforeSync() {
-    if (const long delay = delayMs(); delay > 0)
-        sleepMs(delay);
-    std::unique_lock lock(g_mutex);
-    if (onMainThread()) {
-        ++g_mainThreadSyncs;
-        return !g_held;
-    }
-    ++g_otherThreadSyncs;
-    ++g_waiting;
-    g_changed.notify_all();
-    g_changed.wait(lock, [] { return !g_held; });
-    --g_waiting;
-    return true;
+    static const long delay = HeldCalls::delayMsFrom("VELMAR_SYNC_DELAY_MS");
+    if (delay > 0)
+        HeldCalls::sleepMs(delay);
+    return g_syncs.pass();
 }
 
 int passOn(const char* name, int fd) {
@@ -79,41 +41,25 @@ extern "C" int fdatasync(int fd) {
 namespace SlowSync {
 
 void hold() {
-    const std::lock_guard lock(g_mutex);
-    g_held = true;
+    g_syncs.hold();
 }
-
 void release() {
-    const std::lock_guard lock(g_mutex);
-    g_held = false;
-    g_changed.notify_all();
+    g_syncs.release();
 }
-
 int mainThreadSyncs() {
-    const std::lock_guard lock(g_mutex);
-    return g_mainThreadSyncs;
+    return g_syncs.mainThread();
 }
-
 int otherThreadSyncs() {
-    const std::lock_guard lock(g_mutex);
-    return g_otherThreadSyncs;
+    return g_syncs.otherThread();
 }
-
 int waiting() {
-    const std::lock_guard lock(g_mutex);
-    return g_waiting;
+    return g_syncs.waiting();
 }
-
 bool waitForWaiting(int count) {
-    std::unique_lock lock(g_mutex);
-    return g_changed.wait_for(lock, std::chrono::seconds(30),
-                              [count] { return g_waiting >= count; });
+    return g_syncs.waitForWaiting(count);
 }
-
 void reset() {
-    const std::lock_guard lock(g_mutex);
-    g_mainThreadSyncs = 0;
-    g_otherThreadSyncs = 0;
+    g_syncs.reset();
 }
 
 } // namespace SlowSync
