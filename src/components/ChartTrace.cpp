@@ -6,6 +6,7 @@
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <cmath>
 
 QPointF TraceScale::map(QPointF value) const {
     // An empty range puts every point on its lowest edge rather than nowhere.
@@ -118,8 +119,8 @@ void ChartTrace::paint(QPainter* painter, const QStyleOptionGraphicsItem* option
         // A line along the plot's edges is kept, as the chart's own series keep it.
         const double x1 = pos().x() - int(pos().x());
         const double y1 = pos().y() - int(pos().y());
-        const double x2 = (clip.width() + 0.5) - int(clip.width() + 0.5);
-        const double y2 = (clip.height() + 0.5) - int(clip.height() + 0.5);
+        const double x2 = (clip.width() + 0.5) - std::floor(clip.width() + 0.5);
+        const double y2 = (clip.height() + 0.5) - std::floor(clip.height() + 0.5);
         clip.adjust(-x1, -y1, std::max(x1, x2), std::max(y1, y2));
     }
     painter->save();

@@ -176,7 +176,7 @@ void AppendingTableView::paintEvent(QPaintEvent* event) {
 // their cells: the row a selection leaves and the row below it that an append brings then make
 // one rectangle, and the painter draws into one rectangle far faster than into several.
 QRegion AppendingTableView::visualRegionForSelection(const QItemSelection& selection) const {
-    const QRegion cells = QTableView::visualRegionForSelection(selection);
+    QRegion cells = QTableView::visualRegionForSelection(selection);
     if (selectionBehavior() != SelectRows)
         return cells;
     const int width = viewport()->width();
