@@ -14,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -106,4 +107,14 @@ inline qint64 longestGap(const std::vector<qint64>& requests, const Stretch& str
         longest = std::max(longest, requests[i] - requests[i - 1]);
     }
     return longest;
+}
+
+// One line for the requests seen and one a stretch, with its longest gap between requests.
+inline void printGaps(const std::vector<qint64>& requests, const std::vector<Stretch>& stretches) {
+    std::printf("%zu requests seen\n", requests.size());
+    for (const Stretch& stretch : stretches) {
+        std::printf("%-14s %6lld ms: longest gap between requests %5lld ms\n", stretch.what,
+                    static_cast<long long>(stretch.to - stretch.from),
+                    static_cast<long long>(longestGap(requests, stretch)));
+    }
 }

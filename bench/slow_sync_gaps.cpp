@@ -13,7 +13,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <cstdio>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -91,12 +90,6 @@ int main(int argc, char** argv) {
     then(6500, saveStep);
     QApplication::exec();
 
-    const std::vector<qint64> requests = meter.requests();
-    std::printf("%zu requests seen\n", requests.size());
-    for (const Stretch& stretch : stretches) {
-        std::printf("%-14s %6lld ms: longest gap between requests %5lld ms\n", stretch.what,
-                    static_cast<long long>(stretch.to - stretch.from),
-                    static_cast<long long>(longestGap(requests, stretch)));
-    }
+    printGaps(meter.requests(), stretches);
     return 0;
 }

@@ -60,12 +60,6 @@ int main(int argc, char** argv) {
     });
     const int code = QCoreApplication::exec();
 
-    const std::vector<qint64> requests = meter.requests();
-    std::printf("%zu requests seen\n", requests.size());
-    for (const Stretch& stretch : stretches) {
-        std::printf("%-14s %6lld ms: longest gap between requests %5lld ms\n", stretch.what,
-                    static_cast<long long>(stretch.to - stretch.from),
-                    static_cast<long long>(longestGap(requests, stretch)));
-    }
+    printGaps(meter.requests(), stretches);
     return code;
 }
