@@ -2,12 +2,11 @@
 
 // A meter played on a pseudo-terminal that notes when each request arrives, for measuring the gaps
 // between a host's requests while the disk's syncs are slow (slow_sync_gaps.sh).
+#include "../tests/support/RawPty.h"
+
 #include <QString>
 
-#include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,17 +28,9 @@ inline qint64 steadyMs() {
 class PlayedMeter {
 public:
     PlayedMeter() {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+        openRawPty(m_master, m_slave, m_slavePath);
+        if (m_master < 0)
             return;
-        m_slavePath = QString::fromLocal8Bit(::ptsname(m_master));
-        // Kept open so the master never reads a hang-up; raw, so no byte is changed.
-        m_slave = ::open(::ptsname(m_master), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        termios t{};
-        if (m_slave >= 0 && ::tcgetattr(m_slave, &t) == 0) {
-            ::cfmakeraw(&t);
-            ::tcsetattr(m_slave, TCSANOW, &t);
-        }
         m_thread = std::thread([this] { run(); });
     }
     ~PlayedMeter() {

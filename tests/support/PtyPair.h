@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RawPty.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QTest>
@@ -20,18 +22,7 @@
 // hang-up between opens and the line settings can be read back.
 class PtyPair {
 public:
-    PtyPair() {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
-            return;
-        m_slavePath = QString::fromLocal8Bit(::ptsname(m_master));
-        m_slave = ::open(::ptsname(m_master), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        termios t{};
-        if (m_slave >= 0 && ::tcgetattr(m_slave, &t) == 0) {
-            ::cfmakeraw(&t);
-            ::tcsetattr(m_slave, TCSANOW, &t);
-        }
-    }
+    PtyPair() { openRawPty(m_master, m_slave, m_slavePath); }
     ~PtyPair() {
         closeMaster();
         if (m_slave >= 0)
