@@ -6,6 +6,7 @@
 #include "../support/SlowSync.h"
 #include "DamagedTable.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -37,10 +38,27 @@ class BackgroundSaveTest : public QObject {
         return out;
     }
 
+    // What the next start finds if the process died now: the files as the kernel holds them,
+    // copied aside and opened there, the journal's readings adopted.
+    QStringList afterACrash() const {
+        QTemporaryDir copy;
+        copy.setAutoRemove(true);
+        const QDir from(dir.path());
+        for (const QString& name : from.entryList(QDir::Files | QDir::Hidden))
+            QFile::copy(from.filePath(name), QDir(copy.path()).filePath(name));
+        ReadingsTable next;
+        next.setTableName(QDir(copy.path()).filePath(QStringLiteral("Velmarbdb.DB")));
+        next.open();
+        next.adoptJournal();
+        return numbers(next);
+    }
+
 private slots:
     void init() {
         QVERIFY(dir.isValid());
-        QFile::remove(tablePath());
+        const QDir folder(dir.path());
+        for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden))
+            QFile::remove(folder.filePath(name));
         SlowSync::release();
     }
 
@@ -82,6 +100,41 @@ private slots:
         again.open();
         QCOMPARE(numbers(again), QStringList({"1", "2", "3", "4", "5"}));
         QVERIFY(!again.journalFound());
+    }
+
+    // Every reading recorded is in the kernel at once, whichever sync is still waiting: the
+    // journal's creation, a save's, or the journal's own.
+    void aCrashAtAnyMomentKeepsEveryReading_data() {
+        QTest::addColumn<bool>("saving");
+        QTest::newRow("while the journal is created") << false;
+        QTest::newRow("during a save") << true;
+    }
+
+    void aCrashAtAnyMomentKeepsEveryReading() {
+        QFETCH(bool, saving);
+        ReadingsTable table;
+        // Let go before the table waits for its syncs, should a check fail while held.
+        const auto letGo = qScopeGuard([] { SlowSync::release(); });
+        SlowSync::hold();
+        openTable(table);
+        QStringList recorded;
+        for (int no = 1; no <= 3; ++no) {
+            table.append(reading(no));
+            recorded << QString::number(no);
+        }
+        QCOMPARE(afterACrash(), recorded);
+        if (saving) {
+            table.saveInBackground([](const std::optional<TableProblem>&) {});
+            QVERIFY(SlowSync::waitForWaiting(1));
+            for (int no = 4; no <= 5; ++no) {
+                table.append(reading(no));
+                recorded << QString::number(no);
+                QCOMPARE(afterACrash(), recorded);
+            }
+        }
+        SlowSync::release();
+        worker.finish();
+        QCOMPARE(afterACrash(), recorded);
     }
 
     // The file may not grow: the save fails, the journal it would have replaced stays, and the
