@@ -95,15 +95,6 @@ int writeAll(int fd, const std::vector<char>& bytes) {
     return 0;
 }
 
-void syncFolder(const QString& file) {
-    const int fd = ::open(QFile::encodeName(QFileInfo(file).absolutePath()).constData(),
-                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 // A descriptor closed when it goes out of scope.
 struct Fd {
     int fd = -1;
@@ -215,7 +206,7 @@ CrashJournal::~CrashJournal() {
 
 CrashJournal::CrashJournal(CrashJournal&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)), m_recordSize(other.m_recordSize),
-      m_path(std::move(other.m_path)), m_dirty(other.m_dirty),
+      m_path(std::move(other.m_path)), m_dirty(other.m_dirty), m_folderDirty(other.m_folderDirty),
       m_syncsElsewhere(other.m_syncsElsewhere), m_lastSyncMs(other.m_lastSyncMs),
       m_saveHook(std::move(other.m_saveHook)) {}
 
@@ -226,6 +217,7 @@ CrashJournal& CrashJournal::operator=(CrashJournal&& other) noexcept {
         m_recordSize = other.m_recordSize;
         m_path = std::move(other.m_path);
         m_dirty = other.m_dirty;
+        m_folderDirty = other.m_folderDirty;
         m_syncsElsewhere = other.m_syncsElsewhere;
         m_lastSyncMs = other.m_lastSyncMs;
         m_saveHook = std::move(other.m_saveHook);
@@ -237,6 +229,20 @@ QString CrashJournal::pathFor(const QString& tablePath) {
     const QFileInfo table(tablePath);
     return table.absolutePath() + QStringLiteral("/.") + table.fileName() +
            QStringLiteral(".pending");
+}
+
+QString CrashJournal::nextPathFor(const QString& tablePath) {
+    return pathFor(tablePath) + QStringLiteral(".next");
+}
+
+int CrashJournal::syncFolderOf(const QString& path) {
+    const int fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int error = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
 }
 
 QString CrashJournal::asidePattern(const QString& path, const QString& what) {
@@ -346,7 +352,7 @@ QString CrashJournal::moveAside(const QString& path, const QString& what, int& e
 }
 
 int CrashJournal::create(const QString& path, const Identity& identity, qint64 baseCount,
-                         const std::vector<Entry>& entries) {
+                         const std::vector<Entry>& entries, Durable durable) {
     close();
     const QFileInfo info(path);
     const QByteArray target = QFile::encodeName(path);
@@ -374,7 +380,7 @@ int CrashJournal::create(const QString& path, const Identity& identity, qint64 b
     }
     if (error == 0)
         error = writeAll(fresh.fd, chunk);
-    if (error == 0 && ::fdatasync(fresh.fd) != 0)
+    if (error == 0 && durable == Durable::Now && ::fdatasync(fresh.fd) != 0)
         error = errno;
     m_saveHook.at("journal-replacement-written");
     if (error == 0 && ::rename(fresh.path.c_str(), target.constData()) != 0)
@@ -384,11 +390,32 @@ int CrashJournal::create(const QString& path, const Identity& identity, qint64 b
         ::unlink(fresh.path.c_str());
         return error;
     }
-    syncFolder(path);
     m_fd = fresh.fd;
     m_recordSize = identity.recordSize;
     m_path = path;
-    m_dirty = false;
+    m_dirty = durable == Durable::Later;
+    m_folderDirty = m_dirty;
+    if (durable == Durable::Now)
+        syncFolderOf(path);
+    return 0;
+}
+
+int CrashJournal::renameTo(const QString& path) {
+    if (m_fd < 0)
+        return EBADF;
+    const QByteArray from = QFile::encodeName(m_path);
+    const QByteArray to = QFile::encodeName(path);
+    struct stat st {};
+    // As create(): only a journal of ours is replaced, and only our own file is moved.
+    if (::lstat(to.constData(), &st) == 0 && (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()))
+        return EEXIST;
+    if (!OwnFile::stillNames(from.toStdString(), m_fd))
+        return ENOENT;
+    if (::rename(from.constData(), to.constData()) != 0)
+        return errno;
+    m_path = path;
+    m_dirty = true;
+    m_folderDirty = true;
     return 0;
 }
 
@@ -430,12 +457,18 @@ int CrashJournal::sync() {
         return 0;
     if (::fdatasync(m_fd) != 0)
         return errno;
+    if (m_folderDirty) {
+        if (const int error = syncFolderOf(m_path))
+            return error;
+    }
     m_dirty = false;
+    m_folderDirty = false;
     return 0;
 }
 
-int CrashJournal::descriptorToSync(int& error) {
+int CrashJournal::descriptorToSync(int& error, bool& folder) {
     error = 0;
+    folder = false;
     if (m_fd < 0 || !m_dirty)
         return -1;
     const int fd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
@@ -443,6 +476,7 @@ int CrashJournal::descriptorToSync(int& error) {
         error = errno;
         return -1;
     }
+    folder = std::exchange(m_folderDirty, false);
     m_dirty = false;
     return fd;
 }

@@ -65,6 +65,9 @@ public:
     CrashJournal& operator=(CrashJournal&& other) noexcept;
 
     [[nodiscard]] static QString pathFor(const QString& tablePath);
+    // Where the readings recorded during a save are journaled until the save has made the
+    // journal's own readings durable in the table: "<journal>.next".
+    [[nodiscard]] static QString nextPathFor(const QString& tablePath);
     // The name a journal that could not be used is kept under: "<journal>.<what>-<n>".
     [[nodiscard]] static QString asidePattern(const QString& path, const QString& what);
 
@@ -74,24 +77,35 @@ public:
     // replacing anything; returns the new path, or empty with error set.
     [[nodiscard]] static QString moveAside(const QString& path, const QString& what, int& error);
 
-    // Writes a journal holding entries to path in one step (a new file synced and renamed over
-    // any old journal of ours) and keeps it open for appending. Returns 0 or the error number;
-    // EEXIST when something not ours is at path.
+    // Now: the new file is synced before it takes the journal's name, and the folder after.
+    // Later: it takes the name at once, in the kernel though not yet on the disk, and the next
+    // sync() or descriptorToSync() makes file and name durable; for a journal that replaces none
+    // with readings, so that the thread that records never waits on the disk.
+    enum class Durable { Now, Later };
+    // Writes a journal holding entries to path in one step (a new file renamed over any old
+    // journal of ours) and keeps it open for appending. Returns 0 or the error number; EEXIST
+    // when something not ours is at path.
     [[nodiscard]] int create(const QString& path, const Identity& identity, qint64 baseCount,
-                             const std::vector<Entry>& entries);
+                             const std::vector<Entry>& entries, Durable durable = Durable::Now);
+    // Gives the open journal another name, replacing a journal of ours there; the next sync makes
+    // the name durable. Returns 0 or the error number.
+    [[nodiscard]] int renameTo(const QString& path);
     // Opens the journal at path for appending after its last whole entry, dropping a torn tail.
     [[nodiscard]] int reopen(const QString& path, const Contents& contents);
 
     // Returns 0 or the error number; nowMs decides whether it is time to sync.
     [[nodiscard]] int append(qint64 recordedMs, const char* record, qint64 nowMs);
-    // Syncs what was appended since the last sync. Returns 0 or the error number.
+    // Syncs what was appended since the last sync, and the folder when the journal's name is
+    // new. Returns 0 or the error number.
     [[nodiscard]] int sync();
     // For an owner that syncs on another thread: append() then never syncs, and
     // descriptorToSync() gives a descriptor of its own (closed by the caller) on which what was
-    // appended since the last sync is synced; -1 when nothing waits to be synced, or on failure
-    // (error set).
+    // appended since the last sync is synced, with folder set when the folder must be synced too
+    // (syncFolderOf); -1 when nothing waits to be synced, or on failure (error set).
     void setSyncsElsewhere(bool elsewhere) { m_syncsElsewhere = elsewhere; }
-    [[nodiscard]] int descriptorToSync(int& error);
+    [[nodiscard]] int descriptorToSync(int& error, bool& folder);
+    // Makes the names in the folder that holds path durable; 0 or the error number.
+    static int syncFolderOf(const QString& path);
     // Closes and deletes the file, if its name still leads to it.
     void remove();
     // Closes, leaving the file.
@@ -109,6 +123,7 @@ private:
     int m_recordSize = 0;
     QString m_path;
     bool m_dirty = false;
+    bool m_folderDirty = false; // the journal's name is not yet durable
     bool m_syncsElsewhere = false;
     qint64 m_lastSyncMs = 0;
     SaveHook m_saveHook;

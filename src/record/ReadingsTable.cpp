@@ -109,6 +109,7 @@ void ReadingsTable::openFile(const QString& path) {
         recover(table, damage);
         if (!m_readOnlyReason.isEmpty())
             m_append = TableAppend();
+        ensureJournal();
     } catch (const TableError& error) {
         close();
         throw TableError(
@@ -169,6 +170,9 @@ bool ReadingsTable::hasRoomForSave() const {
 
 ReadingsTable::~ReadingsTable() {
     settle();
+    // A journal that keeps nothing is not left behind; one with readings stays for the next start.
+    if (pendingCount() == 0 && m_found.empty())
+        m_journal.remove();
 }
 
 void ReadingsTable::close() {
@@ -248,9 +252,10 @@ void ReadingsTable::setTimeOfDay(QStringView field, qint32 msSinceMidnight) {
 
 void ReadingsTable::post() {
     if (m_saving) {
-        // The save reads the records on the worker's thread, and the journal is with it.
+        // The save reads the records on the worker's thread; the journal here is the next one.
         m_held.append(editRecord());
         m_heldStamps.push_back(m_clock());
+        journalRecord(m_held.at(m_held.size() - 1), m_heldStamps.back());
     } else {
         m_records.append(editRecord());
         keepInJournal(m_records.at(m_records.size() - 1));
@@ -304,23 +309,18 @@ std::optional<TableProblem> ReadingsTable::recordingProblem() const {
 
 // What a save needs, lent to it while it runs (on the sync worker or on the caller's thread), and
 // what it did. The records it writes do not change meanwhile: readings recorded during the save
-// are held apart.
+// are held apart, in the next journal.
 struct ReadingsTable::SaveJob {
     ExclusiveFile file;
     TableAppend append;
-    CrashJournal journal;
-    bool journalBlocked = false;
+    CrashJournal journal; // of the readings this save writes
     QString path;
-    QString journalPath;
-    CrashJournal::Identity identity;
-    std::vector<CrashJournal::Entry> found;
     const RecordLayout* layout = nullptr;
     const RecordStore* records = nullptr;
     SaveHook saveHook;
     qsizetype saved = 0;
     qsizetype total = 0;
     std::optional<TableProblem> problem;
-    int journalError = 0;
 
     void run() {
         try {
@@ -340,16 +340,9 @@ struct ReadingsTable::SaveJob {
                     .arg(path)};
             return;
         }
-        // Only now that the table holds them durably may the journal let the readings go.
-        // Readings found in the journal and not yet answered for stay in it, alone.
-        try {
-            if (found.empty())
-                journal.remove();
-            else if (!journalBlocked)
-                journalError = journal.create(journalPath, identity, total, found);
-        } catch (const std::bad_alloc&) {
-            journalError = ENOMEM;
-        }
+        // Only now that the table holds them durably may their journal go; readings found in it
+        // and not yet answered for were copied into the next journal.
+        journal.remove();
     }
 };
 
@@ -371,11 +364,7 @@ std::shared_ptr<ReadingsTable::SaveJob> ReadingsTable::takeSaveJob() {
     job->file = std::move(m_file);
     job->append = std::move(m_append);
     job->journal = std::move(m_journal);
-    job->journalBlocked = m_journalBlocked;
     job->path = m_path;
-    job->journalPath = CrashJournal::pathFor(m_path);
-    job->identity = journalIdentity();
-    job->found = m_found;
     job->layout = &*m_layout;
     job->records = &m_records;
     job->saveHook = m_saveHook;
@@ -384,31 +373,57 @@ std::shared_ptr<ReadingsTable::SaveJob> ReadingsTable::takeSaveJob() {
     m_held = RecordStore(m_layout->recordSize());
     m_heldStamps.clear();
     m_saving = true;
+    // The readings recorded from now on, and those found and not yet answered for, go into the
+    // next journal, which takes the journal's name once the save is over.
+    ++m_journalGeneration;
+    if (!m_journalOff && !m_journalBlocked && job->journal.isOpen()) {
+        const QString next = CrashJournal::nextPathFor(m_path);
+        if (const int error = m_journal.create(next, journalIdentity(), job->total, m_found,
+                                               CrashJournal::Durable::Later))
+            journalUnwritable(next, error);
+    }
     return job;
 }
 
 void ReadingsTable::endSave(SaveJob& job) {
     m_file = std::move(job.file);
     m_append = std::move(job.append);
-    m_journal = std::move(job.journal);
     m_saving = false;
+    ++m_journalGeneration;
+    const QString journalPath = CrashJournal::pathFor(m_path);
     if (!job.problem) {
         m_savedCount = job.total;
         m_pendingStamps.clear();
-        m_journalOff = false;
-        ++m_journalGeneration;
-        if (job.journalError != 0)
-            journalUnwritable(job.journalPath, job.journalError);
+        if (m_journal.isOpen()) {
+            if (const int error = m_journal.renameTo(journalPath))
+                journalUnwritable(journalPath, error);
+        } else if (!m_journalBlocked) {
+            // The next journal could not be made: the saved readings' journal went with the save,
+            // and one is made afresh for those recorded meanwhile.
+            m_journalOff = false;
+            ensureJournal();
+            for (qsizetype i = 0; i < m_held.size(); ++i)
+                journalRecord(m_held.at(i), m_heldStamps[static_cast<std::size_t>(i)]);
+        }
+    } else {
+        // The pending readings stay in their journal, and those recorded meanwhile join them.
+        m_journal.remove();
+        m_journal = std::move(job.journal);
+        for (qsizetype i = 0; i < m_held.size() && m_journal.isOpen(); ++i) {
+            const qint64 stamp = m_heldStamps[static_cast<std::size_t>(i)];
+            if (const int error = m_journal.append(stamp, m_held.at(i), stamp)) {
+                journalUnwritable(m_journal.path(), error);
+                break;
+            }
+        }
     }
-    // What was recorded meanwhile joins the pending readings and their journal, in order.
     for (qsizetype i = 0; i < m_held.size(); ++i) {
-        const qint64 stamp = m_heldStamps[static_cast<std::size_t>(i)];
         m_records.append(m_held.at(i));
-        m_pendingStamps.push_back(stamp);
-        journalRecord(m_records.at(m_records.size() - 1), stamp);
+        m_pendingStamps.push_back(m_heldStamps[static_cast<std::size_t>(i)]);
     }
     m_held = RecordStore();
     m_heldStamps.clear();
+    syncJournal();
 }
 
 void ReadingsTable::setSyncWorker(SyncWorker* worker) {
@@ -431,10 +446,9 @@ void ReadingsTable::saveInBackground(SaveDone done) {
     startSaveIfReady();
 }
 
-// A save begins once the one before has ended and the journal is back from being created, so
-// that the save finds every pending reading journaled.
+// A save begins once the one before has ended.
 void ReadingsTable::startSaveIfReady() {
-    if (m_saving || m_journalAway || m_saveWaiters.empty())
+    if (m_saving || m_saveWaiters.empty())
         return;
     std::vector<SaveDone> waiters = std::exchange(m_saveWaiters, {});
     std::optional<TableProblem> problem;
@@ -477,6 +491,7 @@ void ReadingsTable::empty() {
     m_savedCount = 0;
     m_cursor = 0;
     m_edit.clear();
+    ensureJournal();
 }
 
 void ReadingsTable::next() {

@@ -36,10 +36,13 @@ class SyncWorker;
 // Every failure throws TableError with a text for the user and a cause, and leaves the table as
 // it was; record() and save() give the same as values.
 //
-// With a sync worker the waits on the disk leave the caller's thread: the journal's syncs, a
-// save begun by saveInBackground() and the journal's replacement after it. The order stays that
-// of a save on the caller's thread: the table is written and synced before its journal is
-// replaced, and one save follows another.
+// The journal exists from the moment a writable table opens, and every reading goes into it with
+// one write before record() returns, so that a reading a host has shown survives the process:
+// only the syncs wait. With a sync worker they leave the caller's thread: the journal's syncs
+// and a save begun by saveInBackground(). A save hands the journal of the readings it writes
+// to the worker, which removes it once the table holds them durably; readings recorded
+// meanwhile go into a journal of their own ("<journal>.next") that then takes the journal's
+// name. One save follows another.
 class ReadingsTable {
 public:
     // Readings of an earlier run, found in the journal, that the table lacks.
@@ -124,9 +127,9 @@ public:
     void setSyncWorker(SyncWorker* worker);
     using SaveDone = std::function<void(const std::optional<TableProblem>& problem)>;
     // As save(), with the writes and syncs on the sync worker; done gets the outcome on this
-    // thread (at once when there is nothing to write). Readings recorded meanwhile are shown and
-    // counted as pending, kept in memory until the save is over, then journaled; a save asked
-    // for meanwhile follows this one and covers them.
+    // thread (at once when there is nothing to write). Readings recorded meanwhile are journaled
+    // at once, shown and counted as pending; a save asked for meanwhile follows this one and
+    // covers them.
     void saveInBackground(SaveDone done);
     // True from saveInBackground() until its outcome is handed back.
     [[nodiscard]] bool isSaving() const { return m_saving || !m_saveWaiters.empty(); }
@@ -178,7 +181,8 @@ private:
     void endSave(SaveJob& job);
     void startSaveIfReady();
     void journalRecord(const char* record, qint64 stamp);
-    void createJournalInBackground();
+    // A writable table always has its journal: created when missing, the sync left to syncJournal.
+    void ensureJournal();
     void journalUnwritable(const QString& path, int error);
     void requireOpen() const;
     void requireWritable() const;
@@ -218,12 +222,10 @@ private:
     std::vector<TableProblem> m_notices;
     QString m_folder;
     SyncWorker* m_worker = nullptr;
-    bool m_saving = false;           // the file, its appender and the journal are with a save
-    bool m_journalAway = false;      // the journal is being created on the worker
+    bool m_saving = false; // the file, its appender and the saved readings' journal are with a save
     bool m_journalSyncing = false;   // a sync of the journal waits on the worker
     quint64 m_journalGeneration = 0; // changes whenever the journal is replaced or removed
-    qsizetype m_unjournaled = 0;     // the last pending records, waiting for the journal's return
-    RecordStore m_held;              // recorded while a save runs
+    RecordStore m_held;              // recorded while a save runs (journaled in the next journal)
     std::vector<qint64> m_heldStamps;
     std::vector<SaveDone> m_saveWaiters; // saves asked for and not yet begun
     std::function<qint64()> m_clock = [] { return QDateTime::currentMSecsSinceEpoch(); };

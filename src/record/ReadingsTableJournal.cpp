@@ -94,13 +94,21 @@ QString ReadingsTable::JournalFound::question() const {
 // journal that the table lacks are offered (or kept, when the table cannot take them).
 void ReadingsTable::recover(const ParadoxFile& table, QString& damage) {
     const QString journalPath = CrashJournal::pathFor(m_path);
-    for (TableProblem& problem : SaveLeftovers::settleJournalReplacements(journalPath))
-        m_notices.push_back(std::move(problem));
+    for (const QString& path : {journalPath, CrashJournal::nextPathFor(m_path)}) {
+        for (TableProblem& problem : SaveLeftovers::settleJournalReplacements(path))
+            m_notices.push_back(std::move(problem));
+    }
 
     std::optional<CrashJournal::Contents> contents = takeJournal(journalPath);
     const bool setAside = contents && !QFileInfo::exists(journalPath);
     const std::vector<CrashJournal::Entry> none;
     const std::vector<CrashJournal::Entry>& entries = contents ? contents->entries : none;
+    // Readings recorded during a save that the crash cut short (or that had just ended): never
+    // part of that save, so they follow the journal's own.
+    const QString nextPath = CrashJournal::nextPathFor(m_path);
+    const std::optional<CrashJournal::Contents> next =
+        m_journalBlocked ? std::nullopt : takeJournal(nextPath);
+    const std::vector<CrashJournal::Entry>& later = next ? next->entries : none;
 
     const TableChain& chain = table.chain();
     if (contents && !entries.empty() && !table.isEncrypted() && chain.onlyCountDisagrees() &&
@@ -115,31 +123,40 @@ void ReadingsTable::recover(const ParadoxFile& table, QString& damage) {
     m_readOnlyReason = reasonNotWritable(table, *m_layout, m_file, m_path, damage);
     for (TableProblem& problem : SaveLeftovers::handle(m_path, m_records, entries))
         m_notices.push_back(std::move(problem));
-    if (!contents)
+    if (!contents && !next)
         return;
 
     const std::size_t unsaved = entries.size() - savedTail(m_records, entries);
-    if (unsaved == 0) {
-        if (!setAside)
+    const std::size_t laterUnsaved = later.size() - savedTail(m_records, later);
+    if (unsaved + laterUnsaved == 0) {
+        if (contents && !setAside)
             QFile::remove(journalPath); // read just now as a regular file of ours
+        if (next)
+            QFile::remove(nextPath);
         return;
     }
     if (!m_readOnlyReason.isEmpty()) {
-        if (setAside)
+        if (setAside && laterUnsaved == 0)
             return; // the readings stay in the file set aside, which the notice named
         notice(TableCause::JournalKept,
                QStringLiteral("%1 readings of an earlier run were not saved, and this table "
                               "cannot take them; they stay in '%2'.")
-                   .arg(unsaved)
-                   .arg(journalPath));
+                   .arg(unsaved + laterUnsaved)
+                   .arg(laterUnsaved == 0 ? journalPath
+                        : unsaved == 0    ? nextPath
+                                          : journalPath + QStringLiteral("' and '") + nextPath));
         return;
     }
     m_found.assign(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(unsaved));
-    // A journal that also lists saved readings, or one set aside, is written afresh with the
-    // readings still to be answered for.
-    const int error = unsaved == entries.size() && !setAside
+    m_found.insert(m_found.end(), later.begin(),
+                   later.begin() + static_cast<std::ptrdiff_t>(laterUnsaved));
+    // A journal that also lists saved readings, one set aside, or one with readings of a save's
+    // time beside it is written afresh with the readings still to be answered for.
+    const int error = unsaved == entries.size() && !setAside && !next
                           ? m_journal.reopen(journalPath, *contents)
                           : m_journal.create(journalPath, journalIdentity(), m_savedCount, m_found);
+    if (error == 0 && next)
+        QFile::remove(nextPath);
     if (error != 0) {
         m_journalOff = true;
         notice(TableCause::JournalUnwritable,
@@ -223,67 +240,30 @@ void ReadingsTable::keepInJournal(const char* record) {
     journalRecord(record, now);
 }
 
-// record is the last pending record, recorded at stamp.
+// record is the last pending or held record, recorded at stamp. It is in the kernel when this
+// returns; the sync follows on the worker.
 void ReadingsTable::journalRecord(const char* record, qint64 stamp) {
     if (m_journalOff || m_journalBlocked)
         return;
-    if (m_journalAway) {
-        ++m_unjournaled;
-        return;
-    }
-    int error = 0;
-    if (!m_journal.isOpen()) {
-        if (m_worker) {
-            m_unjournaled = 1;
-            createJournalInBackground();
-            return;
-        }
-        error =
-            m_journal.create(CrashJournal::pathFor(m_path), journalIdentity(), m_savedCount, {});
-    }
-    if (error == 0)
-        error = m_journal.append(stamp, record, stamp);
-    if (error != 0)
-        journalUnwritable(CrashJournal::pathFor(m_path), error);
+    ensureJournal();
+    if (!m_journal.isOpen())
+        return; // could not be made, and said so
+    if (const int error = m_journal.append(stamp, record, stamp))
+        journalUnwritable(m_journal.path(), error);
 }
 
-// The new journal is synced and renamed into place on the worker; the readings recorded
-// meanwhile are appended when it is back, in order.
-void ReadingsTable::createJournalInBackground() {
-    struct Creation {
-        CrashJournal journal;
-        QString path;
-        CrashJournal::Identity identity;
-        qsizetype baseCount = 0;
-        int error = 0;
-    };
-    auto creation = std::make_shared<Creation>(Creation{
-        std::move(m_journal), CrashJournal::pathFor(m_path), journalIdentity(), m_savedCount, 0});
-    m_journalAway = true;
-    m_worker->run(
-        [creation] {
-            creation->error = creation->journal.create(creation->path, creation->identity,
-                                                       creation->baseCount, {});
-        },
-        [this, creation] {
-            m_journal = std::move(creation->journal);
-            m_journalAway = false;
-            ++m_journalGeneration;
-            const qsizetype waiting = std::exchange(m_unjournaled, 0);
-            if (creation->error != 0) {
-                journalUnwritable(creation->path, creation->error);
-            } else {
-                for (qsizetype i = m_records.size() - waiting; i < m_records.size(); ++i) {
-                    const qint64 stamp =
-                        m_pendingStamps[static_cast<std::size_t>(i - m_savedCount)];
-                    if (const int error = m_journal.append(stamp, m_records.at(i), stamp)) {
-                        journalUnwritable(creation->path, error);
-                        break;
-                    }
-                }
-            }
-            startSaveIfReady();
-        });
+void ReadingsTable::ensureJournal() {
+    if (m_journal.isOpen() || m_journalOff || m_journalBlocked || !isOpen() ||
+        !m_readOnlyReason.isEmpty())
+        return;
+    const QString path = CrashJournal::pathFor(m_path);
+    ++m_journalGeneration;
+    if (const int error = m_journal.create(path, journalIdentity(), m_savedCount, {},
+                                           CrashJournal::Durable::Later)) {
+        journalUnwritable(path, error);
+        return;
+    }
+    syncJournal();
 }
 
 void ReadingsTable::journalUnwritable(const QString& path, int error) {
@@ -305,7 +285,8 @@ void ReadingsTable::syncJournal() {
     if (m_journalSyncing)
         return; // the sync still waiting covers what was appended before it began
     int error = 0;
-    const int fd = m_journal.descriptorToSync(error);
+    bool folder = false;
+    const int fd = m_journal.descriptorToSync(error, folder);
     if (fd < 0) {
         if (error != 0)
             journalUnwritable(m_journal.path(), error);
@@ -314,9 +295,11 @@ void ReadingsTable::syncJournal() {
     m_journalSyncing = true;
     auto result = std::make_shared<int>(0);
     m_worker->run(
-        [fd, result] {
+        [fd, result, folder, path = m_journal.path()] {
             *result = ::fdatasync(fd) == 0 ? 0 : errno;
             ::close(fd);
+            if (*result == 0 && folder)
+                *result = CrashJournal::syncFolderOf(path);
         },
         [this, result, path = m_journal.path(), generation = m_journalGeneration] {
             m_journalSyncing = false;
@@ -382,6 +365,7 @@ void ReadingsTable::rewriteJournal() {
     }
     if (entries.empty()) {
         m_journal.remove();
+        ensureJournal();
         return;
     }
     if (m_journalBlocked)

@@ -3,6 +3,7 @@
 #include "SyncWorker.h"
 
 #include "../support/FileSizeLimit.h"
+#include "../support/JournaledReadings.h"
 #include "../support/SlowSync.h"
 #include "DamagedTable.h"
 
@@ -93,7 +94,7 @@ private slots:
 
         QCOMPARE(said, QStringList({"first saved", "second saved"}));
         QCOMPARE(table.pendingCount(), 0);
-        QVERIFY(!QFileInfo::exists(CrashJournal::pathFor(tablePath())));
+        QCOMPARE(journaledReadings(table), 0u);
         table.close();
         ReadingsTable again;
         again.setTableName(tablePath());
@@ -171,7 +172,7 @@ private slots:
         worker.finish();
         QVERIFY(!outcome);
         QCOMPARE(table.pendingCount(), 0);
-        QVERIFY(!QFileInfo::exists(CrashJournal::pathFor(tablePath())));
+        QCOMPARE(journaledReadings(table), 0u);
     }
 };
 

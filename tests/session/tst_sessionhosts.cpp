@@ -1,4 +1,5 @@
 #include "../app/RecordingMessages.h"
+#include "../support/FileSizeLimit.h"
 #include "../support/PtyPair.h"
 
 #include "LogOptions.h"
@@ -90,8 +91,7 @@ Step wait(int ms) {
 // reads, a repeat the filter skips, a bar-graph frame, a stray short line, a line of an unknown
 // kind, a change of unit and range, a line cut off by the meter falling silent long enough to
 // lose the link and be said silent, and its first answer after that. The table's journal cannot
-// be written (a folder took its name after the table opened), which the first stored reading
-// meets.
+// be written (the disk filled after the table opened), which the first stored reading meets.
 const QList<Step> kScript = {
     read("89700800000F01020304"),       // first part of 12.34 V
     read("0A"),                         // its line feed in the next read; the journal fails
@@ -147,7 +147,9 @@ class SessionHostsTest : public QObject {
     }
 
     void play(const PtyPair& meter, const QTemporaryDir& dir, const Host& host) {
-        QVERIFY(QDir(dir.path()).mkdir(".Velmarbdb.DB.pending"));
+        const QFileInfo journal(QDir(dir.path()).filePath(".Velmarbdb.DB.pending"));
+        QVERIFY(journal.exists());
+        const FileSizeLimit full(static_cast<rlim_t>(journal.size()));
         nowMs = 1000;
         for (const Step& step : kScript) {
             switch (step.kind) {
