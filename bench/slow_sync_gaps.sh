@@ -7,7 +7,7 @@ set -eu
 build=${1:-build}
 export VELMAR_SYNC_DELAY_MS=${VELMAR_SYNC_DELAY_MS:-3000}
 echo "each fsync/fdatasync takes ${VELMAR_SYNC_DELAY_MS} ms"
-shim="$(realpath "$build/bench/libvelmar_slowsync.so")"
+shim="$(realpath "$build/tests/libvelmar_slowsync.so")"
 echo "velmar (the window):"
 LD_PRELOAD="$shim" "$build/bench/slow_sync_gaps"
 echo "velmar-log:"
