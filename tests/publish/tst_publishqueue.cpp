@@ -367,6 +367,48 @@ private slots:
         QCOMPARE(drain(queue), upTo(10));
     }
 
+    // Whatever moment kills a run, the next start has every message it queued and did not see
+    // acknowledged, in order; a damaged entry costs itself alone, and what a kill left of a clean
+    // end's writing is removed.
+    void aKilledRunLeavesEveryQueuedMessageForTheNextStart_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("damaged"); // the message whose entry gets a flipped bit, or -1
+        QTest::addColumn<bool>("leftover");
+        QTest::newRow("all in memory") << 3 << -1 << false;
+        QTest::newRow("over the memory bound") << 40 << -1 << false;
+        QTest::newRow("a damaged entry") << 40 << 10 << false;
+        QTest::newRow("a clean end's leftover") << 40 << -1 << true;
+    }
+    void aKilledRunLeavesEveryQueuedMessageForTheNextStart() {
+        QFETCH(int, count);
+        QFETCH(int, damaged);
+        QFETCH(bool, leftover);
+        QTemporaryDir dir;
+        const QString spill = dir.filePath(QStringLiteral("q"));
+        QVERIFY(leaveKilledQueue(spill, count));
+        const QString left = spill + QStringLiteral(".0123456789abcdef.new");
+        if (leftover) {
+            QFile f(left);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(readAll(spill));
+        }
+        QList<int> expected = upTo(count);
+        if (damaged >= 0) {
+            QFile f(spill);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            const qint64 at = f.readAll().indexOf(numbered(damaged).payload);
+            QVERIFY(at > 0 && f.seek(at + 50));
+            f.write("Z");
+            expected.removeOne(damaged);
+        }
+        PublishQueue queue(spill, 4, kOrigin);
+        queue.resumeLeft();
+        QVERIFY(!QFileInfo::exists(left));
+        QCOMPARE(drain(queue), expected);
+        const QString notices = queue.takeNotices().join('\n');
+        QCOMPARE(notices.contains(QStringLiteral("1 damaged")), damaged >= 0);
+    }
+
     void aDiskThatRefusesWritesKeepsMessagesInMemoryInOrder() {
         QTemporaryDir dir;
         const QString spill = dir.filePath(QStringLiteral("q"));

@@ -10,9 +10,11 @@
 #include "PublishQueue.h"
 #include "ReadingPublisher.h"
 
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -71,6 +73,8 @@ private slots:
     void aBrokerStoppedAndStartedAgainLosesNoReading();
     void aKilledLoggerShowsOffline();
     void readingsAKilledLoggerSpilledGoFirstAtTheNextStart();
+    void aKilledLoggerLosesNoQueuedReading_data();
+    void aKilledLoggerLosesNoQueuedReading();
     void wrongBrokerSettingsEndTheRunAtStartWithCodeTwo_data();
     void wrongBrokerSettingsEndTheRunAtStartWithCodeTwo();
     void anUnreachableBrokerIsTriedAgainQuietlyWhileReadingsQueue();
@@ -259,6 +263,131 @@ void TestVelmarLogMqtt::readingsAKilledLoggerSpilledGoFirstAtTheNextStart() {
         expected << thisRun + u'/' + QString::number(no);
     QCOMPARE(arrived, expected);
     QVERIFY(!QFileInfo::exists(PublishQueue::spillPathFor(table)));
+}
+
+// Whatever kills a logger, the readings it stored reach the broker at a later start: the queue
+// under and over the memory bound while the broker is away, one killed while it drains a queue
+// of 20,000, one with a damaged entry. Each run's readings arrive in order the first time each
+// is seen; a repeat after the kill is bounded by the messages in flight and the acknowledgements
+// not yet noted in the queue file (ReadingPublisher::kInFlight, PublishQueue::kPositionEvery).
+void TestVelmarLogMqtt::aKilledLoggerLosesNoQueuedReading_data() {
+    QTest::addColumn<int>("seeded");   // readings of "run-0" a killed publisher left queued
+    QTest::addColumn<QString>("kill"); // "away": a logger killed with its broker away
+    QTest::addColumn<int>("damaged");  // the "run-0" reading whose entry gets a flipped bit
+    QTest::newRow("broker away, in memory") << 0 << "away" << 0;
+    QTest::newRow("broker away, over the memory bound") << 40 << "away" << 0;
+    QTest::newRow("killed during the drain") << 20000 << "drain" << 0;
+    QTest::newRow("a damaged entry") << 5000 << "" << 10;
+}
+
+void TestVelmarLogMqtt::aKilledLoggerLosesNoQueuedReading() {
+    QFETCH(int, seeded);
+    QFETCH(QString, kill);
+    QFETCH(int, damaged);
+    const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-');
+    const QString table = m_dir.filePath(QStringLiteral("killed-%1.DB").arg(tag.left(12)));
+    const QString meterId = QStringLiteral("k%1").arg(qHash(tag) % 100000);
+    const QString spill = PublishQueue::spillPathFor(table);
+    if (seeded > 0)
+        QVERIFY(leaveKilledRun(table, meterId, seeded, 4));
+    if (damaged > 0) {
+        QFile f(spill);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        const qint64 at = f.readAll().indexOf(QByteArray(",\"no\":") + QByteArray::number(damaged));
+        QVERIFY(at > 0 && f.seek(at + 2));
+        f.write("N");
+    }
+    MosquittoBroker broker;
+    const QString link = m_dir.filePath(QStringLiteral("%1-meter").arg(tag.left(12)));
+    Meter meter(link, {"--drift", "5"});
+    QVERIFY(meter.ready());
+    const QStringList logArgs{"--port", link,       "--table", table,        "--repeat",
+                              "keep",   "--format", "jsonl",   "--meter-id", meterId};
+    QStringList printed; // by the killed logger
+    QProcess logger;
+    if (kill == QLatin1String("away")) {
+        logger.start(logBinary(), logArgs + QStringList{"--mqtt", broker.url()});
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                printed += linesOf(logger.readAllStandardOutput());
+                return printed.size() >= 6;
+            },
+            60'000));
+        ::kill(pid_t(logger.processId()), SIGKILL);
+        QVERIFY(logger.waitForFinished(60'000));
+        printed += linesOf(logger.readAllStandardOutput());
+    }
+    QVERIFY(broker.start());
+    MqttSubscriber subscriber(broker.port(), QStringLiteral("velmar/%1/reading").arg(meterId));
+    QVERIFY(subscriber.waitSubscribed());
+    if (kill == QLatin1String("drain")) {
+        logger.start(logBinary(), logArgs + QStringList{"--mqtt", broker.url()});
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                printed += linesOf(logger.readAllStandardOutput());
+                return subscriber.messages().size() >= 2000;
+            },
+            60'000));
+        ::kill(pid_t(logger.processId()), SIGKILL);
+        QVERIFY(logger.waitForFinished(60'000));
+        printed += linesOf(logger.readAllStandardOutput());
+    }
+    const Run last = runLogger(logArgs + QStringList{"--mqtt", broker.url(), "--count", "2"});
+    QVERIFY2(last.exitCode == 0 && last.status == QProcess::NormalExit, qPrintable(last.err));
+    if (damaged > 0)
+        QCOMPARE(linesWith(last.err, "1 damaged"), 1);
+
+    // Each run's readings in the order first seen, and the repeats.
+    QStringList runs;
+    QHash<QString, QList<qint64>> firstSeen;
+    QSet<QString> seen;
+    int repeats = 0;
+    const int expected = seeded - (damaged > 0) + int(printed.size()) + 2;
+    (void)QTest::qWaitFor(
+        [&] {
+            runs.clear();
+            firstSeen.clear();
+            seen.clear();
+            repeats = 0;
+            for (const MqttSubscriber::Message& m : subscriber.messages()) {
+                const QJsonObject o = json(m.payload);
+                const QString run = o.value("run").toString();
+                const qint64 no = o.value("no").toInteger();
+                if (!runs.contains(run))
+                    runs << run;
+                if (seen.contains(run + u'/' + QString::number(no))) {
+                    ++repeats;
+                    continue;
+                }
+                seen.insert(run + u'/' + QString::number(no));
+                firstSeen[run] << no;
+            }
+            return seen.size() >= expected;
+        },
+        120'000);
+    QVERIFY2(seen.size() >= expected, qPrintable(last.err));
+    const auto upTo = [](qint64 count, qint64 skip = 0) {
+        QList<qint64> nos;
+        for (qint64 no = 1; no <= count; ++no)
+            if (no != skip)
+                nos << no;
+        return nos;
+    };
+    qsizetype r = 0;
+    if (seeded > 0) {
+        QCOMPARE(runs.value(r), QStringLiteral("run-0"));
+        QCOMPARE(firstSeen.value(runs[r++]), upTo(seeded, damaged));
+    }
+    // The killed logger's own: every one printed, and one it stored as it was killed.
+    if (runs.size() - r == 2) {
+        const QList<qint64> nos = firstSeen.value(runs[r++]);
+        QVERIFY(nos.size() >= printed.size() && nos.size() <= printed.size() + 1);
+        QCOMPARE(nos, upTo(nos.size()));
+    }
+    QCOMPARE(runs.size(), r + 1);
+    QCOMPARE(firstSeen.value(runs[r]), upTo(2));
+    QVERIFY2(repeats <= int(ReadingPublisher::kInFlight) + 256,
+             qPrintable(QString::number(repeats)));
 }
 
 void TestVelmarLogMqtt::wrongBrokerSettingsEndTheRunAtStartWithCodeTwo_data() {
