@@ -55,6 +55,7 @@ ReadingPublisher::ReadingPublisher(PublishConfig config, QString spillPath, Wall
                                     .arg(m_config.brokerText(), why));
     });
     connect(&m_healthTimer, &QTimer::timeout, this, &ReadingPublisher::healthTick);
+    connect(&m_positionTimer, &QTimer::timeout, this, &ReadingPublisher::positionTick);
     m_closeTimer.setSingleShot(true);
     connect(&m_closeTimer, &QTimer::timeout, this, &ReadingPublisher::finishClose);
     m_status = [](const QString& line) { std::fprintf(stderr, "%s\n", qPrintable(line)); };
@@ -69,6 +70,7 @@ void ReadingPublisher::start() {
     m_queue.resumeLeft();
     sayNotices();
     m_healthTimer.start(kHealthEveryMs);
+    m_positionTimer.start(kPositionEveryMs);
     m_client.start();
 }
 
@@ -168,6 +170,11 @@ void ReadingPublisher::healthTick() {
         publishHealth();
 }
 
+void ReadingPublisher::positionTick() {
+    m_queue.savePosition();
+    sayNotices();
+}
+
 void ReadingPublisher::publishHealth() {
     if (m_client.publish(m_healthTopic, HealthMessage::of(m_lastHealth, m_wallClock()), true))
         m_healthWaiting = false;
@@ -178,6 +185,7 @@ void ReadingPublisher::close(int waitMs) {
         return;
     m_closing = true;
     m_healthTimer.stop();
+    m_positionTimer.stop();
     if (m_queue.empty() || !m_client.isConnected()) {
         finishClose();
         return;
