@@ -147,17 +147,17 @@ std::uint32_t PublishQueue::crc32(const char* data, std::size_t size, std::uint3
     return ~crc;
 }
 
-QString PublishQueue::spillPathFor(const QString& tableFile) {
+QString PublishQueue::pathFor(const QString& tableFile) {
     const QFileInfo table(tableFile);
     return table.dir().filePath(QStringLiteral(".%1.mqtt-queue").arg(table.fileName()));
 }
 
-PublishQueue::PublishQueue(QString spillPath, std::size_t memoryBound, QByteArray origin)
-    : m_spillPath(std::move(spillPath)), m_memoryBound(memoryBound < 2 ? 2 : memoryBound),
+PublishQueue::PublishQueue(QString path, std::size_t memoryBound, QByteArray origin)
+    : m_path(std::move(path)), m_memoryBound(memoryBound < 2 ? 2 : memoryBound),
       m_origin(std::move(origin)) {}
 
 PublishQueue::~PublishQueue() {
-    closeSpill();
+    closeFile();
 }
 
 void PublishQueue::push(QueuedMessage message) {
@@ -197,7 +197,7 @@ QStringList PublishQueue::takeNotices() {
 }
 
 std::int64_t PublishQueue::append(const QueuedMessage& message) {
-    if (!openSpill())
+    if (!openFile())
         return -1;
     const std::string entry = entryOf(message);
     if (writeAt(m_fd, entry.data(), entry.size(), m_writeAt)) {
@@ -211,7 +211,7 @@ std::int64_t PublishQueue::append(const QueuedMessage& message) {
     }
     m_notices << QStringLiteral("cannot write the queue file %1: %2; queued readings stay in "
                                 "memory until it takes them again, and a crash loses them")
-                     .arg(m_spillPath, errorText(error));
+                     .arg(m_path, errorText(error));
     return -1;
 }
 
@@ -258,12 +258,12 @@ void PublishQueue::compact() {
     writePosition(m_dataAt);
 }
 
-bool PublishQueue::openSpill() {
+bool PublishQueue::openFile() {
     if (m_fd >= 0)
         return true;
-    if (m_spillRefused || m_spillPath.isEmpty())
+    if (m_fileRefused || m_path.isEmpty())
         return false;
-    const QByteArray path = m_spillPath.toLocal8Bit();
+    const QByteArray path = m_path.toLocal8Bit();
     const int flags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
     // A file already there is resumeLeft()'s to judge; whatever it left is not ours to replace.
     m_fd = ::open(path.constData(), flags, 0600);
@@ -287,21 +287,21 @@ bool PublishQueue::openSpill() {
                 return true;
         }
         const int writeError = errno;
-        closeSpill();
+        closeFile();
         m_notices << QStringLiteral("cannot write the queue file %1: %2; queued readings stay in "
                                     "memory until it takes them again, and a crash loses them")
-                         .arg(m_spillPath, errorText(writeError));
+                         .arg(m_path, errorText(writeError));
         return false;
     }
-    m_spillRefused = true;
+    m_fileRefused = true;
     m_notices << (error == EEXIST
                       ? QStringLiteral("cannot make the queue file %1: something that is not ours "
                                        "is there (a link, or another user's file); queued readings "
                                        "stay in memory, and a crash loses them")
-                            .arg(m_spillPath)
+                            .arg(m_path)
                       : QStringLiteral("cannot make the queue file %1: %2; queued readings stay in "
                                        "memory, and a crash loses them")
-                            .arg(m_spillPath, errorText(error)));
+                            .arg(m_path, errorText(error)));
     return false;
 }
 
@@ -351,9 +351,9 @@ void PublishQueue::sayDamage(const Damage& damage) {
         return;
     m_notices << QStringLiteral("the queue file %1 has %2 (%3 bytes), skipped: what %4 is lost to "
                                 "the broker (the table has it); the rest is sent")
-                     .arg(m_spillPath, damage.parts == 1
-                                           ? QStringLiteral("1 damaged entry")
-                                           : QStringLiteral("%1 damaged entries").arg(damage.parts))
+                     .arg(m_path, damage.parts == 1
+                                      ? QStringLiteral("1 damaged entry")
+                                      : QStringLiteral("%1 damaged entries").arg(damage.parts))
                      .arg(damage.bytes)
                      .arg(damage.parts == 1 ? QStringLiteral("it held")
                                             : QStringLiteral("they held"));
@@ -362,7 +362,7 @@ void PublishQueue::sayDamage(const Damage& damage) {
 void PublishQueue::removeLeftovers() {
     // An older version's clean end wrote the kept queue under such a name, locked, and renamed it
     // into place: one no process holds is what a kill left of it.
-    const QFileInfo info(m_spillPath);
+    const QFileInfo info(m_path);
     const QRegularExpression ours(QStringLiteral("^%1\\.[0-9a-f]{16}\\.new$")
                                       .arg(QRegularExpression::escape(info.fileName())));
     const QDir folder = info.absoluteDir();
@@ -381,10 +381,10 @@ void PublishQueue::removeLeftovers() {
 }
 
 void PublishQueue::resumeLeft() {
-    if (m_fd >= 0 || m_spillRefused || m_spillPath.isEmpty() || !empty())
+    if (m_fd >= 0 || m_fileRefused || m_path.isEmpty() || !empty())
         return;
     removeLeftovers();
-    const QByteArray path = m_spillPath.toLocal8Bit();
+    const QByteArray path = m_path.toLocal8Bit();
     // Without blocking: a FIFO put there must not hold the start.
     const int fd =
         ::open(path.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -413,7 +413,7 @@ void PublishQueue::resumeLeft() {
         if (const std::optional<QString> aside = moveAside(fd, QStringLiteral("foreign")))
             m_notices << QStringLiteral("the queue file %1 that an earlier run left holds no "
                                         "messages for %2: moved aside as %3, nothing of it sent")
-                             .arg(m_spillPath, QString::fromUtf8(m_origin), *aside);
+                             .arg(m_path, QString::fromUtf8(m_origin), *aside);
         ::close(fd);
         return;
     }
@@ -442,7 +442,7 @@ void PublishQueue::resumeLeft() {
     if (!positionKnown)
         m_notices << QStringLiteral("the queue file %1 has no whole record of what the broker "
                                     "acknowledged: all it holds is sent again")
-                         .arg(m_spillPath);
+                         .arg(m_path);
     // Past the end: the file was emptied as its last message was acknowledged.
     position = std::clamp(position, m_dataAt, std::max(m_dataAt, size));
     Damage damage;
@@ -468,9 +468,8 @@ void PublishQueue::resumeLeft() {
     if (readings > 0)
         m_notices << QStringLiteral("the queue file %1: %2 queued by an earlier run and not "
                                     "acknowledged go to the broker first")
-                         .arg(m_spillPath, readings == 1
-                                               ? QStringLiteral("1 reading")
-                                               : QStringLiteral("%1 readings").arg(readings));
+                         .arg(m_path, readings == 1 ? QStringLiteral("1 reading")
+                                                    : QStringLiteral("%1 readings").arg(readings));
     if (empty())
         compact();
 }
@@ -499,16 +498,15 @@ void PublishQueue::resumeOlder(int fd, std::int64_t at, std::int64_t size) {
     if (readings > 0)
         m_notices << QStringLiteral("the queue file %1: %2 queued by an earlier run and not "
                                     "acknowledged go to the broker first")
-                         .arg(m_spillPath, readings == 1
-                                               ? QStringLiteral("1 reading")
-                                               : QStringLiteral("%1 readings").arg(readings));
+                         .arg(m_path, readings == 1 ? QStringLiteral("1 reading")
+                                                    : QStringLiteral("%1 readings").arg(readings));
 }
 
 std::optional<QString> PublishQueue::moveAside(int fd, const QString& why) {
-    const QByteArray path = m_spillPath.toLocal8Bit();
+    const QByteArray path = m_path.toLocal8Bit();
     int error = 0;
     for (int n = 1; n <= kMostAside; ++n) {
-        const QString aside = QStringLiteral("%1.%2-%3").arg(m_spillPath, why).arg(n);
+        const QString aside = QStringLiteral("%1.%2-%3").arg(m_path, why).arg(n);
         const QByteArray to = aside.toLocal8Bit();
         if (!namesFile(path, fd)) {
             error = ENOENT;
@@ -538,10 +536,10 @@ std::optional<QString> PublishQueue::moveAside(int fd, const QString& why) {
 }
 
 void PublishQueue::refuseLeft(const QString& why) {
-    m_spillRefused = true;
+    m_fileRefused = true;
     m_notices << QStringLiteral("the queue file %1 that is there is left alone (%2); queued "
                                 "readings stay in memory, and a crash loses them")
-                     .arg(m_spillPath, why);
+                     .arg(m_path, why);
 }
 
 void PublishQueue::refill() {
@@ -571,11 +569,11 @@ void PublishQueue::refill() {
     }
 }
 
-void PublishQueue::closeSpill() {
+void PublishQueue::closeFile() {
     if (m_fd < 0)
         return;
     // Remove the name only while it still names our file.
-    const QByteArray path = m_spillPath.toLocal8Bit();
+    const QByteArray path = m_path.toLocal8Bit();
     if (namesFile(path, m_fd))
         (void)::unlink(path.constData());
     ::close(m_fd);
@@ -584,8 +582,8 @@ void PublishQueue::closeSpill() {
 
 PublishQueue::Kept PublishQueue::keepForNextStart() {
     Kept kept;
-    if (empty() || m_spillPath.isEmpty()) {
-        closeSpill();
+    if (empty() || m_path.isEmpty()) {
+        closeFile();
         return kept;
     }
     // Messages the queue file refused while running are appended now if it takes them: after
@@ -615,14 +613,14 @@ PublishQueue::Kept PublishQueue::keepForNextStart() {
         if (m_savedTo != m_ackedTo || ::fdatasync(m_fd) != 0)
             error = errno != 0 ? errno : EIO;
         else
-            syncFolderOf(m_spillPath);
+            syncFolderOf(m_path);
     }
     if (error != 0 || lost > 0) {
         kept.ok = false;
         m_notices.resize(noticesBefore); // the appends' notices: the line below says it all
         m_notices << QStringLiteral("cannot keep the queued readings for the next start in %1: "
                                     "%2; %3")
-                         .arg(m_spillPath,
+                         .arg(m_path,
                               m_fd < 0 ? QStringLiteral("something that is not ours is there, or "
                                                         "it cannot be made")
                                        : errorText(error != 0 ? error : ENOSPC),
@@ -638,6 +636,6 @@ PublishQueue::Kept PublishQueue::keepForNextStart() {
     m_overflow.clear();
     m_spilled = 0;
     m_spilledReadings = 0;
-    m_spillRefused = true;
+    m_fileRefused = true;
     return kept;
 }

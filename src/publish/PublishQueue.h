@@ -48,7 +48,7 @@ public:
     // Acknowledgements between two writes of the position, at most.
     static constexpr std::size_t kPositionEvery = 256;
 
-    explicit PublishQueue(QString spillPath, std::size_t memoryBound = kMemoryBound,
+    explicit PublishQueue(QString path, std::size_t memoryBound = kMemoryBound,
                           QByteArray origin = {});
     ~PublishQueue();
     PublishQueue(const PublishQueue&) = delete;
@@ -84,13 +84,13 @@ public:
     [[nodiscard]] const QueuedMessage& at(std::size_t i) const { return m_head[i].message; }
     // Messages only in the queue file, not yet in memory.
     [[nodiscard]] std::size_t spilled() const { return m_spilled; }
-    [[nodiscard]] const QString& spillPath() const { return m_spillPath; }
+    [[nodiscard]] const QString& path() const { return m_path; }
 
     // What went wrong with the queue file since the last call, one line each.
     [[nodiscard]] QStringList takeNotices();
 
     // ".<table file>.mqtt-queue" beside the table.
-    [[nodiscard]] static QString spillPathFor(const QString& tableFile);
+    [[nodiscard]] static QString pathFor(const QString& tableFile);
 
     [[nodiscard]] static std::uint32_t crc32(const char* data, std::size_t size,
                                              std::uint32_t crc = 0);
@@ -120,19 +120,19 @@ private:
     // Appends message to the queue file; where its entry ends, or -1.
     [[nodiscard]] std::int64_t append(const QueuedMessage& message);
     void writePosition(std::int64_t at);
-    // Renames the file at the spill path, which fd is, to "<spill path>.<why>-N" with the first
+    // Renames the file at the queue file's path, which fd is, to "<path>.<why>-N" with the first
     // N free; the new name, or nothing after a notice.
     [[nodiscard]] std::optional<QString> moveAside(int fd, const QString& why);
     void refuseLeft(const QString& why);
     void removeLeftovers();
     void resumeOlder(int fd, std::int64_t at, std::int64_t size);
-    [[nodiscard]] bool openSpill();
+    [[nodiscard]] bool openFile();
     void refill();
     void compact(); // empties a queue file whose messages are all acknowledged
     void sayDamage(const Damage& damage);
-    void closeSpill();
+    void closeFile();
 
-    QString m_spillPath;
+    QString m_path;
     std::size_t m_memoryBound;
     QByteArray m_origin;
     std::deque<Held> m_head;              // oldest
@@ -140,7 +140,7 @@ private:
     std::size_t m_spilledReadings = 0;    // of which readings
     std::deque<QueuedMessage> m_overflow; // then these, when the queue file failed
     int m_fd = -1;
-    bool m_spillRefused = false;   // the queue file could not be made: not tried again
+    bool m_fileRefused = false;    // the queue file could not be made: not tried again
     std::int64_t m_positionAt = 0; // where the two position entries begin
     std::int64_t m_dataAt = 0;     // where the messages begin, after them
     std::int64_t m_ackedTo = 0;    // the entries before are acknowledged

@@ -36,15 +36,14 @@ QString readingsText(std::size_t n) {
 
 } // namespace
 
-ReadingPublisher::ReadingPublisher(PublishConfig config, QString spillPath, WallClock wallClock,
+ReadingPublisher::ReadingPublisher(PublishConfig config, QString path, WallClock wallClock,
                                    QObject* parent, std::size_t memoryBound)
     : QObject(parent), m_config(std::move(config)),
       m_readingTopic(m_config.topic("reading").toUtf8()),
       m_statusTopic(m_config.topic("status").toUtf8()),
       m_healthTopic(m_config.topic("health").toUtf8()),
       m_discoveryTopic(DiscoveryMessage::topic(m_config).toUtf8()),
-      m_client(clientSettings(m_config)),
-      m_queue(std::move(spillPath), memoryBound, m_readingTopic),
+      m_client(clientSettings(m_config)), m_queue(std::move(path), memoryBound, m_readingTopic),
       m_wallClock(std::move(wallClock)) {
     connect(&m_client, &MqttClient::connected, this, &ReadingPublisher::onConnected);
     connect(&m_client, &MqttClient::lost, this, &ReadingPublisher::onLost);
@@ -206,7 +205,7 @@ void ReadingPublisher::finishClose() {
     if (kept.messages > 0)
         say(QStringLiteral("%1 not acknowledged by the broker %2: kept for the next start in %3 "
                            "(the table has them)")
-                .arg(readingsText(kept.readings), m_config.brokerText(), m_queue.spillPath()));
+                .arg(readingsText(kept.readings), m_config.brokerText(), m_queue.path()));
     else if (waiting > 0)
         say(QStringLiteral("%1 not acknowledged by the broker %2 (the table has them)")
                 .arg(readingsText(waiting), m_config.brokerText()));

@@ -41,7 +41,7 @@ public:
     // next start send again, beside what was in flight.
     static constexpr int kPositionEveryMs = 1000;
 
-    ReadingPublisher(PublishConfig config, QString spillPath, WallClock wallClock,
+    ReadingPublisher(PublishConfig config, QString path, WallClock wallClock,
                      QObject* parent = nullptr,
                      std::size_t memoryBound = PublishQueue::kMemoryBound);
     ~ReadingPublisher() override;
@@ -52,7 +52,7 @@ public:
     void start();
     void publish(const StoredReading& stored);
     // Sends what the broker takes within waitMs, then the retained "offline", and disconnects;
-    // what it has not acknowledged is kept in the spill file for the next start. closed()
+    // what it has not acknowledged is kept in the queue file for the next start. closed()
     // follows (at once when nothing waits).
     void close(int waitMs);
 

@@ -1,6 +1,6 @@
-// The queue of unacknowledged messages: order kept across memory and the spill file, the spill
-// file's rules (exclusive, no links, ours alone, removed at the end), what a killed or ended run's
-// file becomes at the next start, damage found by its checks, and a disk that refuses writes.
+// The queue of unacknowledged messages: order kept across memory and the queue file, the file's
+// rules (exclusive, no links, ours alone, removed at the end), what a killed or ended run's file
+// gives the next start, damage found by its checks, and a disk that refuses writes.
 #include "PublishQueue.h"
 
 #include "../support/FileSizeLimit.h"
@@ -12,6 +12,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <csignal>
 #include <memory>
@@ -23,7 +24,7 @@
 namespace {
 
 QueuedMessage numbered(int n) {
-    // About the size of a reading's message, so that the spill file grows as it would.
+    // About the size of a reading's message, so that the queue file grows as it would.
     return {n % 7 == 0 ? QueuedMessage::Kind::Discovery : QueuedMessage::Kind::Reading,
             QByteArray::number(n) + ':' + QByteArray(180, 'x')};
 }
@@ -75,6 +76,18 @@ bool leaveKilledQueue(const QString& spill, int count, const QByteArray& origin 
     return child > 0 && ::waitpid(child, &status, 0) == child && WIFSIGNALED(status);
 }
 
+// An entry as the queue file holds it.
+QByteArray entry(QueuedMessage::Kind kind, const QByteArray& payload) {
+    const char k = static_cast<char>(kind);
+    QByteArray e(9, '\0');
+    qToLittleEndian<quint32>(quint32(payload.size()), e.data());
+    qToLittleEndian<quint32>(PublishQueue::crc32(payload.constData(), std::size_t(payload.size()),
+                                                 PublishQueue::crc32(&k, 1)),
+                             e.data() + 4);
+    e[8] = k;
+    return e + payload;
+}
+
 QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
@@ -92,7 +105,7 @@ private slots:
     }
 
     void theSpillFileLivesBesideTheTable() {
-        QCOMPARE(PublishQueue::spillPathFor(QStringLiteral("/data/bench/Velmarbdb.DB")),
+        QCOMPARE(PublishQueue::pathFor(QStringLiteral("/data/bench/Velmarbdb.DB")),
                  QStringLiteral("/data/bench/.Velmarbdb.DB.mqtt-queue"));
     }
 
@@ -113,7 +126,7 @@ private slots:
             QVERIFY(queue.empty());
             QVERIFY(queue.takeNotices().isEmpty());
         }
-        QVERIFY2(!QFileInfo::exists(spill), "the spill file outlived its queue");
+        QVERIFY2(!QFileInfo::exists(spill), "the queue file outlived its queue");
     }
 
     void pushesAndPopsInAnyMixKeepTheOrder() {
@@ -166,7 +179,7 @@ private slots:
         QTest::addColumn<QString>("said");
         QTest::newRow("another meter's") << "other origin"
                                          << "moved aside as";
-        QTest::newRow("not a spill file") << "garbage"
+        QTest::newRow("not a queue file") << "garbage"
                                           << "moved aside as";
         QTest::newRow("held by a running queue") << "held"
                                                  << "another running logger";
@@ -222,7 +235,7 @@ private slots:
         }
         if (said == "moved aside as") {
             QCOMPARE(readAll(spill + ".foreign-1"), before);
-            QVERIFY(!QFileInfo::exists(spill)); // the new spill file went at the end
+            QVERIFY(!QFileInfo::exists(spill)); // the new queue file went at the end
         } else if (what != "fifo") {
             QCOMPARE(readAll(spill), before);
         } else {
@@ -233,14 +246,14 @@ private slots:
     }
 
     // At a clean end what was not taken out is kept in the order the queue hands it out
-    // (memory, spill file, then what a full disk refused), never what already went, and the
+    // (memory, queue file, then what a full disk refused), never what already went, and the
     // next start takes it first. A kept file that cannot be written, or a name that is not ours,
     // leaves what is on disk as it was and no new file behind.
     void whatIsLeftAtACleanEndIsKeptInOrderForTheNextStart() {
         QTemporaryDir dir;
         const QString spill = dir.filePath(QStringLiteral("q"));
         const auto leave = [](PublishQueue& queue) {
-            FileSizeLimit limit(4096); // about twenty messages fit in the spill file
+            FileSizeLimit limit(4096); // about twenty messages fit in the queue file
             for (int i = 0; i < 200; ++i)
                 queue.push(numbered(i));
             for (int i = 0; i < 10; ++i)
@@ -333,12 +346,88 @@ private slots:
         QCOMPARE(drain(queue), upTo(10));
     }
 
+    // Whatever moment kills a run, the next start has every message it queued and did not see
+    // acknowledged, in order, then what it queues itself; a repeat is only what was acknowledged
+    // after the position was last noted; a damaged entry costs itself alone; an older version's
+    // file is taken over, and what a kill left of its clean end is removed.
+    void aKilledRunLeavesEveryQueuedMessageForTheNextStart_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("damaged");  // the message whose entry is damaged, or -1
+        QTest::addColumn<QString>("left"); // "new": a clean end's leftover; "older": its file
+        QTest::addColumn<int>("cut");      // bytes cut off the end
+        QTest::addColumn<int>("popped");   // acknowledged before the kill
+        QTest::addColumn<int>("saved");    // of which savePosition() noted, or -1
+        QTest::addColumn<int>("resent");   // the first the next start sends
+        QTest::newRow("all in memory") << 3 << -1 << "" << 0 << 0 << -1 << 0;
+        QTest::newRow("over the memory bound") << 40 << -1 << "" << 0 << 0 << -1 << 0;
+        QTest::newRow("a damaged entry") << 40 << 10 << "" << 0 << 0 << -1 << 0;
+        QTest::newRow("a torn last entry") << 40 << 39 << "" << 50 << 0 << -1 << 0;
+        QTest::newRow("a clean end's leftover") << 40 << -1 << "new" << 0 << 0 << -1 << 0;
+        QTest::newRow("an older version's file") << 40 << 10 << "older" << 0 << 0 << -1 << 0;
+        QTest::newRow("a position noted") << 100 << -1 << "" << 0 << 65 << 60 << 60;
+        QTest::newRow("a position noted every 256")
+            << 600 << -1 << "" << 0 << 300 << -1 << int(PublishQueue::kPositionEvery);
+        QTest::newRow("all acknowledged") << 40 << -1 << "" << 0 << 40 << -1 << 40;
+    }
+    void aKilledRunLeavesEveryQueuedMessageForTheNextStart() {
+        QFETCH(int, count);
+        QFETCH(int, damaged);
+        QFETCH(QString, left);
+        QFETCH(int, cut);
+        QFETCH(int, popped);
+        QFETCH(int, saved);
+        QFETCH(int, resent);
+        QTemporaryDir dir;
+        const QString spill = dir.filePath(QStringLiteral("q"));
+        if (left == "older") {
+            // Its origin, then its messages.
+            QFile f(spill);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(entry(QueuedMessage::Kind::Origin, kOrigin));
+            for (int i = 0; i < count; ++i)
+                f.write(entry(numbered(i).kind, numbered(i).payload));
+        } else {
+            QVERIFY(leaveKilledQueue(spill, count, kOrigin, popped, saved));
+        }
+        const QString leftover = spill + QStringLiteral(".0123456789abcdef.new");
+        if (left == "new") {
+            QFile f(leftover);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(readAll(spill));
+        }
+        QList<int> expected = upTo(count, resent);
+        if (cut > 0) {
+            QFile f(spill);
+            QVERIFY(f.resize(f.size() - cut));
+        } else if (damaged >= 0) {
+            QFile f(spill);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            const qint64 at = f.readAll().indexOf(numbered(damaged).payload);
+            QVERIFY(at > 0 && f.seek(at + 50));
+            f.write("Z");
+        }
+        expected.removeOne(damaged);
+        {
+            PublishQueue queue(spill, 4, kOrigin);
+            queue.resumeLeft();
+            QVERIFY(!QFileInfo::exists(leftover));
+            for (int i = 100; i < 110; ++i)
+                queue.push(numbered(i));
+            QCOMPARE(drain(queue), expected + upTo(110, 100));
+            const QString notices = queue.takeNotices().join('\n');
+            QVERIFY2(notices.contains(QStringLiteral("1 damaged entry")) == (damaged >= 0),
+                     qPrintable(notices));
+        }
+        QVERIFY(!QFileInfo::exists(spill));
+        QVERIFY(!QFileInfo::exists(spill + ".older-1"));
+    }
+
     void aDiskThatRefusesWritesKeepsMessagesInMemoryInOrder() {
         QTemporaryDir dir;
         const QString spill = dir.filePath(QStringLiteral("q"));
         QList<int> out;
         {
-            FileSizeLimit limit(4096); // about twenty messages fit in the spill file
+            FileSizeLimit limit(4096); // about twenty messages fit in the queue file
             PublishQueue queue(spill, 4);
             for (int i = 0; i < 200; ++i)
                 queue.push(numbered(i));

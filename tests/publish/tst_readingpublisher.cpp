@@ -232,7 +232,7 @@ private slots:
     // their own run and number, before the new run's first reading.
     void readingsAKilledRunSpilledAreSentFirstAtTheNextStart() {
         QTemporaryDir dir;
-        const QString spill = PublishQueue::spillPathFor(dir.filePath("t.DB"));
+        const QString spill = PublishQueue::pathFor(dir.filePath("t.DB"));
         QVERIFY(leaveKilledRun(spill, 30, 4));
         MosquittoBroker broker;
         QVERIFY(broker.start());
@@ -265,7 +265,7 @@ private slots:
     // everything acknowledged, leaves no file.
     void readingsQueuedAtACleanEndAreSentFirstAtTheNextStart() {
         QTemporaryDir dir;
-        const QString spill = PublishQueue::spillPathFor(dir.filePath("t.DB"));
+        const QString spill = PublishQueue::pathFor(dir.filePath("t.DB"));
         MosquittoBroker broker; // not started yet: away for the first run
         PublishConfig config = configFor(broker.port());
         config.discovery = true;

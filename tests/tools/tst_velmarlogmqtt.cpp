@@ -37,7 +37,7 @@ qsizetype linesWith(const QString& text, const QString& part) {
 // queued in the queue file beside table (the first memoryBound in memory as well).
 bool leaveKilledRun(const QString& table, const QString& meterId, int count,
                     std::size_t memoryBound) {
-    const QString spill = PublishQueue::spillPathFor(table);
+    const QString spill = PublishQueue::pathFor(table);
     const pid_t child = ::fork();
     if (child == 0) {
         PublishConfig away;
@@ -244,7 +244,7 @@ void TestVelmarLogMqtt::aKilledLoggerLosesNoQueuedReading() {
     const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-');
     const QString table = m_dir.filePath(QStringLiteral("killed-%1.DB").arg(tag.left(12)));
     const QString meterId = QStringLiteral("k%1").arg(qHash(tag) % 100000);
-    const QString spill = PublishQueue::spillPathFor(table);
+    const QString spill = PublishQueue::pathFor(table);
     if (seeded > 0)
         QVERIFY(leaveKilledRun(table, meterId, seeded, 4));
     if (damaged > 0) {
@@ -407,7 +407,7 @@ void TestVelmarLogMqtt::anUnreachableBrokerIsTriedAgainQuietlyWhileReadingsQueue
     QCOMPARE(linesWith(run.err, "8 readings not acknowledged"), 1);
     // The end by --count keeps them for the next start.
     QCOMPARE(linesWith(run.err, "kept for the next start"), 1);
-    QVERIFY(QFileInfo(PublishQueue::spillPathFor(m_dir.filePath("away.DB"))).isFile());
+    QVERIFY(QFileInfo(PublishQueue::pathFor(m_dir.filePath("away.DB"))).isFile());
 }
 
 void TestVelmarLogMqtt::aBrokerThatNeverAnswersDoesNotDelayPolling() {
