@@ -202,6 +202,7 @@ std::int64_t PublishQueue::append(const QueuedMessage& message) {
     const std::string entry = entryOf(message);
     if (writeAt(m_fd, entry.data(), entry.size(), m_writeAt)) {
         m_writeAt += std::int64_t(entry.size());
+        m_writeFailing = false;
         return m_writeAt;
     }
     const int error = errno;
@@ -209,6 +210,8 @@ std::int64_t PublishQueue::append(const QueuedMessage& message) {
     // is written over it.
     if (::ftruncate(m_fd, m_writeAt) != 0) {
     }
+    if (std::exchange(m_writeFailing, true))
+        return -1; // said once until a write succeeds again
     m_notices << QStringLiteral("cannot write the queue file %1: %2; queued readings stay in "
                                 "memory until it takes them again, and a crash loses them")
                      .arg(m_path, errorText(error));

@@ -140,6 +140,7 @@ private:
     std::size_t m_spilledReadings = 0;    // of which readings
     std::deque<QueuedMessage> m_overflow; // then these, when the queue file failed
     int m_fd = -1;
+    bool m_writeFailing = false;   // said once until a write succeeds again
     bool m_fileRefused = false;    // the queue file could not be made: not tried again
     std::int64_t m_positionAt = 0; // where the two position entries begin
     std::int64_t m_dataAt = 0;     // where the messages begin, after them
