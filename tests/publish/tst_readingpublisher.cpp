@@ -15,11 +15,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
-
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace {
 
 constexpr int kWaitMs = 60'000; // a failure bound only
@@ -88,22 +83,6 @@ struct Said {
                              [&](const QString& l) { return l.contains(part); });
     }
 };
-
-// A run killed while its broker was away, leaving readings 1 to count of "run-0" queued: the
-// oldest memoryBound of them in memory as well, all in the queue file.
-bool leaveKilledRun(const QString& spillPath, int count, std::size_t memoryBound) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ReadingPublisher killed(configFor(1), spillPath, fixedClock, nullptr, memoryBound);
-        killed.setStatus([](const QString&) {});
-        for (int no = 1; no <= count; ++no)
-            killed.publish(reading(no, QStringLiteral("V"), QStringLiteral("run-0")));
-        ::raise(SIGKILL);
-    }
-    int status = 0;
-    return child > 0 && ::waitpid(child, &status, 0) == child && WIFSIGNALED(status) &&
-           QFileInfo(spillPath).size() > 0;
-}
 
 // Run and number of each reading received, a repeat after a reconnection dropped.
 QStringList runsAndNumbers(const QList<MqttSubscriber::Message>& messages) {
@@ -226,38 +205,6 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return session.messages().size() >= 300; }, kWaitMs));
         QCOMPARE(numbersInOrder(session.messages()), oneTo(300));
         QCOMPARE(said.count("cannot be reached"), 1);
-    }
-
-    // The killed run's queued readings reach the broker at the next start, in order and with
-    // their own run and number, before the new run's first reading.
-    void readingsAKilledRunSpilledAreSentFirstAtTheNextStart() {
-        QTemporaryDir dir;
-        const QString spill = PublishQueue::pathFor(dir.filePath("t.DB"));
-        QVERIFY(leaveKilledRun(spill, 30, 4));
-        MosquittoBroker broker;
-        QVERIFY(broker.start());
-        MqttSubscriber subscriber(broker.port(), QStringLiteral("velmar/bench/reading"));
-        QVERIFY(subscriber.waitSubscribed());
-        Said said;
-        {
-            ReadingPublisher publisher(configFor(broker.port()), spill, fixedClock, nullptr, 4);
-            publisher.setStatus(said.sink());
-            publisher.start();
-            for (int no = 1; no <= 5; ++no)
-                publisher.publish(reading(no));
-            QVERIFY2(QTest::qWaitFor([&] { return publisher.queued() == 0; }, kWaitMs),
-                     qPrintable(said.lines.join('\n')));
-        }
-        QVERIFY(QTest::qWaitFor([&] { return runsAndNumbers(subscriber.messages()).size() >= 35; },
-                                kWaitMs));
-        QStringList expected;
-        for (int no = 1; no <= 30; ++no)
-            expected << QStringLiteral("run-0/%1").arg(no);
-        for (int no = 1; no <= 5; ++no)
-            expected << QStringLiteral("run-1/%1").arg(no);
-        QCOMPARE(runsAndNumbers(subscriber.messages()), expected);
-        QCOMPARE(said.count("30 readings queued by an earlier run"), 1);
-        QVERIFY(!QFileInfo::exists(spill));
     }
 
     // A clean end while the broker is away keeps every unacknowledged message, those in memory
