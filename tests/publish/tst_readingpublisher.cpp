@@ -262,7 +262,7 @@ private slots:
         QCOMPARE(runsAndNumbers(subscriber.messages()), expected);
         QCOMPARE(said.count("30 readings queued by an earlier run"), 1);
         // The kept discovery messages went too, the new unit's last.
-        QVERIFY(QTest::qWaitFor([&] { return discovery.messages().size() >= 1; }, kWaitMs));
+        QVERIFY(QTest::qWaitFor([&] { return !discovery.messages().isEmpty(); }, kWaitMs));
         QVERIFY(discovery.messages().last().payload.contains("\"unit_of_measurement\":\"A\""));
         QVERIFY(!QFileInfo::exists(spill));
     }
