@@ -233,6 +233,7 @@ void PublishQueue::writePosition(std::int64_t at) {
     const std::int64_t slot = m_positionAt + std::int64_t(m_positionCount % 2) * kPositionEntry;
     if (!writeAt(m_fd, entry.data(), entry.size(), slot))
         return; // the older position stands: a repeat more after a crash, nothing lost
+    m_formerTo = m_savedTo;
     m_savedTo = at;
     m_unsaved = 0;
 }
@@ -241,12 +242,13 @@ void PublishQueue::savePosition() {
     if (m_fd < 0 || m_ackedTo == m_savedTo)
         return;
     writePosition(m_ackedTo);
-    // Behind a position on disk nothing is read again: its blocks can go back to the disk.
-    if (m_savedTo - m_freedTo >= kFreeEvery) {
+    // Behind both positions in the file nothing is read again, even should the later one be
+    // torn: those blocks can go back to the disk.
+    if (m_formerTo - m_freedTo >= kFreeEvery) {
         if (::fallocate(m_fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, m_freedTo,
-                        m_savedTo - m_freedTo) == 0) {
+                        m_formerTo - m_freedTo) == 0) {
         }
-        m_freedTo = m_savedTo;
+        m_freedTo = m_formerTo;
     }
 }
 
@@ -257,7 +259,7 @@ void PublishQueue::compact() {
     // nothing left, and nothing is appended before the position is written.
     if (::ftruncate(m_fd, m_dataAt) != 0)
         return;
-    m_ackedTo = m_readAt = m_writeAt = m_freedTo = m_resumedTo = m_dataAt;
+    m_ackedTo = m_readAt = m_writeAt = m_freedTo = m_formerTo = m_resumedTo = m_dataAt;
     writePosition(m_dataAt);
 }
 
@@ -280,7 +282,7 @@ bool PublishQueue::openFile() {
     if (m_fd >= 0) {
         const std::string head = entryOf({QueuedMessage::Kind::Head, m_origin});
         m_positionAt = std::int64_t(head.size());
-        m_dataAt = m_ackedTo = m_savedTo = m_freedTo = m_readAt = m_writeAt =
+        m_dataAt = m_ackedTo = m_savedTo = m_formerTo = m_freedTo = m_readAt = m_writeAt =
             m_positionAt + 2 * kPositionEntry;
         m_positionCount = 0;
         if (writeAt(m_fd, head.data(), head.size(), 0)) {
@@ -462,7 +464,7 @@ void PublishQueue::resumeLeft() {
     if (end < size && ::ftruncate(fd, std::max(end, m_dataAt)) != 0)
         end = size;
     m_fd = fd;
-    m_ackedTo = m_savedTo = m_freedTo = m_readAt = position;
+    m_ackedTo = m_savedTo = m_formerTo = m_freedTo = m_readAt = position;
     m_writeAt = m_resumedTo = std::max(end, m_dataAt);
     m_spilled = whole;
     m_spilledReadings = readings;

@@ -146,6 +146,7 @@ private:
     std::int64_t m_dataAt = 0;     // where the messages begin, after them
     std::int64_t m_ackedTo = 0;    // the entries before are acknowledged
     std::int64_t m_savedTo = 0;    // what the position in the file says
+    std::int64_t m_formerTo = 0;   // and the other one
     std::int64_t m_freedTo = 0;    // given back to the disk up to here
     std::uint64_t m_positionCount = 0;
     std::size_t m_unsaved = 0; // acknowledgements since the position was written

@@ -367,6 +367,8 @@ private slots:
         QTest::newRow("a position noted") << 100 << -1 << "" << 0 << 65 << 60 << 60;
         QTest::newRow("a position noted every 256")
             << 600 << -1 << "" << 0 << 300 << -1 << int(PublishQueue::kPositionEvery);
+        // Over a megabyte acknowledged: given back to the disk behind the positions.
+        QTest::newRow("a long drain") << 8000 << -1 << "" << 0 << 7000 << -1 << 6912;
         QTest::newRow("all acknowledged") << 40 << -1 << "" << 0 << 40 << -1 << 40;
     }
     void aKilledRunLeavesEveryQueuedMessageForTheNextStart() {
