@@ -5,15 +5,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include <cstdio>
 
 #include <fcntl.h>
+#include <linux/falloc.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,8 +25,13 @@
 namespace {
 
 // An entry: payload size and CRC-32 (of kind and payload), little-endian, then kind and payload.
-// The first entry of a file is its origin.
+// The first entry of a file is its head (its origin), then two position entries, then messages.
 constexpr std::size_t kEntryHeader = 9;
+// A position entry's payload: its count, then the offset the broker has acknowledged up to.
+constexpr std::size_t kPositionSize = 16;
+constexpr std::int64_t kPositionEntry = std::int64_t(kEntryHeader + kPositionSize);
+// An acknowledged stretch this long behind the position is given back to the disk.
+constexpr std::int64_t kFreeEvery = std::int64_t(1) << 20;
 // Names moved aside are tried up to this number, then the file is left where it is.
 constexpr int kMostAside = 1000;
 // No message comes near this; a larger size read back means a damaged entry.
@@ -38,6 +47,18 @@ constexpr std::array<std::uint32_t, 256> kCrcTable = [] {
     }
     return table;
 }();
+
+void putLe64(char* at, std::uint64_t value) {
+    for (int i = 0; i < 8; ++i)
+        at[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+std::uint64_t le64(const char* at) {
+    std::uint64_t value = 0;
+    for (int i = 0; i < 8; ++i)
+        value |= std::uint64_t(static_cast<unsigned char>(at[i])) << (8 * i);
+    return value;
+}
 
 void putLe32(char* at, std::uint32_t value) {
     for (int i = 0; i < 4; ++i)
@@ -126,47 +147,128 @@ std::uint32_t PublishQueue::crc32(const char* data, std::size_t size, std::uint3
     return ~crc;
 }
 
-QString PublishQueue::spillPathFor(const QString& tableFile) {
+QString PublishQueue::pathFor(const QString& tableFile) {
     const QFileInfo table(tableFile);
     return table.dir().filePath(QStringLiteral(".%1.mqtt-queue").arg(table.fileName()));
 }
 
-PublishQueue::PublishQueue(QString spillPath, std::size_t memoryBound, QByteArray origin)
-    : m_spillPath(std::move(spillPath)), m_memoryBound(memoryBound < 2 ? 2 : memoryBound),
+PublishQueue::PublishQueue(QString path, std::size_t memoryBound, QByteArray origin)
+    : m_path(std::move(path)), m_memoryBound(memoryBound < 2 ? 2 : memoryBound),
       m_origin(std::move(origin)) {}
 
 PublishQueue::~PublishQueue() {
-    closeSpill();
+    closeFile();
 }
 
 void PublishQueue::push(QueuedMessage message) {
+    const std::int64_t end = m_overflow.empty() ? append(message) : -1;
     if (m_spilled == 0 && m_overflow.empty() && m_head.size() < m_memoryBound) {
-        m_head.push_back(std::move(message));
+        if (end >= 0)
+            m_readAt = end;
+        m_head.push_back({std::move(message), end});
         return;
     }
-    if (m_overflow.empty() && spill(message))
+    if (end >= 0) {
+        ++m_spilled;
+        m_spilledReadings += message.kind == QueuedMessage::Kind::Reading;
         return;
+    }
     m_overflow.push_back(std::move(message));
 }
 
 void PublishQueue::pop() {
     if (m_head.empty())
         return;
+    const std::int64_t end = m_head.front().end;
     m_head.pop_front();
+    if (end >= 0) {
+        m_ackedTo = end;
+        if (++m_unsaved >= kPositionEvery)
+            savePosition();
+    }
     if (m_head.size() <= m_memoryBound / 2)
         refill();
+    if (empty())
+        compact();
 }
 
 QStringList PublishQueue::takeNotices() {
     return std::exchange(m_notices, {});
 }
 
-bool PublishQueue::openSpill() {
+std::int64_t PublishQueue::append(const QueuedMessage& message) {
+    if (!openFile())
+        return -1;
+    const std::string entry = entryOf(message);
+    if (writeAt(m_fd, entry.data(), entry.size(), m_writeAt)) {
+        m_writeAt += std::int64_t(entry.size());
+        m_writeFailing = false;
+        return m_writeAt;
+    }
+    const int error = errno;
+    // A torn entry would be read back as damage; cut it off. Should the cut fail, the next entry
+    // is written over it.
+    if (::ftruncate(m_fd, m_writeAt) != 0) {
+    }
+    if (std::exchange(m_writeFailing, true))
+        return -1; // said once until a write succeeds again
+    m_notices << QStringLiteral("cannot write the queue file %1: %2; queued readings stay in "
+                                "memory until it takes them again, and a crash loses them")
+                     .arg(m_path, errorText(error));
+    return -1;
+}
+
+void PublishQueue::writePosition(std::int64_t at) {
+    std::string entry(std::size_t(kPositionEntry), '\0');
+    ++m_positionCount;
+    char payload[kPositionSize];
+    putLe64(payload, m_positionCount);
+    putLe64(payload + 8, std::uint64_t(at));
+    const QByteArray bytes(payload, qsizetype(kPositionSize));
+    putLe32(entry.data(), std::uint32_t(kPositionSize));
+    putLe32(entry.data() + 4, entryCrc(QueuedMessage::Kind::Position, bytes));
+    entry[8] = static_cast<char>(QueuedMessage::Kind::Position);
+    std::memcpy(entry.data() + kEntryHeader, payload, kPositionSize);
+    // In turn: a write torn by a power loss leaves the other one whole.
+    const std::int64_t slot = m_positionAt + std::int64_t(m_positionCount % 2) * kPositionEntry;
+    if (!writeAt(m_fd, entry.data(), entry.size(), slot))
+        return; // the older position stands: a repeat more after a crash, nothing lost
+    m_formerTo = m_savedTo;
+    m_savedTo = at;
+    m_unsaved = 0;
+}
+
+void PublishQueue::savePosition() {
+    if (m_fd < 0 || m_ackedTo == m_savedTo)
+        return;
+    writePosition(m_ackedTo);
+    // Behind both positions in the file nothing is read again, even should the later one be
+    // torn: those blocks can go back to the disk.
+    if (m_formerTo - m_freedTo >= kFreeEvery) {
+        if (::fallocate(m_fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, m_freedTo,
+                        m_formerTo - m_freedTo) == 0) {
+        }
+        m_freedTo = m_formerTo;
+    }
+}
+
+void PublishQueue::compact() {
+    if (m_fd < 0 || m_writeAt == m_dataAt)
+        return;
+    // Cut first, then the position: a kill between leaves a position past the end, read as
+    // nothing left, and nothing is appended before the position is written.
+    if (::ftruncate(m_fd, m_dataAt) != 0)
+        return;
+    m_ackedTo = m_readAt = m_writeAt = m_freedTo = m_formerTo = m_resumedTo = m_dataAt;
+    writePosition(m_dataAt);
+}
+
+bool PublishQueue::openFile() {
     if (m_fd >= 0)
         return true;
-    if (m_spillRefused || m_spillPath.isEmpty())
+    if (m_fileRefused || m_path.isEmpty())
         return false;
-    const QByteArray path = m_spillPath.toLocal8Bit();
+    const QByteArray path = m_path.toLocal8Bit();
     const int flags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
     // A file already there is resumeLeft()'s to judge; whatever it left is not ours to replace.
     m_fd = ::open(path.constData(), flags, 0600);
@@ -178,27 +280,33 @@ bool PublishQueue::openSpill() {
         m_fd = -1;
     }
     if (m_fd >= 0) {
-        const std::string origin = entryOf({QueuedMessage::Kind::Origin, m_origin});
-        if (writeAt(m_fd, origin.data(), origin.size(), 0)) {
-            m_dataAt = m_readAt = m_writeAt = std::int64_t(origin.size());
-            return true;
+        const std::string head = entryOf({QueuedMessage::Kind::Head, m_origin});
+        m_positionAt = std::int64_t(head.size());
+        m_dataAt = m_ackedTo = m_savedTo = m_formerTo = m_freedTo = m_readAt = m_writeAt =
+            m_positionAt + 2 * kPositionEntry;
+        m_positionCount = 0;
+        if (writeAt(m_fd, head.data(), head.size(), 0)) {
+            writePosition(m_dataAt);
+            writePosition(m_dataAt);
+            if (m_positionCount == 2 && m_savedTo == m_dataAt)
+                return true;
         }
         const int writeError = errno;
-        closeSpill();
-        m_notices << QStringLiteral("cannot write the spill file %1: %2; queued readings stay in "
-                                    "memory until it takes them again")
-                         .arg(m_spillPath, errorText(writeError));
+        closeFile();
+        m_notices << QStringLiteral("cannot write the queue file %1: %2; queued readings stay in "
+                                    "memory until it takes them again, and a crash loses them")
+                         .arg(m_path, errorText(writeError));
         return false;
     }
-    m_spillRefused = true;
+    m_fileRefused = true;
     m_notices << (error == EEXIST
-                      ? QStringLiteral("cannot make the spill file %1: something that is not ours "
+                      ? QStringLiteral("cannot make the queue file %1: something that is not ours "
                                        "is there (a link, or another user's file); queued readings "
-                                       "stay in memory")
-                            .arg(m_spillPath)
-                      : QStringLiteral("cannot make the spill file %1: %2; queued readings stay in "
-                                       "memory")
-                            .arg(m_spillPath, errorText(error)));
+                                       "stay in memory, and a crash loses them")
+                            .arg(m_path)
+                      : QStringLiteral("cannot make the queue file %1: %2; queued readings stay in "
+                                       "memory, and a crash loses them")
+                            .arg(m_path, errorText(error)));
     return false;
 }
 
@@ -208,9 +316,7 @@ std::optional<PublishQueue::ReadBack> PublishQueue::readEntry(int fd, std::int64
         return std::nullopt;
     const std::uint32_t size = le32(header);
     const auto kind = static_cast<QueuedMessage::Kind>(header[8]);
-    if (size > kLargestPayload ||
-        (kind != QueuedMessage::Kind::Reading && kind != QueuedMessage::Kind::Discovery &&
-         kind != QueuedMessage::Kind::Origin))
+    if (size > kLargestPayload || header[8] < 1 || header[8] > 5)
         return std::nullopt;
     ReadBack entry;
     entry.message.kind = kind;
@@ -222,10 +328,68 @@ std::optional<PublishQueue::ReadBack> PublishQueue::readEntry(int fd, std::int64
     return entry;
 }
 
-void PublishQueue::resumeLeft() {
-    if (m_fd >= 0 || m_spillRefused || m_spillPath.isEmpty() || !empty())
+std::optional<PublishQueue::ReadBack> PublishQueue::nextMessage(int fd, std::int64_t at,
+                                                                std::int64_t end, Damage& damage) {
+    // Byte by byte past damage: each entry carries its own length and check, so the next whole
+    // one is found again, and a damaged entry costs only itself.
+    for (std::int64_t from = at; from < end; ++from) {
+        std::optional<ReadBack> entry = readEntry(fd, from);
+        if (!entry || entry->next > end ||
+            (entry->message.kind != QueuedMessage::Kind::Reading &&
+             entry->message.kind != QueuedMessage::Kind::Discovery))
+            continue;
+        if (from > at && at >= damage.saidBefore) {
+            ++damage.parts;
+            damage.bytes += from - at;
+        }
+        return entry;
+    }
+    if (end > at && at >= damage.saidBefore) {
+        ++damage.parts;
+        damage.bytes += end - at;
+    }
+    return std::nullopt;
+}
+
+void PublishQueue::sayDamage(const Damage& damage) {
+    if (damage.parts == 0)
         return;
-    const QByteArray path = m_spillPath.toLocal8Bit();
+    m_notices << QStringLiteral("the queue file %1 has %2 (%3 bytes), skipped: what %4 is lost to "
+                                "the broker (the table has it); the rest is sent")
+                     .arg(m_path, damage.parts == 1
+                                      ? QStringLiteral("1 damaged entry")
+                                      : QStringLiteral("%1 damaged entries").arg(damage.parts))
+                     .arg(damage.bytes)
+                     .arg(damage.parts == 1 ? QStringLiteral("it held")
+                                            : QStringLiteral("they held"));
+}
+
+void PublishQueue::removeLeftovers() {
+    // An older version's clean end wrote the kept queue under such a name, locked, and renamed it
+    // into place: one no process holds is what a kill left of it.
+    const QFileInfo info(m_path);
+    const QRegularExpression ours(QStringLiteral("^%1\\.[0-9a-f]{16}\\.new$")
+                                      .arg(QRegularExpression::escape(info.fileName())));
+    const QDir folder = info.absoluteDir();
+    for (const QString& name : folder.entryList({info.fileName() + QStringLiteral(".*.new")},
+                                                QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!ours.match(name).hasMatch())
+            continue;
+        const off_t size =
+            OwnFile::removeIfUnheld(QFile::encodeName(folder.filePath(name)).toStdString());
+        if (size >= 0)
+            m_notices << QStringLiteral("removed %1 (%2 bytes), left by a run killed while it "
+                                        "ended; the queue file holds what it held")
+                             .arg(folder.filePath(name))
+                             .arg(qint64(size));
+    }
+}
+
+void PublishQueue::resumeLeft() {
+    if (m_fd >= 0 || m_fileRefused || m_path.isEmpty() || !empty())
+        return;
+    removeLeftovers();
+    const QByteArray path = m_path.toLocal8Bit();
     // Without blocking: a FIFO put there must not hold the start.
     const int fd =
         ::open(path.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -246,69 +410,108 @@ void PublishQueue::resumeLeft() {
         refuseLeft(QStringLiteral("another running logger uses it"));
         return;
     }
-    const std::optional<ReadBack> origin = readEntry(fd, 0);
-    if (!origin || origin->message.kind != QueuedMessage::Kind::Origin ||
-        origin->message.payload != m_origin) {
+    const std::optional<ReadBack> head = readEntry(fd, 0);
+    if (!head ||
+        (head->message.kind != QueuedMessage::Kind::Head &&
+         head->message.kind != QueuedMessage::Kind::Origin) ||
+        head->message.payload != m_origin) {
         if (const std::optional<QString> aside = moveAside(fd, QStringLiteral("foreign")))
-            m_notices << QStringLiteral("the spill file %1 that an earlier run left holds no "
+            m_notices << QStringLiteral("the queue file %1 that an earlier run left holds no "
                                         "messages for %2: moved aside as %3, nothing of it sent")
-                             .arg(m_spillPath, QString::fromUtf8(m_origin), *aside);
+                             .arg(m_path, QString::fromUtf8(m_origin), *aside);
         ::close(fd);
         return;
     }
-    // Counted first: a file read whole is taken as it stands, a damaged one is not kept.
+    const std::int64_t size = st.st_size;
+    if (head->message.kind == QueuedMessage::Kind::Origin) {
+        resumeOlder(fd, head->next, size);
+        return;
+    }
+    // The later of the two positions that are whole; with neither, everything goes again.
+    m_positionAt = head->next;
+    m_dataAt = m_positionAt + 2 * kPositionEntry;
+    std::int64_t position = m_dataAt;
+    bool positionKnown = false;
+    for (int slot = 0; slot < 2; ++slot) {
+        const std::optional<ReadBack> entry = readEntry(fd, m_positionAt + slot * kPositionEntry);
+        if (!entry || entry->message.kind != QueuedMessage::Kind::Position ||
+            entry->message.payload.size() != qsizetype(kPositionSize))
+            continue;
+        const std::uint64_t count = le64(entry->message.payload.constData());
+        if (positionKnown && count <= m_positionCount)
+            continue;
+        positionKnown = true;
+        m_positionCount = count;
+        position = std::int64_t(le64(entry->message.payload.constData() + 8));
+    }
+    if (!positionKnown)
+        m_notices << QStringLiteral("the queue file %1 has no whole record of what the broker "
+                                    "acknowledged: all it holds is sent again")
+                         .arg(m_path);
+    // Past the end: the file was emptied as its last message was acknowledged.
+    position = std::clamp(position, m_dataAt, std::max(m_dataAt, size));
+    Damage damage;
     std::size_t whole = 0;
     std::size_t readings = 0;
-    std::int64_t at = origin->next;
-    while (const std::optional<ReadBack> entry = readEntry(fd, at)) {
-        if (entry->message.kind == QueuedMessage::Kind::Origin)
-            break;
+    std::int64_t at = position;
+    std::int64_t end = position;
+    while (const std::optional<ReadBack> entry = nextMessage(fd, at, size, damage)) {
         ++whole;
         readings += entry->message.kind == QueuedMessage::Kind::Reading;
+        at = end = entry->next;
+    }
+    // A torn last entry is not kept: what comes next is appended after the last whole one.
+    if (end < size && ::ftruncate(fd, std::max(end, m_dataAt)) != 0)
+        end = size;
+    m_fd = fd;
+    m_ackedTo = m_savedTo = m_formerTo = m_freedTo = m_readAt = position;
+    m_writeAt = m_resumedTo = std::max(end, m_dataAt);
+    m_spilled = whole;
+    m_spilledReadings = readings;
+    sayDamage(damage);
+    refill();
+    if (readings > 0)
+        m_notices << QStringLiteral("the queue file %1: %2 queued by an earlier run and not "
+                                    "acknowledged go to the broker first")
+                         .arg(m_path, readings == 1 ? QStringLiteral("1 reading")
+                                                    : QStringLiteral("%1 readings").arg(readings));
+    if (empty())
+        compact();
+}
+
+void PublishQueue::resumeOlder(int fd, std::int64_t at, std::int64_t size) {
+    // An older version's file holds no position: its messages go into a queue file of today's
+    // kind, and it goes once they are there.
+    std::vector<QueuedMessage> messages;
+    Damage damage;
+    while (std::optional<ReadBack> entry = nextMessage(fd, at, size, damage)) {
         at = entry->next;
+        messages.push_back(std::move(entry->message));
     }
-    const QString said =
-        QStringLiteral("%1 queued by an earlier run and not acknowledged go to the "
-                       "broker first")
-            .arg(readings == 1 ? QStringLiteral("1 reading")
-                               : QStringLiteral("%1 readings").arg(readings));
-    if (at == std::int64_t(st.st_size)) {
-        m_fd = fd;
-        m_dataAt = m_readAt = origin->next;
-        m_writeAt = at;
-        m_spilled = whole;
-        refill();
-        if (readings > 0)
-            m_notices << QStringLiteral("the spill file %1: %2").arg(m_spillPath, said);
-        return;
-    }
-    const std::optional<QString> aside = moveAside(fd, QStringLiteral("damaged"));
-    if (!aside) {
-        ::close(fd);
-        return;
-    }
-    m_notices << QStringLiteral("the spill file %1 that an earlier run left is damaged after %2 "
-                                "whole entries: moved aside as %3; %4")
-                     .arg(m_spillPath)
-                     .arg(whole)
-                     .arg(*aside, said);
-    // Its whole entries go through the queue as if pushed now: memory, then a new spill file.
-    at = origin->next;
-    for (std::size_t i = 0; i < whole; ++i) {
-        std::optional<ReadBack> entry = readEntry(fd, at);
-        if (!entry)
-            break; // changed under us since it was counted: what was read stays in order
-        at = entry->next;
-        push(std::move(entry->message));
-    }
+    const std::optional<QString> aside = moveAside(fd, QStringLiteral("older"));
     ::close(fd);
+    if (!aside)
+        return;
+    sayDamage(damage);
+    std::size_t readings = 0;
+    for (QueuedMessage& message : messages) {
+        readings += message.kind == QueuedMessage::Kind::Reading;
+        push(std::move(message));
+    }
+    if (m_fd >= 0 || messages.empty())
+        (void)::unlink(QFile::encodeName(*aside).constData());
+    if (readings > 0)
+        m_notices << QStringLiteral("the queue file %1: %2 queued by an earlier run and not "
+                                    "acknowledged go to the broker first")
+                         .arg(m_path, readings == 1 ? QStringLiteral("1 reading")
+                                                    : QStringLiteral("%1 readings").arg(readings));
 }
 
 std::optional<QString> PublishQueue::moveAside(int fd, const QString& why) {
-    const QByteArray path = m_spillPath.toLocal8Bit();
+    const QByteArray path = m_path.toLocal8Bit();
     int error = 0;
     for (int n = 1; n <= kMostAside; ++n) {
-        const QString aside = QStringLiteral("%1.%2-%3").arg(m_spillPath, why).arg(n);
+        const QString aside = QStringLiteral("%1.%2-%3").arg(m_path, why).arg(n);
         const QByteArray to = aside.toLocal8Bit();
         if (!namesFile(path, fd)) {
             error = ENOENT;
@@ -331,182 +534,113 @@ std::optional<QString> PublishQueue::moveAside(int fd, const QString& why) {
             break;
     }
     refuseLeft(QStringLiteral("it is %1 and cannot be moved aside: %2")
-                   .arg(why == QLatin1String("damaged") ? QStringLiteral("damaged")
-                                                        : QStringLiteral("not of these messages"),
+                   .arg(why == QLatin1String("foreign") ? QStringLiteral("not of these messages")
+                                                        : QStringLiteral("of an older version"),
                         errorText(error)));
     return std::nullopt;
 }
 
 void PublishQueue::refuseLeft(const QString& why) {
-    m_spillRefused = true;
-    m_notices << QStringLiteral("the spill file %1 that is there is left alone (%2); queued "
-                                "readings stay in memory")
-                     .arg(m_spillPath, why);
-}
-
-bool PublishQueue::spill(const QueuedMessage& message) {
-    if (!openSpill())
-        return false;
-    const std::string entry = entryOf(message);
-    if (writeAt(m_fd, entry.data(), entry.size(), m_writeAt)) {
-        m_writeAt += std::int64_t(entry.size());
-        ++m_spilled;
-        return true;
-    }
-    const int error = errno;
-    // A torn entry would be read back as damage; cut it off. Should the cut fail, the next entry
-    // is written over it, and reading stops at the count of whole entries anyway.
-    if (::ftruncate(m_fd, m_writeAt) != 0) {
-    }
-    m_notices << QStringLiteral("cannot write the spill file %1: %2; queued readings stay in "
-                                "memory until it takes them again")
-                     .arg(m_spillPath, errorText(error));
-    return false;
+    m_fileRefused = true;
+    m_notices << QStringLiteral("the queue file %1 that is there is left alone (%2); queued "
+                                "readings stay in memory, and a crash loses them")
+                     .arg(m_path, why);
 }
 
 void PublishQueue::refill() {
+    Damage damage;
+    damage.saidBefore = m_resumedTo;
     while (m_spilled > 0 && m_head.size() < m_memoryBound) {
-        std::optional<ReadBack> entry = readEntry(m_fd, m_readAt);
-        if (!entry || entry->message.kind == QueuedMessage::Kind::Origin) {
-            m_notices << QStringLiteral("the spill file %1 is damaged: %2 queued readings in it "
-                                        "are lost to the broker (the table has them)")
-                             .arg(m_spillPath)
-                             .arg(m_spilled);
-            dropSpill();
+        std::optional<ReadBack> entry = nextMessage(m_fd, m_readAt, m_writeAt, damage);
+        if (!entry) {
+            m_spilled = 0; // damaged since written: what was counted is not there
             break;
         }
         m_readAt = entry->next;
         --m_spilled;
-        m_head.push_back(std::move(entry->message));
+        m_spilledReadings -= std::min<std::size_t>(
+            m_spilledReadings, entry->message.kind == QueuedMessage::Kind::Reading);
+        m_head.push_back({std::move(entry->message), entry->next});
     }
+    sayDamage(damage);
     if (m_spilled == 0) {
-        dropSpill();
-        // What could not be spilled came after everything that was.
+        m_spilledReadings = 0;
+        m_readAt = m_writeAt;
+        // What could not be written came after everything that was.
         while (!m_overflow.empty()) {
-            m_head.push_back(std::move(m_overflow.front()));
+            m_head.push_back({std::move(m_overflow.front()), -1});
             m_overflow.pop_front();
         }
     }
 }
 
-void PublishQueue::dropSpill() {
-    m_spilled = 0;
-    m_readAt = m_dataAt;
-    m_writeAt = m_dataAt;
-    // Only to give the disk back: entries are written after the origin again and read by count.
-    if (m_fd >= 0 && ::ftruncate(m_fd, m_dataAt) != 0) {
-    }
-}
-
-void PublishQueue::closeSpill() {
+void PublishQueue::closeFile() {
     if (m_fd < 0)
         return;
     // Remove the name only while it still names our file.
-    const QByteArray path = m_spillPath.toLocal8Bit();
+    const QByteArray path = m_path.toLocal8Bit();
     if (namesFile(path, m_fd))
         (void)::unlink(path.constData());
     ::close(m_fd);
     m_fd = -1;
 }
 
-int PublishQueue::writeKept(int fd, Kept& kept) {
-    std::string chunk;
-    std::int64_t at = 0;
-    int error = 0;
-    const auto flush = [&] {
-        if (error == 0 && !writeAt(fd, chunk.data(), chunk.size(), at))
-            error = errno != 0 ? errno : EIO;
-        at += std::int64_t(chunk.size());
-        chunk.clear();
-    };
-    const auto put = [&](const QueuedMessage& message) {
-        chunk += entryOf(message);
-        if (message.kind != QueuedMessage::Kind::Origin) {
-            ++kept.messages;
-            kept.readings += message.kind == QueuedMessage::Kind::Reading;
-        }
-        if (chunk.size() >= 64 * 1024)
-            flush();
-    };
-    put({QueuedMessage::Kind::Origin, m_origin});
-    // The order the queue hands them out: memory, then the spill file, then what it refused.
-    for (const QueuedMessage& message : m_head)
-        put(message);
-    std::int64_t readAt = m_readAt;
-    for (std::size_t i = 0; i < m_spilled && error == 0; ++i) {
-        const std::optional<ReadBack> entry = readEntry(m_fd, readAt);
-        if (!entry || entry->message.kind == QueuedMessage::Kind::Origin) {
-            m_notices << QStringLiteral("the spill file %1 is damaged: %2 queued readings in it "
-                                        "are lost to the broker (the table has them)")
-                             .arg(m_spillPath)
-                             .arg(m_spilled - i);
-            break;
-        }
-        readAt = entry->next;
-        put(entry->message);
-    }
-    for (const QueuedMessage& message : m_overflow)
-        put(message);
-    flush();
-    if (error == 0 && ::fdatasync(fd) != 0)
-        error = errno;
-    return error;
-}
-
 PublishQueue::Kept PublishQueue::keepForNextStart() {
     Kept kept;
-    if (empty() || m_spillPath.isEmpty()) {
-        closeSpill();
+    if (empty() || m_path.isEmpty()) {
+        closeFile();
         return kept;
     }
-    const QFileInfo info(m_spillPath);
-    const QByteArray path = QFile::encodeName(m_spillPath);
-    const OwnFile::Created fresh = OwnFile::createExclusive(
-        QFile::encodeName(info.absolutePath()).toStdString(),
-        QFile::encodeName(info.fileName()).toStdString() + '.', ".new", 0600);
-    int error = fresh.fd < 0 ? fresh.error : writeKept(fresh.fd, kept);
-    if (error == 0) {
-        if (m_fd >= 0 && namesFile(path, m_fd)) {
-            if (::rename(fresh.path.c_str(), path.constData()) != 0)
-                error = errno;
-        } else if (::renameat2(AT_FDCWD, fresh.path.c_str(), AT_FDCWD, path.constData(),
-                               RENAME_NOREPLACE) != 0) {
-            // Not our file at the name (or none): whatever is there now is not replaced.
-            error = errno;
-            if (error == EINVAL) {
-                error = ::link(fresh.path.c_str(), path.constData()) == 0 ? 0 : errno;
-                if (error == 0)
-                    (void)::unlink(fresh.path.c_str());
-            }
-        }
-    }
-    if (fresh.fd >= 0) {
-        if (error != 0)
-            (void)::unlink(fresh.path.c_str());
-        ::close(fresh.fd);
-    }
-    if (error == 0) {
-        syncFolderOf(m_spillPath);
+    // Messages the queue file refused while running are appended now if it takes them: after
+    // those it holds, where a disk that was full may have put them out of order.
+    std::size_t lost = 0;
+    const qsizetype noticesBefore = m_notices.size();
+    const auto keep = [&](const QueuedMessage& message) {
+        if (append(message) < 0)
+            ++lost;
+    };
+    for (const Held& held : m_head)
+        if (held.end < 0)
+            keep(held.message);
+    for (const QueuedMessage& message : m_overflow)
+        keep(message);
+    for (const Held& held : m_head)
+        kept.readings += held.message.kind == QueuedMessage::Kind::Reading;
+    for (const QueuedMessage& message : m_overflow)
+        kept.readings += message.kind == QueuedMessage::Kind::Reading;
+    kept.readings += m_spilledReadings;
+    kept.messages = size();
+    int error = 0;
+    if (m_fd < 0) {
+        error = EEXIST;
     } else {
-        kept = {};
+        writePosition(m_ackedTo);
+        if (m_savedTo != m_ackedTo || ::fdatasync(m_fd) != 0)
+            error = errno != 0 ? errno : EIO;
+        else
+            syncFolderOf(m_path);
+    }
+    if (error != 0 || lost > 0) {
         kept.ok = false;
+        m_notices.resize(noticesBefore); // the appends' notices: the line below says it all
         m_notices << QStringLiteral("cannot keep the queued readings for the next start in %1: "
                                     "%2; %3")
-                         .arg(m_spillPath,
-                              error == EEXIST ? QStringLiteral("something that is not ours is "
-                                                               "there")
-                                              : errorText(error),
-                              m_fd >= 0 ? QStringLiteral("the spill file keeps those it held")
+                         .arg(m_path,
+                              m_fd < 0 ? QStringLiteral("something that is not ours is there, or "
+                                                        "it cannot be made")
+                                       : errorText(error != 0 ? error : ENOSPC),
+                              m_fd >= 0 ? QStringLiteral("the queue file keeps those it held")
                                         : QStringLiteral("they are lost to the broker (the "
                                                          "table has them)"));
     }
-    // Let go without removing it: it is the kept file now, or what is left of the old one.
+    // Let go without removing it: it holds what the next start sends first.
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
     m_head.clear();
     m_overflow.clear();
     m_spilled = 0;
-    m_spillRefused = true;
+    m_spilledReadings = 0;
+    m_fileRefused = true;
     return kept;
 }

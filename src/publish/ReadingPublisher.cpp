@@ -36,15 +36,14 @@ QString readingsText(std::size_t n) {
 
 } // namespace
 
-ReadingPublisher::ReadingPublisher(PublishConfig config, QString spillPath, WallClock wallClock,
+ReadingPublisher::ReadingPublisher(PublishConfig config, QString path, WallClock wallClock,
                                    QObject* parent, std::size_t memoryBound)
     : QObject(parent), m_config(std::move(config)),
       m_readingTopic(m_config.topic("reading").toUtf8()),
       m_statusTopic(m_config.topic("status").toUtf8()),
       m_healthTopic(m_config.topic("health").toUtf8()),
       m_discoveryTopic(DiscoveryMessage::topic(m_config).toUtf8()),
-      m_client(clientSettings(m_config)),
-      m_queue(std::move(spillPath), memoryBound, m_readingTopic),
+      m_client(clientSettings(m_config)), m_queue(std::move(path), memoryBound, m_readingTopic),
       m_wallClock(std::move(wallClock)) {
     connect(&m_client, &MqttClient::connected, this, &ReadingPublisher::onConnected);
     connect(&m_client, &MqttClient::lost, this, &ReadingPublisher::onLost);
@@ -55,6 +54,7 @@ ReadingPublisher::ReadingPublisher(PublishConfig config, QString spillPath, Wall
                                     .arg(m_config.brokerText(), why));
     });
     connect(&m_healthTimer, &QTimer::timeout, this, &ReadingPublisher::healthTick);
+    connect(&m_positionTimer, &QTimer::timeout, this, &ReadingPublisher::positionTick);
     m_closeTimer.setSingleShot(true);
     connect(&m_closeTimer, &QTimer::timeout, this, &ReadingPublisher::finishClose);
     m_status = [](const QString& line) { std::fprintf(stderr, "%s\n", qPrintable(line)); };
@@ -69,6 +69,7 @@ void ReadingPublisher::start() {
     m_queue.resumeLeft();
     sayNotices();
     m_healthTimer.start(kHealthEveryMs);
+    m_positionTimer.start(kPositionEveryMs);
     m_client.start();
 }
 
@@ -168,6 +169,11 @@ void ReadingPublisher::healthTick() {
         publishHealth();
 }
 
+void ReadingPublisher::positionTick() {
+    m_queue.savePosition();
+    sayNotices();
+}
+
 void ReadingPublisher::publishHealth() {
     if (m_client.publish(m_healthTopic, HealthMessage::of(m_lastHealth, m_wallClock()), true))
         m_healthWaiting = false;
@@ -178,6 +184,7 @@ void ReadingPublisher::close(int waitMs) {
         return;
     m_closing = true;
     m_healthTimer.stop();
+    m_positionTimer.stop();
     if (m_queue.empty() || !m_client.isConnected()) {
         finishClose();
         return;
@@ -198,7 +205,7 @@ void ReadingPublisher::finishClose() {
     if (kept.messages > 0)
         say(QStringLiteral("%1 not acknowledged by the broker %2: kept for the next start in %3 "
                            "(the table has them)")
-                .arg(readingsText(kept.readings), m_config.brokerText(), m_queue.spillPath()));
+                .arg(readingsText(kept.readings), m_config.brokerText(), m_queue.path()));
     else if (waiting > 0)
         say(QStringLiteral("%1 not acknowledged by the broker %2 (the table has them)")
                 .arg(readingsText(waiting), m_config.brokerText()));

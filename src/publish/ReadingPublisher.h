@@ -15,11 +15,14 @@
 #include <memory>
 
 // Publishes every stored reading to the broker, QoS 1, in the order stored, and keeps each one
-// until the broker has acknowledged it, so that a broker that is away or restarted loses none:
-// they wait in the queue (memory, then the spill file) and go out in order when it is back; a
-// reconnection sends again what was not acknowledged, so a subscriber may see a repeat, which its
-// run and number let it drop. Readings a killed run left in the spill file, or an ended run kept
-// there, go first, each with its own run and number. Beside the readings: the retained status
+// until the broker has acknowledged it, so that a broker that is away or restarted, or a kill of
+// the process, loses none: they wait in the queue (its file, the oldest in memory too) and go out
+// in order when it is back; a reconnection sends again what was not acknowledged, and a start
+// after a kill what was in flight and what was acknowledged since the queue file last noted it
+// (at most a second's worth, or PublishQueue::kPositionEvery), so a subscriber may see a repeat,
+// which its run and number let it drop. Readings a killed run left in the queue file, or an ended
+// run kept there, go first, each with its own run and number. Beside the readings: the retained
+// status
 // ("online", with "offline" as the will and at a clean end), the retained link health once a
 // minute, and with discovery the Home Assistant sensor, sent again before the first reading in a
 // new unit.
@@ -34,8 +37,11 @@ public:
     // Messages handed to the library and not yet acknowledged, at most.
     static constexpr std::size_t kInFlight = 32;
     static constexpr int kHealthEveryMs = 60 * 1000;
+    // How often the queue file notes how far the broker has acknowledged: what a kill makes the
+    // next start send again, beside what was in flight.
+    static constexpr int kPositionEveryMs = 1000;
 
-    ReadingPublisher(PublishConfig config, QString spillPath, WallClock wallClock,
+    ReadingPublisher(PublishConfig config, QString path, WallClock wallClock,
                      QObject* parent = nullptr,
                      std::size_t memoryBound = PublishQueue::kMemoryBound);
     ~ReadingPublisher() override;
@@ -46,11 +52,12 @@ public:
     void start();
     void publish(const StoredReading& stored);
     // Sends what the broker takes within waitMs, then the retained "offline", and disconnects;
-    // what it has not acknowledged is kept in the spill file for the next start. closed()
+    // what it has not acknowledged is kept in the queue file for the next start. closed()
     // follows (at once when nothing waits).
     void close(int waitMs);
 
     void healthTick();
+    void positionTick();
     [[nodiscard]] std::size_t queued() const { return m_queue.size(); }
     [[nodiscard]] bool isConnected() const { return m_client.isConnected(); }
     [[nodiscard]] const PublishQueue& queue() const { return m_queue; }
@@ -92,6 +99,7 @@ private:
     HealthCounts m_lastHealth;
     bool m_healthWaiting = false; // a health message waits for a connection
     QTimer m_healthTimer;
+    QTimer m_positionTimer;
     QTimer m_closeTimer;
     StatusSink m_status;
     HealthSource m_health;

@@ -1,6 +1,6 @@
-// The queue of unacknowledged messages: order kept across memory and the spill file, the spill
-// file's rules (exclusive, no links, ours alone, removed at the end), what a killed or ended run's
-// file becomes at the next start, damage found by its checks, and a disk that refuses writes.
+// The queue of unacknowledged messages: order kept across memory and the queue file, the file's
+// rules (exclusive, no links, ours alone, removed at the end), what a killed or ended run's file
+// gives the next start, damage found by its checks, and a disk that refuses writes.
 #include "PublishQueue.h"
 
 #include "../support/FileSizeLimit.h"
@@ -12,6 +12,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <csignal>
 #include <memory>
@@ -23,7 +24,7 @@
 namespace {
 
 QueuedMessage numbered(int n) {
-    // About the size of a reading's message, so that the spill file grows as it would.
+    // About the size of a reading's message, so that the queue file grows as it would.
     return {n % 7 == 0 ? QueuedMessage::Kind::Discovery : QueuedMessage::Kind::Reading,
             QByteArray::number(n) + ':' + QByteArray(180, 'x')};
 }
@@ -55,17 +56,36 @@ QList<int> upTo(int count, int from = 0) {
 
 const QByteArray kOrigin = QByteArrayLiteral("velmar/bench/reading");
 
-// A queue killed with count messages pushed: the first four in memory, the rest spilled.
-bool leaveKilledQueue(const QString& spill, int count, const QByteArray& origin = kOrigin) {
+// A queue killed with count messages pushed (four in memory) and the first popped acknowledged,
+// its position noted by savePosition() after saved of them.
+bool leaveKilledQueue(const QString& spill, int count, const QByteArray& origin = kOrigin,
+                      int popped = 0, int saved = -1) {
     const pid_t child = ::fork();
     if (child == 0) {
         auto* queue = new PublishQueue(spill, 4, origin);
         for (int i = 0; i < count; ++i)
             queue->push(numbered(i));
+        for (int i = 0; i < popped; ++i) {
+            if (i == saved)
+                queue->savePosition();
+            queue->pop();
+        }
         ::raise(SIGKILL);
     }
     int status = 0;
     return child > 0 && ::waitpid(child, &status, 0) == child && WIFSIGNALED(status);
+}
+
+// An entry as the queue file holds it.
+QByteArray entry(QueuedMessage::Kind kind, const QByteArray& payload) {
+    const char k = static_cast<char>(kind);
+    QByteArray e(9, '\0');
+    qToLittleEndian<quint32>(quint32(payload.size()), e.data());
+    qToLittleEndian<quint32>(PublishQueue::crc32(payload.constData(), std::size_t(payload.size()),
+                                                 PublishQueue::crc32(&k, 1)),
+                             e.data() + 4);
+    e[8] = k;
+    return e + payload;
 }
 
 QByteArray readAll(const QString& path) {
@@ -85,7 +105,7 @@ private slots:
     }
 
     void theSpillFileLivesBesideTheTable() {
-        QCOMPARE(PublishQueue::spillPathFor(QStringLiteral("/data/bench/Velmarbdb.DB")),
+        QCOMPARE(PublishQueue::pathFor(QStringLiteral("/data/bench/Velmarbdb.DB")),
                  QStringLiteral("/data/bench/.Velmarbdb.DB.mqtt-queue"));
     }
 
@@ -106,7 +126,7 @@ private slots:
             QVERIFY(queue.empty());
             QVERIFY(queue.takeNotices().isEmpty());
         }
-        QVERIFY2(!QFileInfo::exists(spill), "the spill file outlived its queue");
+        QVERIFY2(!QFileInfo::exists(spill), "the queue file outlived its queue");
     }
 
     void pushesAndPopsInAnyMixKeepTheOrder() {
@@ -151,50 +171,6 @@ private slots:
         QCOMPARE(victim.readAll(), QByteArray("precious"));
     }
 
-    // A killed run's spill file is taken back whole: its messages first, in order, then what
-    // comes now, through the same file; a torn last entry makes the file damaged: its whole
-    // entries still come first, and the file is moved aside as it stands, under a name not taken.
-    void aSpillFileAKilledRunLeftComesFirst_data() {
-        QTest::addColumn<int>("cut");
-        QTest::addColumn<QString>("aside");
-        QTest::newRow("whole") << 0 << QString();
-        QTest::newRow("torn last entry") << 50 << QStringLiteral("damaged-2");
-    }
-    void aSpillFileAKilledRunLeftComesFirst() {
-        QFETCH(int, cut);
-        QFETCH(QString, aside);
-        QTemporaryDir dir;
-        const QString spill = dir.filePath(QStringLiteral("q"));
-        QVERIFY(leaveKilledQueue(spill, 40));
-        QFile earlier(spill + ".damaged-1"); // moved aside by an earlier start: kept
-        QVERIFY(earlier.open(QIODevice::WriteOnly));
-        earlier.write("earlier");
-        earlier.close();
-        QFile file(spill);
-        QVERIFY(file.resize(file.size() - cut));
-        const QByteArray left = readAll(spill);
-        {
-            PublishQueue queue(spill, 4, kOrigin);
-            queue.resumeLeft();
-            QCOMPARE(queue.size(), std::size_t(cut ? 35 : 36)); // the first four died in memory
-            for (int i = 100; i < 120; ++i)
-                queue.push(numbered(i));
-            QCOMPARE(drain(queue), upTo(cut ? 39 : 40, 4) + upTo(120, 100));
-            const QStringList notices = queue.takeNotices();
-            QCOMPARE(notices.size(), 1);
-            const int readings = cut ? 30 : 31; // every seventh is a discovery message
-            QVERIFY2(notices.first().contains(
-                         QStringLiteral("%1 readings queued by an earlier run").arg(readings)),
-                     qPrintable(notices.first()));
-            if (!aside.isEmpty()) {
-                QVERIFY2(notices.first().contains(aside), qPrintable(notices.first()));
-                QCOMPARE(readAll(spill + '.' + aside), left);
-            }
-        }
-        QCOMPARE(readAll(spill + ".damaged-1"), QByteArray("earlier"));
-        QVERIFY(!QFileInfo::exists(spill));
-    }
-
     // What is not a killed run's file of these messages is never read as one, resent or
     // replaced: one of other messages is moved aside; one that is not ours, or that a running
     // queue holds, is left alone, and the messages stay in memory.
@@ -203,7 +179,7 @@ private slots:
         QTest::addColumn<QString>("said");
         QTest::newRow("another meter's") << "other origin"
                                          << "moved aside as";
-        QTest::newRow("not a spill file") << "garbage"
+        QTest::newRow("not a queue file") << "garbage"
                                           << "moved aside as";
         QTest::newRow("held by a running queue") << "held"
                                                  << "another running logger";
@@ -259,7 +235,7 @@ private slots:
         }
         if (said == "moved aside as") {
             QCOMPARE(readAll(spill + ".foreign-1"), before);
-            QVERIFY(!QFileInfo::exists(spill)); // the new spill file went at the end
+            QVERIFY(!QFileInfo::exists(spill)); // the new queue file went at the end
         } else if (what != "fifo") {
             QCOMPARE(readAll(spill), before);
         } else {
@@ -270,14 +246,14 @@ private slots:
     }
 
     // At a clean end what was not taken out is kept in the order the queue hands it out
-    // (memory, spill file, then what a full disk refused), never what already went, and the
+    // (memory, queue file, then what a full disk refused), never what already went, and the
     // next start takes it first. A kept file that cannot be written, or a name that is not ours,
     // leaves what is on disk as it was and no new file behind.
     void whatIsLeftAtACleanEndIsKeptInOrderForTheNextStart() {
         QTemporaryDir dir;
         const QString spill = dir.filePath(QStringLiteral("q"));
         const auto leave = [](PublishQueue& queue) {
-            FileSizeLimit limit(4096); // about twenty messages fit in the spill file
+            FileSizeLimit limit(4096); // about twenty messages fit in the queue file
             for (int i = 0; i < 200; ++i)
                 queue.push(numbered(i));
             for (int i = 0; i < 10; ++i)
@@ -307,18 +283,22 @@ private slots:
         {
             PublishQueue queue(spill, 4, kOrigin);
             leave(queue);
-            const QByteArray before = readAll(spill);
             FileSizeLimit limit(4096);
             QVERIFY(!queue.keepForNextStart().ok);
             const QStringList notices = queue.takeNotices();
             QVERIFY2(notices.size() == 1 && notices.first().contains("cannot keep"),
                      qPrintable(notices.join('\n')));
-            QCOMPARE(readAll(spill), before);
         }
-        QVERIFY(QFileInfo(spill).isFile());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"q"});
-
-        QVERIFY(QFile::remove(spill));
+        {
+            // What the file took still comes first, in order.
+            PublishQueue next(spill, 4, kOrigin);
+            next.resumeLeft();
+            const QList<int> out = drain(next);
+            QVERIFY(out.size() > 4);
+            QCOMPARE(out, upTo(10 + int(out.size()), 10));
+        }
+        QVERIFY(!QFileInfo::exists(spill));
         QVERIFY(QFile::link(dir.filePath("elsewhere"), spill));
         {
             PublishQueue queue(spill, 4, kOrigin);
@@ -332,14 +312,13 @@ private slots:
                  QStringList{"q"});
     }
 
+    // Damage found while the queue runs costs the damaged entry alone.
     void aDamagedEntryIsSaidAndNothingFalseComesOut_data() {
-        QTest::addColumn<qint64>("offset");
+        QTest::addColumn<qint64>("offset"); // from the start of message 5's payload
         QTest::addColumn<QByteArray>("bytes");
-        // The first entry follows the file's origin, an empty one here.
-        constexpr qint64 first = 9;
-        QTest::newRow("payload byte") << first + 200 * 3 + 50 << QByteArray("Z");
-        QTest::newRow("size field") << first << QByteArray("\xff\xff\xff\x7f", 4);
-        QTest::newRow("kind field") << first + 8 << QByteArray("\x09", 1);
+        QTest::newRow("payload byte") << qint64(50) << QByteArray("Z");
+        QTest::newRow("size field") << qint64(-9) << QByteArray("\xff\xff\xff\x7f", 4);
+        QTest::newRow("kind field") << qint64(-1) << QByteArray("\x09", 1);
     }
     void aDamagedEntryIsSaidAndNothingFalseComesOut() {
         QFETCH(qint64, offset);
@@ -351,20 +330,98 @@ private slots:
             queue.push(numbered(i));
         QFile file(spill);
         QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.seek(offset));
+        QVERIFY(file.seek(file.readAll().indexOf(numbered(5).payload) + offset));
         QVERIFY(file.write(bytes) == bytes.size());
         file.close();
-        const QList<int> out = drain(queue);
-        QVERIFY(!out.contains(-1));
-        QVERIFY(out.size() < 20);
-        QCOMPARE(out, upTo(out.size())); // a prefix: nothing reordered, nothing invented
+        QList<int> expected = upTo(20);
+        expected.removeOne(5);
+        QCOMPARE(drain(queue), expected);
         const QStringList notices = queue.takeNotices();
         QCOMPARE(notices.size(), 1);
-        QVERIFY2(notices.first().contains(QStringLiteral("damaged")), qPrintable(notices.first()));
+        QVERIFY2(notices.first().contains(QStringLiteral("1 damaged entry")),
+                 qPrintable(notices.first()));
         // The queue goes on working after the damage.
         for (int i = 0; i < 10; ++i)
             queue.push(numbered(i));
         QCOMPARE(drain(queue), upTo(10));
+    }
+
+    // Whatever moment kills a run, the next start has every message it queued and did not see
+    // acknowledged, in order, then what it queues itself; a repeat is only what was acknowledged
+    // after the position was last noted; a damaged entry costs itself alone; an older version's
+    // file is taken over, and what a kill left of its clean end is removed.
+    void aKilledRunLeavesEveryQueuedMessageForTheNextStart_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("damaged");  // the message whose entry is damaged, or -1
+        QTest::addColumn<QString>("left"); // "new": a clean end's leftover; "older": its file
+        QTest::addColumn<int>("cut");      // bytes cut off the end
+        QTest::addColumn<int>("popped");   // acknowledged before the kill
+        QTest::addColumn<int>("saved");    // of which savePosition() noted, or -1
+        QTest::addColumn<int>("resent");   // the first the next start sends
+        QTest::newRow("all in memory") << 3 << -1 << "" << 0 << 0 << -1 << 0;
+        QTest::newRow("over the memory bound") << 40 << -1 << "" << 0 << 0 << -1 << 0;
+        QTest::newRow("a damaged entry") << 40 << 10 << "" << 0 << 0 << -1 << 0;
+        QTest::newRow("a torn last entry") << 40 << 39 << "" << 50 << 0 << -1 << 0;
+        QTest::newRow("a clean end's leftover") << 40 << -1 << "new" << 0 << 0 << -1 << 0;
+        QTest::newRow("an older version's file") << 40 << 10 << "older" << 0 << 0 << -1 << 0;
+        QTest::newRow("a position noted") << 100 << -1 << "" << 0 << 65 << 60 << 60;
+        QTest::newRow("a position noted every 256")
+            << 600 << -1 << "" << 0 << 300 << -1 << int(PublishQueue::kPositionEvery);
+        // Over a megabyte acknowledged: given back to the disk behind the positions.
+        QTest::newRow("a long drain") << 8000 << -1 << "" << 0 << 7000 << -1 << 6912;
+        QTest::newRow("all acknowledged") << 40 << -1 << "" << 0 << 40 << -1 << 40;
+    }
+    void aKilledRunLeavesEveryQueuedMessageForTheNextStart() {
+        QFETCH(int, count);
+        QFETCH(int, damaged);
+        QFETCH(QString, left);
+        QFETCH(int, cut);
+        QFETCH(int, popped);
+        QFETCH(int, saved);
+        QFETCH(int, resent);
+        QTemporaryDir dir;
+        const QString spill = dir.filePath(QStringLiteral("q"));
+        if (left == "older") {
+            // Its origin, then its messages.
+            QFile f(spill);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(entry(QueuedMessage::Kind::Origin, kOrigin));
+            for (int i = 0; i < count; ++i)
+                f.write(entry(numbered(i).kind, numbered(i).payload));
+        } else {
+            QVERIFY(leaveKilledQueue(spill, count, kOrigin, popped, saved));
+        }
+        const QString leftover = spill + QStringLiteral(".0123456789abcdef.new");
+        if (left == "new") {
+            QFile f(leftover);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(readAll(spill));
+        }
+        QList<int> expected = upTo(count, resent);
+        if (cut > 0) {
+            QFile f(spill);
+            QVERIFY(f.resize(f.size() - cut));
+        } else if (damaged >= 0) {
+            QFile f(spill);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            const qint64 at = f.readAll().indexOf(numbered(damaged).payload);
+            QVERIFY(at > 0 && f.seek(at + 50));
+            f.write("Z");
+        }
+        expected.removeOne(damaged);
+        {
+            PublishQueue queue(spill, 4, kOrigin);
+            queue.resumeLeft();
+            QVERIFY(!QFileInfo::exists(leftover));
+            for (int i = 100; i < 110; ++i)
+                queue.push(numbered(i));
+            QCOMPARE(drain(queue), expected + upTo(110, 100));
+            const QString notices = queue.takeNotices().join('\n');
+            QVERIFY2(notices.contains(QStringLiteral("1 damaged entry")) == (damaged >= 0),
+                     qPrintable(notices));
+        }
+        QVERIFY(!QFileInfo::exists(spill));
+        QVERIFY(!QFileInfo::exists(spill + ".older-1"));
     }
 
     void aDiskThatRefusesWritesKeepsMessagesInMemoryInOrder() {
@@ -372,14 +429,15 @@ private slots:
         const QString spill = dir.filePath(QStringLiteral("q"));
         QList<int> out;
         {
-            FileSizeLimit limit(4096); // about twenty messages fit in the spill file
-            PublishQueue queue(spill, 4);
+            FileSizeLimit limit(4096); // about twenty messages fit in the queue file
+            // Memory has room for all: each write is tried, the refusal said once.
+            PublishQueue queue(spill, 300);
             for (int i = 0; i < 200; ++i)
                 queue.push(numbered(i));
             QCOMPARE(queue.size(), std::size_t(200));
             const QStringList notices = queue.takeNotices();
             QCOMPARE(notices.size(), 1);
-            QVERIFY2(notices.first().contains(QStringLiteral("cannot write the spill file")),
+            QVERIFY2(notices.first().contains(QStringLiteral("cannot write the queue file")),
                      qPrintable(notices.first()));
             QVERIFY(QFileInfo(spill).size() <= 4096);
             out = drain(queue);

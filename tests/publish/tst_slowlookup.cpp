@@ -54,7 +54,7 @@ class SlowLookupTest : public QObject {
         config.port = brokerPort;
         config.meterId = QStringLiteral("lookup");
         publisher = std::make_unique<ReadingPublisher>(
-            config, PublishQueue::spillPathFor(logger->table().filePath()),
+            config, PublishQueue::pathFor(logger->table().filePath()),
             [] { return QDateTime::currentDateTime(); });
         publisher->setStatus([this](const QString& line) { said << line; });
         ReadingPublisher* p = publisher.get();

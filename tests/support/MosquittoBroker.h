@@ -30,7 +30,9 @@ public:
             return;
         QByteArray text = "listener " + QByteArray::number(m_port) + " 127.0.0.1\n" +
                           "persistence true\n" + "persistence_location " +
-                          QFile::encodeName(m_dir.path()) + "/\n" + "log_dest stderr\n";
+                          QFile::encodeName(m_dir.path()) + "/\n" + "log_dest stderr\n" +
+                          // A subscriber of a queue drained at full speed is sent everything.
+                          "max_queued_messages 0\n";
         // As root the broker would become the user "mosquitto", who cannot write our folder.
         if (::geteuid() == 0)
             text += "user root\n";

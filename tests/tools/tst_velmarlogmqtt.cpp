@@ -1,6 +1,6 @@
 // velmar-log --mqtt as built, against velmar-sim on a pseudo-terminal and Debian's mosquitto
 // started here: what a subscriber receives, what a killed logger leaves on the status topic and in
-// its spill file for the next start, which settings end the run at start with code 2, and that a
+// its queue file for the next start, which settings end the run at start with code 2, and that a
 // broker that is away or never answers costs the meter's polling nothing. Bounds are failure
 // bounds only.
 #include "../support/MosquittoBroker.h"
@@ -10,13 +10,16 @@
 #include "PublishQueue.h"
 #include "ReadingPublisher.h"
 
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <functional>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,10 +35,10 @@ qsizetype linesWith(const QString& text, const QString& part) {
 }
 
 // A logger's publisher killed while its broker was away with readings 1 to count of "run-0"
-// queued: the first memoryBound died in memory, the rest are in the spill file beside table.
+// queued in the queue file beside table (the first memoryBound in memory as well).
 bool leaveKilledRun(const QString& table, const QString& meterId, int count,
                     std::size_t memoryBound) {
-    const QString spill = PublishQueue::spillPathFor(table);
+    const QString spill = PublishQueue::pathFor(table);
     const pid_t child = ::fork();
     if (child == 0) {
         PublishConfig away;
@@ -70,7 +73,8 @@ private slots:
     void everyStoredReadingIsPublishedAsItIsPrinted();
     void aBrokerStoppedAndStartedAgainLosesNoReading();
     void aKilledLoggerShowsOffline();
-    void readingsAKilledLoggerSpilledGoFirstAtTheNextStart();
+    void aKilledLoggerLosesNoQueuedReading_data();
+    void aKilledLoggerLosesNoQueuedReading();
     void wrongBrokerSettingsEndTheRunAtStartWithCodeTwo_data();
     void wrongBrokerSettingsEndTheRunAtStartWithCodeTwo();
     void anUnreachableBrokerIsTriedAgainQuietlyWhileReadingsQueue();
@@ -219,46 +223,121 @@ void TestVelmarLogMqtt::aKilledLoggerShowsOffline() {
     QCOMPARE(later.messages().first().payload, QByteArray("offline"));
 }
 
-void TestVelmarLogMqtt::readingsAKilledLoggerSpilledGoFirstAtTheNextStart() {
-    const QString table = m_dir.filePath("resume.DB");
-    QVERIFY(leaveKilledRun(table, "resume", 20, 4));
+// Whatever kills a logger, the readings it stored reach the broker at a later start: the queue
+// under and over the memory bound while the broker is away, one killed while it drains a queue
+// of 20,000, one with a damaged entry. Each run's readings arrive in order the first time each
+// is seen; a repeat after the kill is bounded by the messages in flight and the acknowledgements
+// not yet noted in the queue file (ReadingPublisher::kInFlight, PublishQueue::kPositionEvery).
+void TestVelmarLogMqtt::aKilledLoggerLosesNoQueuedReading_data() {
+    QTest::addColumn<int>("seeded");   // readings of "run-0" a killed publisher left queued
+    QTest::addColumn<QString>("kill"); // "away": a logger killed with its broker away
+    QTest::addColumn<int>("damaged");  // the "run-0" reading whose entry gets a flipped bit
+    QTest::newRow("broker away, in memory") << 0 << "away" << 0;
+    QTest::newRow("broker away, over the memory bound") << 40 << "away" << 0;
+    QTest::newRow("killed during the drain") << 20000 << "drain" << 0;
+    QTest::newRow("a damaged entry") << 5000 << "" << 10;
+}
+
+void TestVelmarLogMqtt::aKilledLoggerLosesNoQueuedReading() {
+    QFETCH(int, seeded);
+    QFETCH(QString, kill);
+    QFETCH(int, damaged);
+    const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-');
+    const QString table = m_dir.filePath(QStringLiteral("killed-%1.DB").arg(tag.left(12)));
+    const QString meterId = QStringLiteral("k%1").arg(qHash(tag) % 100000);
+    const QString spill = PublishQueue::pathFor(table);
+    if (seeded > 0)
+        QVERIFY(leaveKilledRun(table, meterId, seeded, 4));
+    if (damaged > 0) {
+        QFile f(spill);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        const qint64 at = f.readAll().indexOf(QByteArray(",\"no\":") + QByteArray::number(damaged));
+        QVERIFY(at > 0 && f.seek(at + 2));
+        f.write("N");
+    }
     MosquittoBroker broker;
-    QVERIFY(broker.start());
-    MqttSubscriber subscriber(broker.port(), QStringLiteral("velmar/resume/reading"));
-    QVERIFY(subscriber.waitSubscribed());
-    const QString link = m_dir.filePath("resume-meter");
+    const QString link = m_dir.filePath(QStringLiteral("%1-meter").arg(tag.left(12)));
     Meter meter(link, {"--drift", "5"});
     QVERIFY(meter.ready());
-    const Run run =
-        runLogger({"--port", link, "--table", table, "--count", "4", "--repeat", "keep", "--format",
-                   "jsonl", "--mqtt", broker.url(), "--meter-id", "resume"});
-    QVERIFY2(run.exitCode == 0 && run.status == QProcess::NormalExit, qPrintable(run.err));
-    QCOMPARE(run.out.size(), 4);
-    QCOMPARE(linesWith(run.err, "16 readings queued by an earlier run"), 1);
-    // Every reading once at least, in order: the killed run's spilled ones, then this run's.
-    QStringList arrived;
-    QVERIFY(QTest::qWaitFor(
+    const QStringList logArgs{"--port",   link,    "--table",    table,   "--repeat", "keep",
+                              "--format", "jsonl", "--meter-id", meterId, "--mqtt",   broker.url()};
+    QStringList printed; // by the killed logger
+    const auto killLogger = [&](const std::function<bool()>& until) {
+        QProcess logger;
+        logger.start(logBinary(), logArgs);
+        const bool reached = QTest::qWaitFor(
+            [&] {
+                printed += linesOf(logger.readAllStandardOutput());
+                return until();
+            },
+            60'000);
+        ::kill(pid_t(logger.processId()), SIGKILL);
+        return logger.waitForFinished(60'000) && reached;
+    };
+    if (kill == QLatin1String("away"))
+        QVERIFY(killLogger([&] { return printed.size() >= 6; }));
+    QVERIFY(broker.start());
+    MqttSubscriber subscriber(broker.port(), QStringLiteral("velmar/%1/reading").arg(meterId));
+    QVERIFY(subscriber.waitSubscribed());
+    if (kill == QLatin1String("drain"))
+        QVERIFY(killLogger([&] { return subscriber.messages().size() >= 2000; }));
+    // The last run goes on until everything has arrived, however slow the machine.
+    QProcess last;
+    last.start(logBinary(), logArgs);
+    // Each run's numbers in the order first seen, and the repeats.
+    QStringList runs;
+    QHash<QString, QList<qint64>> firstSeen;
+    QSet<QString> seen;
+    int repeats = 0;
+    // Three of the last run's at least: two, should the killed logger have stored one unprinted.
+    const qsizetype expected = seeded - (damaged > 0) + printed.size() + 3;
+    (void)QTest::qWaitFor(
         [&] {
-            arrived.clear();
+            runs.clear();
+            firstSeen.clear();
+            seen.clear();
+            repeats = 0;
             for (const MqttSubscriber::Message& m : subscriber.messages()) {
                 const QJsonObject o = json(m.payload);
-                const QString key =
-                    o.value("run").toString() + u'/' + QString::number(o.value("no").toInteger());
-                if (!arrived.contains(key))
-                    arrived << key;
+                const QString run = o.value("run").toString();
+                if (!firstSeen.contains(run))
+                    runs << run;
+                if (seen.contains(run + u'/' + QString::number(o.value("no").toInteger())))
+                    ++repeats;
+                else
+                    firstSeen[run] << o.value("no").toInteger();
+                seen.insert(run + u'/' + QString::number(o.value("no").toInteger()));
             }
-            return arrived.size() >= 20;
+            return seen.size() >= expected;
         },
-        60'000));
-    QStringList expected;
-    for (int no = 5; no <= 20; ++no)
-        expected << QStringLiteral("run-0/%1").arg(no);
-    const QString thisRun = arrived.value(16).section(u'/', 0, 0);
-    QVERIFY(!thisRun.isEmpty() && thisRun != QStringLiteral("run-0"));
-    for (int no = 1; no <= 4; ++no)
-        expected << thisRun + u'/' + QString::number(no);
-    QCOMPARE(arrived, expected);
-    QVERIFY(!QFileInfo::exists(PublishQueue::spillPathFor(table)));
+        120'000);
+    last.terminate();
+    QVERIFY(last.waitForFinished(60'000));
+    const QString err = QString::fromUtf8(last.readAllStandardError());
+    QVERIFY2(last.exitCode() == 0 && last.exitStatus() == QProcess::NormalExit, qPrintable(err));
+    QVERIFY2(seen.size() >= expected, qPrintable(err));
+    QCOMPARE(linesWith(err, "1 damaged entry"), damaged > 0 ? 1 : 0);
+    QVERIFY2(repeats <= int(ReadingPublisher::kInFlight + PublishQueue::kPositionEvery),
+             qPrintable(QString::number(repeats)));
+    // The killed publisher's, the killed logger's (each printed, and one stored as it was
+    // killed), then the last run's, numbered on from the table's records.
+    QList<qint64> counts;
+    if (seeded > 0)
+        counts << seeded;
+    if (runs.size() > counts.size() + 1)
+        counts << qBound(printed.size(), firstSeen.value(runs.value(counts.size())).size(),
+                         printed.size() + 1);
+    QCOMPARE(runs.size(), counts.size() + 1);
+    QVERIFY(seeded == 0 || runs.first() == QStringLiteral("run-0"));
+    for (qsizetype r = 0; r < counts.size(); ++r) {
+        QList<qint64> nos;
+        for (qint64 no = 1; no <= counts[r]; ++no)
+            if (no != damaged || r != 0)
+                nos << no;
+        QCOMPARE(firstSeen.value(runs[r]), nos);
+    }
+    const QList<qint64> lastNos = firstSeen.value(runs.last());
+    QVERIFY(lastNos.size() >= 2 && lastNos.last() == lastNos.first() + lastNos.size() - 1);
 }
 
 void TestVelmarLogMqtt::wrongBrokerSettingsEndTheRunAtStartWithCodeTwo_data() {
@@ -315,7 +394,7 @@ void TestVelmarLogMqtt::anUnreachableBrokerIsTriedAgainQuietlyWhileReadingsQueue
     QCOMPARE(linesWith(run.err, "8 readings not acknowledged"), 1);
     // The end by --count keeps them for the next start.
     QCOMPARE(linesWith(run.err, "kept for the next start"), 1);
-    QVERIFY(QFileInfo(PublishQueue::spillPathFor(m_dir.filePath("away.DB"))).isFile());
+    QVERIFY(QFileInfo(PublishQueue::pathFor(m_dir.filePath("away.DB"))).isFile());
 }
 
 void TestVelmarLogMqtt::aBrokerThatNeverAnswersDoesNotDelayPolling() {

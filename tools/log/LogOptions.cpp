@@ -202,10 +202,10 @@ Readings not yet written to the table are also kept in a journal beside it
 adds its readings to the table and says so. SIGINT and SIGTERM save and end the
 run. A lost port is waited for and opened again when it comes back.
 
-With --mqtt, readings the broker has not acknowledged are queued (in memory, then
-in ".<table file>.mqtt-queue" beside the table) and sent in order when it is
-reachable again. A run that ends first keeps them all there (a killed run, those
-it had spilled), and the next run sends them before its own. Each carries the
+With --mqtt, readings the broker has not acknowledged are queued in
+".<table file>.mqtt-queue" beside the table (the oldest in memory too) and sent
+in order when it is reachable again. A run that ends first, or is killed, leaves
+them all there, and the next run sends them before its own. Each carries the
 run's id ("run") and its record number ("no"), so a subscriber can drop a repeat.
 velmar/<meter>/status holds "online" or "offline" (retained, "offline" also as
 the will), velmar/<meter>/health the link's counts (retained, once a minute).

@@ -97,7 +97,7 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<ReadingPublisher> publisher;
     if (broker) {
         publisher = std::make_unique<ReadingPublisher>(
-            *broker, PublishQueue::spillPathFor(logger.table().filePath()),
+            *broker, PublishQueue::pathFor(logger.table().filePath()),
             [&logger] { return logger.wallNow(); });
         ReadingPublisher* p = publisher.get();
         logger.setStoredSink([p](const StoredReading& stored) { p->publish(stored); });
