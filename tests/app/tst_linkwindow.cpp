@@ -15,6 +15,8 @@
 #include <QFile>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QScrollBar>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -72,6 +74,15 @@ class LinkWindowTest : public QObject {
         QHelpEvent pointedAt(QEvent::ToolTip, QPoint(1, 1), picture->mapToGlobal(QPoint(1, 1)));
         QCoreApplication::sendEvent(picture, &pointedAt);
         return picture->toolTip();
+    }
+    // The newest row is whole in the grid's rows, above any status line.
+    [[nodiscard]] bool newestRowShown() const {
+        QCoreApplication::processEvents();
+        const auto* grid = window->findChild<QTableView*>(QStringLiteral("DBGrid1"));
+        const int newest = grid->model()->rowCount() - 1;
+        const int top = grid->rowViewportPosition(newest);
+        return newest > 0 && top >= 0 &&
+               top + grid->rowHeight(newest) <= grid->viewport()->height();
     }
     [[nodiscard]] bool brokenLinkShown() const {
         return window->findChild<QLabel*>(QStringLiteral("CONokN"))->isVisibleTo(window.get()) &&
@@ -157,6 +168,39 @@ private slots:
         QVERIFY(window->findChild<BevelPanel*>(QStringLiteral("BTCon"))->isVisibleTo(window.get()));
         QCOMPARE(window->findChild<QLabel*>(QStringLiteral("CONokN"))->toolTip(),
                  QString("Not connected"));
+    }
+
+    // A status line takes the grid's bottom row when the meter stops answering or its adapter
+    // goes; the newest reading, the one the user then looks for, stays in view all the same.
+    void theNewestRowStaysInViewUnderAStatusLine_data() {
+        QTest::addColumn<bool>("unplugged");
+        QTest::newRow("no answer") << false;
+        QTest::newRow("device gone") << true;
+    }
+    void theNewestRowStaysInViewUnderAStatusLine() {
+        QFETCH(bool, unplugged);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        connectThroughLink();
+        for (char digit = 0; digit < 15; ++digit) {
+            QByteArray frame = bytes(kElevenVolts);
+            frame[9] = digit;
+            meterSends(frame);
+        }
+        QVERIFY(newestRowShown());
+        if (unplugged) {
+            pty->closeMaster();
+            QVERIFY(QFile::remove(linkPath()));
+            window->session().port().ReceivePoll();
+            window->Timer1Timer();
+            window->session().port().ReceivePoll();
+        } else {
+            nowMs += 3100;
+        }
+        for (int tick = 0; tick < 3; ++tick)
+            window->ConTimerTimer();
+        QVERIFY(!window->statusPlace()->currentText().isEmpty());
+        QVERIFY(newestRowShown());
     }
 };
 
