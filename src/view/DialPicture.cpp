@@ -17,35 +17,45 @@ constexpr double kHalfWidth = 1.0;
 // needle's line keeps its colour.
 constexpr double kHalfDiagonal = 0.7072;
 
-// The share of a pixel on the inner side of a straight edge that passes at `t` from the pixel's
-// centre, the edge's normal being (a, b) with a >= b >= 0: the pixel's area, cut by the edge.
-double shareWithin(double t, double a, double b) {
-    const double half = (a + b) * 0.5;
-    if (t <= -half)
-        return 0.0;
-    if (t >= half)
-        return 1.0;
-    if (b < 1e-9)
-        return t + 0.5;
-    // A corner triangle, then a band of even width, then the other corner.
-    const double corner = (a - b) * 0.5;
-    if (t < -corner) {
-        const double reach = t + half;
-        return reach * reach / (2.0 * a * b);
-    }
-    if (t > corner) {
-        const double reach = half - t;
-        return 1.0 - reach * reach / (2.0 * a * b);
-    }
-    return 0.5 + t / a;
-}
+// The share of a pixel on the inner side of a straight edge of one direction, by the distance `t`
+// at which the edge passes the pixel's centre: the pixel's area, cut by the edge. Worked out once
+// for each direction, as a needle's two sides share theirs.
+class EdgeShare {
+public:
+    // (normalX, normalY): the edge's normal, of length 1.
+    EdgeShare(double normalX, double normalY)
+        : m_a(std::max(std::abs(normalX), std::abs(normalY))),
+          m_b(std::min(std::abs(normalX), std::abs(normalY))), m_half((m_a + m_b) * 0.5),
+          m_corner((m_a - m_b) * 0.5), m_overA(1.0 / m_a),
+          m_overTwoAB(m_b > 1e-9 ? 0.5 / (m_a * m_b) : 0.0) {}
 
-// The same for an edge whose normal (normalX, normalY) has length 1.
-double shareInside(double t, double normalX, double normalY) {
-    const double a = std::abs(normalX);
-    const double b = std::abs(normalY);
-    return a >= b ? shareWithin(t, a, b) : shareWithin(t, b, a);
-}
+    [[nodiscard]] double operator()(double t) const {
+        if (t <= -m_half)
+            return 0.0;
+        if (t >= m_half)
+            return 1.0;
+        // A corner triangle, then a band of even width, then the other corner.
+        if (t < -m_corner) {
+            const double reach = t + m_half;
+            return reach * reach * m_overTwoAB;
+        }
+        if (t > m_corner) {
+            const double reach = m_half - t;
+            return 1.0 - reach * reach * m_overTwoAB;
+        }
+        return 0.5 + t * m_overA;
+    }
+    // Beyond this distance from the centre the edge leaves the pixel whole on one side.
+    [[nodiscard]] double half() const { return m_half; }
+
+private:
+    double m_a;
+    double m_b;
+    double m_half;
+    double m_corner;
+    double m_overA;
+    double m_overTwoAB;
+};
 
 // `colour` laid over `pixel` for the share `alpha` of 256.
 QRgb blend(QRgb pixel, QRgb colour, int alpha) {
@@ -136,6 +146,9 @@ void DialPicture::strokeNeedle(QPoint tip, QPoint base, QRgb colour) {
     const double acrossX = -alongY;
     const double acrossY = alongX;
     const double reach = kHalfWidth + kHalfDiagonal;
+    const EdgeShare side(acrossX, acrossY);
+    // A pixel whose centre lies this close to the line lies wholly on the needle.
+    const double whole = kHalfWidth - side.half();
     uchar* bits = picture.bits();
     const auto stride = static_cast<std::size_t>(picture.bytesPerLine());
     for (int y = area.top(); y <= area.bottom(); ++y) {
@@ -150,25 +163,25 @@ void DialPicture::strokeNeedle(QPoint tip, QPoint base, QRgb colour) {
             right = std::min(right, static_cast<int>(std::ceil(std::max(x1, x2) - 0.5)));
         }
         auto* row = reinterpret_cast<QRgb*>(bits + static_cast<std::size_t>(y) * stride);
-        for (int x = left; x <= right; ++x) {
-            const double px = x + 0.5 - tip.x();
-            const double along = px * alongX + py * alongY;
-            double share = 0.0;
+        const double px = left + 0.5 - tip.x();
+        double along = px * alongX + py * alongY;
+        double across = px * acrossX + py * acrossY;
+        for (int x = left; x <= right; ++x, along += alongX, across += acrossX) {
+            double share = 1.0;
             if (along < 0.0 || along > length) {
                 // A round end: the edge of its disc, taken as straight across the pixel.
-                const double ex = along < 0.0 ? px : px - dx;
-                const double ey = along < 0.0 ? py : py - dy;
-                const double distance = std::hypot(ex, ey);
-                share = distance < 1e-9
-                            ? 1.0
-                            : shareInside(kHalfWidth - distance, ex / distance, ey / distance);
-            } else {
-                const double across = px * acrossX + py * acrossY;
-                share = shareInside(kHalfWidth - across, acrossX, acrossY) -
-                        shareInside(-kHalfWidth - across, acrossX, acrossY);
+                const double ex = x + 0.5 - (along < 0.0 ? tip.x() : base.x());
+                const double ey = y + 0.5 - (along < 0.0 ? tip.y() : base.y());
+                const double distance = std::sqrt(ex * ex + ey * ey);
+                if (distance >= 1e-9)
+                    share = EdgeShare(ex / distance, ey / distance)(kHalfWidth - distance);
+            } else if (std::abs(across) > whole) {
+                share = side(kHalfWidth - across) - side(-kHalfWidth - across);
             }
             const int alpha = static_cast<int>(share * 256.0 + 0.5);
-            if (alpha > 0)
+            if (alpha >= 256)
+                row[x] = colour;
+            else if (alpha > 0)
                 row[x] = blend(row[x], colour, alpha);
         }
     }
