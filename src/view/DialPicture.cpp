@@ -178,7 +178,8 @@ void DialPicture::strokeNeedle(QPoint tip, QPoint base, QRgb colour) {
             } else if (std::abs(across) > whole) {
                 share = side(kHalfWidth - across) - side(-kHalfWidth - across);
             }
-            const int alpha = static_cast<int>(share * 256.0 + 0.5);
+            // The share in 256ths, rounded: shares are never negative.
+            const int alpha = (static_cast<int>(share * 512.0) + 1) >> 1;
             if (alpha >= 256)
                 row[x] = colour;
             else if (alpha > 0)
