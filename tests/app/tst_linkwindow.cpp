@@ -15,7 +15,6 @@
 #include <QFile>
 #include <QHelpEvent>
 #include <QLabel>
-#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -180,14 +179,11 @@ private slots:
     void theNewestRowStaysInViewUnderAStatusLine() {
         QFETCH(bool, unplugged);
         window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         connectThroughLink();
         for (char digit = 0; digit < 15; ++digit) {
             QByteArray frame = bytes(kElevenVolts);
             frame[9] = digit;
             meterSends(frame);
-            if (digit == 13)
-                QVERIFY(newestRowShown());
         }
         // The last reading and the line's end come together, with no layout between them.
         if (unplugged) {
