@@ -11,6 +11,7 @@
 #include <QThread>
 
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -110,5 +111,50 @@ void BM_LoggerMemoryAfter100000Readings(benchmark::State& state) {
     state.counters["growth_mb"] = at100000 - at1000;
 }
 BENCHMARK(BM_LoggerMemoryAfter100000Readings)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The logger's first 30 minutes (3,600 readings at two a second) as the meter sends them, three
+// bar frames and a main-display frame a reading, saving every 10 s as by default: the heap's
+// growth per stored reading from the opened table on, trace and all.
+void BM_LoggerMemoryPerReadingFirst30Minutes(benchmark::State& state) {
+    QTemporaryDir dir;
+    LogOptions options;
+    options.port = "COM1";
+    options.table = dir.filePath("memory.DB");
+    options.skipRepeats = false;
+    MeterSettings settings;
+    settings.driftPercent = 20;
+    settings.driftPeriodSeconds = 7;
+    const qint32 readings = 30 * 60 * 2;
+    double heap = 0;
+    double stored = 0;
+    for (auto _ : state) {
+        ReadingLogger logger(options);
+        logger.setOutput([](const std::string&) { return true; });
+        logger.setStatus([](const QString&) {});
+        if (logger.openTable()) {
+            state.SkipWithError("cannot open the table");
+            return;
+        }
+        const auto heapStarted = double(mallinfo2().uordblks);
+        MeterModel meter(settings);
+        while (logger.recording().RecordedCount < readings) {
+            meter.advance(0.5);
+            for (int bar = 0; bar < 3; ++bar) {
+                const LinePeer::Frame frame = meter.receive(MeterModel::kBarRequest);
+                logger.receive(frame.data(), frame.size());
+            }
+            const LinePeer::Frame frame = meter.receive(MeterModel::kMainRequest);
+            logger.receive(frame.data(), frame.size());
+            if (logger.recording().RecordedCount % 20 == 0 && logger.table().pendingCount() > 0)
+                logger.saveTick();
+        }
+        heap = double(mallinfo2().uordblks) - heapStarted;
+        stored = double(logger.recording().RecordedCount);
+        logger.finish(ReadingLogger::kDone, {});
+    }
+    state.counters["stored"] = stored;
+    state.counters["heap_per_reading"] = heap / stored;
+}
+BENCHMARK(BM_LoggerMemoryPerReadingFirst30Minutes)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace

@@ -2,6 +2,8 @@
 // handler as fast as it takes them (not in real time), every one stored, once the trace of frames
 // has reached its bound. Reports the heap's growth per reading and what the growth is made of:
 // the pending readings of the table, the chart's history and the rest (grid, model, caches).
+// Also the first 30 minutes of a fresh window, as the meter sends them (three bar frames and a
+// main-display frame a reading, two readings a second), trace and all.
 #include "ChartComponent.h"
 #include "MeterSession.h"
 #include "ReadingsTable.h"
@@ -83,5 +85,55 @@ void BM_MemoryPerStoredReading(benchmark::State& state) {
     state.counters["chart_per_reading"] = chartGrowth / stored;
 }
 BENCHMARK(BM_MemoryPerStoredReading)->Arg(100'000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void sendBarFrame(TFCOMM& window, int n) {
+    std::uint8_t frame[] = {0x8A, 0x12, 0x34, 0x56, 0x78, 0x9A, 0x0A};
+    frame[5] = static_cast<std::uint8_t>(n % 41);
+    window.session().receive(frame, sizeof frame);
+}
+
+// A fresh window over its first 30 minutes (3,600 readings at two a second), each reading with the
+// bar frames that come with it: the heap's growth per stored reading from the start, before the
+// trace reaches any bound; and the same past the first minute, once the pictures the panels keep
+// of what they drew (a few hundred kilobytes, made by the first readings) are made.
+void BM_MemoryPerReadingFirst30Minutes(benchmark::State& state) {
+    const qint64 readings = 30 * 60 * 2;
+    const qint64 firstMinute = 60 * 2;
+    double heap = 0;
+    double pastFirstMinute = 0;
+    double stored = 0;
+    for (auto _ : state) {
+        const double heapBefore = heapInUse();
+        double heapAtOneMinute = 0;
+        {
+            const auto window = std::make_unique<TFCOMM>(std::make_shared<SilentMessages>());
+            for (const char* timer : {"Timer1", "ConTimer", "Trecord"})
+                window->findChild<QTimer*>(QLatin1String(timer))->stop();
+            window->findChild<QCheckBox*>(QStringLiteral("RepeatSet"))->setChecked(false);
+            window->show();
+            QCoreApplication::processEvents();
+            const double heapStarted = heapInUse();
+            const qint64 pendingBefore = window->session().table().recordCount();
+            for (int n = 0; n < readings; ++n) {
+                for (int bar = 0; bar < 3; ++bar)
+                    sendBarFrame(*window, n + bar);
+                sendReading(*window, n);
+                QCoreApplication::processEvents();
+                if (n + 1 == firstMinute)
+                    heapAtOneMinute = heapInUse();
+            }
+            stored = double(window->session().table().recordCount() - pendingBefore);
+            heap = heapInUse() - heapStarted;
+            pastFirstMinute = (heapInUse() - heapAtOneMinute) / double(readings - firstMinute);
+            state.counters["startup_MB"] = (heapStarted - heapBefore) / 1e6;
+            state.counters["trace_lines"] = double(window->session().trace().size());
+            state.counters["trace_kB"] = double(window->session().trace().bytes()) / 1e3;
+        }
+    }
+    state.counters["stored"] = stored;
+    state.counters["heap_per_reading"] = heap / stored;
+    state.counters["past_1st_minute_per_reading"] = pastFirstMinute;
+}
+BENCHMARK(BM_MemoryPerReadingFirst30Minutes)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -91,14 +91,16 @@ void BM_DialFrameKeptFace(benchmark::State& state) {
 }
 BENCHMARK(BM_DialFrameKeptFace);
 
-// The same frame drawing everything afresh, as a face whose inputs change does.
+// The same frame drawing everything afresh, as a face whose inputs change does: here the scale
+// switches at every frame.
 void BM_DialFrameFullRedraw(benchmark::State& state) {
-    QImage image(QSize(314, 133), QImage::Format_RGB32);
+    DialPicture picture;
+    bool wide = false;
     for (auto _ : state) {
-        QPainter painter(&image);
-        designFace().draw(painter);
-        drawNeedle(painter, QPoint(20, 111), QPoint(468, 387), Qt::black);
-        drawNeedle(painter, QPoint(159, 34), QPoint(159, 387), Qt::white);
+        wide = !wide;
+        picture.setup(DialFace{QSize(318, 137), QSize(314, 133), wide ? 100 : 80, wide,
+                               LimitBand(AlarmLimits{}, false)});
+        picture.run(400, wide ? 100 : 80, 0);
     }
 }
 BENCHMARK(BM_DialFrameFullRedraw);

@@ -3,7 +3,8 @@
 # it is, for the context switches a second and the CPU share, and once under callgrind, for the
 # instructions the whole process executes over the same cycles (all threads).
 # Usage: bench/window_cycles.sh [BUILD_DIR] [CYCLES]. The window goes to $DISPLAY when set,
-# otherwise to the offscreen platform.
+# otherwise to the offscreen platform. SIM_ARGS are handed to the simulated meter, e.g.
+# SIM_ARGS="--drift 50" for a reading that moves the dial's needle at every cycle.
 set -euo pipefail
 build=$(realpath "${1:-build}")
 cycles=${2:-60}
@@ -16,7 +17,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$sim" --link "$work/com1" >"$work/sim.out" &
+# shellcheck disable=SC2086 # SIM_ARGS is a list of words
+"$sim" --link "$work/com1" ${SIM_ARGS:-} >"$work/sim.out" &
 sim_pid=$!
 for _ in $(seq 50); do [ -e "$work/com1" ] && break; sleep 0.1; done
 [ -e "$work/com1" ] || { echo "The simulated meter did not start." >&2; exit 1; }

@@ -166,11 +166,3 @@ void DialFace::draw(QPainter& painter) const {
         drawDot(painter, dot.at, bandDot(dot.red));
     painter.restore();
 }
-
-void drawNeedle(QPainter& painter, QPoint tip, QPoint innerEnd, QColor colour) {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(QPen(colour, 2, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(tip, innerEnd);
-    painter.restore();
-}

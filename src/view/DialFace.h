@@ -48,6 +48,3 @@ struct DialFace {
     // Wipes the surface and draws the whole face.
     void draw(QPainter& painter) const;
 };
-
-// The needle as one line of pen width 2; drawing it again in black takes it away.
-void drawNeedle(QPainter& painter, QPoint tip, QPoint innerEnd, QColor colour);

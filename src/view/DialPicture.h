@@ -7,16 +7,15 @@
 #include <QRect>
 #include <QRgb>
 
-#include <vector>
-
 // The dial's picture: the face with the needle on top. Every frame sets the face up and then moves
 // the needle, which first erases the previous needle in black. The face itself is drawn only when
 // its inputs change; otherwise the picture goes back to a kept copy of the face, and only where
 // needles were drawn since. Either way the picture is the one a full redraw would give.
 //
-// A needle is drawn as the runs of pixels that stroking its line covers, worked out once for each
-// place it stands and kept for the places it stood last: erasing the previous needle then costs no
-// stroke at all, and a needle back at a kept place none either.
+// The needle is drawn straight from its geometry, antialiased: each pixel near its line takes the
+// share of it the stroke covers, worked out from the pixel's distance to the line. Nothing is
+// painted off-picture and no mask is read back, so a needle costs a few hundred pixels wherever
+// it stands.
 class DialPicture {
 public:
     // KDsetup: the face alone, without the needle.
@@ -37,21 +36,8 @@ public:
     [[nodiscard]] int faceDrawCount() const { return faceDraws; }
 
 private:
-    // One row of a needle's pixels, from `left` to `right` inclusive.
-    struct Run {
-        int y;
-        int left;
-        int right;
-    };
-    struct NeedleShape {
-        QPoint tip;
-        QPoint base;
-        std::vector<Run> runs;
-    };
-
     [[nodiscard]] QRect needleArea(QPoint tip, QPoint base) const;
-    const NeedleShape& shapeOf(QPoint tip, QPoint base);
-    void fillNeedle(const NeedleShape& shape, QRgb colour);
+    void strokeNeedle(QPoint tip, QPoint base, QRgb colour);
     void restoreFace(const QRect& area);
 
     DialFace lastFace;
@@ -63,5 +49,4 @@ private:
     QRect needlesArea; // where the picture may differ from the face
     QRect changed;
     int faceDraws = 0;
-    std::vector<NeedleShape> shapes; // the latest used last
 };

@@ -20,6 +20,11 @@ void StatusGrid::updateGeometries() {
     if (m_placing)
         return;
     const QScopedValueRollback placing(m_placing, true);
+    // A grid that shows its last row follows the newest reading; when a status line takes the
+    // bottom row away, the rows move up under it rather than hide the reading the user looks at
+    // when the meter stops.
+    const QScrollBar* bar = verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
     // The view's own round gives the rows the whole height for a moment, and the status lines take
     // it back. Were the scroll bar to follow that moment, it would go, come back with the lines,
     // and lay the view out again, for ever; so it keeps its place until the lines have theirs.
@@ -40,6 +45,8 @@ void StatusGrid::updateGeometries() {
     }
     if (hold)
         setVerticalScrollBarPolicy(policy);
+    if (atEnd)
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
     placeStatus();
 }
 

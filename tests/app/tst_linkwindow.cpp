@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -157,6 +158,40 @@ private slots:
         QVERIFY(window->findChild<BevelPanel*>(QStringLiteral("BTCon"))->isVisibleTo(window.get()));
         QCOMPARE(window->findChild<QLabel*>(QStringLiteral("CONokN"))->toolTip(),
                  QString("Not connected"));
+    }
+
+    // A status line takes the grid's bottom row when the meter stops answering or its adapter
+    // goes; the newest reading, the one the user then looks for, stays in view all the same.
+    void theNewestRowStaysInViewUnderAStatusLine_data() {
+        QTest::addColumn<bool>("unplugged");
+        QTest::newRow("no answer") << false;
+        QTest::newRow("device gone") << true;
+    }
+    void theNewestRowStaysInViewUnderAStatusLine() {
+        QFETCH(bool, unplugged);
+        window->show();
+        connectThroughLink();
+        QByteArray frame = bytes(kElevenVolts);
+        for (frame[9] = 0; frame[9] < 15; ++frame[9])
+            meterSends(frame);
+        // The last reading and the line's end come with no layout between them.
+        if (unplugged) {
+            pty->closeMaster();
+            QVERIFY(QFile::remove(linkPath()));
+            window->session().port().ReceivePoll();
+            window->Timer1Timer();
+            window->session().port().ReceivePoll();
+        }
+        nowMs += 3100;
+        for (int tick = 0; tick < 3; ++tick)
+            window->ConTimerTimer();
+        QVERIFY(!window->statusPlace()->currentText().isEmpty());
+        QCoreApplication::processEvents();
+        const auto* grid = window->findChild<QTableView*>(QStringLiteral("DBGrid1"));
+        const int newest = grid->model()->rowCount() - 1;
+        QCOMPARE(newest, 10); // digits past 9 read alike
+        QVERIFY(grid->rowViewportPosition(newest) + grid->rowHeight(newest) <=
+                grid->viewport()->height());
     }
 };
 

@@ -120,7 +120,9 @@ private slots:
         QCOMPARE(tip, g.needleTip(462, 800));
         QCOMPARE(window->findChild<DialPanel*>(QStringLiteral("KD"))->dialPicture().needleBase(),
                  g.needleInnerEnd(462, 800));
-        QCOMPARE(dialImage().pixelColor(tip), QColor(Qt::white));
+        // The antialiased needle's round end covers most of the pixel at its tip.
+        QVERIFY2(qGray(dialImage().pixel(tip)) >= 200,
+                 qPrintable(dialImage().pixelColor(tip).name()));
     }
 
     // Frames that leave the face's inputs alone move only the needle.

@@ -6,6 +6,8 @@
 
 #include <QTest>
 
+#include <malloc.h>
+
 class LinkStateTest : public QObject {
     Q_OBJECT
 private slots:
@@ -41,43 +43,54 @@ private slots:
         QVERIFY(link.linked());
     }
 
-    void traceListKeepsOnlyTheNewestLines() {
-        TraceList trace(3);
-        for (int i = 1; i <= 5; ++i)
-            trace.append(QString::number(i));
-        QCOMPARE(trace.size(), std::size_t(3));
-        QCOMPARE(trace.line(0), QString("3"));
-        QCOMPARE(trace.last(), QString("5"));
+    // Frames are kept as their bytes and notes as their text; each reads back as it was given,
+    // the newest lines only.
+    void traceListGivesBackItsNewestLines_data() {
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("frames") << QStringList{"89700800000F010203040A", "8A123456789A0A", "0A"};
+        QTest::newRow("notes") << QStringList{"# gone COM1 /dev/ttyUSB0", "# back COM1 /dev/ttyµ0",
+                                              "", "# stale 8970"};
+        QTest::newRow("not a frame's hex") << QStringList{"89700800000f0A", "897", "8G", "0A 0A"};
+        QTest::newRow("longer than a block")
+            << QStringList{"# a", QString(3 * 4096, u'5'), QString(5000, u'x'), "0A"};
+    }
+    void traceListGivesBackItsNewestLines() {
+        QFETCH(QStringList, lines);
+        TraceList all;
+        TraceList newest(3);
+        for (const QString& line : lines) {
+            all.append(line);
+            newest.append(line);
+        }
+        QCOMPARE(all.size(), std::size_t(lines.size()));
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            QCOMPARE(all.line(std::size_t(i)), lines[i]);
+        QCOMPARE(newest.size(), std::size_t(3));
+        QCOMPARE(newest.line(0), lines[lines.size() - 3]);
+        QCOMPARE(newest.last(), lines.last());
     }
 
-    // A line that never sends a line feed gives the longest lines the cutter makes, one after
-    // another; the default trace must stay within a few megabytes of text however long it runs.
-    void junkLinesKeepTheTraceWithinAFewMegabytes() {
+    // The bound is on the heap the trace takes, as the allocator counts it: an ordinary frame
+    // takes a few bytes more than itself, and the longest lines the cutter makes, one after
+    // another, stay within the bound.
+    void traceListBoundsItsHeap_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<double>("mostBytesALine");
+        QTest::newRow("main-display frames") << "89700800000F010203040A" << 13.0;
+        QTest::newRow("junk lines") << QString(2 * FrameCutter::kMaxLineBytes, u'5') << 1e9;
+    }
+    void traceListBoundsItsHeap() {
+        QFETCH(QString, line);
+        QFETCH(double, mostBytesALine);
+        const std::size_t heapBefore = mallinfo2().uordblks;
         TraceList trace;
-        const QString longest(2 * FrameCutter::kMaxLineBytes, u'5');
         for (int i = 0; i < 20000; ++i)
-            trace.append(longest);
-        std::size_t bytes = 0;
-        for (std::size_t i = 0; i < trace.size(); ++i)
-            bytes += std::size_t(trace.line(i).size()) * sizeof(QChar);
-        QVERIFY2(bytes <= 8u * 1024 * 1024, qPrintable(QString::number(bytes)));
-        QCOMPARE(trace.last(), longest);
-        QCOMPARE(trace.bytes(), bytes);
-    }
-
-    void traceDropsTheOldestLinesToStayWithinItsBytesAndKeepsTheNewest() {
-        TraceList trace(100, 40);
-        trace.append(QString(8, u'a')); // 16 bytes
-        trace.append(QString(8, u'b'));
-        trace.append(QString(8, u'c'));
-        QCOMPARE(trace.size(), std::size_t(2));
-        QCOMPARE(trace.line(0), QString(8, u'b'));
-        trace.append(QString(30, u'd')); // 60 bytes: over the bound alone, kept alone
-        QCOMPARE(trace.size(), std::size_t(1));
-        QCOMPARE(trace.bytes(), std::size_t(60));
-        trace.append(QString(2, u'e'));
-        QCOMPARE(trace.size(), std::size_t(1));
-        QCOMPARE(trace.last(), QString(2, u'e'));
+            trace.append(line);
+        const auto heap = double(mallinfo2().uordblks - heapBefore);
+        QVERIFY2(heap <= TraceList::kDefaultByteCapacity + 64 * 1024,
+                 qPrintable(QString::number(heap)));
+        QVERIFY2(heap / double(trace.size()) <= mostBytesALine, qPrintable(QString::number(heap)));
+        QCOMPARE(trace.last(), line);
     }
 
     void keyCodesAreEvenForLongAndOddForShortPresses_data() {
