@@ -3,7 +3,6 @@
 #include "ExportTarget.h"
 #include "TableError.h"
 
-#include <QBuffer>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -123,11 +122,4 @@ ReportRenderer::Result ReportRenderer::print(const ReportPages& pages, QPrinter&
         printer.abort();
     painter.end();
     return result;
-}
-
-QByteArray ReportRenderer::pdfBytes(const ReportDocument& document) {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    const Result result = writePdf(DocumentPages(document), buffer, {});
-    return result.status == Status::Done ? buffer.data() : QByteArray();
 }

@@ -63,8 +63,6 @@ public:
 
     // Field names match without regard to case; -1 when no field has the name.
     [[nodiscard]] int indexOf(QStringView name) const;
-    // As indexOf, but a missing field is an error.
-    [[nodiscard]] int require(QStringView name) const;
 
     // Memo, binary and graphic fields keep their contents in a companion file this program does
     // not write, so tables with them are read but not changed.

@@ -117,13 +117,3 @@ ExportResult PreparedExport::write() {
         return failed(m_path, QStringLiteral("Not enough memory."));
     }
 }
-
-ExportResult DataFileExport::SaveTableAsText(const ReadingsTable& table, const QString& path,
-                                             const ProgressCallback& progress) {
-    return writeNow(prepareAs(table, path, true, progress));
-}
-
-ExportResult DataFileExport::CopyTableTo(const ReadingsTable& table, const QString& path,
-                                         const ProgressCallback& progress) {
-    return writeNow(prepareAs(table, path, false, progress));
-}
