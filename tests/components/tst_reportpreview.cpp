@@ -1,7 +1,7 @@
-#include "ReportDialogs.h"
 #include "ReportLayout.h"
 #include "ReportPageFile.h"
 #include "ReportPreview.h"
+#include "UserMessages.h"
 
 #include <QAction>
 #include <QFile>
@@ -13,8 +13,8 @@
 
 namespace {
 
-// Answers the preview's dialogs from the test's script instead of showing them.
-class ScriptedDialogs : public ReportDialogs {
+// Answers the preview's boxes and dialogs from the test's script instead of showing them.
+class ScriptedDialogs : public UserMessages {
 public:
     QString saveName;
     QString openName;
@@ -26,9 +26,9 @@ public:
     int printAsks = 0;
     QString askedOnFile; // the file the printer wrote to when the print dialog opened
 
-    QString saveFileName(QWidget*, const QString&, const QString&) override { return saveName; }
-    QString openFileName(QWidget*, const QString&, const QString&) override { return openName; }
-    bool setUpPrinter(QWidget*, QPrinter& printer) override {
+    std::optional<QString> chooseFileToSave(const FileChoice&) override { return saveName; }
+    std::optional<QString> chooseFileToOpen(const FileChoice&) override { return openName; }
+    bool setUpPrinter(QPrinter& printer) override {
         ++setUps;
         if (printerFile.isEmpty())
             return false;
@@ -36,16 +36,21 @@ public:
         printer.setOutputFileName(printerFile);
         return true;
     }
-    bool askToPrint(QWidget*, QPrinter& printer) override {
+    bool askToPrint(QPrinter& printer) override {
         ++printAsks;
         askedOnFile = printer.outputFileName();
         return printAnswer;
     }
-    void showMessage(QWidget*, const QString& text) override { messages << text; }
-    ProgressCallback progress(QWidget*, const QString&) override {
+    void information(const QString& text) override { messages << text; }
+    void error(const QString& text) override { messages << text; }
+    ProgressCallback startProgress(const QString&) override {
         ++progressBars;
         return [](qsizetype, qsizetype) { return true; };
     }
+    bool askYesNo(const QString&) override { return false; }
+    Answer askYesNoCancel(const QString&) override { return Answer::Cancel; }
+    void showReportPreview(QWidget*) override {}
+    void beep() override {}
 };
 
 ReportDocument pages(int records) {
