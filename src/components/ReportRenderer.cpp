@@ -1,7 +1,7 @@
 #include "ReportRenderer.h"
 
 #include "ExportTarget.h"
-#include "TableError.h"
+#include "FileError.h"
 
 #include <QFontMetricsF>
 #include <QPageLayout>
@@ -88,8 +88,8 @@ ReportRenderer::Result ReportRenderer::savePdf(const ReportPages& pages, const Q
     QString target; // where the rule for links lets the file be written
     try {
         target = ExportTarget::check(path, {}).filePath();
-    } catch (const TableError& error) {
-        return {Status::Failed, error.message()};
+    } catch (const FileError& error) {
+        return {Status::Failed, QString::fromStdString(error.what())};
     }
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly)) {

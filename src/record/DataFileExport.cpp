@@ -3,6 +3,7 @@
 #include "DataFileKind.h"
 #include "ExclusiveFile.h"
 #include "ExportTarget.h"
+#include "FileError.h"
 #include "ReadingsTable.h"
 #include "SaveLeftovers.h"
 #include "TableError.h"
@@ -90,6 +91,8 @@ DataFileExport::prepareAs(const ReadingsTable& table, const QString& path, bool 
                 return ExportResult{ExportResult::Status::Cancelled, {}};
             prepared.m_image = std::move(*image);
         }
+    } catch (const FileError& error) {
+        return failed(path, QString::fromStdString(error.what()));
     } catch (const TableError& error) {
         return failed(path, error.message());
     } catch (const std::bad_alloc&) {
