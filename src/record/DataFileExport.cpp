@@ -4,6 +4,7 @@
 #include "ExclusiveFile.h"
 #include "ExportTarget.h"
 #include "FileError.h"
+#include "ParadoxError.h"
 #include "ReadingsTable.h"
 #include "SaveLeftovers.h"
 #include "TableError.h"
@@ -93,6 +94,8 @@ DataFileExport::prepareAs(const ReadingsTable& table, const QString& path, bool 
         }
     } catch (const FileError& error) {
         return failed(path, QString::fromStdString(error.what()));
+    } catch (const ParadoxError& error) {
+        return failed(path, error.message());
     } catch (const TableError& error) {
         return failed(path, error.message());
     } catch (const std::bad_alloc&) {
@@ -114,6 +117,8 @@ ExportResult PreparedExport::write() {
         writeInPlaceOf(m_target, m_image, m_saveHook);
         m_previous.close();
         return {ExportResult::Status::Saved, withRemoved({}, removed)};
+    } catch (const ParadoxError& error) {
+        return failed(m_path, error.message());
     } catch (const TableError& error) {
         return failed(m_path, error.message());
     } catch (const std::bad_alloc&) {
