@@ -29,7 +29,6 @@ StoredReading stored(const QString& text, const QString& unit) {
     s.reading.UnitText = unit;
     s.reading.AcDcText = QStringLiteral("DC");
     s.reading.RangeText = QStringLiteral("AUTO");
-    s.record.nval = 1234.0;
     return s;
 }
 
@@ -123,21 +122,6 @@ private slots:
         const QDateTime local = at.toLocalTime();
         QCOMPARE(ReadingMessage::isoTime(local).left(23),
                  local.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz")));
-    }
-
-    void aReadingsMessageCarriesEveryField() {
-        const QJsonObject o =
-            parsed(ReadingMessage::of(stored(QStringLiteral("012.34"), QStringLiteral("k*"))));
-        QCOMPARE(o.value("at").toString(), QStringLiteral("2026-12-07T10:15:00.250+01:00"));
-        QCOMPARE(o.value("run").toString(), QStringLiteral("20261207T101500-0a1b2c3d"));
-        QCOMPARE(o.value("no").toInteger(), 42);
-        QCOMPARE(o.value("reading").toDouble(), 12.34);
-        QCOMPARE(o.value("text").toString(), QStringLiteral("012.34"));
-        QCOMPARE(o.value("count").toDouble(), 1234.0);
-        QCOMPARE(o.value("unit").toString(), QStringLiteral("kΩ"));
-        QCOMPARE(o.value("acdc").toString(), QStringLiteral("DC"));
-        QCOMPARE(o.value("range").toString(), QStringLiteral("AUTO"));
-        QCOMPARE(o.value("overload").toBool(), false);
     }
 
     void textsThatNeedEscapingStayValidJson() {
