@@ -101,7 +101,7 @@ void TFCOMM::applyModelRows() {
 }
 
 void TFCOMM::applyModelCaptions(const ModelRow& row) {
-    Panel1->setCaption(LcdControl::LcdAC, row.acCaption);
+    Panel1->setCaption(mirrorControl(Annunciator::LcdAC), row.acCaption);
     if (row.d0Caption)
         Panel1->setCaption(LcdControl::LCDD0, *row.d0Caption);
     if (row.daCaption)

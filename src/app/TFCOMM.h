@@ -64,7 +64,6 @@ public:
     [[nodiscard]] QSize outerSize() const;
 
     // --- Meter link (app/TFCOMMLink.cpp) ---
-    void WriteTo232(std::uint8_t b);
     void Timer1Timer();
     void ConTimerTimer();
     void BTCon1Click();

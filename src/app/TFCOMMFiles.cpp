@@ -12,7 +12,6 @@
 #include "ReportPreview.h"
 #include "TableError.h"
 #include "UserMessages.h"
-#include "WindowReportDialogs.h"
 
 #include <QAction>
 #include <QDir>
@@ -126,8 +125,7 @@ void TFCOMM::BtPrintClick() {
         m_messages->error(e.message());
         return;
     }
-    WindowReportDialogs dialogs(*m_messages);
-    ReportPreview preview(dialogs, this);
+    ReportPreview preview(*m_messages, this);
     preview.setPages(std::move(pages));
     m_messages->showReportPreview(&preview);
 }

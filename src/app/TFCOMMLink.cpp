@@ -7,10 +7,6 @@
 
 #include "MainMenu.h"
 
-void TFCOMM::WriteTo232(std::uint8_t b) {
-    m_session.write(b);
-}
-
 void TFCOMM::Timer1Timer() {
     m_session.requestTick();
 }

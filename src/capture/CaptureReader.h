@@ -40,7 +40,6 @@ public:
     // The next event, or nothing at the end of the input.
     [[nodiscard]] std::optional<CaptureEvent> next();
 
-    [[nodiscard]] std::int64_t lineNumber() const { return m_lineNumber; }
     [[nodiscard]] std::int64_t problemCount() const { return m_problemCount; }
 
     [[nodiscard]] static Line parseLine(std::string_view line);

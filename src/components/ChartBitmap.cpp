@@ -1,7 +1,7 @@
 #include "ChartBitmap.h"
 
 #include "ExportTarget.h"
-#include "TableError.h"
+#include "FileError.h"
 
 #include <QDir>
 #include <QImage>
@@ -31,8 +31,8 @@ ChartBitmap::Result ChartBitmap::save(const QImage& picture, const QString& path
     QString target; // where the rule for links lets the file be written
     try {
         target = ExportTarget::check(path, {}).filePath();
-    } catch (const TableError& error) {
-        return failure(path, error.message());
+    } catch (const FileError& error) {
+        return failure(path, QString::fromStdString(error.what()));
     }
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly))

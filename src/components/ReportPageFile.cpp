@@ -1,7 +1,7 @@
 #include "ReportPageFile.h"
 
 #include "ExportTarget.h"
-#include "TableError.h"
+#include "FileError.h"
 
 #include <QDataStream>
 #include <QFile>
@@ -131,8 +131,8 @@ QString ReportPageFile::save(const ReportPages& pages, const QString& path) {
     QString target; // where the rule for links lets the file be written
     try {
         target = ExportTarget::check(path, {}).filePath();
-    } catch (const TableError& error) {
-        return error.message();
+    } catch (const FileError& error) {
+        return QString::fromStdString(error.what());
     }
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly))

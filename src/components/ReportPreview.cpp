@@ -1,12 +1,13 @@
 #include "ReportPreview.h"
 
-#include "ReportDialogs.h"
 #include "ReportLayout.h"
 #include "ReportPageFile.h"
 #include "ReportPageView.h"
 #include "ReportRenderer.h"
+#include "UserMessages.h"
 
 #include <QAction>
+#include <QDir>
 #include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
@@ -27,10 +28,14 @@ bool isPageFile(const QString& path) {
                                             Qt::CaseInsensitive) == 0;
 }
 
+UserMessages::FileChoice fileChoice(const QString& caption, const QString& filter) {
+    return {caption, QDir::currentPath(), filter, QString(), true};
+}
+
 } // namespace
 
-ReportPreview::ReportPreview(ReportDialogs& dialogs, QWidget* parent)
-    : QDialog(parent), m_dialogs(dialogs), m_pages(std::make_unique<DocumentPages>(m_document)),
+ReportPreview::ReportPreview(UserMessages& messages, QWidget* parent)
+    : QDialog(parent), m_messages(messages), m_pages(std::make_unique<DocumentPages>(m_document)),
       m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
     setWindowTitle(QStringLiteral("Print Preview"));
     m_printer->setCopyCount(1);
@@ -172,23 +177,23 @@ void ReportPreview::lastPage() {
 
 // The choices are kept in the printer, where the print dialog finds them.
 void ReportPreview::printerSetup() {
-    (void)m_dialogs.setUpPrinter(this, *m_printer);
+    (void)m_messages.setUpPrinter(*m_printer);
 }
 
 ProgressCallback ReportPreview::progressFor(const QString& label) {
-    return isLongRender(*m_pages) ? m_dialogs.progress(this, label) : ProgressCallback();
+    return isLongRender(*m_pages) ? m_messages.startProgress(label) : ProgressCallback();
 }
 
 void ReportPreview::print() {
     if (pageCount() == 0)
         return;
     // Printing always asks first, in the print dialog with the set-up's choices.
-    if (!m_dialogs.askToPrint(this, *m_printer))
+    if (!m_messages.askToPrint(*m_printer))
         return;
     const auto result =
         ReportRenderer::print(*m_pages, *m_printer, progressFor(QStringLiteral("Printing...")));
     if (result.status == ReportRenderer::Status::Failed)
-        m_dialogs.showMessage(this, result.error);
+        m_messages.information(result.error);
 }
 
 void ReportPreview::save() {
@@ -196,13 +201,14 @@ void ReportPreview::save() {
         return;
     const QString filter =
         QLatin1String(kPdfFilter) + QStringLiteral(";;") + QLatin1String(kPageFileFilter);
-    QString path = m_dialogs.saveFileName(this, QStringLiteral("Save report"), filter);
+    QString path = m_messages.chooseFileToSave(fileChoice(QStringLiteral("Save report"), filter))
+                       .value_or(QString());
     if (path.isEmpty())
         return;
     if (isPageFile(path)) {
         const QString error = ReportPageFile::save(*m_pages, path);
         if (!error.isEmpty())
-            m_dialogs.showMessage(this, error);
+            m_messages.information(error);
         return;
     }
     if (QFileInfo(path).suffix().isEmpty())
@@ -210,17 +216,19 @@ void ReportPreview::save() {
     const auto result =
         ReportRenderer::savePdf(*m_pages, path, progressFor(QStringLiteral("Saving...")));
     if (result.status == ReportRenderer::Status::Failed)
-        m_dialogs.showMessage(this, result.error);
+        m_messages.information(result.error);
 }
 
 void ReportPreview::load() {
-    const QString path =
-        m_dialogs.openFileName(this, QStringLiteral("Open report"), QLatin1String(kPageFileFilter));
+    const QString path = m_messages
+                             .chooseFileToOpen(fileChoice(QStringLiteral("Open report"),
+                                                          QLatin1String(kPageFileFilter)))
+                             .value_or(QString());
     if (path.isEmpty())
         return;
     ReportPageFile::Loaded loaded = ReportPageFile::load(path);
     if (!loaded.document) {
-        m_dialogs.showMessage(this, loaded.error);
+        m_messages.information(loaded.error);
         return;
     }
     setDocument(std::move(*loaded.document));

@@ -12,17 +12,18 @@ class QAction;
 class QLabel;
 class QPrinter;
 class QScrollArea;
-class ReportDialogs;
 class ReportPageView;
+class UserMessages;
 
 // The report's preview window: turns through the prepared pages, zooms, sets up the printer and
 // prints, saves the pages as PDF or as a page file and loads a page file. Printing happens only
-// from here. Its dialogs come through ReportDialogs, so it can be driven without modal boxes.
+// from here. Its boxes and dialogs come through the window's UserMessages, so it can be driven
+// without modal boxes.
 class ReportPreview : public QDialog {
     Q_OBJECT
 public:
-    // dialogs must outlive the preview.
-    ReportPreview(ReportDialogs& dialogs, QWidget* parent = nullptr);
+    // messages must outlive the preview.
+    ReportPreview(UserMessages& messages, QWidget* parent = nullptr);
     ~ReportPreview() override;
 
     // Pages laid out already, such as those of a page file.
@@ -72,7 +73,7 @@ private:
     void updateActions();
     [[nodiscard]] ProgressCallback progressFor(const QString& label);
 
-    ReportDialogs& m_dialogs;
+    UserMessages& m_messages;
     ReportDocument m_document;
     std::unique_ptr<const ReportPages> m_pages;
     ReportPage m_shown; // the page on screen, laid out

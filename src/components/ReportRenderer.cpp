@@ -1,9 +1,8 @@
 #include "ReportRenderer.h"
 
 #include "ExportTarget.h"
-#include "TableError.h"
+#include "FileError.h"
 
-#include <QBuffer>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -89,8 +88,8 @@ ReportRenderer::Result ReportRenderer::savePdf(const ReportPages& pages, const Q
     QString target; // where the rule for links lets the file be written
     try {
         target = ExportTarget::check(path, {}).filePath();
-    } catch (const TableError& error) {
-        return {Status::Failed, error.message()};
+    } catch (const FileError& error) {
+        return {Status::Failed, QString::fromStdString(error.what())};
     }
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -123,11 +122,4 @@ ReportRenderer::Result ReportRenderer::print(const ReportPages& pages, QPrinter&
         printer.abort();
     painter.end();
     return result;
-}
-
-QByteArray ReportRenderer::pdfBytes(const ReportDocument& document) {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    const Result result = writePdf(DocumentPages(document), buffer, {});
-    return result.status == Status::Done ? buffer.data() : QByteArray();
 }

@@ -38,7 +38,4 @@ public:
     // Prints every page on the printer as it is set up (paper corner as origin).
     [[nodiscard]] static Result print(const ReportPages& pages, QPrinter& printer,
                                       const ProgressCallback& progress = {});
-
-    // The PDF's bytes, for callers that keep them in memory.
-    [[nodiscard]] static QByteArray pdfBytes(const ReportDocument& document);
 };

@@ -14,14 +14,6 @@ struct Peaks {
     QString PeakMinText;
 };
 
-// A change of unit or range starts afresh: the minimum row takes the new reading's text, the
-// maximum row keeps its old text, and both values reset so that the next reading takes them.
-inline void resetPeaks(Peaks& peaks, const QString& readingText) {
-    peaks.PeakMinText = readingText;
-    peaks.PeakMax = Peaks::kPeakMaxStart;
-    peaks.PeakMin = Peaks::kPeakMinStart;
-}
-
 // Equal values take the newer text.
 inline void updatePeaks(Peaks& peaks, float value, const QString& readingText) {
     if (value >= peaks.PeakMax) {

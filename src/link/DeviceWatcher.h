@@ -18,7 +18,6 @@ public:
     explicit DeviceWatcher(TCommPortDriver& port, QObject* parent = nullptr);
 
     [[nodiscard]] bool watching() const { return m_timer.isActive(); }
-    void setIntervalMs(int milliseconds) { m_timer.setInterval(milliseconds); }
 
     // One look: reconnects when the device's path is there again; public so that tests drive it
     // without the timer.

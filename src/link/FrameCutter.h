@@ -22,8 +22,9 @@ public:
     void feed(const std::uint8_t* data, std::size_t size);
 
     // The same for bytes that arrived at arrivalMs, on any monotonic millisecond clock. An
-    // unfinished line whose last byte came longer than staleAfterMs() before is dropped first:
-    // a meter switched off mid-frame must not glue its half frame onto the next good one.
+    // unfinished line whose last byte came longer than the stale time (setStaleAfterMs) before is
+    // dropped first: a meter switched off mid-frame must not glue its half frame onto the next good
+    // one.
     void feed(const std::uint8_t* data, std::size_t size, qint64 arrivalMs);
 
     // Drops the unfinished line when it has gone stale by nowMs; true when it dropped one. Lets a
@@ -38,7 +39,6 @@ public:
     static constexpr qint64 kDefaultStaleAfterMs = 2 * 50;
     void setStaleAfterMs(qint64 milliseconds) { m_staleAfterMs = milliseconds; }
     void setOnStaleLine(StaleLineHandler handler) { m_onStaleLine = std::move(handler); }
-    [[nodiscard]] qint64 staleAfterMs() const { return m_staleAfterMs; }
 
     // Forgets the unfinished line (on connect and disconnect, where it can only be stale).
     void reset();

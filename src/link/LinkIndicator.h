@@ -22,7 +22,6 @@ public:
     }
 
     [[nodiscard]] bool linked() const { return m_linked; }
-    [[nodiscard]] int idleTicks() const { return m_idleTicks; } // LinkIdleTicks
 
 private:
     int m_idleTicks = 0;

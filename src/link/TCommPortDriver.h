@@ -91,7 +91,6 @@ public:
     // unless a host hands in its own.
     using PortResolver = std::function<QString(int portNumber)>;
     void setPortResolver(PortResolver resolver) { m_resolver = std::move(resolver); }
-    [[nodiscard]] const QString& devicePath() const { return m_devicePath; }
     // The line setters store the value and, while open, apply the whole line at once. They return
     // false, keep the previous value and emit settingsRefused when the open line cannot carry
     // the new one; while closed a value the line cannot carry is reported at Connect.

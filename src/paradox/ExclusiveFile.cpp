@@ -1,7 +1,7 @@
 #include "ExclusiveFile.h"
 
 #include "OwnFile.h"
-#include "TableError.h"
+#include "ParadoxError.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -180,31 +180,31 @@ ExclusiveFile ExclusiveFile::open(const QString& path) {
         const Opened opened = openForTable(name);
         const int fd = opened.fd;
         if (fd < 0 && errno == ENOENT)
-            throw TableError(QStringLiteral("The table file '%1' does not exist.").arg(path));
+            throw ParadoxError(QStringLiteral("The table file '%1' does not exist.").arg(path));
         if (fd < 0) {
-            throw TableError(QStringLiteral("Could not open the table file '%1': %2")
-                                 .arg(path, systemError(errno)));
+            throw ParadoxError(QStringLiteral("Could not open the table file '%1': %2")
+                                   .arg(path, systemError(errno)));
         }
         ExclusiveFile file(fd, opened.writable);
         if (opened.writeError != 0)
             file.m_writeRefusal = systemError(opened.writeError);
         struct stat openedStat {};
         if (::fstat(fd, &openedStat) != 0 || !S_ISREG(openedStat.st_mode))
-            throw TableError(QStringLiteral("'%1' is not a table file.").arg(path));
+            throw ParadoxError(QStringLiteral("'%1' is not a table file.").arg(path));
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             if (errno == EWOULDBLOCK) {
-                throw TableError(
+                throw ParadoxError(
                     QStringLiteral("The table '%1' is already in use by another program.")
                         .arg(path));
             }
-            throw TableError(QStringLiteral("Could not lock the table file '%1': %2")
-                                 .arg(path, systemError(errno)));
+            throw ParadoxError(QStringLiteral("Could not lock the table file '%1': %2")
+                                   .arg(path, systemError(errno)));
         }
         struct stat current {};
         if (::stat(name.constData(), &current) == 0 && sameFile(openedStat, current))
             return file;
     }
-    throw TableError(
+    throw ParadoxError(
         QStringLiteral("The table '%1' is already in use by another program.").arg(path));
 }
 
@@ -241,11 +241,11 @@ bool ExclusiveFile::exists(const QString& path) {
 std::vector<char> ExclusiveFile::readAll(const QString& path) const {
     struct stat st {};
     if (::fstat(m_fd, &st) != 0) {
-        throw TableError(
+        throw ParadoxError(
             QStringLiteral("Could not read the table file '%1': %2").arg(path, systemError(errno)));
     }
     if (st.st_size > kLargestTable)
-        throw TableError(QStringLiteral("'%1' is too large to be a Paradox table.").arg(path));
+        throw ParadoxError(QStringLiteral("'%1' is too large to be a Paradox table.").arg(path));
     std::vector<char> bytes(static_cast<std::size_t>(st.st_size));
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -254,8 +254,8 @@ std::vector<char> ExclusiveFile::readAll(const QString& path) const {
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
-            throw TableError(QStringLiteral("Could not read the table file '%1': %2")
-                                 .arg(path, systemError(errno)));
+            throw ParadoxError(QStringLiteral("Could not read the table file '%1': %2")
+                                   .arg(path, systemError(errno)));
         }
         if (got == 0)
             break;
@@ -300,7 +300,7 @@ bool ExclusiveFile::isStillAt(const QString& path) const {
 
 void ExclusiveFile::throwWriteError(const QString& path, int error) {
     const bool full = error == ENOSPC || error == EDQUOT || error == EFBIG;
-    throw TableError(QStringLiteral("Could not write the table file '%1': %2")
-                         .arg(QFileInfo(path).absoluteFilePath(), systemError(error)),
-                     full ? TableCause::DiskFull : TableCause::WriteFailed);
+    throw ParadoxError(QStringLiteral("Could not write the table file '%1': %2")
+                           .arg(QFileInfo(path).absoluteFilePath(), systemError(error)),
+                       full ? ParadoxCause::DiskFull : ParadoxCause::WriteFailed);
 }

@@ -32,13 +32,13 @@ public:
 
     // Opens and locks an existing regular file, for writing too when its permission bits allow
     // it (even root does not write to a file without them) and the system lets us. Throws
-    // TableError if the file is missing, unreadable, or locked by someone else.
+    // ParadoxError if the file is missing, unreadable, or locked by someone else.
     [[nodiscard]] static ExclusiveFile open(const QString& path);
 
     // Writes bytes to a new file beside path and renames it to path; returns it still locked.
     // With Existing::Keep an existing file at path is left alone and an empty object returned.
     // mode gives the new file's permission bits; without it the process's defaults apply.
-    // saveHook is called between the steps. Throws TableError (leaving the old file and no
+    // saveHook is called between the steps. Throws ParadoxError (leaving the old file and no
     // temporary behind) if anything fails.
     [[nodiscard]] static ExclusiveFile write(const QString& path, std::span<const char> bytes,
                                              const SaveHook& saveHook,
@@ -46,7 +46,7 @@ public:
                                              const mode_t* mode = nullptr, Copy copy = Copy::Table);
 
     [[nodiscard]] static bool exists(const QString& path);
-    // Throws the TableError for a failed write of path with the system's error number.
+    // Throws the ParadoxError for a failed write of path with the system's error number.
     [[noreturn]] static void throwWriteError(const QString& path, int error);
 
     [[nodiscard]] bool isOpen() const { return m_fd >= 0; }

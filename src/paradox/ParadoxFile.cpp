@@ -1,8 +1,8 @@
 #include "ParadoxFile.h"
 
+#include "ParadoxError.h"
 #include "RecordStore.h"
 #include "TableChain.h"
-#include "TableError.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -56,14 +56,14 @@ struct ParadoxFile::Document {
     Document() {
         doc = PX_new3(&Document::onError, nullptr, nullptr, nullptr, this);
         if (!doc)
-            throw TableError(QStringLiteral("Could not set up the Paradox table library."));
+            throw ParadoxError(QStringLiteral("Could not set up the Paradox table library."));
         // pxlib wants a FILE to start from; this one reads and writes the image itself.
         stream = fopencookie(this, "w+",
                              cookie_io_functions_t{&Document::cookieRead, &Document::cookieWrite,
                                                    &Document::cookieSeek, nullptr});
         if (!stream) {
             PX_delete(doc);
-            throw TableError(QStringLiteral("Could not set up the Paradox table library."));
+            throw ParadoxError(QStringLiteral("Could not set up the Paradox table library."));
         }
     }
 
@@ -181,12 +181,14 @@ ParadoxFile::ParadoxFile(std::vector<char> image)
     for (int i = 0; i < head->px_numfields; ++i)
         total += head->px_fields[i].px_flen;
     if (total != head->px_recordsize)
-        throw TableError(QStringLiteral("The table's field list does not match its record size."));
+        throw ParadoxError(QStringLiteral("The table's field list does not match its record size."),
+                           ParadoxCause::Damaged);
 }
 
 void ParadoxFile::openDocument() {
     if (PX_open_fp(m_doc->doc, m_doc->stream) < 0 || !m_doc->doc->px_head)
-        throw TableError(m_doc->failure(QStringLiteral("The file is not a Paradox table.")));
+        throw ParadoxError(m_doc->failure(QStringLiteral("The file is not a Paradox table.")),
+                           ParadoxCause::Damaged);
     m_doc->useDirectHooks();
 }
 
@@ -198,7 +200,7 @@ ParadoxFile::ParadoxFile(const RecordLayout& layout, const QString& tableName,
     auto* fields = static_cast<pxfield_t*>(
         doc->malloc(doc, sizeof(pxfield_t) * layout.fieldCount(), "field list"));
     if (!fields)
-        throw TableError(QStringLiteral("Out of memory while writing the table."));
+        throw ParadoxError(QStringLiteral("Out of memory while writing the table."));
     for (int i = 0; i < layout.fieldCount(); ++i) {
         const TableField& f = layout.field(i);
         const QByteArray name = codePage.encode(f.name).value_or(f.name.toLatin1());
@@ -208,7 +210,7 @@ ParadoxFile::ParadoxFile(const RecordLayout& layout, const QString& tableName,
         fields[i].px_fdc = f.digits;
     }
     if (PX_create_fp(doc, fields, layout.fieldCount(), m_doc->stream, pxfFileTypNonIndexDB) < 0)
-        throw TableError(m_doc->failure(QStringLiteral("Could not start a new Paradox table.")));
+        throw ParadoxError(m_doc->failure(QStringLiteral("Could not start a new Paradox table.")));
     m_doc->useDirectHooks();
 
     // Blocks must be large enough for pxlib to reach every record when reading the table back.
@@ -221,13 +223,13 @@ ParadoxFile::ParadoxFile(const RecordLayout& layout, const QString& tableName,
     while (blocksNeeded(head->px_maxtablesize) > kMostBlocks && head->px_maxtablesize < 32)
         head->px_maxtablesize = head->px_maxtablesize < 4 ? 4 : head->px_maxtablesize * 2;
     if (blocksNeeded(head->px_maxtablesize) > kMostBlocks) {
-        throw TableError(QStringLiteral("%1 records are more than one Paradox table can hold.")
-                             .arg(recordCount));
+        throw ParadoxError(QStringLiteral("%1 records are more than one Paradox table can hold.")
+                               .arg(recordCount));
     }
     head->px_doscodepage = codePage.number();
     const QByteArray name = codePage.encode(tableName).value_or(tableName.toLatin1());
     if (PX_set_parameter(doc, "tablename", name.constData()) < 0)
-        throw TableError(m_doc->failure(QStringLiteral("Could not start a new Paradox table.")));
+        throw ParadoxError(m_doc->failure(QStringLiteral("Could not start a new Paradox table.")));
 }
 
 ParadoxFile::~ParadoxFile() = default;
@@ -268,7 +270,8 @@ void ParadoxFile::readRecords(RecordStore& records) const {
         std::vector<char> record(recordSize);
         for (int i = 0; i < head->px_numrecords; ++i) {
             if (!PX_get_record(doc, i, record.data()))
-                throw TableError(m_doc->failure(QStringLiteral("Could not read the table.")));
+                throw ParadoxError(m_doc->failure(QStringLiteral("Could not read the table.")),
+                                   ParadoxCause::Damaged);
             records.append(record.data());
         }
         return;
@@ -297,7 +300,7 @@ QString ParadoxFile::damage() const {
 void ParadoxFile::appendRecord(const char* record) {
     // pxlib takes a non-const pointer but only copies from it.
     if (PX_put_record(m_doc->doc, const_cast<char*>(record)) < 0)
-        throw TableError(m_doc->failure(QStringLiteral("Could not write a record.")));
+        throw ParadoxError(m_doc->failure(QStringLiteral("Could not write a record.")));
 }
 
 std::vector<char> ParadoxFile::finish() {

@@ -18,11 +18,11 @@ class TableChain;
 // instead of a dozen system calls.
 class ParadoxFile {
 public:
-    // Reads the table whose file bytes are image. Throws TableError if they are not a Paradox
+    // Reads the table whose file bytes are image. Throws ParadoxError if they are not a Paradox
     // table that can be read.
     explicit ParadoxFile(std::vector<char> image);
     // Starts a new table without records; recordCount tells how many will be appended, so that
-    // blocks large enough to hold them are chosen. Throws TableError if that many cannot fit.
+    // blocks large enough to hold them are chosen. Throws ParadoxError if that many cannot fit.
     ParadoxFile(const RecordLayout& layout, const QString& tableName, qsizetype recordCount);
     ~ParadoxFile();
     ParadoxFile(ParadoxFile&&) noexcept;

@@ -1,6 +1,6 @@
 #include "RecordLayout.h"
 
-#include "TableError.h"
+#include "ParadoxError.h"
 
 #include <QDate>
 #include <QLocale>
@@ -145,16 +145,16 @@ RecordLayout::RecordLayout(const std::vector<FieldDefinition>& fields, int codeP
     m_fields.reserve(fields.size());
     for (const FieldDefinition& field : fields) {
         if (!isKnownType(field.type)) {
-            throw TableError(QStringLiteral("Field '%1' has a type this program does not know "
-                                            "(%2).")
-                                 .arg(field.name)
-                                 .arg(static_cast<int>(field.type)));
+            throw ParadoxError(QStringLiteral("Field '%1' has a type this program does not know "
+                                              "(%2).")
+                                   .arg(field.name)
+                                   .arg(static_cast<int>(field.type)));
         }
         if (!sizeSuitsType(field.type, field.size)) {
-            throw TableError(QStringLiteral("Field '%1' has %2 bytes, which does not suit its "
-                                            "type.")
-                                 .arg(field.name)
-                                 .arg(field.size));
+            throw ParadoxError(QStringLiteral("Field '%1' has %2 bytes, which does not suit its "
+                                              "type.")
+                                   .arg(field.name)
+                                   .arg(field.size));
         }
         m_fields.push_back({field.name, field.type, field.size, m_recordSize, field.digits});
         m_recordSize += field.size;
@@ -235,19 +235,19 @@ void RecordLayout::setText(char* record, int field, QStringView text) const {
     const std::optional<QByteArray> bytes =
         text.contains(QChar(0)) ? std::nullopt : m_codePage.encode(text);
     if (!bytes) {
-        throw TableError(
+        throw ParadoxError(
             QStringLiteral("The text '%1' for field '%2' holds characters that code page %3 "
                            "cannot store.")
                 .arg(text, f.name)
                 .arg(m_codePage.number()),
-            TableCause::ValueDoesNotFit);
+            ParadoxCause::ValueDoesNotFit);
     }
     if (bytes->size() > f.size) {
-        throw TableError(QStringLiteral("The text '%1' is too long for field '%2', which holds "
-                                        "at most %3 characters.")
-                             .arg(text, f.name)
-                             .arg(f.size),
-                         TableCause::ValueDoesNotFit);
+        throw ParadoxError(QStringLiteral("The text '%1' is too long for field '%2', which holds "
+                                          "at most %3 characters.")
+                               .arg(text, f.name)
+                               .arg(f.size),
+                           ParadoxCause::ValueDoesNotFit);
     }
     char* target = record + f.offset;
     std::memset(target, 0, f.size);
@@ -265,10 +265,10 @@ void RecordLayout::setInteger(char* record, int field, qint32 value) const {
         const qint64 limit = f.type == FieldType::Short ? std::numeric_limits<qint16>::max()
                                                         : std::numeric_limits<qint32>::max();
         if (value < -limit || value > limit) {
-            throw TableError(QStringLiteral("The value %1 is out of range for field '%2'.")
-                                 .arg(value)
-                                 .arg(f.name),
-                             TableCause::ValueDoesNotFit);
+            throw ParadoxError(QStringLiteral("The value %1 is out of range for field '%2'.")
+                                   .arg(value)
+                                   .arg(f.name),
+                               ParadoxCause::ValueDoesNotFit);
         }
         encodeInteger(target, f.size, value);
         return;
@@ -292,10 +292,10 @@ void RecordLayout::setNumber(char* record, int field, double value) const {
 void RecordLayout::setTimeOfDay(char* record, int field, qint32 msSinceMidnight) const {
     const TableField& f = m_fields[field];
     if (msSinceMidnight < 0 || msSinceMidnight >= kMsPerDay) {
-        throw TableError(QStringLiteral("%1 ms is not a time of day (field '%2').")
-                             .arg(msSinceMidnight)
-                             .arg(f.name),
-                         TableCause::ValueDoesNotFit);
+        throw ParadoxError(QStringLiteral("%1 ms is not a time of day (field '%2').")
+                               .arg(msSinceMidnight)
+                               .arg(f.name),
+                           ParadoxCause::ValueDoesNotFit);
     }
     char* target = record + f.offset;
     if (f.type == FieldType::Time) {
@@ -311,6 +311,6 @@ void RecordLayout::setTimeOfDay(char* record, int field, qint32 msSinceMidnight)
 }
 
 void RecordLayout::throwTypeMismatch(int field, const QString& what) const {
-    throw TableError(QStringLiteral("Field '%1' cannot hold %2.").arg(m_fields[field].name, what),
-                     TableCause::ValueDoesNotFit);
+    throw ParadoxError(QStringLiteral("Field '%1' cannot hold %2.").arg(m_fields[field].name, what),
+                       ParadoxCause::ValueDoesNotFit);
 }

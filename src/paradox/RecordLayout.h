@@ -39,7 +39,7 @@ struct TableField {
 
 // The fields of a table's records and the conversions between a field's stored bytes and its
 // values. Records are raw Paradox records; a record of zero bytes holds nothing but nulls.
-// Setters throw TableError with a text for the user when a value does not suit the field.
+// Setters throw ParadoxError with a text for the user when a value does not suit the field.
 class RecordLayout {
 public:
     struct FieldDefinition {
@@ -49,7 +49,7 @@ public:
         int digits = 0;
     };
 
-    // Throws TableError when a field's type is unknown or its size does not suit its type, so
+    // Throws ParadoxError when a field's type is unknown or its size does not suit its type, so
     // that no field is ever decoded past its own bytes.
     RecordLayout(const std::vector<FieldDefinition>& fields, int codePage);
 
@@ -63,8 +63,6 @@ public:
 
     // Field names match without regard to case; -1 when no field has the name.
     [[nodiscard]] int indexOf(QStringView name) const;
-    // As indexOf, but a missing field is an error.
-    [[nodiscard]] int require(QStringView name) const;
 
     // Memo, binary and graphic fields keep their contents in a companion file this program does
     // not write, so tables with them are read but not changed.

@@ -1,8 +1,8 @@
 #include "TableAppend.h"
 
 #include "ExclusiveFile.h"
+#include "ParadoxError.h"
 #include "RecordStore.h"
-#include "TableError.h"
 
 #include <QFileInfo>
 
@@ -73,7 +73,7 @@ TableAppend::Result TableAppend::append(const ExclusiveFile& file, const RecordS
     const off_t oldSize = file.size();
     try {
         writeBlocks(file, records, plan, path);
-    } catch (const TableError&) {
+    } catch (const ParadoxError&) {
         // Whatever was written lies outside the chain; give back the room it took.
         if (oldSize >= 0 && file.size() > oldSize)
             (void)file.truncate(oldSize);

@@ -30,7 +30,7 @@ public:
 
     // Writes records[first...] after the records[0, first) that the file holds. Returns
     // NeedsRewrite when the blocks cannot number that many (the caller writes a new file with
-    // larger blocks). Throws TableError naming path if a write fails; the file then reads as
+    // larger blocks). Throws ParadoxError naming path if a write fails; the file then reads as
     // before and this object is unchanged.
     [[nodiscard]] Result append(const ExclusiveFile& file, const RecordStore& records,
                                 qsizetype first, const QString& path);

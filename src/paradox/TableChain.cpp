@@ -1,6 +1,6 @@
 #include "TableChain.h"
 
-#include "TableError.h"
+#include "ParadoxError.h"
 
 #include <algorithm>
 
@@ -27,7 +27,7 @@ constexpr int kUnkeyedTable = 2;
 TableChain TableChain::read(std::span<const char> image) {
     const QString notATable = QStringLiteral("The file is not a Paradox table.");
     if (image.size() < kFieldListAt)
-        throw TableError(notATable);
+        throw ParadoxError(notATable, ParadoxCause::Damaged);
     TableChain chain;
     chain.m_recordSize = le16(image, 0x00);
     chain.m_headerSize = le16(image, 0x02);
@@ -37,15 +37,16 @@ TableChain TableChain::read(std::span<const char> image) {
     chain.m_version = byteAt(image, 0x39);
     chain.m_blockSize = blockKiB * 1024;
     if (fileType != kKeyedTable && fileType != kUnkeyedTable)
-        throw TableError(QStringLiteral("The file is not a Paradox table (it may be an index)."));
+        throw ParadoxError(QStringLiteral("The file is not a Paradox table (it may be an index)."),
+                           ParadoxCause::Damaged);
     if (chain.m_recordSize == 0 || fieldCount == 0 ||
         chain.m_headerSize < static_cast<int>(kFieldListAt) ||
         static_cast<std::size_t>(chain.m_headerSize) > image.size() ||
         static_cast<int>(kFieldListAt) + fieldCount * 2 > chain.m_headerSize)
-        throw TableError(notATable);
+        throw ParadoxError(notATable, ParadoxCause::Damaged);
     if (blockKiB < 1 || blockKiB > 32 ||
         chain.m_blockSize - kBlockHeaderSize < chain.m_recordSize) {
-        throw TableError(
+        throw ParadoxError(
             QStringLiteral("The file is not a Paradox table that can be read: its blocks of %1 KiB "
                            "cannot hold records of %2 bytes.")
                 .arg(blockKiB)
@@ -77,8 +78,9 @@ void TableChain::checkFieldNames(std::span<const char> image, int fieldCount) co
             ? 0
             : std::count(image.begin() + static_cast<std::ptrdiff_t>(namesAt), end, '\0');
     if (zeros < fieldCount)
-        throw TableError(QStringLiteral("The file is not a Paradox table (its field names are "
-                                        "damaged)."));
+        throw ParadoxError(QStringLiteral("The file is not a Paradox table (its field names are "
+                                          "damaged)."),
+                           ParadoxCause::Damaged);
 }
 
 int TableChain::countFromSize(int size) const {

@@ -17,7 +17,7 @@ public:
         int count = 0;  // records in the block
     };
 
-    // Throws TableError when the header does not describe a table at all.
+    // Throws ParadoxError when the header does not describe a table at all.
     [[nodiscard]] static TableChain read(std::span<const char> image);
 
     [[nodiscard]] int recordSize() const { return m_recordSize; }

@@ -237,10 +237,6 @@ std::optional<int> MqttClient::publish(const QByteArray& topic, const QByteArray
     return id;
 }
 
-bool MqttClient::hasUnsentBytes() const {
-    return m_mosq && mosquitto_want_write(m_mosq);
-}
-
 void MqttClient::onConnect(mosquitto*, void* self, int code) {
     if (self)
         static_cast<MqttClient*>(self)->m_connack = code;

@@ -50,8 +50,6 @@ public:
     // Queues a QoS 1 message; its id, or nothing when not connected or the library refuses it.
     [[nodiscard]] std::optional<int> publish(const QByteArray& topic, const QByteArray& payload,
                                              bool retain);
-    // Bytes the socket has not taken yet.
-    [[nodiscard]] bool hasUnsentBytes() const;
 
     // The pause before the next attempt after `failures` attempts in a row failed.
     [[nodiscard]] static int retryDelayMs(int failures);

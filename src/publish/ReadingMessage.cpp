@@ -107,6 +107,8 @@ QByteArray of(const StoredReading& stored) {
     JsonText::appendName(out, "reading");
     out += readingNumber(r.ReadingText);
     JsonText::appendField(out, "text", r.ReadingText);
+    JsonText::appendName(out, "count");
+    out += QByteArray::number(stored.record.nval, 'g', 9).toStdString();
     JsonText::appendField(out, "unit", unitOf(r.UnitText));
     JsonText::appendField(out, "acdc", r.AcDcText);
     JsonText::appendField(out, "range", r.RangeText);

@@ -8,12 +8,14 @@
 
 #include <string>
 
-// The JSON object published for each stored reading, and the pieces of it that velmar-log's
-// JSON lines share: the time with its date and offset, and the value as a number in its unit.
+// The one JSON object of a stored reading, which the broker is sent and velmar-log's JSON lines
+// print, and its pieces: the time with its date and offset, the value as a number in its unit,
+// and the unit in plain characters.
 namespace ReadingMessage {
 
 // {"at":"2026-12-07T15:10:00.250+01:00","run":"...","no":1,"reading":12.34,"text":"012.34",
-//  "unit":"V","acdc":"DC","range":"AUTO","overload":false}
+//  "count":1234,"unit":"kΩ","acdc":"DC","range":"AUTO","overload":false}
+// "count" is the table's Nval: the display's digits as a whole number, without the point.
 [[nodiscard]] QByteArray of(const StoredReading& stored);
 
 // ISO 8601 with date, milliseconds and the offset from UTC ("Z" never: always +hh:mm).

@@ -3,6 +3,8 @@
 #include "DataFileKind.h"
 #include "ExclusiveFile.h"
 #include "ExportTarget.h"
+#include "FileError.h"
+#include "ParadoxError.h"
 #include "ReadingsTable.h"
 #include "SaveLeftovers.h"
 #include "TableError.h"
@@ -90,6 +92,10 @@ DataFileExport::prepareAs(const ReadingsTable& table, const QString& path, bool 
                 return ExportResult{ExportResult::Status::Cancelled, {}};
             prepared.m_image = std::move(*image);
         }
+    } catch (const FileError& error) {
+        return failed(path, QString::fromStdString(error.what()));
+    } catch (const ParadoxError& error) {
+        return failed(path, error.message());
     } catch (const TableError& error) {
         return failed(path, error.message());
     } catch (const std::bad_alloc&) {
@@ -111,19 +117,11 @@ ExportResult PreparedExport::write() {
         writeInPlaceOf(m_target, m_image, m_saveHook);
         m_previous.close();
         return {ExportResult::Status::Saved, withRemoved({}, removed)};
+    } catch (const ParadoxError& error) {
+        return failed(m_path, error.message());
     } catch (const TableError& error) {
         return failed(m_path, error.message());
     } catch (const std::bad_alloc&) {
         return failed(m_path, QStringLiteral("Not enough memory."));
     }
-}
-
-ExportResult DataFileExport::SaveTableAsText(const ReadingsTable& table, const QString& path,
-                                             const ProgressCallback& progress) {
-    return writeNow(prepareAs(table, path, true, progress));
-}
-
-ExportResult DataFileExport::CopyTableTo(const ReadingsTable& table, const QString& path,
-                                         const ProgressCallback& progress) {
-    return writeNow(prepareAs(table, path, false, progress));
 }

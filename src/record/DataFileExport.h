@@ -55,12 +55,6 @@ public:
     [[nodiscard]] static std::variant<ExportResult, PreparedExport>
     prepare(const ReadingsTable& table, const QString& path, const ProgressCallback& progress = {});
 
-    [[nodiscard]] static ExportResult SaveTableAsText(const ReadingsTable& table,
-                                                      const QString& path,
-                                                      const ProgressCallback& progress = {});
-    [[nodiscard]] static ExportResult CopyTableTo(const ReadingsTable& table, const QString& path,
-                                                  const ProgressCallback& progress = {});
-
     [[nodiscard]] static QString savedMessage(const QString& path);
     [[nodiscard]] static QString failedMessage(const QString& path, const QString& reason);
 

@@ -1,7 +1,7 @@
 #include "ExportTarget.h"
 
+#include "FileError.h"
 #include "FollowRule.h"
-#include "TableError.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -20,15 +20,19 @@ bool sameFile(const QString& a, const QString& b) {
     return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
+[[noreturn]] void refuse(const QString& why) {
+    throw FileError(why.toStdString());
+}
+
 } // namespace
 
 ExportTarget ExportTarget::check(const QString& path, const QString& openTablePath) {
     if (path.isEmpty())
-        throw TableError(QStringLiteral("No file name was given."));
+        refuse(QStringLiteral("No file name was given."));
     const FollowRule::Resolved resolved =
         FollowRule::resolve(QFile::encodeName(path).toStdString());
     if (!resolved.ok())
-        throw TableError(QString::fromStdString(resolved.refusal));
+        refuse(QString::fromStdString(resolved.refusal));
     ExportTarget target;
     target.m_filePath = QFile::decodeName(QByteArray::fromStdString(resolved.path));
 
@@ -36,20 +40,19 @@ ExportTarget ExportTarget::check(const QString& path, const QString& openTablePa
     if (::lstat(QFile::encodeName(target.m_filePath).constData(), &st) != 0)
         return target; // a new file
     if (!openTablePath.isEmpty() && sameFile(target.m_filePath, openTablePath)) {
-        throw TableError(QStringLiteral("'%1' is the table of readings that is open; saving onto "
-                                        "it would destroy it. Choose another file name.")
-                             .arg(path));
+        refuse(QStringLiteral("'%1' is the table of readings that is open; saving onto "
+                              "it would destroy it. Choose another file name.")
+                   .arg(path));
     }
     if (S_ISDIR(st.st_mode))
-        throw TableError(QStringLiteral("'%1' is a folder, not a file.").arg(path));
+        refuse(QStringLiteral("'%1' is a folder, not a file.").arg(path));
     if (!S_ISREG(st.st_mode))
-        throw TableError(QStringLiteral("'%1' is not a regular file.").arg(path));
+        refuse(QStringLiteral("'%1' is not a regular file.").arg(path));
     // Permission bits are looked at directly, since access() grants root everything.
     const bool writable = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 &&
                           ::access(QFile::encodeName(target.m_filePath).constData(), W_OK) == 0;
     if (!writable) {
-        throw TableError(
-            QStringLiteral("'%1' is write-protected; it was left unchanged.").arg(path));
+        refuse(QStringLiteral("'%1' is write-protected; it was left unchanged.").arg(path));
     }
     target.m_mode = st.st_mode & 07777;
     return target;

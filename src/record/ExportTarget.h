@@ -12,7 +12,7 @@
 // root as well, who could otherwise replace anything.
 class ExportTarget {
 public:
-    // Throws TableError with a text for the user when the export must not write to path.
+    // Throws FileError with a text for the user when the export must not write to path.
     // openTablePath is the file of the table of readings (empty when none is open).
     [[nodiscard]] static ExportTarget check(const QString& path, const QString& openTablePath);
 

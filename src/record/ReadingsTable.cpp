@@ -1,6 +1,7 @@
 #include "ReadingsTable.h"
 
 #include "FollowRule.h"
+#include "ParadoxError.h"
 #include "ParadoxFile.h"
 #include "SaveLeftovers.h"
 #include "SyncWorker.h"
@@ -66,12 +67,14 @@ void ReadingsTable::setTableName(const QString& name) {
     m_tableName = name;
 }
 
-void ReadingsTable::open() {
+void ReadingsTable::open() try {
     if (!isOpen())
         openFile(resolvedPath(m_tableName, m_folder));
+} catch (const ParadoxError& error) {
+    throw TableError(error);
 }
 
-void ReadingsTable::openOrCreate() {
+void ReadingsTable::openOrCreate() try {
     if (isOpen())
         return;
     const QString path = resolvedPath(m_tableName, m_folder);
@@ -85,6 +88,8 @@ void ReadingsTable::openOrCreate() {
         created.close();
     }
     openFile(path);
+} catch (const ParadoxError& error) {
+    throw TableError(error);
 }
 
 void ReadingsTable::openFile(const QString& path) {
@@ -110,6 +115,12 @@ void ReadingsTable::openFile(const QString& path) {
         if (!m_readOnlyReason.isEmpty())
             m_append = TableAppend();
         ensureJournal();
+    } catch (const ParadoxError& error) {
+        close();
+        const TableError table(error);
+        throw TableError(
+            QStringLiteral("Could not open the table '%1': %2").arg(path, table.message()),
+            table.cause());
     } catch (const TableError& error) {
         close();
         throw TableError(
@@ -230,24 +241,32 @@ void ReadingsTable::append() {
     m_edit.assign(static_cast<std::size_t>(m_layout->recordSize()), 0);
 }
 
-void ReadingsTable::setText(QStringView field, const QString& text) {
+void ReadingsTable::setText(QStringView field, const QString& text) try {
     char* record = editRecord(); // a record being appended implies an open table
     m_layout->setText(record, requireField(field), text);
+} catch (const ParadoxError& error) {
+    throw TableError(error);
 }
 
-void ReadingsTable::setInteger(QStringView field, qint32 value) {
+void ReadingsTable::setInteger(QStringView field, qint32 value) try {
     char* record = editRecord(); // a record being appended implies an open table
     m_layout->setInteger(record, requireField(field), value);
+} catch (const ParadoxError& error) {
+    throw TableError(error);
 }
 
-void ReadingsTable::setNumber(QStringView field, double value) {
+void ReadingsTable::setNumber(QStringView field, double value) try {
     char* record = editRecord(); // a record being appended implies an open table
     m_layout->setNumber(record, requireField(field), value);
+} catch (const ParadoxError& error) {
+    throw TableError(error);
 }
 
-void ReadingsTable::setTimeOfDay(QStringView field, qint32 msSinceMidnight) {
+void ReadingsTable::setTimeOfDay(QStringView field, qint32 msSinceMidnight) try {
     char* record = editRecord(); // a record being appended implies an open table
     m_layout->setTimeOfDay(record, requireField(field), msSinceMidnight);
+} catch (const ParadoxError& error) {
+    throw TableError(error);
 }
 
 void ReadingsTable::post() {
@@ -268,7 +287,7 @@ void ReadingsTable::cancel() {
     m_edit.clear();
 }
 
-void ReadingsTable::append(const ReadingRecord& reading) {
+void ReadingsTable::append(const ReadingRecord& reading) try {
     append();
     try {
         fillRecord(editRecord(), reading);
@@ -277,6 +296,8 @@ void ReadingsTable::append(const ReadingRecord& reading) {
         cancel();
         throw;
     }
+} catch (const ParadoxError& error) {
+    throw TableError(error);
 }
 
 void ReadingsTable::fillRecord(char* record, const ReadingRecord& reading) const {
@@ -301,6 +322,8 @@ std::optional<TableProblem> ReadingsTable::recordingProblem() const {
     std::vector<char> scratch(static_cast<std::size_t>(m_layout->recordSize()), 0);
     try {
         fillRecord(scratch.data(), ReadingRecord{1, 0, {}, {}, {}, {}, 0.0});
+    } catch (const ParadoxError& error) {
+        return TableError(error).problem();
     } catch (const TableError& error) {
         return error.problem();
     }
@@ -329,6 +352,9 @@ struct ReadingsTable::SaveJob {
             if (!file.isStillAt(path) ||
                 append.append(file, *records, saved, path) == TableAppend::Result::NeedsRewrite)
                 writeTable(file, append, *layout, *records, path, saveHook);
+        } catch (const ParadoxError& error) {
+            problem = TableError(error).problem();
+            return;
         } catch (const TableError& error) {
             problem = error.problem();
             return;
@@ -346,7 +372,7 @@ struct ReadingsTable::SaveJob {
     }
 };
 
-void ReadingsTable::applyUpdates() {
+void ReadingsTable::applyUpdates() try {
     settle();
     requireOpen();
     if (pendingCount() == 0)
@@ -357,6 +383,8 @@ void ReadingsTable::applyUpdates() {
     endSave(*job);
     if (job->problem)
         throw TableError(job->problem->message, job->problem->cause);
+} catch (const ParadoxError& error) {
+    throw TableError(error);
 }
 
 std::shared_ptr<ReadingsTable::SaveJob> ReadingsTable::takeSaveJob() {
@@ -472,7 +500,7 @@ void ReadingsTable::startSaveIfReady() {
                   });
 }
 
-void ReadingsTable::empty() {
+void ReadingsTable::empty() try {
     settle();
     requireOpen();
     requireWritable();
@@ -480,7 +508,7 @@ void ReadingsTable::empty() {
     m_journal.remove();
     try {
         writeFile(RecordStore(m_layout->recordSize()));
-    } catch (const TableError&) {
+    } catch (...) {
         rewriteJournal();
         throw;
     }
@@ -492,6 +520,8 @@ void ReadingsTable::empty() {
     m_cursor = 0;
     m_edit.clear();
     ensureJournal();
+} catch (const ParadoxError& error) {
+    throw TableError(error);
 }
 
 void ReadingsTable::next() {
@@ -507,7 +537,7 @@ QString ReadingsTable::fieldText(QStringView field) const {
     return m_layout->text(rowAt(m_cursor), index);
 }
 
-void ReadingsTable::copyTo(const QString& path) const {
+void ReadingsTable::copyTo(const QString& path) const try {
     requireOpen();
     if (m_layout->hasBlobFields()) {
         throw TableError(QStringLiteral("The table '%1' has memo or binary fields, which this "
@@ -524,6 +554,8 @@ void ReadingsTable::copyTo(const QString& path) const {
         previous = ExclusiveFile::open(target);
     const std::vector<char> image = buildImage(*m_layout, m_records, target);
     ExclusiveFile written = ExclusiveFile::write(target, image, m_saveHook);
+} catch (const ParadoxError& error) {
+    throw TableError(error);
 }
 
 void ReadingsTable::requireOpen() const {

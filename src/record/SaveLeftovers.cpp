@@ -1,6 +1,7 @@
 #include "SaveLeftovers.h"
 
 #include "OwnFile.h"
+#include "ParadoxError.h"
 #include "ParadoxFile.h"
 #include "RecordStore.h"
 
@@ -66,7 +67,7 @@ bool holdsNothingNew(std::vector<char> image, const RecordStore& records,
             return false;
         copied = RecordStore(records.recordSize());
         copy.readRecords(copied);
-    } catch (const TableError&) {
+    } catch (const ParadoxError&) {
         // Not even a header: the crash came before a single record reached it.
         return true;
     }

@@ -141,7 +141,6 @@ public:
     // From now on the table's syncs wait on a thread of their own, so that the request cycle
     // and recording go on while the disk is slow; exports may use the same worker.
     void syncInBackground();
-    [[nodiscard]] SyncWorker* syncWorker() { return m_syncWorker.get(); }
     // As save(), the writes and syncs on the sync worker (without one, at once): done gets the
     // outcome, recording's pause already settled by it.
     using SaveDone = std::function<void(const std::optional<TableProblem>& problem)>;
@@ -175,7 +174,6 @@ public:
     [[nodiscard]] const RecordingPause& pause() const { return m_pause; }
     [[nodiscard]] bool isSilent() const { return m_silent; }
     [[nodiscard]] const QString& runId() const { return m_runId; }
-    [[nodiscard]] qint64 lastFrameMs() const { return m_lastFrameMs; }
 
 signals:
     // The last save or export that waited on the disk has ended, its outcome handed out.

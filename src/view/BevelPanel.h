@@ -18,7 +18,6 @@ public:
     void setColors(const QColor& background, const QColor& text);
     void setBevels(Bevel outer, Bevel inner);
     [[nodiscard]] Bevel outerBevel() const { return m_outer; }
-    [[nodiscard]] Bevel innerBevel() const { return m_inner; }
 
     // Draws the caption in a glyph painter of the caller's (the display font) instead of a QFont.
     using CaptionPainter = void (*)(QPainter&, const QRect&, const QString&);

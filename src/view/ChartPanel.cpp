@@ -99,10 +99,6 @@ void ChartPanel::setForwardEnabled(bool enabled) {
     m_last->setEnabled(enabled);
 }
 
-void ChartPanel::setFillChecked(bool checked) {
-    m_fill->setChecked(checked);
-}
-
 void ChartPanel::enlarge(const QRect& bounds) {
     if (m_enlarged)
         return;

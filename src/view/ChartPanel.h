@@ -20,11 +20,8 @@ public:
     // room for the tool bar at its top.
     explicit ChartPanel(QWidget* parent = nullptr, QChartView* view = nullptr);
 
-    [[nodiscard]] QChartView* chartView() const { return m_chartView; }
     [[nodiscard]] QCheckBox* fillBox() const { return m_fill; }                // BtFill
     [[nodiscard]] QLineEdit* pointsPerPageEdit() const { return m_maxRecord; } // Maxrecord
-    [[nodiscard]] QToolButton* newButton() const { return m_new; }             // BtNew
-    [[nodiscard]] QToolButton* saveButton() const { return m_save; }           // BtSave
     [[nodiscard]] QToolButton* firstButton() const { return m_first; }         // BtFirst
     [[nodiscard]] QToolButton* previousButton() const { return m_previous; }   // BTPrevious
     [[nodiscard]] QToolButton* pageButton() const { return m_page; }           // Bt10
@@ -38,7 +35,6 @@ public:
     // First and Previous, and Next and Last, are enabled in pairs.
     void setBackEnabled(bool enabled);
     void setForwardEnabled(bool enabled);
-    void setFillChecked(bool checked);
 
     // Enlarging remembers the bounds it leaves and shows the restore image; restoring returns to
     // them exactly.

@@ -20,7 +20,6 @@ enum class Kind : std::uint8_t {
 
 struct ControlPlace {
     LcdControl id;
-    QLatin1StringView name;
     Kind kind;
     const char* caption;
     int pixelHeight;
@@ -33,43 +32,43 @@ using namespace Qt::StringLiterals;
 // The meter's display, control by control: where each sits on the 298 x 136 panel, what it
 // reads, and whether it shows before the first frame.
 constexpr std::array<ControlPlace, kLcdControlCount> kControls = {{
-    {LcdControl::LCDD0, "LCDD0"_L1, Kind::Symbol, "7", 93, {36, 19, 35, 104}, true},
-    {LcdControl::LcdDa, "LcdDa"_L1, Kind::Symbol, "9", 93, {81, 20, 35, 104}, true},
-    {LcdControl::LcdDb, "LcdDb"_L1, Kind::Symbol, "9", 93, {126, 20, 35, 104}, true},
-    {LcdControl::LcdDc, "LcdDc"_L1, Kind::Symbol, "9", 93, {171, 20, 35, 104}, true},
-    {LcdControl::LcdDd, "LcdDd"_L1, Kind::Symbol, "9", 93, {216, 20, 35, 104}, true},
-    {LcdControl::LcdP0, "LcdP0"_L1, Kind::Point, ".", 0, {73, 99, 6, 7}, false},
-    {LcdControl::LcdP1, "LcdP1"_L1, Kind::Point, ".", 0, {118, 99, 6, 7}, false},
-    {LcdControl::LcdP2, "LcdP2"_L1, Kind::Point, ".", 0, {163, 99, 6, 7}, false},
-    {LcdControl::LcdP3, "LcdP3"_L1, Kind::SquarePoint, ".", 0, {208, 99, 6, 7}, false},
-    {LcdControl::LcdFH, "LcdFH"_L1, Kind::Symbol, "-", 93, {8, 19, 26, 108}, false},
-    {LcdControl::LcdAuto, "LcdAuto"_L1, Kind::SymbolBold, "AUTO", 19, {8, 11, 58, 21}, false},
-    {LcdControl::LCDRel, "LCDRel"_L1, Kind::Symbol, "!", 29, {131, 3, 18, 32}, false},
-    {LcdControl::LCDBF, "LCDBF"_L1, Kind::Symbol, "%", 24, {152, 5, 21, 27}, false},
-    {LcdControl::LCDHold, "LCDHold"_L1, Kind::Symbol, "\"", 40, {176, -6, 22, 44}, false},
-    {LcdControl::LCDBATT, "LCDBATT"_L1, Kind::Symbol, "$", 35, {208, 0, 12, 39}, false},
-    {LcdControl::LCDFm, "LCDFm"_L1, Kind::Symbol, "&", 32, {264, 31, 38, 36}, false},
-    {LcdControl::LCDDI, "LCDDI"_L1, Kind::Symbol, ")", 29, {262, 36, 31, 32}, false},
-    {LcdControl::LCDk, "LCDk"_L1, Kind::Symbol, "k", 25, {259, 61, 13, 28}, false},
-    {LcdControl::LCDM1, "LCDM1"_L1, Kind::Symbol, "M", 21, {255, 65, 17, 23}, false},
-    {LcdControl::LCDHz, "LCDHz"_L1, Kind::Symbol, "Hz", 21, {270, 65, 26, 23}, false},
-    {LcdControl::LCDohm, "LCDohm"_L1, Kind::Symbol, "*", 24, {274, 62, 16, 27}, false},
-    {LcdControl::LCDu, "LCDu"_L1, Kind::Symbol, "+", 32, {263, 76, 16, 36}, false},
-    {LcdControl::Lcdm, "Lcdm"_L1, Kind::Symbol, "m", 24, {257, 82, 20, 27}, false},
-    {LcdControl::LCDn, "LCDn"_L1, Kind::Symbol, "n", 24, {263, 82, 13, 27}, false},
-    {LcdControl::LCDA, "LCDA"_L1, Kind::Symbol, "A", 24, {276, 82, 16, 27}, false},
-    {LcdControl::LCDF, "LCDF"_L1, Kind::Symbol, "F", 24, {275, 82, 15, 27}, false},
-    {LcdControl::LcdS, "LcdS"_L1, Kind::Symbol, "S", 24, {276, 82, 16, 27}, false},
-    {LcdControl::LcdV, "LcdV"_L1, Kind::Symbol, "V", 24, {276, 83, 16, 27}, false},
-    {LcdControl::LcdAC, "LcdAC"_L1, Kind::SymbolBold, "AC trms", 19, {13, 109, 76, 21}, false},
-    {LcdControl::LcdDc1, "LcdDc1"_L1, Kind::SymbolBold, "DC", 19, {12, 108, 30, 21}, false},
-    {LcdControl::Lcd100ms, "Lcd100ms"_L1, Kind::Arial, "100 mS", 14, {142, 110, 49, 16}, false},
-    {LcdControl::Lcd1ms, "Lcd1ms"_L1, Kind::Arial, "1 mS", 14, {158, 110, 33, 16}, false},
-    {LcdControl::LCD1S, "LCD1S"_L1, Kind::Arial, "1 S", 14, {169, 110, 21, 16}, false},
-    {LcdControl::LcdREC, "LcdREC"_L1, Kind::Arial, "REC", 14, {193, 110, 29, 16}, false},
-    {LcdControl::LcdMin, "LcdMin"_L1, Kind::Arial, "MIN", 14, {225, 110, 27, 16}, false},
-    {LcdControl::LcdAvg, "LcdAvg"_L1, Kind::Arial, "AVG", 14, {227, 110, 29, 16}, false},
-    {LcdControl::LcdMax, "LcdMax"_L1, Kind::Arial, "MAX", 14, {229, 110, 31, 16}, false},
+    {LcdControl::LCDD0, Kind::Symbol, "7", 93, {36, 19, 35, 104}, true},
+    {LcdControl::LcdDa, Kind::Symbol, "9", 93, {81, 20, 35, 104}, true},
+    {LcdControl::LcdDb, Kind::Symbol, "9", 93, {126, 20, 35, 104}, true},
+    {LcdControl::LcdDc, Kind::Symbol, "9", 93, {171, 20, 35, 104}, true},
+    {LcdControl::LcdDd, Kind::Symbol, "9", 93, {216, 20, 35, 104}, true},
+    {mirrorControl(Annunciator::LcdP0), Kind::Point, ".", 0, {73, 99, 6, 7}, false},
+    {mirrorControl(Annunciator::LcdP1), Kind::Point, ".", 0, {118, 99, 6, 7}, false},
+    {mirrorControl(Annunciator::LcdP2), Kind::Point, ".", 0, {163, 99, 6, 7}, false},
+    {mirrorControl(Annunciator::LcdP3), Kind::SquarePoint, ".", 0, {208, 99, 6, 7}, false},
+    {mirrorControl(Annunciator::LcdFH), Kind::Symbol, "-", 93, {8, 19, 26, 108}, false},
+    {mirrorControl(Annunciator::LcdAuto), Kind::SymbolBold, "AUTO", 19, {8, 11, 58, 21}, false},
+    {mirrorControl(Annunciator::LCDRel), Kind::Symbol, "!", 29, {131, 3, 18, 32}, false},
+    {mirrorControl(Annunciator::LCDBF), Kind::Symbol, "%", 24, {152, 5, 21, 27}, false},
+    {mirrorControl(Annunciator::LCDHold), Kind::Symbol, "\"", 40, {176, -6, 22, 44}, false},
+    {mirrorControl(Annunciator::LCDBATT), Kind::Symbol, "$", 35, {208, 0, 12, 39}, false},
+    {mirrorControl(Annunciator::LCDFm), Kind::Symbol, "&", 32, {264, 31, 38, 36}, false},
+    {mirrorControl(Annunciator::LCDDI), Kind::Symbol, ")", 29, {262, 36, 31, 32}, false},
+    {mirrorControl(Annunciator::LCDk), Kind::Symbol, "k", 25, {259, 61, 13, 28}, false},
+    {mirrorControl(Annunciator::LCDM1), Kind::Symbol, "M", 21, {255, 65, 17, 23}, false},
+    {mirrorControl(Annunciator::LCDHz), Kind::Symbol, "Hz", 21, {270, 65, 26, 23}, false},
+    {mirrorControl(Annunciator::LCDohm), Kind::Symbol, "*", 24, {274, 62, 16, 27}, false},
+    {mirrorControl(Annunciator::LCDu), Kind::Symbol, "+", 32, {263, 76, 16, 36}, false},
+    {mirrorControl(Annunciator::Lcdm), Kind::Symbol, "m", 24, {257, 82, 20, 27}, false},
+    {mirrorControl(Annunciator::LCDn), Kind::Symbol, "n", 24, {263, 82, 13, 27}, false},
+    {mirrorControl(Annunciator::LCDA), Kind::Symbol, "A", 24, {276, 82, 16, 27}, false},
+    {mirrorControl(Annunciator::LCDF), Kind::Symbol, "F", 24, {275, 82, 15, 27}, false},
+    {mirrorControl(Annunciator::LcdS), Kind::Symbol, "S", 24, {276, 82, 16, 27}, false},
+    {mirrorControl(Annunciator::LcdV), Kind::Symbol, "V", 24, {276, 83, 16, 27}, false},
+    {mirrorControl(Annunciator::LcdAC), Kind::SymbolBold, "AC trms", 19, {13, 109, 76, 21}, false},
+    {mirrorControl(Annunciator::LcdDc1), Kind::SymbolBold, "DC", 19, {12, 108, 30, 21}, false},
+    {mirrorControl(Annunciator::Lcd100ms), Kind::Arial, "100 mS", 14, {142, 110, 49, 16}, false},
+    {mirrorControl(Annunciator::Lcd1ms), Kind::Arial, "1 mS", 14, {158, 110, 33, 16}, false},
+    {mirrorControl(Annunciator::LCD1S), Kind::Arial, "1 S", 14, {169, 110, 21, 16}, false},
+    {mirrorControl(Annunciator::LcdREC), Kind::Arial, "REC", 14, {193, 110, 29, 16}, false},
+    {mirrorControl(Annunciator::LcdMin), Kind::Arial, "MIN", 14, {225, 110, 27, 16}, false},
+    {mirrorControl(Annunciator::LcdAvg), Kind::Arial, "AVG", 14, {227, 110, 29, 16}, false},
+    {mirrorControl(Annunciator::LcdMax), Kind::Arial, "MAX", 14, {229, 110, 31, 16}, false},
 }};
 
 constexpr bool tableFollowsEnum() {
@@ -81,17 +80,10 @@ constexpr bool tableFollowsEnum() {
 }
 static_assert(tableFollowsEnum(), "kControls must list the controls in LcdControl order");
 
-// Each decoded symbol lands on the mirror control of the same name.
-constexpr bool symbolsMatchTheirControls() {
-    for (int i = 0; i < kAnnunciatorCount; ++i) {
-        const QLatin1StringView name = kControls[kLcdDigitCount + i].name;
-        const std::string_view own(name.data(), static_cast<std::size_t>(name.size()));
-        if (own != kAnnunciatorNames[static_cast<std::size_t>(i)])
-            return false;
-    }
-    return true;
-}
-static_assert(symbolsMatchTheirControls(), "Annunciator and LcdControl must share one numbering");
+// The layout's names of the digits; the symbols are named by Annunciator.
+constexpr std::array<QLatin1StringView, kLcdDigitCount> kDigitNames = {
+    "LCDD0"_L1, "LcdDa"_L1, "LcdDb"_L1, "LcdDc"_L1, "LcdDd"_L1,
+};
 
 constexpr QSize kPanelSize(298, 136);
 constexpr int kBevel = 2;
@@ -178,7 +170,7 @@ LcdPanel::LcdPanel(QWidget* parent) : QFrame(parent) {
     for (int i = 0; i < kLcdControlCount; ++i) {
         const ControlPlace& place = kControls[static_cast<std::size_t>(i)];
         QWidget* widget = createControl(place, standsOnBlack(i), this);
-        widget->setObjectName(place.name);
+        widget->setObjectName(LcdPanel::controlName(place.id));
         widget->setGeometry(place.geometry);
         widget->setVisible(place.shown);
         m_controls[static_cast<int>(place.id)] = widget;
@@ -235,7 +227,10 @@ QWidget* LcdPanel::control(LcdControl control) const {
 }
 
 QLatin1StringView LcdPanel::controlName(LcdControl control) {
-    return placeOf(control).name;
+    const int index = static_cast<int>(control);
+    if (index < kLcdDigitCount)
+        return kDigitNames[static_cast<std::size_t>(index)];
+    return ::controlName(static_cast<Annunciator>(index - kLcdDigitCount));
 }
 
 void LcdPanel::paintEvent(QPaintEvent* /*event*/) {

@@ -9,60 +9,24 @@
 #include <array>
 #include <cstdint>
 
-// Every control of the display mirror, named as in the window's layout: the five digits, then the
-// symbols in the order of Annunciator, so that one numbering serves the decoder and the mirror.
+// Every control of the display mirror: the five digits, named as in the window's layout, then
+// the symbols in the order of Annunciator (mirrorControl), so that one numbering and one list of
+// names serve the decoder and the mirror.
 enum class LcdControl : std::uint8_t {
     LCDD0,
     LcdDa,
     LcdDb,
     LcdDc,
     LcdDd,
-    LcdP0,
-    LcdP1,
-    LcdP2,
-    LcdP3,
-    LcdFH,
-    LcdAuto,
-    LCDRel,
-    LCDBF,
-    LCDHold,
-    LCDBATT,
-    LCDFm,
-    LCDDI,
-    LCDk,
-    LCDM1,
-    LCDHz,
-    LCDohm,
-    LCDu,
-    Lcdm,
-    LCDn,
-    LCDA,
-    LCDF,
-    LcdS,
-    LcdV,
-    LcdAC,
-    LcdDc1,
-    Lcd100ms,
-    Lcd1ms,
-    LCD1S,
-    LcdREC,
-    LcdMin,
-    LcdAvg,
-    LcdMax,
 };
 
-inline constexpr int kLcdControlCount = static_cast<int>(LcdControl::LcdMax) + 1;
 inline constexpr int kLcdDigitCount = 5;
+inline constexpr int kLcdControlCount = kLcdDigitCount + kAnnunciatorCount;
 
 // The mirror's control that shows a decoded symbol.
 [[nodiscard]] constexpr LcdControl mirrorControl(Annunciator a) {
     return static_cast<LcdControl>(kLcdDigitCount + static_cast<int>(a));
 }
-
-static_assert(kLcdControlCount == kLcdDigitCount + kAnnunciatorCount);
-static_assert(mirrorControl(Annunciator::LcdP0) == LcdControl::LcdP0);
-static_assert(mirrorControl(Annunciator::LcdFH) == LcdControl::LcdFH);
-static_assert(mirrorControl(Annunciator::LcdMax) == LcdControl::LcdMax);
 
 // The on-screen copy of the meter's display (`Panel1`): a black panel on which every digit, point
 // and annunciator is a child widget at the meter's place for it, shown while the meter shows it.

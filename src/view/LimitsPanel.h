@@ -16,16 +16,14 @@ class LimitsPanel : public QFrame {
 public:
     explicit LimitsPanel(QWidget* parent = nullptr);
 
-    [[nodiscard]] SegraLabel* minCaption() const { return m_minCaption; } // Label11
-    [[nodiscard]] SegraLabel* maxCaption() const { return m_maxCaption; } // Label12
-    [[nodiscard]] QLabel* minText() const { return m_minText; }           // MinText
-    [[nodiscard]] QLabel* maxText() const { return m_maxText; }           // MaxText
-    [[nodiscard]] SegraLabel* minUnit() const { return m_minUnit; }       // MinTextU
-    [[nodiscard]] SegraLabel* maxUnit() const { return m_maxUnit; }       // MaxTextU
-    [[nodiscard]] QLineEdit* maxEdit() const { return m_maxEdit; }        // Setmax
-    [[nodiscard]] QLineEdit* minEdit() const { return m_minEdit; }        // SetMin
-    [[nodiscard]] QCheckBox* maxBox() const { return m_maxBox; }          // SetMaxB
-    [[nodiscard]] QCheckBox* minBox() const { return m_minBox; }          // SetMinB
+    [[nodiscard]] QLabel* minText() const { return m_minText; }     // MinText
+    [[nodiscard]] QLabel* maxText() const { return m_maxText; }     // MaxText
+    [[nodiscard]] SegraLabel* minUnit() const { return m_minUnit; } // MinTextU
+    [[nodiscard]] SegraLabel* maxUnit() const { return m_maxUnit; } // MaxTextU
+    [[nodiscard]] QLineEdit* maxEdit() const { return m_maxEdit; }  // Setmax
+    [[nodiscard]] QLineEdit* minEdit() const { return m_minEdit; }  // SetMin
+    [[nodiscard]] QCheckBox* maxBox() const { return m_maxBox; }    // SetMaxB
+    [[nodiscard]] QCheckBox* minBox() const { return m_minBox; }    // SetMinB
 
     // Both rows take the unit of the latest reading.
     void showPeaks(const QString& minText, const QString& maxText, const QString& unitText);

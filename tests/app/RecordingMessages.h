@@ -3,6 +3,7 @@
 #include "UserMessages.h"
 
 #include <QList>
+#include <QPrinter>
 #include <QStringList>
 
 #include <functional>
@@ -40,12 +41,17 @@ public:
             onPreview(preview);
     }
     void beep() override { ++beeps; }
-    bool setUpPrinter(QPrinter&) override {
+    bool setUpPrinter(QPrinter& printer) override {
         ++printerSetUps;
-        return printerAnswer;
+        if (printerFile.isEmpty())
+            return printerAnswer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printerFile);
+        return true;
     }
-    bool askToPrint(QPrinter&) override {
+    bool askToPrint(QPrinter& printer) override {
         ++printAsks;
+        askedOnFile = printer.outputFileName();
         return printNow;
     }
     ProgressCallback startProgress(const QString& label) override {
@@ -73,6 +79,8 @@ public:
     std::function<void(const QString&)> whenInformed;
     int printerSetUps = 0;
     bool printerAnswer = false;
+    QString printerFile; // set: the set-up prints into this PDF file
+    QString askedOnFile; // the file the printer wrote to when the print dialog opened
     int printAsks = 0;
     bool printNow = false; // the print dialog's Print, or its Cancel
     QStringList progressLabels;

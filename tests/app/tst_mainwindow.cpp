@@ -72,7 +72,8 @@ private slots:
         QVERIFY(messages->errors.isEmpty());
         QCOMPARE(window->findChild<QTimer*>(QStringLiteral("Timer1"))->interval(), 100);
         // Before any frame the mirror shows the model's captions with every symbol off.
-        QCOMPARE(window->findChild<LcdPanel*>(QStringLiteral("Panel1"))->caption(LcdControl::LcdAC),
+        QCOMPARE(window->findChild<LcdPanel*>(QStringLiteral("Panel1"))
+                     ->caption(mirrorControl(Annunciator::LcdAC)),
                  QString("AC trms"));
         QString digits;
         for (auto d : {LcdControl::LCDD0, LcdControl::LcdDa, LcdControl::LcdDb, LcdControl::LcdDc,
@@ -80,7 +81,7 @@ private slots:
             digits += window->findChild<LcdPanel*>(QStringLiteral("Panel1"))->caption(d);
         QCOMPARE(digits, QString("79999"));
         QVERIFY(!window->findChild<LcdPanel*>(QStringLiteral("Panel1"))
-                     ->isControlVisible(LcdControl::LcdAC));
+                     ->isControlVisible(mirrorControl(Annunciator::LcdAC)));
         // The broken-link picture, and the start values of the peaks, numbering and limits.
         QVERIFY(!window->findChild<QLabel*>(QStringLiteral("CONok"))->isVisibleTo(window.get()));
         QVERIFY(window->findChild<QLabel*>(QStringLiteral("CONokN"))->isVisibleTo(window.get()));
@@ -240,11 +241,12 @@ private slots:
         for (auto d : {LcdControl::LcdDa, LcdControl::LcdDb, LcdControl::LcdDc, LcdControl::LcdDd})
             digits << lcd.caption(d);
         QCOMPARE(digits, (QStringList{"1", "2", "3", "4"}));
-        for (auto lit :
-             {LcdControl::LcdDc1, LcdControl::LcdV, LcdControl::LcdAuto, LcdControl::LcdP2})
+        for (auto lit : {mirrorControl(Annunciator::LcdDc1), mirrorControl(Annunciator::LcdV),
+                         mirrorControl(Annunciator::LcdAuto), mirrorControl(Annunciator::LcdP2)})
             QVERIFY2(lcd.isControlVisible(lit), qPrintable(LcdPanel::controlName(lit).toString()));
-        for (auto off : {LcdControl::LcdAC, LcdControl::LcdP0, LcdControl::LcdP1, LcdControl::LcdP3,
-                         LcdControl::LcdFH, LcdControl::LCDHold})
+        for (auto off : {mirrorControl(Annunciator::LcdAC), mirrorControl(Annunciator::LcdP0),
+                         mirrorControl(Annunciator::LcdP1), mirrorControl(Annunciator::LcdP3),
+                         mirrorControl(Annunciator::LcdFH), mirrorControl(Annunciator::LCDHold)})
             QVERIFY(!lcd.isControlVisible(off));
         QVERIFY(window->findChild<QLabel*>(QStringLiteral("CONok"))->isVisibleTo(window.get()));
         // The first frame counts as a change of unit: the MIN row takes it, MAX stays empty.

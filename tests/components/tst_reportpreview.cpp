@@ -1,4 +1,4 @@
-#include "ReportDialogs.h"
+#include "../app/RecordingMessages.h"
 #include "ReportLayout.h"
 #include "ReportPageFile.h"
 #include "ReportPreview.h"
@@ -12,41 +12,6 @@
 #include <QTest>
 
 namespace {
-
-// Answers the preview's dialogs from the test's script instead of showing them.
-class ScriptedDialogs : public ReportDialogs {
-public:
-    QString saveName;
-    QString openName;
-    QString printerFile; // empty: the set-up is cancelled
-    QStringList messages;
-    int setUps = 0;
-    int progressBars = 0;
-    bool printAnswer = true; // the print dialog's Print, or its Cancel
-    int printAsks = 0;
-    QString askedOnFile; // the file the printer wrote to when the print dialog opened
-
-    QString saveFileName(QWidget*, const QString&, const QString&) override { return saveName; }
-    QString openFileName(QWidget*, const QString&, const QString&) override { return openName; }
-    bool setUpPrinter(QWidget*, QPrinter& printer) override {
-        ++setUps;
-        if (printerFile.isEmpty())
-            return false;
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(printerFile);
-        return true;
-    }
-    bool askToPrint(QWidget*, QPrinter& printer) override {
-        ++printAsks;
-        askedOnFile = printer.outputFileName();
-        return printAnswer;
-    }
-    void showMessage(QWidget*, const QString& text) override { messages << text; }
-    ProgressCallback progress(QWidget*, const QString&) override {
-        ++progressBars;
-        return [](qsizetype, qsizetype) { return true; };
-    }
-};
 
 ReportDocument pages(int records) {
     std::vector<ReportLayout::Row> rows(static_cast<std::size_t>(records),
@@ -89,15 +54,15 @@ class ReportPreviewTest : public QObject {
 
 private:
     QTemporaryDir m_dir;
-    ScriptedDialogs m_dialogs;
+    std::unique_ptr<RecordingMessages> m_dialogs;
     std::unique_ptr<ReportPreview> m_preview;
 
     void trigger(const char* name) { m_preview->action(QLatin1String(name))->trigger(); }
 
 private slots:
     void init() {
-        m_dialogs = ScriptedDialogs();
-        m_preview = std::make_unique<ReportPreview>(m_dialogs);
+        m_dialogs = std::make_unique<RecordingMessages>();
+        m_preview = std::make_unique<ReportPreview>(*m_dialogs);
         m_preview->resize(600, 800);
         m_preview->setDocument(pages(500));
     }
@@ -142,16 +107,16 @@ private slots:
     }
 
     void savesPdfAndPageFileAndLoadsThePagesBack() {
-        m_dialogs.saveName = m_dir.filePath(QStringLiteral("report")); // no extension: PDF
+        m_dialogs->chosenPaths << m_dir.filePath(QStringLiteral("report")); // no extension: PDF
         trigger("save");
-        QVERIFY(m_dialogs.messages.isEmpty());
+        QVERIFY(m_dialogs->informations.isEmpty());
         QCOMPARE(pdfPages(m_dir.filePath(QStringLiteral("report.pdf"))), 14);
 
-        m_dialogs.saveName = m_dir.filePath(QStringLiteral("report.vrp"));
+        m_dialogs->chosenPaths << m_dir.filePath(QStringLiteral("report.vrp"));
         trigger("save");
         const ReportDocument saved = m_preview->document();
         m_preview->setDocument(pages(1));
-        m_dialogs.openName = m_dialogs.saveName;
+        m_dialogs->chosenPaths << m_dir.filePath(QStringLiteral("report.vrp"));
         trigger("load");
         QVERIFY(m_preview->document() == saved);
         QCOMPARE(m_preview->pageCaption(), QStringLiteral("Page 1 of 14"));
@@ -169,18 +134,19 @@ private slots:
         trigger("previousPage");
         QCOMPARE(asked.asked, (std::vector<qsizetype>{0, 13, 12}));
 
-        m_dialogs.saveName = m_dir.filePath(QStringLiteral("lazy.vrp"));
+        m_dialogs->chosenPaths << m_dir.filePath(QStringLiteral("lazy.vrp"));
         trigger("save");
-        QVERIFY(m_dialogs.messages.isEmpty());
+        QVERIFY(m_dialogs->informations.isEmpty());
         QCOMPARE(asked.asked.size(), std::size_t{3 + 14});
         QCOMPARE(asked.asked.back(), qsizetype{13});
-        const ReportPageFile::Loaded loaded = ReportPageFile::load(m_dialogs.saveName);
+        const ReportPageFile::Loaded loaded =
+            ReportPageFile::load(m_dir.filePath(QStringLiteral("lazy.vrp")));
         QVERIFY2(loaded.document.has_value(), qPrintable(loaded.error));
         QVERIFY(*loaded.document == pages(500));
 
-        m_dialogs.saveName = m_dir.filePath(QStringLiteral("lazy.pdf"));
+        m_dialogs->chosenPaths << m_dir.filePath(QStringLiteral("lazy.pdf"));
         trigger("save");
-        QCOMPARE(pdfPages(m_dialogs.saveName), 14);
+        QCOMPARE(pdfPages(m_dir.filePath(QStringLiteral("lazy.pdf"))), 14);
         QCOMPARE(asked.asked.size(), std::size_t{3 + 14 + 14});
         QVERIFY(m_preview->document().pages.empty());
     }
@@ -191,9 +157,9 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not pages") > 0);
         file.close();
         m_preview->lastPage();
-        m_dialogs.openName = bad;
+        m_dialogs->chosenPaths << bad;
         trigger("load");
-        QCOMPARE(m_dialogs.messages.size(), 1);
+        QCOMPARE(m_dialogs->informations.size(), 1);
         QCOMPARE(m_preview->pageCount(), 14);
         QCOMPARE(m_preview->currentPage(), 13);
     }
@@ -202,39 +168,40 @@ private slots:
     // Print prints, and the set-up itself prints nothing.
     void printAsksWithTheSetUpsChoicesFirst() {
         const QString printed = m_dir.filePath(QStringLiteral("printed.pdf"));
-        m_dialogs.printerFile = printed;
+        m_dialogs->printerFile = printed;
         trigger("printerSetup");
-        QCOMPARE(m_dialogs.setUps, 1);
+        QCOMPARE(m_dialogs->printerSetUps, 1);
         QVERIFY(!QFile::exists(printed));
-        m_dialogs.printAnswer = false;
+        m_dialogs->printNow = false;
         trigger("print");
-        QCOMPARE(m_dialogs.printAsks, 1);
-        QCOMPARE(m_dialogs.askedOnFile, printed);
+        QCOMPARE(m_dialogs->printAsks, 1);
+        QCOMPARE(m_dialogs->askedOnFile, printed);
         QVERIFY(!QFile::exists(printed));
-        m_dialogs.printAnswer = true;
+        m_dialogs->printNow = true;
         trigger("print");
-        QCOMPARE(m_dialogs.printAsks, 2);
-        QCOMPARE(m_dialogs.setUps, 1);
+        QCOMPARE(m_dialogs->printAsks, 2);
+        QCOMPARE(m_dialogs->printerSetUps, 1);
         QCOMPARE(pdfPages(printed), 14);
         QCOMPARE(m_preview->printer().copyCount(), 1);
     }
 
     void printWithoutASetUpAsksOnlyThePrintDialog() {
-        m_dialogs.printAnswer = false;
+        m_dialogs->printNow = false;
         trigger("print");
-        QCOMPARE(m_dialogs.printAsks, 1);
-        QCOMPARE(m_dialogs.setUps, 0);
-        QVERIFY(m_dialogs.messages.isEmpty());
+        QCOMPARE(m_dialogs->printAsks, 1);
+        QCOMPARE(m_dialogs->printerSetUps, 0);
+        QVERIFY(m_dialogs->informations.isEmpty());
     }
 
     void longReportsShowProgress() {
         m_preview->setDocument(pages(21000));
-        m_dialogs.saveName = m_dir.filePath(QStringLiteral("long.pdf"));
+        m_dialogs->chosenPaths << m_dir.filePath(QStringLiteral("long.pdf"))
+                               << m_dir.filePath(QStringLiteral("long.pdf"));
         trigger("save");
-        QCOMPARE(m_dialogs.progressBars, 1);
+        QCOMPARE(m_dialogs->progressLabels.size(), 1);
         m_preview->setDocument(pages(500));
         trigger("save");
-        QCOMPARE(m_dialogs.progressBars, 1);
+        QCOMPARE(m_dialogs->progressLabels.size(), 1);
     }
 
     void nothingToPrintOrSaveWithoutPages() {

@@ -124,28 +124,6 @@ private slots:
                  local.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz")));
     }
 
-    void aReadingsMessageCarriesEveryField() {
-        const QJsonObject o =
-            parsed(ReadingMessage::of(stored(QStringLiteral("012.34"), QStringLiteral("k*"))));
-        QCOMPARE(o.value("at").toString(), QStringLiteral("2026-12-07T10:15:00.250+01:00"));
-        QCOMPARE(o.value("run").toString(), QStringLiteral("20261207T101500-0a1b2c3d"));
-        QCOMPARE(o.value("no").toInteger(), 42);
-        QCOMPARE(o.value("reading").toDouble(), 12.34);
-        QCOMPARE(o.value("text").toString(), QStringLiteral("012.34"));
-        QCOMPARE(o.value("unit").toString(), QStringLiteral("kΩ"));
-        QCOMPARE(o.value("acdc").toString(), QStringLiteral("DC"));
-        QCOMPARE(o.value("range").toString(), QStringLiteral("AUTO"));
-        QCOMPARE(o.value("overload").toBool(), false);
-    }
-
-    void anOverloadHasNoNumber() {
-        const QJsonObject o =
-            parsed(ReadingMessage::of(stored(QStringLiteral("-0.L"), QStringLiteral("M*"))));
-        QVERIFY(o.value("reading").isNull());
-        QCOMPARE(o.value("overload").toBool(), true);
-        QCOMPARE(o.value("text").toString(), QStringLiteral("-0.L"));
-    }
-
     void textsThatNeedEscapingStayValidJson() {
         StoredReading s = stored(QStringLiteral("1\"2\\3"), QStringLiteral("\x01V"));
         s.run = QStringLiteral("run\nwith a line end");

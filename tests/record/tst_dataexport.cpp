@@ -125,7 +125,7 @@ private slots:
     }
 
     void emptyTableGivesTheHeadingLineOnly() {
-        QVERIFY(DataFileExport::SaveTableAsText(*m_table, path("empty.txt")).status ==
+        QVERIFY(DataFileExport::save(*m_table, path("empty.txt")).status ==
                 ExportResult::Status::Saved);
         QCOMPARE(fileBytes(path("empty.txt")), kHeading);
     }
@@ -366,7 +366,7 @@ private slots:
         ReadingsTable source;
         source.setTableName(path(file));
         source.open();
-        const ExportResult result = DataFileExport::CopyTableTo(source, path("copy.db"));
+        const ExportResult result = DataFileExport::save(source, path("copy.db"));
         if (!copies) {
             QCOMPARE(result.status, ExportResult::Status::Failed);
             QVERIFY(result.message.contains(QStringLiteral("memo or binary")));

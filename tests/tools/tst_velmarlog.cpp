@@ -188,15 +188,12 @@ void TestVelmarLog::tableHoldsWhatTheRecordingRulesStoreForTheFramesReceived() {
     const QList<Row> stored = tableRows(table);
     QCOMPARE(stored, rowsTheRulesStore(capture));
     QVERIFY(stored.size() >= 2); // a drifting meter changes between readings
-    // One line per stored reading, numbered as the table is, fields named as velmar-decode's.
+    // One line per stored reading, numbered as the table is (its fields: tst_readingjson).
     QCOMPARE(run.out.size(), stored.size());
     for (qsizetype i = 0; i < stored.size(); ++i) {
         const QJsonObject line = QJsonDocument::fromJson(run.out[i].toUtf8()).object();
         QCOMPARE(QString::number(line.value(QStringLiteral("no")).toInt()), stored[i].fields[0]);
         QCOMPARE(line.value(QStringLiteral("text")).toString(), stored[i].fields[2]);
-        QCOMPARE(line.value(QStringLiteral("unit")).toString(), stored[i].fields[3]);
-        for (const char* name : {"time", "at", "reading", "value", "acdc", "range"})
-            QVERIFY2(line.contains(QLatin1String(name)), name);
     }
 }
 

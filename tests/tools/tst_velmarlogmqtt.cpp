@@ -109,14 +109,9 @@ void TestVelmarLogMqtt::everyStoredReadingIsPublishedAsItIsPrinted() {
         QCOMPARE(sent.value("run").toString(), run0);
         QCOMPARE(sent.value("no").toInteger(), i + 1);
         QCOMPARE(printed.value("no").toInteger(), i + 1);
-        for (const char* field : {"at", "reading", "text", "acdc", "range"})
-            QVERIFY2(sent.value(field) == printed.value(field), field);
-        QCOMPARE(sent.value("unit").toString(), printed.value("unit").toString()); // volts
+        QCOMPARE(sent, printed); // one object, printed and sent alike
         QCOMPARE(sent.value("overload").toBool(), false);
-        // The full time agrees with the time of day the table keeps.
-        const QDateTime at = QDateTime::fromString(sent.value("at").toString(), Qt::ISODateWithMs);
-        QVERIFY(at.isValid());
-        QCOMPARE(at.time().toString("hh:mm:ss"), printed.value("time").toString().left(8));
+        QVERIFY(QDateTime::fromString(sent.value("at").toString(), Qt::ISODateWithMs).isValid());
     }
     const auto status = subscriber.messagesOn("velmar/bench1/status");
     QVERIFY(!status.isEmpty());

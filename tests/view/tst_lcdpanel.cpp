@@ -86,38 +86,38 @@ void TestLcdPanel::everyControlSitsAtItsPlaceWithItsDesignCaption_data() {
     row(LcdControl::LcdDb, "LcdDb", {126, 20, 35, 104}, "9", true);
     row(LcdControl::LcdDc, "LcdDc", {171, 20, 35, 104}, "9", true);
     row(LcdControl::LcdDd, "LcdDd", {216, 20, 35, 104}, "9", true);
-    row(LcdControl::LcdP0, "LcdP0", {73, 99, 6, 7}, ".", false);
-    row(LcdControl::LcdP1, "LcdP1", {118, 99, 6, 7}, ".", false);
-    row(LcdControl::LcdP2, "LcdP2", {163, 99, 6, 7}, ".", false);
-    row(LcdControl::LcdP3, "LcdP3", {208, 99, 6, 7}, ".", false);
-    row(LcdControl::LcdFH, "LcdFH", {8, 19, 26, 108}, "-", false);
-    row(LcdControl::LcdAuto, "LcdAuto", {8, 11, 58, 21}, "AUTO", false);
-    row(LcdControl::LCDRel, "LCDRel", {131, 3, 18, 32}, "!", false);
-    row(LcdControl::LCDBF, "LCDBF", {152, 5, 21, 27}, "%", false);
-    row(LcdControl::LCDHold, "LCDHold", {176, -6, 22, 44}, "\"", false);
-    row(LcdControl::LCDBATT, "LCDBATT", {208, 0, 12, 39}, "$", false);
-    row(LcdControl::LCDFm, "LCDFm", {264, 31, 38, 36}, "&", false);
-    row(LcdControl::LCDDI, "LCDDI", {262, 36, 31, 32}, ")", false);
-    row(LcdControl::LCDk, "LCDk", {259, 61, 13, 28}, "k", false);
-    row(LcdControl::LCDM1, "LCDM1", {255, 65, 17, 23}, "M", false);
-    row(LcdControl::LCDHz, "LCDHz", {270, 65, 26, 23}, "Hz", false);
-    row(LcdControl::LCDohm, "LCDohm", {274, 62, 16, 27}, "*", false);
-    row(LcdControl::LCDu, "LCDu", {263, 76, 16, 36}, "+", false);
-    row(LcdControl::Lcdm, "Lcdm", {257, 82, 20, 27}, "m", false);
-    row(LcdControl::LCDn, "LCDn", {263, 82, 13, 27}, "n", false);
-    row(LcdControl::LCDA, "LCDA", {276, 82, 16, 27}, "A", false);
-    row(LcdControl::LCDF, "LCDF", {275, 82, 15, 27}, "F", false);
-    row(LcdControl::LcdS, "LcdS", {276, 82, 16, 27}, "S", false);
-    row(LcdControl::LcdV, "LcdV", {276, 83, 16, 27}, "V", false);
-    row(LcdControl::LcdAC, "LcdAC", {13, 109, 76, 21}, "AC trms", false);
-    row(LcdControl::LcdDc1, "LcdDc1", {12, 108, 30, 21}, "DC", false);
-    row(LcdControl::Lcd100ms, "Lcd100ms", {142, 110, 49, 16}, "100 mS", false);
-    row(LcdControl::Lcd1ms, "Lcd1ms", {158, 110, 33, 16}, "1 mS", false);
-    row(LcdControl::LCD1S, "LCD1S", {169, 110, 21, 16}, "1 S", false);
-    row(LcdControl::LcdREC, "LcdREC", {193, 110, 29, 16}, "REC", false);
-    row(LcdControl::LcdMin, "LcdMin", {225, 110, 27, 16}, "MIN", false);
-    row(LcdControl::LcdAvg, "LcdAvg", {227, 110, 29, 16}, "AVG", false);
-    row(LcdControl::LcdMax, "LcdMax", {229, 110, 31, 16}, "MAX", false);
+    row(mirrorControl(Annunciator::LcdP0), "LcdP0", {73, 99, 6, 7}, ".", false);
+    row(mirrorControl(Annunciator::LcdP1), "LcdP1", {118, 99, 6, 7}, ".", false);
+    row(mirrorControl(Annunciator::LcdP2), "LcdP2", {163, 99, 6, 7}, ".", false);
+    row(mirrorControl(Annunciator::LcdP3), "LcdP3", {208, 99, 6, 7}, ".", false);
+    row(mirrorControl(Annunciator::LcdFH), "LcdFH", {8, 19, 26, 108}, "-", false);
+    row(mirrorControl(Annunciator::LcdAuto), "LcdAuto", {8, 11, 58, 21}, "AUTO", false);
+    row(mirrorControl(Annunciator::LCDRel), "LCDRel", {131, 3, 18, 32}, "!", false);
+    row(mirrorControl(Annunciator::LCDBF), "LCDBF", {152, 5, 21, 27}, "%", false);
+    row(mirrorControl(Annunciator::LCDHold), "LCDHold", {176, -6, 22, 44}, "\"", false);
+    row(mirrorControl(Annunciator::LCDBATT), "LCDBATT", {208, 0, 12, 39}, "$", false);
+    row(mirrorControl(Annunciator::LCDFm), "LCDFm", {264, 31, 38, 36}, "&", false);
+    row(mirrorControl(Annunciator::LCDDI), "LCDDI", {262, 36, 31, 32}, ")", false);
+    row(mirrorControl(Annunciator::LCDk), "LCDk", {259, 61, 13, 28}, "k", false);
+    row(mirrorControl(Annunciator::LCDM1), "LCDM1", {255, 65, 17, 23}, "M", false);
+    row(mirrorControl(Annunciator::LCDHz), "LCDHz", {270, 65, 26, 23}, "Hz", false);
+    row(mirrorControl(Annunciator::LCDohm), "LCDohm", {274, 62, 16, 27}, "*", false);
+    row(mirrorControl(Annunciator::LCDu), "LCDu", {263, 76, 16, 36}, "+", false);
+    row(mirrorControl(Annunciator::Lcdm), "Lcdm", {257, 82, 20, 27}, "m", false);
+    row(mirrorControl(Annunciator::LCDn), "LCDn", {263, 82, 13, 27}, "n", false);
+    row(mirrorControl(Annunciator::LCDA), "LCDA", {276, 82, 16, 27}, "A", false);
+    row(mirrorControl(Annunciator::LCDF), "LCDF", {275, 82, 15, 27}, "F", false);
+    row(mirrorControl(Annunciator::LcdS), "LcdS", {276, 82, 16, 27}, "S", false);
+    row(mirrorControl(Annunciator::LcdV), "LcdV", {276, 83, 16, 27}, "V", false);
+    row(mirrorControl(Annunciator::LcdAC), "LcdAC", {13, 109, 76, 21}, "AC trms", false);
+    row(mirrorControl(Annunciator::LcdDc1), "LcdDc1", {12, 108, 30, 21}, "DC", false);
+    row(mirrorControl(Annunciator::Lcd100ms), "Lcd100ms", {142, 110, 49, 16}, "100 mS", false);
+    row(mirrorControl(Annunciator::Lcd1ms), "Lcd1ms", {158, 110, 33, 16}, "1 mS", false);
+    row(mirrorControl(Annunciator::LCD1S), "LCD1S", {169, 110, 21, 16}, "1 S", false);
+    row(mirrorControl(Annunciator::LcdREC), "LcdREC", {193, 110, 29, 16}, "REC", false);
+    row(mirrorControl(Annunciator::LcdMin), "LcdMin", {225, 110, 27, 16}, "MIN", false);
+    row(mirrorControl(Annunciator::LcdAvg), "LcdAvg", {227, 110, 29, 16}, "AVG", false);
+    row(mirrorControl(Annunciator::LcdMax), "LcdMax", {229, 110, 31, 16}, "MAX", false);
 }
 
 void TestLcdPanel::everyControlSitsAtItsPlaceWithItsDesignCaption() {
@@ -188,24 +188,25 @@ void TestLcdPanel::anEmptyDigitCaptionLeavesItsCellDark() {
 
 void TestLcdPanel::captionsChangeAndPointsIgnoreThem() {
     LcdPanel panel;
-    panel.setCaption(LcdControl::LcdAC, QStringLiteral("AC"));
-    QCOMPARE(panel.caption(LcdControl::LcdAC), QStringLiteral("AC"));
+    panel.setCaption(mirrorControl(Annunciator::LcdAC), QStringLiteral("AC"));
+    QCOMPARE(panel.caption(mirrorControl(Annunciator::LcdAC)), QStringLiteral("AC"));
     panel.setCaption(LcdControl::LCDD0, QString());
     QCOMPARE(panel.caption(LcdControl::LCDD0), QString());
-    panel.setCaption(LcdControl::LcdREC, QStringLiteral("REC"));
-    QCOMPARE(qobject_cast<QLabel*>(panel.control(LcdControl::LcdREC))->text(),
+    panel.setCaption(mirrorControl(Annunciator::LcdREC), QStringLiteral("REC"));
+    QCOMPARE(qobject_cast<QLabel*>(panel.control(mirrorControl(Annunciator::LcdREC)))->text(),
              QStringLiteral("REC"));
 
-    panel.setControlVisible(LcdControl::LcdP1, true);
-    const QRect point = panel.control(LcdControl::LcdP1)->geometry();
+    panel.setControlVisible(mirrorControl(Annunciator::LcdP1), true);
+    const QRect point = panel.control(mirrorControl(Annunciator::LcdP1))->geometry();
     const int before = whitePixelsIn(panel.grab().toImage(), point);
-    panel.setCaption(LcdControl::LcdP1, QStringLiteral("."));
+    panel.setCaption(mirrorControl(Annunciator::LcdP1), QStringLiteral("."));
     QCOMPARE(whitePixelsIn(panel.grab().toImage(), point), before);
     QCOMPARE(before, 6 * 7);
 
     // The last point is a square standing on the same line as the others.
-    panel.setControlVisible(LcdControl::LcdP3, true);
-    QCOMPARE(whitePixelsIn(panel.grab().toImage(), panel.control(LcdControl::LcdP3)->geometry()),
+    panel.setControlVisible(mirrorControl(Annunciator::LcdP3), true);
+    QCOMPARE(whitePixelsIn(panel.grab().toImage(),
+                           panel.control(mirrorControl(Annunciator::LcdP3))->geometry()),
              6 * 6);
 }
 

@@ -102,23 +102,6 @@ std::string FrameJson::mainLine(const MainDisplay& d) {
     return out;
 }
 
-std::string FrameJson::storedLine(const Stored& r) {
-    std::string out = "{";
-    JsonText::appendName(out, "no");
-    out += std::to_string(r.no);
-    JsonText::appendName(out, "time");
-    JsonText::appendString(out, r.time);
-    if (!r.at.isEmpty()) {
-        JsonText::appendName(out, "at");
-        JsonText::appendString(out, r.at);
-        JsonText::appendName(out, "reading");
-        out += r.reading;
-    }
-    appendReading(out, r.text, r.value, r.unit, r.acdc, r.range);
-    out += '}';
-    return out;
-}
-
 std::string FrameJson::barLine(const BarGraph& bar) {
     std::string out = "{";
     JsonText::appendName(out, "kind");

@@ -2,7 +2,6 @@
 
 #include "CaptureWriter.h"
 #include "CapturingSerialBackend.h"
-#include "FrameJson.h"
 #include "PosixSerialBackend.h"
 #include "ReadingMessage.h"
 #include "RunDuration.h"
@@ -264,16 +263,13 @@ void ReadingLogger::onRefused(const TableProblem& problem, TableFailure failure)
 void ReadingLogger::print(const StoredReading& stored) {
     if (m_outputClosed)
         return;
-    const ReadingsTable& table = m_session.table();
-    const qsizetype row = table.recordCount() - 1;
-    const ReadingRecord& record = stored.record;
     std::string line;
     if (m_options.format == LogOptions::Format::Jsonl) {
-        line = FrameJson::storedLine({record.no, table.text(row, table.fieldIndex(u"Time")),
-                                      record.value, record.nval, record.unit, record.acDc,
-                                      record.range, ReadingMessage::isoTime(stored.at),
-                                      ReadingMessage::readingNumber(record.value)});
+        // The same object the broker is sent.
+        line = ReadingMessage::of(stored).toStdString();
     } else {
+        const ReadingsTable& table = m_session.table();
+        const qsizetype row = table.recordCount() - 1;
         QStringList fields;
         for (int i = 0; i < table.fieldCount(); ++i)
             fields << table.text(row, i);

@@ -61,7 +61,6 @@ public:
 
     [[nodiscard]] const ReadingsTable& table() const { return m_session.table(); }
     [[nodiscard]] const RecordingState& recording() const { return m_session.recording(); }
-    [[nodiscard]] qint64 mainReadings() const { return m_mainReadings; }
     [[nodiscard]] MeterSession& session() { return m_session; }
     [[nodiscard]] const LinkHealth& health() const { return m_session.linkHealth(); }
     // The id this run's stored readings carry.

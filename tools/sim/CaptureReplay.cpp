@@ -59,7 +59,7 @@ LinePeer::Frame CaptureReplay::receive(std::uint8_t byte) {
 }
 
 std::string CaptureReplay::describe(std::uint8_t byte) const {
-    const std::string meaning = MeterModel::describeByte(byte);
+    std::string meaning = MeterModel::describeByte(byte);
     if (byte == MeterModel::kMainRequest || byte == MeterModel::kBarRequest)
         return meaning;
     return meaning == "ignored" ? meaning : meaning + ", ignored in a replay";

@@ -4,8 +4,11 @@
 
 #include <stdexcept>
 
+class ParadoxError;
+
 // What went wrong with the table of readings, as a key the window can say once per kind (and
-// clear when it ends) rather than once per reading.
+// clear when it ends) rather than once per reading. The table engine's own failures come in
+// under the table's words (TableError(const ParadoxError&)).
 enum class TableCause {
     Other,
     NotOpen,
@@ -34,6 +37,9 @@ class TableError : public std::runtime_error {
 public:
     explicit TableError(const QString& message, TableCause cause = TableCause::Other)
         : std::runtime_error(message.toStdString()), m_problem{cause, message} {}
+    // The engine's failure in the table's words: a full disk, a failed write or a value that
+    // does not fit keep their cause, a damaged file and the rest are Other.
+    explicit TableError(const ParadoxError& engine);
 
     [[nodiscard]] const QString& message() const { return m_problem.message; }
     [[nodiscard]] TableCause cause() const { return m_problem.cause; }
