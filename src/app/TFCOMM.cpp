@@ -5,7 +5,6 @@
 #include "DialPanel.h"
 #include "LcdPanel.h"
 #include "LimitsPanel.h"
-#include "ModelSelection.h"
 #include "PanelStyle.h"
 #include "ReadingsTableModel.h"
 #include "ResizeLayout.h"
@@ -45,10 +44,8 @@ TFCOMM::TFCOMM(std::shared_ptr<UserMessages> messages, QWidget* parent, MeterSes
     client->setAutoFillBackground(true);
     setCentralWidget(client);
 
-    Data1 = new ReadingsTableModel(m_session.table(), this);
+    Data1 = new ReadingsTableModel(m_session.readings(), this);
     Data1->setObjectName(QStringLiteral("Data1"));
-    m_session.port().setComPort(pnCOM1);
-    m_session.port().setComPortSpeed(br2400);
 
     buildTopRow(client);
     buildLcdColumn(client);
@@ -89,24 +86,18 @@ void TFCOMM::FormCreate() {
     startupStep([this] { applyModelRows(); });
 }
 
-// The model this build is for, applied once at start-up; it binds the receive event, without
-// which no frame is decoded.
+// The model the session was set up for: the window's title, captions and limits. The session
+// set its line and bound its receive event already, so a failing start-up step before this one
+// cannot leave the program unable to decode.
 void TFCOMM::applyModelRows() {
-    const ModelRow row = modelRow(kBuildModel);
-    setWindowTitle(row.windowTitle);
-    m_session.port().setComPortSpeed(br9600);
-    m_session.bindReceiver();
-    m_session.port().setComPortDataBits(db8BITS);
-    applyModelCaptions(row);
-}
-
-void TFCOMM::applyModelCaptions(const ModelRow& row) {
-    Panel1->setCaption(mirrorControl(Annunciator::LcdAC), row.acCaption);
-    if (row.d0Caption)
-        Panel1->setCaption(LcdControl::LCDD0, *row.d0Caption);
-    if (row.daCaption)
-        Panel1->setCaption(LcdControl::LcdDa, *row.daCaption);
-    limits->setLimitTexts(row.maxLimitText, row.minLimitText);
+    const MeterProfile& model = m_session.model();
+    setWindowTitle(model.windowTitle);
+    Panel1->setCaption(mirrorControl(Annunciator::LcdAC), model.acCaption);
+    if (model.d0Caption)
+        Panel1->setCaption(LcdControl::LCDD0, *model.d0Caption);
+    if (model.daCaption)
+        Panel1->setCaption(LcdControl::LcdDa, *model.daCaption);
+    limits->setLimitTexts(model.maxLimitText, model.minLimitText);
 }
 
 QSize TFCOMM::outerSize() const {
@@ -163,7 +154,7 @@ void TFCOMM::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    m_session.port().Disconnect();
+    m_session.disconnectLine();
     event->accept();
     QCoreApplication::quit();
 }

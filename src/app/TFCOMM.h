@@ -38,7 +38,6 @@ class ReadingsTableModel;
 class UserMessages;
 struct BarGraph;
 struct ExportResult;
-struct ModelRow;
 
 // The program's one window: a host that places the panels of view/ (LCD mirror, dial, chart area,
 // limits), owns the timers, and binds every control, menu entry and timer to its handler. One
@@ -168,7 +167,6 @@ private:
     void bindSession();
     void choosePort(int port);
     void applyModelRows();
-    void applyModelCaptions(const ModelRow& row);
     void openReadingsTable();
     [[nodiscard]] bool closeReadingsTable();
     void drawDialAtStart();

@@ -48,13 +48,14 @@ void TFCOMM::OpenDataFilesClick() {
 }
 
 bool TFCOMM::settlePendingBefore(const QString& chosen) {
-    if (!m_session.table().isOpen() || m_session.table().pendingCount() == 0)
+    if (!m_session.readings().isOpen() || m_session.readings().pendingCount() == 0)
         return true;
     const QString question =
         QStringLiteral("%1 recorded readings are not saved yet. Save them to '%2' before "
                        "opening '%3'?")
-            .arg(m_session.table().pendingCount())
-            .arg(QFileInfo(m_session.table().filePath()).fileName(), QFileInfo(chosen).fileName());
+            .arg(m_session.readings().pendingCount())
+            .arg(QFileInfo(m_session.readings().filePath()).fileName(),
+                 QFileInfo(chosen).fileName());
     switch (m_messages->askYesNoCancel(question)) {
     case UserMessages::Answer::Yes:
         return saveReadings();
@@ -69,7 +70,7 @@ bool TFCOMM::settlePendingBefore(const QString& chosen) {
 void TFCOMM::saveasClick() {
     if (m_longWorkRunning)
         return;
-    if (!m_session.table().isOpen()) {
+    if (!m_session.readings().isOpen()) {
         m_messages->error(QStringLiteral("No table of readings is open."));
         return;
     }
@@ -83,10 +84,10 @@ void TFCOMM::saveasClick() {
     std::variant<ExportResult, PreparedExport> prepared;
     {
         const ProgressCallback progress =
-            isLongWork(m_session.table().recordCount())
+            isLongWork(m_session.readings().recordCount())
                 ? m_messages->startProgress(QStringLiteral("Saving %1...").arg(*chosen))
                 : ProgressCallback();
-        prepared = DataFileExport::prepare(m_session.table(), *chosen, progress);
+        prepared = DataFileExport::prepare(m_session.readings(), *chosen, progress);
     }
     if (const ExportResult* result = std::get_if<ExportResult>(&prepared)) {
         guard.reset();
@@ -115,12 +116,13 @@ void TFCOMM::showExportResult(const ExportResult& result) {
 // The preview lays out each page from the table as it was at Print when the page is needed, so
 // the commands that would change or drop the table wait until the preview closes.
 void TFCOMM::BtPrintClick() {
-    if (m_longWorkRunning || !m_session.table().isOpen() || m_session.table().recordCount() == 0)
+    if (m_longWorkRunning || !m_session.readings().isOpen() ||
+        m_session.readings().recordCount() == 0)
         return;
     const auto guard = longWork();
     std::unique_ptr<ReportPages> pages;
     try {
-        pages = ReportLayout::pages(TableSnapshot::of(m_session.table()));
+        pages = ReportLayout::pages(TableSnapshot::of(m_session.readings()));
     } catch (const TableError& e) {
         m_messages->error(e.message());
         return;

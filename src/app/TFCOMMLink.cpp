@@ -1,6 +1,5 @@
 // The conversation with the meter, as the window takes part in it: the timers' ticks, connect
 // and disconnect, and the choice of port. The session does the work; the window shows its state.
-#include "TCommPortDriver.h"
 #include "TFCOMM.h"
 #include "TopRow.h"
 #include "UserMessages.h"
@@ -16,12 +15,12 @@ void TFCOMM::ConTimerTimer() {
 }
 
 void TFCOMM::BTCon1Click() {
-    if (m_session.port().IsConnected())
+    if (m_session.isConnected())
         return;
     if (!m_session.connectLine()) {
         // A port that cannot be opened is said so, and the screen stays disconnected.
         m_messages->error(QStringLiteral("The port cannot be opened: %1.")
-                              .arg(m_session.port().lastOpenError().describe()));
+                              .arg(m_session.lastOpenError().describe()));
         return;
     }
     m_linkNotices.forget();

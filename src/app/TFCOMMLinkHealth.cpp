@@ -35,8 +35,7 @@ void TFCOMM::bindSession() {
                                          m_session.linkHealth().reconnects());
             });
     connect(&m_session, &MeterSession::silenceBegan, this, [this](qint64 silentMs) {
-        const TCommPortDriver& port = m_session.port();
-        m_linkNotices.silence(port.openPortName(), port.openDevice(),
+        m_linkNotices.silence(m_session.openPortName(), m_session.openDevice(),
                               m_session.wallNow().addMSecs(-silentMs));
     });
     connect(&m_session, &MeterSession::silenceEnded, this,

@@ -60,7 +60,7 @@ void TFCOMM::TrecordTimer() {
     // A save that waits for room tries again once a second, once there is room for it: a try
     // that cannot succeed would only write onto the full disk.
     if (m_session.pause().waitsForRoom() && !m_session.saving() &&
-        m_session.table().hasRoomForSave())
+        m_session.readings().hasRoomForSave())
         writePendingInBackground(false, {});
 }
 
@@ -130,7 +130,7 @@ void TFCOMM::RecordNewClick() {
 
 void TFCOMM::RecordSaveClick() {
     // A table shown for viewing only never takes a reading, so nothing can have been saved.
-    const ReadingsTable& table = m_session.table();
+    const ReadingsTable& table = m_session.readings();
     if (table.isOpen() && !table.readOnlyReason().isEmpty()) {
         m_messages->information(
             QStringLiteral("Nothing was saved: this table is shown for viewing only. %1")

@@ -35,7 +35,7 @@ bool TFCOMM::openTableWithNotices(const QString& path) {
 
 void TFCOMM::offerFoundReadings() {
     m_statusPlace->clear(QStringLiteral("journal-unanswered"));
-    const ReadingsTable& table = m_session.table();
+    const ReadingsTable& table = m_session.readings();
     if (!table.isOpen())
         return;
     const std::optional<ReadingsTable::JournalFound> found = table.journalFound();
@@ -76,7 +76,7 @@ void TFCOMM::showTableInGrid() {
 bool TFCOMM::closeReadingsTable() {
     // Cancel (also Escape and the box's own close) keeps the window and every reading; No drops
     // the pending readings, and close() their journal with them.
-    const ReadingsTable& table = m_session.table();
+    const ReadingsTable& table = m_session.readings();
     if (table.isOpen() && table.pendingCount() > 0) {
         switch (m_messages->askYesNoCancel(
             QStringLiteral("Save the recorded readings before closing?"))) {

@@ -1,3 +1,4 @@
+#include "MeterProfile.h"
 #include "SessionLine.h"
 #include "TFCOMM.h"
 #include "WindowOptions.h"
@@ -13,19 +14,23 @@ int main(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
     QString error;
-    const std::optional<WindowOptions> options = parseWindowOptions(args, error);
+    const std::optional<WindowOptions> options =
+        parseWindowOptions(args, error, MeterProfile::names());
     if (!options) {
         std::fprintf(stderr, "velmar: %s\n", qPrintable(error));
         return WindowOptions::kBadArguments;
     }
     if (options->help) {
-        std::fputs(qPrintable(windowUsage()), stdout);
+        std::fputs(qPrintable(windowUsage(MeterProfile::names(), MeterProfile::standard().name)),
+                   stdout);
         return WindowOptions::kDone;
     }
 
     QApplication app(argc, argv);
     // Every byte received and sent also goes to the file --capture names.
     MeterSession::Setup setup;
+    if (const MeterProfile* model = MeterProfile::named(options->model))
+        setup.model = *model;
     setup.line = sessionLine(options->capturePath, error);
     if (!setup.line) {
         const QString message = QStringLiteral("The capture file cannot be written: %1").arg(error);

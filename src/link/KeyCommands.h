@@ -4,7 +4,7 @@
 #include <optional>
 
 // The meter's front-panel keys as the window offers them. Each key has an even code for a long
-// press and the next odd code for a short one.
+// press and the next odd code for a short one; longPressCode gives this family's.
 enum class MeterKey { Range, Hz, Hold, Rel, Record, Peak, Buzzer, Sel };
 
 [[nodiscard]] constexpr std::uint8_t longPressCode(MeterKey key) {
@@ -41,10 +41,11 @@ struct HeldKey {
 // A press while a key is held (another key, or a second mouse button on the same one) takes the
 // new key but leaves the long-press time counting from the earlier press, unless that time has
 // run out already; then it counts afresh.
-[[nodiscard]] constexpr HeldKey keyPressed(const std::optional<HeldKey>& held, MeterKey key,
-                                           std::int64_t nowMs) {
+// longCode is the long-press code of the key pressed, as the meter's model gives it.
+[[nodiscard]] constexpr HeldKey keyPressed(const std::optional<HeldKey>& held,
+                                           std::uint8_t longCode, std::int64_t nowMs) {
     const bool counting = held && nowMs - held->sinceMs < kLongPressMs;
-    return {longPressCode(key), counting ? held->sinceMs : nowMs};
+    return {longCode, counting ? held->sinceMs : nowMs};
 }
 
 // The code a release sends: the long code once the key has been held kLongPressMs, the short one

@@ -28,7 +28,8 @@ QString bareName(const QString& arg) {
 
 } // namespace
 
-std::optional<WindowOptions> parseWindowOptions(const QStringList& args, QString& error) {
+std::optional<WindowOptions> parseWindowOptions(const QStringList& args, QString& error,
+                                                const QStringList& models) {
     WindowOptions options;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
@@ -45,7 +46,7 @@ std::optional<WindowOptions> parseWindowOptions(const QStringList& args, QString
         }
         if (kToolkitSwitches.contains(name) && !inlineValue)
             continue;
-        const bool ours = name == u"capture" && arg.startsWith(u"--");
+        const bool ours = (name == u"capture" || name == u"model") && arg.startsWith(u"--");
         if (!ours && !kToolkitWithValue.contains(name)) {
             error = QStringLiteral("unknown option '%1' (see --help)").arg(arg);
             return std::nullopt;
@@ -57,6 +58,15 @@ std::optional<WindowOptions> parseWindowOptions(const QStringList& args, QString
         const QString value = inlineValue ? arg.mid(equals + 1) : args[++i];
         if (!ours)
             continue;
+        if (name == u"model") {
+            if (!models.contains(value, Qt::CaseInsensitive)) {
+                error = QStringLiteral("--model '%1': expected %2")
+                            .arg(value, models.join(QStringLiteral(", ")));
+                return std::nullopt;
+            }
+            options.model = value;
+            continue;
+        }
         if (value.isEmpty()) {
             error = QStringLiteral("--capture needs a file name");
             return std::nullopt;
@@ -66,12 +76,13 @@ std::optional<WindowOptions> parseWindowOptions(const QStringList& args, QString
     return options;
 }
 
-QString windowUsage() {
-    return QStringLiteral(R"(Usage: velmar [--capture FILE]
-The VelmarD interface program: mirrors the meter's display, moves the dial,
+QString windowUsage(const QStringList& models, const QString& standard) {
+    return QStringLiteral(R"(Usage: velmar [--model NAME] [--capture FILE]
+The meter's interface program: mirrors the meter's display, moves the dial,
 plots the trend chart, raises the MIN/MAX alarms and records the readings into
 the table Velmarbdb.DB in the current folder.
 
+  --model NAME     the meter: %1 (default %2)
   --capture FILE   write every byte received and sent to a capture file
   -h, --help       show this text
 
@@ -81,5 +92,6 @@ options (-platform NAME, -display HOST:N, -style NAME, ...) are passed to it.
 
 Exit codes: 0 the window was closed, 1 the capture file cannot be written,
 2 bad arguments.
-)");
+)")
+        .arg(models.join(QStringLiteral(", ")), standard);
 }

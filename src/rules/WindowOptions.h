@@ -12,12 +12,13 @@ struct WindowOptions {
     enum ExitCode { kDone = 0, kCannotCapture = 1, kBadArguments = 2 };
 
     QString capturePath; // empty: no capture
+    QString model;       // as given to --model; empty: the default model
     bool help = false;
 };
 
-// Parses the arguments after the program name. On a bad argument returns nothing and says why
-// in error, naming the argument.
-[[nodiscard]] std::optional<WindowOptions> parseWindowOptions(const QStringList& args,
-                                                              QString& error);
+// Parses the arguments after the program name; models are the names --model takes (any case).
+// On a bad argument returns nothing and says why in error, naming the argument.
+[[nodiscard]] std::optional<WindowOptions>
+parseWindowOptions(const QStringList& args, QString& error, const QStringList& models);
 
-[[nodiscard]] QString windowUsage();
+[[nodiscard]] QString windowUsage(const QStringList& models, const QString& standard);

@@ -33,12 +33,14 @@ qint64 steadyMs() {
 } // namespace
 
 MeterSession::MeterSession(Setup setup, QObject* parent)
-    : QObject(parent), m_clock(setup.clock ? std::move(setup.clock) : Clock(steadyMs)),
+    : QObject(parent), m_model(std::move(setup.model)),
+      m_clock(setup.clock ? std::move(setup.clock) : Clock(steadyMs)),
       m_wallClock(setup.wallClock ? std::move(setup.wallClock)
                                   : WallClock([] { return QDateTime::currentDateTime(); })),
       m_runId(newRunId(m_wallClock())),
       m_port(setup.line ? std::make_unique<TCommPortDriver>(std::move(setup.line))
                         : std::make_unique<TCommPortDriver>()),
+      m_cycle(m_model.requests),
       m_writer([this](std::uint8_t byte) { return m_port->TrySendBytes(&byte, 1); }, &m_health),
       m_cutter([this](const QString& frame) { onLine(frame); }),
       m_table(std::move(setup.saveHook)) {
@@ -48,6 +50,10 @@ MeterSession::MeterSession(Setup setup, QObject* parent)
                                         [](const QString& path) { return QFile::exists(path); });
         });
     }
+    m_port->setComPort(pnCOM1);
+    m_port->setComPortSpeed(m_model.speed);
+    m_port->setComPortDataBits(m_model.dataBits);
+    bindReceiver();
     m_port->setComPortPollingDelay(setup.receivePollMs);
     m_cutter.setStaleAfterMs(FrameCutter::staleAfterForPoll(setup.receivePollMs));
     m_cutter.setOnStaleLine([this](const QString& lineHex) {
@@ -77,6 +83,26 @@ bool MeterSession::choosePort(int number) {
         return false;
     m_port->setComPort(static_cast<TComPortNumber>(pnCOM1 + number - 1));
     return true;
+}
+
+void MeterSession::chooseDevice(const QString& path) {
+    m_port->setDevicePath(path);
+}
+
+bool MeterSession::isConnected() const {
+    return m_port->IsConnected();
+}
+
+const PortOpenError& MeterSession::lastOpenError() const {
+    return m_port->lastOpenError();
+}
+
+const QString& MeterSession::openPortName() const {
+    return m_port->openPortName();
+}
+
+const QString& MeterSession::openDevice() const {
+    return m_port->openDevice();
 }
 
 bool MeterSession::connectLine() {
@@ -122,7 +148,7 @@ void MeterSession::write(std::uint8_t byte) {
 }
 
 void MeterSession::pressKey(MeterKey key) {
-    m_heldKey = keyPressed(m_heldKey, key, now());
+    m_heldKey = keyPressed(m_heldKey, m_model.longPressCode(key), now());
     if (key == MeterKey::Rel)
         m_relPressState = nextRelPressState(m_relPressState);
 }

@@ -8,6 +8,7 @@
 #include "KeyCommands.h"
 #include "LinkHealth.h"
 #include "LinkIndicator.h"
+#include "MeterProfile.h"
 #include "PeakTracker.h"
 #include "PortNames.h"
 #include "Reading.h"
@@ -45,6 +46,8 @@ using SessionWallClock = std::function<QDateTime()>;
 // What a host hands in to a MeterSession, so that nothing the session does depends on hidden
 // inputs.
 struct MeterSessionSetup {
+    // The meter: its line, requests, keys and how the window presents it.
+    MeterProfile model = MeterProfile::standard();
     std::unique_ptr<SerialBackend> line; // null: the platform's own
     SessionClock clock;                  // null: the steady clock
     SessionWallClock wallClock;          // null: the local date and time
@@ -80,15 +83,23 @@ public:
     explicit MeterSession(Setup setup = {}, QObject* parent = nullptr);
     ~MeterSession() override;
 
+    [[nodiscard]] const MeterProfile& model() const { return m_model; }
+
     // --- The line ---
+    // The port itself, for tests that drive or look at it; hosts use the commands below.
     [[nodiscard]] TCommPortDriver& port() { return *m_port; }
     [[nodiscard]] const TCommPortDriver& port() const { return *m_port; }
-    // From now on received bytes are cut and decoded (the model binds the receive event).
-    void bindReceiver();
     // COM1 to COM4; false while the line is in use, when the open port must stay.
     bool choosePort(int number);
-    // False when the port cannot be opened; port().lastOpenError() says why.
+    // A device path instead of COM1 to COM4 (the logger's --port /dev/...).
+    void chooseDevice(const QString& path);
+    // False when the port cannot be opened; lastOpenError() says why.
     [[nodiscard]] bool connectLine();
+    [[nodiscard]] bool isConnected() const;
+    [[nodiscard]] const PortOpenError& lastOpenError() const;
+    // The port's name (COM1) and device of the open line, or of the last one open.
+    [[nodiscard]] const QString& openPortName() const;
+    [[nodiscard]] const QString& openDevice() const;
     void disconnectLine();
     // Between connectLine and disconnectLine, also while waiting for a device that went away.
     [[nodiscard]] bool inUse() const { return m_inUse; }
@@ -127,8 +138,13 @@ public:
     void setRecordLimit(qint32 limit) { m_recording.RecordLimit = limit; }
 
     // --- The table of readings (MeterSessionTable.cpp) ---
+    // The stored readings, for the grid, exports and the report to read; they change only
+    // through the session.
+    [[nodiscard]] const ReadingsTable& readings() const { return m_table; }
+    // The table for tests that set it up or look into it.
     [[nodiscard]] ReadingsTable& table() { return m_table; }
-    [[nodiscard]] const ReadingsTable& table() const { return m_table; }
+    // The table the default is, by name (relative to the table folder); only while none is open.
+    void setDefaultTableName(const QString& name) { m_table.setTableName(name); }
     // The default table, created when missing; throws TableError when it cannot be opened.
     void openDefaultTable();
     void openTable(const QString& path); // throws TableError
@@ -201,6 +217,8 @@ signals:
     void silenceEnded();
 
 private:
+    // From now on received bytes are cut and decoded.
+    void bindReceiver();
     void onLine(const QString& frameHex);
     void heard(qint64 nowMs);
     void decodeMain();
@@ -215,6 +233,7 @@ private:
     void sayTableNotices();
     std::optional<TableProblem> saved(const std::optional<TableProblem>& problem);
 
+    MeterProfile m_model;
     Clock m_clock;
     WallClock m_wallClock;
     QString m_runId;

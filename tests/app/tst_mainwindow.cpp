@@ -5,6 +5,7 @@
 #include "BevelPanel.h"
 #include "DialPanel.h"
 #include "LcdPanel.h"
+#include "MeterProfile.h"
 #include "TCommPortDriver.h"
 #include "TFCOMM.h"
 
@@ -90,6 +91,51 @@ private slots:
         QCOMPARE(window->session().recording().NextRecordNo, 1);
         QVERIFY(window->chartPaging().followsLastPage());
         QCOMPARE(window->session().alarmLimits().MaxLimit, 80000.0f); // the VelmarD row
+    }
+
+    // Each model's row: the title, the captions that differ and the limits it starts with.
+    void eachModelStartsWithItsOwnRow_data() {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("ac");
+        QTest::addColumn<QString>("digits"); // LCDD0 to LcdDd
+        QTest::addColumn<QString>("max");
+        QTest::newRow("VelmarC") << "VelmarC"
+                                 << "VelmarC Interface Program _Ver: 1.00"
+                                 << "AC"
+                                 << "7999"
+                                 << "8000";
+        QTest::newRow("VelmarD") << "VelmarD"
+                                 << "VelmarD Interface Program _Ver: 1.00"
+                                 << "AC trms"
+                                 << "79999"
+                                 << "80000";
+        QTest::newRow("Tessik") << "tessik"
+                                << "Tessik Interface Program _Ver: 1.00"
+                                << "AC"
+                                << "7999"
+                                << "8000";
+    }
+
+    void eachModelStartsWithItsOwnRow() {
+        QFETCH(QString, model);
+        QFETCH(QString, title);
+        QFETCH(QString, ac);
+        QFETCH(QString, digits);
+        QFETCH(QString, max);
+        MeterSession::Setup setup;
+        setup.model = *MeterProfile::named(model);
+        window = std::make_unique<TFCOMM>(messages, nullptr, std::move(setup));
+        QCOMPARE(window->windowTitle(), title);
+        const auto* mirror = window->findChild<LcdPanel*>(QStringLiteral("Panel1"));
+        QCOMPARE(mirror->caption(LcdControl::LcdAC), ac);
+        QString shown;
+        for (auto d : {LcdControl::LCDD0, LcdControl::LcdDa, LcdControl::LcdDb, LcdControl::LcdDc,
+                       LcdControl::LcdDd})
+            shown += mirror->caption(d);
+        QCOMPARE(shown, digits);
+        QCOMPARE(window->findChild<QLineEdit*>(QStringLiteral("Setmax"))->text(), max);
+        QCOMPARE(window->findChild<QLineEdit*>(QStringLiteral("SetMin"))->text(), "-" + max);
     }
 
     void portPanelsRingThroughTheFourPorts() {

@@ -134,7 +134,7 @@ private slots:
         QFETCH(int, code);
         std::optional<HeldKey> held;
         if (pressedMs >= 0)
-            held = keyPressed(std::nullopt, MeterKey::Hold, pressedMs);
+            held = keyPressed(std::nullopt, longPressCode(MeterKey::Hold), pressedMs);
         const std::optional<std::uint8_t> sent = keyCodeAtRelease(held, releasedMs);
         QCOMPARE(sent ? int(*sent) : -1, code);
     }
@@ -153,8 +153,8 @@ private slots:
     void aPressWhileHeldKeepsTheCountUntilItRunsOut() {
         QFETCH(qint64, secondMs);
         QFETCH(qint64, countsFromMs);
-        const HeldKey first = keyPressed(std::nullopt, MeterKey::Hold, 0);
-        const HeldKey second = keyPressed(first, MeterKey::Rel, secondMs);
+        const HeldKey first = keyPressed(std::nullopt, longPressCode(MeterKey::Hold), 0);
+        const HeldKey second = keyPressed(first, longPressCode(MeterKey::Rel), secondMs);
         QCOMPARE(int(second.longCode), 0xA6);
         QCOMPARE(second.sinceMs, countsFromMs);
     }

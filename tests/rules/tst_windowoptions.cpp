@@ -31,7 +31,8 @@ private slots:
         QFETCH(QString, capture);
         QFETCH(bool, help);
         QString error;
-        const std::optional<WindowOptions> options = parseWindowOptions(args, error);
+        const std::optional<WindowOptions> options =
+            parseWindowOptions(args, error, {"VelmarC", "VelmarD", "Tessik"});
         QVERIFY2(options.has_value(), qPrintable(error));
         QCOMPARE(options->capturePath, capture);
         QCOMPARE(options->help, help);
@@ -59,7 +60,7 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(QString, said);
         QString error;
-        QVERIFY(!parseWindowOptions(args, error));
+        QVERIFY(!parseWindowOptions(args, error, {"VelmarC", "VelmarD", "Tessik"}));
         QVERIFY2(error.startsWith(said), qPrintable(error));
     }
 };

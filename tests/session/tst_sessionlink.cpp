@@ -50,7 +50,6 @@ class SessionLinkTest : public QObject {
         setup.tableFolder = dir.path();
         setup.receivePollMs = receivePollMs;
         session = std::make_unique<MeterSession>(std::move(setup));
-        session->bindReceiver();
         QFile::remove(dir.filePath("Velmarbdb.DB"));
         session->openDefaultTable();
     }

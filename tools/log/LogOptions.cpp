@@ -1,5 +1,7 @@
 #include "LogOptions.h"
 
+#include "MeterProfile.h"
+
 #include "RunDuration.h"
 #include "TableFileName.h"
 
@@ -29,7 +31,7 @@ const QStringList kOptions = {
     QStringLiteral("--repeat"),    QStringLiteral("--limit"),      QStringLiteral("--count"),
     QStringLiteral("--duration"),  QStringLiteral("--save-every"), QStringLiteral("--format"),
     QStringLiteral("--capture"),   QStringLiteral("--mqtt"),       QStringLiteral("--mqtt-ca"),
-    QStringLiteral("--mqtt-user"), QStringLiteral("--meter-id")};
+    QStringLiteral("--mqtt-user"), QStringLiteral("--meter-id"),   QStringLiteral("--model")};
 
 // Applies one option with its value; false, with error set, when the value does not fit.
 bool apply(LogOptions& o, const QString& name, const QString& value, QString& error) {
@@ -38,7 +40,15 @@ bool apply(LogOptions& o, const QString& name, const QString& value, QString& er
         error = QStringLiteral("%1 '%2': expected %3").arg(name, value, QLatin1String(wanted));
         return false;
     };
-    if (name == u"--port") {
+    if (name == u"--model") {
+        const MeterProfile* model = MeterProfile::named(value);
+        if (!model) {
+            error = QStringLiteral("%1 '%2': expected %3")
+                        .arg(name, value, MeterProfile::names().join(QStringLiteral(", ")));
+            return false;
+        }
+        o.model = model->name;
+    } else if (name == u"--port") {
         if (!isComName(value) && !value.startsWith(u'/'))
             return bad("COM1 to COM4 or a device path such as /dev/ttyUSB0");
         o.port = isComName(value) ? value.toUpper() : value;
@@ -159,10 +169,11 @@ std::optional<LogOptions> parseLogOptions(const QStringList& args, QString& erro
 
 QString logUsage() {
     return QStringLiteral(R"(Usage: velmar-log --port PORT --table FILE [options]
-Records the readings of a VelmarD meter into a Paradox table, as the window's
+Records the readings of a VelmarD meter (or another model) into a Paradox table, as the window's
 recording does, without a window. Each stored reading is one line on standard
 output; what happens to the port and the table goes to standard error.
 
+  --model M          the meter: VelmarC, VelmarD (default) or Tessik
   --port PORT        COM1 to COM4 (mapped as the window maps them: VELMAR_COM<n>,
                      else /dev/ttyUSB<n-1>, /dev/ttyACM<n-1>, /dev/ttyS<n-1>) or a
                      device path such as /dev/ttyUSB0

@@ -10,8 +10,9 @@
 struct LogOptions {
     enum class Format { Text, Jsonl };
 
-    QString port;                // "COM1" to "COM4", or a device path
-    QString table;               // the Paradox table file; created when missing
+    QString model = QStringLiteral("VelmarD"); // the meter, as MeterProfile names it
+    QString port;                              // "COM1" to "COM4", or a device path
+    QString table;                             // the Paradox table file; created when missing
     qint32 intervalSeconds = 0;  // the sampling interval; 0 keeps every reading the others let in
     bool skipRepeats = true;     // the repeat filter: a reading equal to the last stored is skipped
     std::optional<qint32> limit; // the record limit; none by default

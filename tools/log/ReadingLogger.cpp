@@ -44,8 +44,10 @@ std::shared_ptr<CaptureWriter> openCapture(LogOptions& options) {
 // The line read once per request tick rather than twice: with no display to keep fresh, a third
 // of the wake-ups is worth saving on a machine that logs all night. An answer takes about 12 ms
 // on the line, so it is whole by the next tick; the session's stale bound follows the poll.
-MeterSession::Setup setupFor(MeterSession::Setup setup,
+MeterSession::Setup setupFor(MeterSession::Setup setup, const LogOptions& options,
                              const std::shared_ptr<CaptureWriter>& capture) {
+    if (const MeterProfile* model = MeterProfile::named(options.model))
+        setup.model = *model;
     if (!setup.line) {
         setup.line = std::make_unique<PosixSerialBackend>();
         if (capture)
@@ -77,7 +79,7 @@ void writeStderr(const QString& line) {
 
 ReadingLogger::ReadingLogger(LogOptions options, QObject* parent, MeterSession::Setup setup)
     : QObject(parent), m_options(std::move(options)), m_capture(openCapture(m_options)),
-      m_session(setupFor(std::move(setup), m_capture)), m_output(writeStdout),
+      m_session(setupFor(std::move(setup), m_options, m_capture)), m_output(writeStdout),
       m_status(writeStderr) {
     bindSession();
     // A sync may take seconds on a slow or busy disk; the meter goes on being asked meanwhile.
@@ -89,7 +91,6 @@ ReadingLogger::ReadingLogger(LogOptions options, QObject* parent, MeterSession::
 }
 
 void ReadingLogger::bindSession() {
-    m_session.bindReceiver();
     // No key is ever sent, so the REL key's state stays off, as the window starts it. Each
     // reading the options let in is offered: the interval always counts down.
     m_session.setRecordFilters(m_options.skipRepeats, true);
@@ -143,16 +144,12 @@ std::optional<int> ReadingLogger::openPort() {
     if (!m_options.capturePath.isEmpty() && !m_capture)
         return fail(kCannotOpen,
                     QStringLiteral("cannot write the capture file: %1").arg(m_options.capturePath));
-    TCommPortDriver& port = m_session.port();
     if (m_options.port.startsWith(u'/'))
-        port.setDevicePath(m_options.port);
+        m_session.chooseDevice(m_options.port);
     else
         (void)m_session.choosePort(m_options.port.mid(3).toInt());
-    // The line as the window's model sets it.
-    port.setComPortSpeed(br9600);
-    port.setComPortDataBits(db8BITS);
     if (!m_session.connectLine()) {
-        const PortOpenError& why = port.lastOpenError();
+        const PortOpenError& why = m_session.lastOpenError();
         return fail(kCannotOpen, QStringLiteral("cannot open the port %1: %2")
                                      .arg(why.portName == why.device
                                               ? why.device
@@ -162,18 +159,19 @@ std::optional<int> ReadingLogger::openPort() {
                                                                       : why.device),
                                           why.text));
     }
-    const QString device = port.openDevice();
-    say(QStringLiteral("port %1 opened at 9600 baud")
+    const QString device = m_session.openDevice();
+    say(QStringLiteral("port %1 opened at %2 baud")
             .arg(device == m_options.port ? device
-                                          : QStringLiteral("%1 (%2)").arg(m_options.port, device)));
+                                          : QStringLiteral("%1 (%2)").arg(m_options.port, device))
+            .arg(TCommPortDriver::baudRateOf(m_session.model().speed)));
     return std::nullopt;
 }
 
 std::optional<int> ReadingLogger::openTable() {
     const bool existed = QFileInfo::exists(m_options.table) ||
                          QFileInfo::exists(m_options.table + QStringLiteral(".DB"));
-    ReadingsTable& table = m_session.table();
-    table.setTableName(m_options.table);
+    m_session.setDefaultTableName(m_options.table);
+    const ReadingsTable& table = m_session.readings();
     try {
         m_session.openDefaultTable();
     } catch (const TableError& error) {
@@ -198,7 +196,7 @@ std::optional<int> ReadingLogger::openTable() {
 
 // Nobody is there to be asked, so readings an earlier run left unsaved are always taken back.
 void ReadingLogger::adoptJournal() {
-    const ReadingsTable& table = m_session.table();
+    const ReadingsTable& table = m_session.readings();
     const std::optional<ReadingsTable::JournalFound> found = table.journalFound();
     if (!found)
         return;
@@ -268,7 +266,7 @@ void ReadingLogger::print(const StoredReading& stored) {
         // The same object the broker is sent.
         line = ReadingMessage::of(stored).toStdString();
     } else {
-        const ReadingsTable& table = m_session.table();
+        const ReadingsTable& table = m_session.readings();
         const qsizetype row = table.recordCount() - 1;
         QStringList fields;
         for (int i = 0; i < table.fieldCount(); ++i)
@@ -292,7 +290,7 @@ void ReadingLogger::recordTick() {
 
 // The save waits on the disk off this thread; a tick that comes while one waits leaves it be.
 void ReadingLogger::saveTick() {
-    const ReadingsTable& table = m_session.table();
+    const ReadingsTable& table = m_session.readings();
     if (m_finished || m_session.saving() || !table.isOpen() || table.pendingCount() == 0)
         return;
     // A try that cannot fit would only write onto the full disk.
@@ -313,14 +311,14 @@ void ReadingLogger::healthTick() {
 }
 
 bool ReadingLogger::save() {
-    const ReadingsTable& table = m_session.table();
+    const ReadingsTable& table = m_session.readings();
     if (!table.isOpen() || table.pendingCount() == 0)
         return true;
     return saved(m_session.save(), table.recordCount() - table.pendingCount());
 }
 
 bool ReadingLogger::saved(const std::optional<TableProblem>& problem, qsizetype inFileBefore) {
-    const ReadingsTable& table = m_session.table();
+    const ReadingsTable& table = m_session.readings();
     if (problem) {
         m_saveError = problem->message;
         // A full disk is waited out as the window waits it out; any other failure ends the run.
@@ -347,7 +345,7 @@ bool ReadingLogger::saved(const std::optional<TableProblem>& problem, qsizetype 
 }
 
 QString ReadingLogger::unwrittenLine() const {
-    const ReadingsTable& table = m_session.table();
+    const ReadingsTable& table = m_session.readings();
     const QString kept =
         m_journalLost ? QStringLiteral("they could not be kept in the journal either, and each "
                                        "was printed on standard output")

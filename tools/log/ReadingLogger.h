@@ -59,7 +59,7 @@ public:
     void saveTick();    // every --save-every seconds
     void healthTick();  // every minute
 
-    [[nodiscard]] const ReadingsTable& table() const { return m_session.table(); }
+    [[nodiscard]] const ReadingsTable& table() const { return m_session.readings(); }
     [[nodiscard]] const RecordingState& recording() const { return m_session.recording(); }
     [[nodiscard]] MeterSession& session() { return m_session; }
     [[nodiscard]] const LinkHealth& health() const { return m_session.linkHealth(); }

@@ -1,0 +1,64 @@
+#include "MeterProfile.h"
+
+#include "RequestCycle.h"
+
+namespace {
+
+// The three models share their line, requests and keys; they differ in what the window shows.
+MeterProfile velmarFamily(const QString& name) {
+    MeterProfile profile;
+    profile.name = name;
+    profile.requests = {RequestCycle::kBarGraphRequest, RequestCycle::kBarGraphRequest,
+                        RequestCycle::kBarGraphRequest, RequestCycle::kMainDisplayRequest,
+                        std::nullopt};
+    for (std::size_t key = 0; key < profile.longPressCodes.size(); ++key)
+        profile.longPressCodes[key] = ::longPressCode(static_cast<MeterKey>(key));
+    profile.windowTitle = name + QStringLiteral(" Interface Program _Ver: 1.00");
+    return profile;
+}
+
+// The four-digit models: 8000 counts, and the mirror's own captions for their display.
+MeterProfile fourDigit(const QString& name) {
+    MeterProfile profile = velmarFamily(name);
+    profile.acCaption = QStringLiteral("AC");
+    profile.d0Caption = QString();
+    profile.daCaption = QStringLiteral("7");
+    profile.maxLimitText = QStringLiteral("8000");
+    profile.minLimitText = QStringLiteral("-8000");
+    return profile;
+}
+
+} // namespace
+
+const MeterProfile& MeterProfile::velmarC() {
+    static const MeterProfile profile = fourDigit(QStringLiteral("VelmarC"));
+    return profile;
+}
+
+const MeterProfile& MeterProfile::velmarD() {
+    static const MeterProfile profile = [] {
+        MeterProfile p = velmarFamily(QStringLiteral("VelmarD"));
+        p.acCaption = QStringLiteral("AC trms");
+        p.maxLimitText = QStringLiteral("80000");
+        p.minLimitText = QStringLiteral("-80000");
+        return p;
+    }();
+    return profile;
+}
+
+const MeterProfile& MeterProfile::tessik() {
+    static const MeterProfile profile = fourDigit(QStringLiteral("Tessik"));
+    return profile;
+}
+
+const MeterProfile* MeterProfile::named(const QString& name) {
+    for (const MeterProfile* profile : {&velmarC(), &velmarD(), &tessik()}) {
+        if (profile->name.compare(name, Qt::CaseInsensitive) == 0)
+            return profile;
+    }
+    return nullptr;
+}
+
+QStringList MeterProfile::names() {
+    return {velmarC().name, velmarD().name, tessik().name};
+}
