@@ -124,7 +124,7 @@ void BM_MemoryOf100000QueuedReadings(benchmark::State& state) {
         }
         growth = residentMegabytes() - before;
         spilled = double(publisher.queue().spilled());
-        spillBytes = double(QFileInfo(publisher.queue().spillPath()).size());
+        spillBytes = double(QFileInfo(publisher.queue().path()).size());
         if (publisher.queued() != 100'001) // the readings and the one discovery message
             state.SkipWithError("readings went missing from the queue");
     }

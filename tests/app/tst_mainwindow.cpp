@@ -128,7 +128,7 @@ private slots:
         window = std::make_unique<TFCOMM>(messages, nullptr, std::move(setup));
         QCOMPARE(window->windowTitle(), title);
         const auto* mirror = window->findChild<LcdPanel*>(QStringLiteral("Panel1"));
-        QCOMPARE(mirror->caption(LcdControl::LcdAC), ac);
+        QCOMPARE(mirror->caption(mirrorControl(Annunciator::LcdAC)), ac);
         QString shown;
         for (auto d : {LcdControl::LCDD0, LcdControl::LcdDa, LcdControl::LcdDb, LcdControl::LcdDc,
                        LcdControl::LcdDd})
