@@ -70,18 +70,30 @@ void BM_LoggerCpuWhileLogging(benchmark::State& state) {
 }
 BENCHMARK(BM_LoggerCpuWhileLogging)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
+// A logger that keeps every reading of a meter whose reading changes every frame, its table in
+// dir.
+LogOptions keepingEveryReading(const QTemporaryDir& dir) {
+    LogOptions options;
+    options.port = "COM1";
+    options.table = dir.filePath("memory.DB");
+    options.skipRepeats = false;
+    return options;
+}
+
+MeterSettings changingEveryFrame() {
+    MeterSettings settings;
+    settings.driftPercent = 20;
+    settings.driftPeriodSeconds = 7;
+    return settings;
+}
+
 // The logger's table fed as fast as it takes them by a simulated meter whose reading changes
 // every frame, saving every 1,000 readings: resident memory after the first 1,000 stored
 // readings and after 100,000.
 void BM_LoggerMemoryAfter100000Readings(benchmark::State& state) {
     QTemporaryDir dir;
-    LogOptions options;
-    options.port = "COM1";
-    options.table = dir.filePath("memory.DB");
-    options.skipRepeats = false;
-    MeterSettings settings;
-    settings.driftPercent = 20;
-    settings.driftPeriodSeconds = 7;
+    const LogOptions options = keepingEveryReading(dir);
+    const MeterSettings settings = changingEveryFrame();
     double at1000 = 0;
     double at100000 = 0;
     for (auto _ : state) {
@@ -117,13 +129,8 @@ BENCHMARK(BM_LoggerMemoryAfter100000Readings)->Iterations(1)->Unit(benchmark::kS
 // growth per stored reading from the opened table on, trace and all.
 void BM_LoggerMemoryPerReadingFirst30Minutes(benchmark::State& state) {
     QTemporaryDir dir;
-    LogOptions options;
-    options.port = "COM1";
-    options.table = dir.filePath("memory.DB");
-    options.skipRepeats = false;
-    MeterSettings settings;
-    settings.driftPercent = 20;
-    settings.driftPeriodSeconds = 7;
+    const LogOptions options = keepingEveryReading(dir);
+    const MeterSettings settings = changingEveryFrame();
     const qint32 readings = 30 * 60 * 2;
     double heap = 0;
     double stored = 0;
