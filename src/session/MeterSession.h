@@ -3,7 +3,6 @@
 #include "AlarmLimits.h"
 #include "BarFrameDecoder.h"
 #include "DataFileExport.h"
-#include "FrameCutter.h"
 #include "FrameResult.h"
 #include "KeyCommands.h"
 #include "LinkHealth.h"
@@ -20,6 +19,7 @@
 #include "SaveHook.h"
 #include "SerialBackend.h"
 #include "StoredReading.h"
+#include "StreamCutter.h"
 #include "TableError.h"
 #include "TableFailure.h"
 #include "TraceList.h"
@@ -77,9 +77,6 @@ public:
 
     using Setup = MeterSessionSetup;
 
-    // A meter that has not answered for longer than this is silent; said once until it answers.
-    static constexpr qint64 kSilentAfterMs = 3000;
-
     explicit MeterSession(Setup setup = {}, QObject* parent = nullptr);
     ~MeterSession() override;
 
@@ -112,7 +109,8 @@ public:
     void receive(const std::uint8_t* data, std::size_t size);
     // Every 100 ms: kept key codes, then one step of the request cycle.
     void requestTick();
-    // Every 100 ms: the link picture's time-out, stale lines and the meter's silence.
+    // Every 100 ms: the link picture's time-out, stale lines and the meter's silence, as the
+    // model's frame period sets them.
     void linkTick();
     // Every second: the sampling interval's countdown and the journal.
     void recordTick();
@@ -242,7 +240,7 @@ private:
     LinkHealth m_health;
     RequestCycle m_cycle;
     RequestWriter m_writer;
-    FrameCutter m_cutter;
+    std::unique_ptr<StreamCutter> m_cutter;
     LinkIndicator m_indicator;
     TraceList m_trace;
     bool m_inUse = false;

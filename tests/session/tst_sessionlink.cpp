@@ -382,14 +382,14 @@ private slots:
         QCOMPARE(began.size(), 0);
 
         connectToMeter();
-        nowMs += MeterSession::kSilentAfterMs;
+        nowMs += MeterProfile::standard().silentAfterMs;
         session->linkTick();
         QCOMPARE(began.size(), 0);
         nowMs += 100;
         session->linkTick();
         session->linkTick();
         QCOMPARE(began.size(), 1);
-        QCOMPARE(began[0][0].toLongLong(), MeterSession::kSilentAfterMs + 100);
+        QCOMPARE(began[0][0].toLongLong(), MeterProfile::standard().silentAfterMs + 100);
         QVERIFY(session->isSilent());
         meterSends(bytes(kElevenVolts));
         session->linkTick();

@@ -115,7 +115,7 @@ void ReadingLogger::bindSession() {
             });
     connect(&m_session, &MeterSession::silenceBegan, this, [this](qint64) {
         say(QStringLiteral("no answer from the meter for %1 s; still asking")
-                .arg(MeterSession::kSilentAfterMs / 1000));
+                .arg(m_session.model().silentAfterMs / 1000));
     });
     connect(&m_session, &MeterSession::silenceEnded, this,
             [this] { say(QStringLiteral("the meter answers again")); });
