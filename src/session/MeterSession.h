@@ -112,8 +112,10 @@ public:
     // Every 100 ms: the link picture's time-out, stale lines and the meter's silence, as the
     // model's frame period sets them.
     void linkTick();
-    // Every second: the sampling interval's countdown and the journal.
-    void recordTick();
+    // Every second: the sampling interval's countdown and the journal, and a save that waits for
+    // room tried again once there is room for it (retried gets its outcome, as saveInBackground's
+    // done).
+    void recordTick(std::function<void(const std::optional<TableProblem>& problem)> retried = {});
     // One look for a device that went away.
     void watchTick();
     void stopWatching();
@@ -160,6 +162,10 @@ public:
     using SaveDone = std::function<void(const std::optional<TableProblem>& problem)>;
     void saveInBackground(SaveDone done);
     [[nodiscard]] bool saving() const { return m_table.isSaving(); }
+    // The save a host makes on its own schedule, as saveInBackground; none is begun while one
+    // waits on the disk, or while a save waits for room and there is none yet: a try that cannot
+    // fit would only write onto the full disk. False when none was begun.
+    bool trySaveInBackground(SaveDone done);
     // Writes an export built on this thread: the file's writes and syncs on the sync worker
     // (without one, at once); done gets the outcome.
     using ExportDone = std::function<void(const ExportResult& result)>;
@@ -199,6 +205,11 @@ signals:
     void linkChanged(bool linked);
     void readingStored(const StoredReading& stored);
     void readingRefused(const TableProblem& problem, TableFailure failure);
+    // A save found the disk full: readings go on as pending, and recordTick tries the save again
+    // once there is room. Said once per wait.
+    void roomWaitBegan(const TableProblem& problem);
+    // A save that waited for room succeeded.
+    void roomAgain();
     // Recording paused or resumed, or a save began or ended waiting for room: pause() says which.
     // Each cause is said once.
     void pauseChanged();
