@@ -247,8 +247,6 @@ void ReadingLogger::onStored(const StoredReading& stored) {
     if (m_finished)
         return;
     print(stored);
-    if (m_stored)
-        m_stored(stored);
     const RecordingState& recording = m_session.recording();
     if (recording.RecordedCount >= recording.RecordLimit)
         finish(kDone, QStringLiteral("the record limit of %1 readings is reached")

@@ -26,8 +26,6 @@ public:
     // One line without its line end; false when the output is closed for good.
     using OutputSink = std::function<bool(const std::string& line)>;
     using StatusSink = std::function<void(const QString& line)>;
-    // Hears each reading as it becomes a pending row of the table.
-    using StoredSink = std::function<void(const StoredReading& stored)>;
 
     // `setup` is the session's; the line and the poll follow the options unless given.
     explicit ReadingLogger(LogOptions options, QObject* parent = nullptr,
@@ -37,7 +35,6 @@ public:
     // Standard output and standard error unless set.
     void setOutput(OutputSink sink) { m_output = std::move(sink); }
     void setStatus(StatusSink sink) { m_status = std::move(sink); }
-    void setStoredSink(StoredSink sink) { m_stored = std::move(sink); }
 
     // Opens the port and the table and starts the timers; the exit code, after one line that
     // says which and why, when something cannot be opened.
@@ -105,5 +102,4 @@ private:
     QTimer m_healthTimer;
     OutputSink m_output;
     StatusSink m_status;
-    StoredSink m_stored;
 };
