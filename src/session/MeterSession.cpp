@@ -8,11 +8,13 @@
 #include "SyncWorker.h"
 #include "TCommPortDriver.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QRandomGenerator>
 
 #include <chrono>
+#include <stdexcept>
 #include <utility>
 
 namespace {
@@ -29,26 +31,43 @@ qint64 steadyMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+// The set-up is checked before anything is built from it.
+MeterProfile checkedModel(MeterSessionSetup& setup) {
+    if (!setup.clock || !setup.wallClock || !setup.environment || setup.tableFolder.isEmpty())
+        throw std::invalid_argument("a meter session needs its clocks, environment and table "
+                                    "folder");
+    return std::move(setup.model);
+}
+
 } // namespace
 
+MeterSessionSetup::MeterSessionSetup(MeterProfile model, SessionClock clock,
+                                     SessionWallClock wallClock,
+                                     PortNames::EnvironmentLookup environment, QString tableFolder)
+    : model(std::move(model)), clock(std::move(clock)), wallClock(std::move(wallClock)),
+      environment(std::move(environment)), tableFolder(std::move(tableFolder)) {}
+
+MeterSessionSetup MeterSessionSetup::forProcess(const MeterProfile& model) {
+    return {model, steadyMs, [] { return QDateTime::currentDateTime(); },
+            [](const QString& variable) {
+                return qEnvironmentVariable(variable.toLatin1().constData());
+            },
+            QDir::currentPath()};
+}
+
 MeterSession::MeterSession(Setup setup, QObject* parent)
-    : QObject(parent), m_model(std::move(setup.model)),
-      m_clock(setup.clock ? std::move(setup.clock) : Clock(steadyMs)),
-      m_wallClock(setup.wallClock ? std::move(setup.wallClock)
-                                  : WallClock([] { return QDateTime::currentDateTime(); })),
-      m_runId(newRunId(m_wallClock())),
+    : QObject(parent), m_model(checkedModel(setup)), m_clock(std::move(setup.clock)),
+      m_wallClock(std::move(setup.wallClock)), m_runId(newRunId(m_wallClock())),
       m_port(setup.line ? std::make_unique<TCommPortDriver>(std::move(setup.line))
                         : std::make_unique<TCommPortDriver>()),
       m_cycle(m_model.requests),
       m_writer([this](std::uint8_t byte) { return m_port->TrySendBytes(&byte, 1); }, &m_health),
       m_cutter(m_model.frames.cutter([this](const QString& frame) { onLine(frame); })),
       m_indicator(m_model.linkLostAfterTicks), m_table(std::move(setup.saveHook)) {
-    if (setup.environment) {
-        m_port->setPortResolver([environment = std::move(setup.environment)](int number) {
-            return PortNames::deviceFor(number, environment,
-                                        [](const QString& path) { return QFile::exists(path); });
-        });
-    }
+    m_port->setPortResolver([environment = std::move(setup.environment)](int number) {
+        return PortNames::deviceFor(number, environment,
+                                    [](const QString& path) { return QFile::exists(path); });
+    });
     m_port->setComPort(pnCOM1);
     m_port->setComPortSpeed(m_model.speed);
     m_port->setComPortDataBits(m_model.dataBits);

@@ -25,7 +25,6 @@
 #include "TraceList.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QObject>
 #include <QString>
 
@@ -44,18 +43,24 @@ using SessionClock = std::function<qint64()>;
 using SessionWallClock = std::function<QDateTime()>;
 
 // What a host hands in to a MeterSession, so that nothing the session does depends on hidden
-// inputs.
+// inputs: the model, the clocks, the environment and the table folder are required, and a host
+// that wants the process's own says so with forProcess().
 struct MeterSessionSetup {
-    // The meter: its line, requests, keys and how the window presents it.
-    MeterProfile model = MeterProfile::standard();
+    MeterSessionSetup(MeterProfile model, SessionClock clock, SessionWallClock wallClock,
+                      PortNames::EnvironmentLookup environment, QString tableFolder);
+    // The steady clock, the local date and time, the process environment and the current folder.
+    [[nodiscard]] static MeterSessionSetup
+    forProcess(const MeterProfile& model = MeterProfile::standard());
+
+    // The meter: its line, requests, frames, keys and how the window presents it.
+    MeterProfile model;
     std::unique_ptr<SerialBackend> line; // null: the platform's own
-    SessionClock clock;                  // null: the steady clock
-    SessionWallClock wallClock;          // null: the local date and time
-    // Finds the device of COM1 to COM4 (VELMAR_COM<n>); null: the process environment.
+    SessionClock clock;
+    SessionWallClock wallClock;
+    // Finds the device of COM1 to COM4 (VELMAR_COM<n>).
     PortNames::EnvironmentLookup environment;
-    // Where relative table names lie: the folder the host is in when it makes the setup, unless
-    // it names another.
-    QString tableFolder = QDir::currentPath();
+    // Where relative table names lie.
+    QString tableFolder;
     // Called between the writes and syncs of the table's saves and of its journal; the crash
     // tests stop the process there.
     SaveHook saveHook;
@@ -77,7 +82,9 @@ public:
 
     using Setup = MeterSessionSetup;
 
-    explicit MeterSession(Setup setup = {}, QObject* parent = nullptr);
+    // Throws std::invalid_argument for a set-up that lacks a clock, the environment or the table
+    // folder.
+    explicit MeterSession(Setup setup, QObject* parent = nullptr);
     ~MeterSession() override;
 
     [[nodiscard]] const MeterProfile& model() const { return m_model; }

@@ -40,7 +40,7 @@ class SlowLookupTest : public QObject {
         options.port = QStringLiteral("/dev/null");
         options.table = QStringLiteral("Velmarbdb");
         options.skipRepeats = false;
-        MeterSession::Setup setup;
+        auto setup = MeterSession::Setup::forProcess();
         setup.line = std::make_unique<CountingLine>(requests);
         setup.tableFolder = dir->path();
         logger = std::make_unique<ReadingLogger>(options, nullptr, std::move(setup));

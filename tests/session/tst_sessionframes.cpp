@@ -3,8 +3,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <array>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <stdexcept>
 #include <utility>
 
 namespace {
@@ -95,7 +98,7 @@ private slots:
         QFETCH(QList<int>, ranges);
         QFETCH(QList<int>, restarts);
         QTemporaryDir dir;
-        MeterSession::Setup setup;
+        auto setup = MeterSession::Setup::forProcess();
         setup.clock = [] { return qint64(0); };
         setup.tableFolder = dir.path();
         MeterSession session(std::move(setup));
@@ -125,7 +128,7 @@ private slots:
     // counted, and the link picture waits as many ticks as the model says.
     void theModelsFrameFormatCutsAndDecodes() {
         QTemporaryDir dir;
-        MeterSession::Setup setup;
+        auto setup = MeterSession::Setup::forProcess();
         setup.model = pairedModel();
         setup.clock = [] { return qint64(0); };
         setup.tableFolder = dir.path();
@@ -148,6 +151,27 @@ private slots:
         QCOMPARE(linked, QList<bool>{true});
         session.linkTick();
         QCOMPARE(linked, (QList<bool>{true, false}));
+    }
+
+    // A set-up that lacks what the session would otherwise take from the process is refused.
+    void aSetupLackingAnInputIsRefused_data() {
+        QTest::addColumn<int>("lacking");
+        QTest::newRow("clock") << 0;
+        QTest::newRow("wall clock") << 1;
+        QTest::newRow("environment") << 2;
+        QTest::newRow("table folder") << 3;
+    }
+
+    void aSetupLackingAnInputIsRefused() {
+        QFETCH(int, lacking);
+        MeterSession::Setup setup(
+            MeterProfile::standard(), [] { return qint64(0); }, [] { return QDateTime(); },
+            [](const QString&) { return QString(); }, QStringLiteral("/tmp"));
+        const std::array<std::function<void()>, 4> lack = {
+            [&] { setup.clock = nullptr; }, [&] { setup.wallClock = nullptr; },
+            [&] { setup.environment = nullptr; }, [&] { setup.tableFolder.clear(); }};
+        lack[std::size_t(lacking)]();
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, MeterSession{std::move(setup)});
     }
 };
 

@@ -41,7 +41,7 @@ class SessionLinkTest : public QObject {
 
     void makeSession(quint16 receivePollMs = 50, std::unique_ptr<SerialBackend> line = nullptr) {
         session.reset();
-        MeterSession::Setup setup;
+        auto setup = MeterSession::Setup::forProcess();
         setup.line = std::move(line);
         setup.clock = [this] { return nowMs; };
         setup.environment = [this](const QString& variable) {

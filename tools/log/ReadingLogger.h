@@ -29,7 +29,7 @@ public:
 
     // `setup` is the session's; the line and the poll follow the options unless given.
     explicit ReadingLogger(LogOptions options, QObject* parent = nullptr,
-                           MeterSession::Setup setup = {});
+                           MeterSession::Setup setup = MeterSession::Setup::forProcess());
     ~ReadingLogger() override;
 
     // Standard output and standard error unless set.
