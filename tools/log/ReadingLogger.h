@@ -52,9 +52,11 @@ public:
     // The port's receive event: bytes as one read returned them.
     void receive(const std::uint8_t* data, std::size_t size);
     void requestTick(); // every 100 ms
-    void recordTick();  // every second: the interval's countdown, the journal, the meter's silence
-    void saveTick();    // every --save-every seconds
-    void healthTick();  // every minute
+    // Every second: the interval's countdown, the journal, the meter's silence, and a save that
+    // waits for room once there is room.
+    void recordTick();
+    void saveTick();   // every --save-every seconds
+    void healthTick(); // every minute
 
     [[nodiscard]] const ReadingsTable& table() const { return m_session.readings(); }
     [[nodiscard]] const RecordingState& recording() const { return m_session.recording(); }
