@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
 
     auto messages = std::make_shared<BenchMessages>();
     messages->exportPath = folder.filePath(QStringLiteral("export.txt"));
-    MeterSession::Setup setup;
+    auto setup = MeterSession::Setup::forProcess();
     const QString device = meter.slavePath();
     setup.environment = [device](const QString& variable) {
         return variable == QLatin1String("VELMAR_COM1") ? device : QString();

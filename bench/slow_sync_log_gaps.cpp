@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     options.port = meter.slavePath();
     options.table = QStringLiteral("Velmarbdb");
     options.saveEverySeconds = 3600; // the save is begun by the program, at a known time
-    MeterSession::Setup setup;
+    auto setup = MeterSession::Setup::forProcess();
     setup.tableFolder = folder.path();
     ReadingLogger logger(options, nullptr, std::move(setup));
     std::vector<Stretch> stretches;

@@ -52,7 +52,7 @@ public:
     // session's: the serial line COMM2 talks through (a capturing one for --capture), the
     // clocks, and how ports find their devices.
     explicit TFCOMM(std::shared_ptr<UserMessages> messages = nullptr, QWidget* parent = nullptr,
-                    MeterSession::Setup setup = {});
+                    MeterSession::Setup setup = MeterSession::Setup::forProcess());
     ~TFCOMM() override;
 
     // --- Start-up, layout and exit (app/TFCOMM.cpp) ---

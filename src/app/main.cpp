@@ -27,10 +27,9 @@ int main(int argc, char* argv[]) {
     }
 
     QApplication app(argc, argv);
+    const MeterProfile* model = MeterProfile::named(options->model);
+    auto setup = MeterSession::Setup::forProcess(model ? *model : MeterProfile::standard());
     // Every byte received and sent also goes to the file --capture names.
-    MeterSession::Setup setup;
-    if (const MeterProfile* model = MeterProfile::named(options->model))
-        setup.model = *model;
     setup.line = sessionLine(options->capturePath, error);
     if (!setup.line) {
         const QString message = QStringLiteral("The capture file cannot be written: %1").arg(error);
@@ -38,9 +37,6 @@ int main(int argc, char* argv[]) {
         QMessageBox::critical(nullptr, QStringLiteral("velmar"), message);
         return WindowOptions::kCannotCapture;
     }
-    setup.environment = [](const QString& variable) {
-        return qEnvironmentVariable(variable.toLatin1().constData());
-    };
     TFCOMM FCOMM(nullptr, nullptr, std::move(setup));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         FCOMM.move(screen->availableGeometry().center() - FCOMM.rect().center());

@@ -2,6 +2,8 @@
 
 #include "RequestCycle.h"
 
+#include <array>
+
 namespace {
 
 // The three models share their line, requests and keys; they differ in what the window shows.
@@ -51,8 +53,17 @@ const MeterProfile& MeterProfile::tessik() {
     return profile;
 }
 
+namespace {
+
+// Every model --model offers, in the order the help lists them.
+std::array<const MeterProfile*, 3> models() {
+    return {&MeterProfile::velmarC(), &MeterProfile::velmarD(), &MeterProfile::tessik()};
+}
+
+} // namespace
+
 const MeterProfile* MeterProfile::named(const QString& name) {
-    for (const MeterProfile* profile : {&velmarC(), &velmarD(), &tessik()}) {
+    for (const MeterProfile* profile : models()) {
         if (profile->name.compare(name, Qt::CaseInsensitive) == 0)
             return profile;
     }
@@ -60,5 +71,8 @@ const MeterProfile* MeterProfile::named(const QString& name) {
 }
 
 QStringList MeterProfile::names() {
-    return {velmarC().name, velmarD().name, tessik().name};
+    QStringList names;
+    for (const MeterProfile* profile : models())
+        names << profile->name;
+    return names;
 }

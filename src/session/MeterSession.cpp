@@ -5,15 +5,16 @@
 #include "DeviceWatcher.h"
 #include "KeyCommands.h"
 #include "MainFrameDecoder.h"
-#include "MltDigits.h"
 #include "SyncWorker.h"
 #include "TCommPortDriver.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QRandomGenerator>
 
 #include <chrono>
+#include <stdexcept>
 #include <utility>
 
 namespace {
@@ -30,33 +31,50 @@ qint64 steadyMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+// The set-up is checked before anything is built from it.
+MeterProfile checkedModel(MeterSessionSetup& setup) {
+    if (!setup.clock || !setup.wallClock || !setup.environment || setup.tableFolder.isEmpty())
+        throw std::invalid_argument("a meter session needs its clocks, environment and table "
+                                    "folder");
+    return std::move(setup.model);
+}
+
 } // namespace
 
+MeterSessionSetup::MeterSessionSetup(MeterProfile model, SessionClock clock,
+                                     SessionWallClock wallClock,
+                                     PortNames::EnvironmentLookup environment, QString tableFolder)
+    : model(std::move(model)), clock(std::move(clock)), wallClock(std::move(wallClock)),
+      environment(std::move(environment)), tableFolder(std::move(tableFolder)) {}
+
+MeterSessionSetup MeterSessionSetup::forProcess(const MeterProfile& model) {
+    return {model, steadyMs, [] { return QDateTime::currentDateTime(); },
+            [](const QString& variable) {
+                return qEnvironmentVariable(variable.toLatin1().constData());
+            },
+            QDir::currentPath()};
+}
+
 MeterSession::MeterSession(Setup setup, QObject* parent)
-    : QObject(parent), m_model(std::move(setup.model)),
-      m_clock(setup.clock ? std::move(setup.clock) : Clock(steadyMs)),
-      m_wallClock(setup.wallClock ? std::move(setup.wallClock)
-                                  : WallClock([] { return QDateTime::currentDateTime(); })),
-      m_runId(newRunId(m_wallClock())),
+    : QObject(parent), m_model(checkedModel(setup)), m_clock(std::move(setup.clock)),
+      m_wallClock(std::move(setup.wallClock)), m_runId(newRunId(m_wallClock())),
       m_port(setup.line ? std::make_unique<TCommPortDriver>(std::move(setup.line))
                         : std::make_unique<TCommPortDriver>()),
       m_cycle(m_model.requests),
       m_writer([this](std::uint8_t byte) { return m_port->TrySendBytes(&byte, 1); }, &m_health),
-      m_cutter([this](const QString& frame) { onLine(frame); }),
-      m_table(std::move(setup.saveHook)) {
-    if (setup.environment) {
-        m_port->setPortResolver([environment = std::move(setup.environment)](int number) {
-            return PortNames::deviceFor(number, environment,
-                                        [](const QString& path) { return QFile::exists(path); });
-        });
-    }
+      m_cutter(m_model.frames.cutter([this](const QString& frame) { onLine(frame); })),
+      m_indicator(m_model.linkLostAfterTicks), m_table(std::move(setup.saveHook)) {
+    m_port->setPortResolver([environment = std::move(setup.environment)](int number) {
+        return PortNames::deviceFor(number, environment,
+                                    [](const QString& path) { return QFile::exists(path); });
+    });
     m_port->setComPort(pnCOM1);
     m_port->setComPortSpeed(m_model.speed);
     m_port->setComPortDataBits(m_model.dataBits);
     bindReceiver();
     m_port->setComPortPollingDelay(setup.receivePollMs);
-    m_cutter.setStaleAfterMs(FrameCutter::staleAfterForPoll(setup.receivePollMs));
-    m_cutter.setOnStaleLine([this](const QString& lineHex) {
+    m_cutter->setStaleAfterMs(StreamCutter::staleAfterForPoll(setup.receivePollMs));
+    m_cutter->setOnStaleLine([this](const QString& lineHex) {
         m_health.countStaleLine();
         m_trace.append(LinkHealth::staleNote(lineHex));
     });
@@ -108,7 +126,7 @@ const QString& MeterSession::openDevice() const {
 bool MeterSession::connectLine() {
     if (m_port->IsConnected())
         return true;
-    m_cutter.reset();
+    m_cutter->reset();
     m_writer.clear();
     if (!m_port->Connect())
         return false;
@@ -127,12 +145,12 @@ void MeterSession::disconnectLine() {
     m_inUse = false;
     endSilence();
     m_port->Disconnect();
-    m_cutter.reset();
+    m_cutter->reset();
     m_writer.clear();
 }
 
 void MeterSession::receive(const std::uint8_t* data, std::size_t size) {
-    m_cutter.feed(data, size, now());
+    m_cutter->feed(data, size, now());
 }
 
 void MeterSession::requestTick() {
@@ -164,9 +182,9 @@ void MeterSession::linkTick() {
     if (m_indicator.tick() && wasLinked)
         emit linkChanged(false);
     const qint64 nowMs = now();
-    m_cutter.expire(nowMs);
+    m_cutter->expire(nowMs);
     const qint64 silentMs = nowMs - m_lastFrameMs;
-    if (!m_inUse || !m_port->IsConnected() || silentMs <= kSilentAfterMs) {
+    if (!m_inUse || !m_port->IsConnected() || silentMs <= m_model.silentAfterMs) {
         endSilence();
         return;
     }
@@ -198,12 +216,12 @@ QString MeterSession::healthSummary() {
 
 // The port is closed already; the watcher looks for the device's path twice a second.
 void MeterSession::onDeviceGone(const QString& portName, const QString& device) {
-    m_cutter.reset();
+    m_cutter->reset();
     m_writer.clear();
     m_trace.append(LinkHealth::goneNote(portName, device));
     endSilence();
     const bool wasLinked = m_indicator.linked();
-    m_indicator = LinkIndicator{};
+    m_indicator = LinkIndicator(m_model.linkLostAfterTicks);
     if (wasLinked)
         emit linkChanged(false);
     emit deviceGone(portName, device);
@@ -211,7 +229,7 @@ void MeterSession::onDeviceGone(const QString& portName, const QString& device) 
 
 void MeterSession::onDeviceBack(const QString& portName, const QString& device) {
     m_health.countReconnect();
-    m_cutter.reset();
+    m_cutter->reset();
     m_writer.clear();
     m_lastFrameMs = now();
     m_trace.append(LinkHealth::backNote(portName, device));
@@ -223,18 +241,24 @@ void MeterSession::onDeviceBack(const QString& portName, const QString& device) 
 void MeterSession::onLine(const QString& frameHex) {
     m_trace.append(frameHex);
     const qint64 nowMs = now();
-    switch (m_health.countLine(frameHex, nowMs)) {
+    const FrameFormat& format = m_model.frames;
+    LineVerdict verdict = format.verdictOf(frameHex);
+    if (verdict == LineVerdict::BarGraph && !format.decodeBar)
+        verdict = LineVerdict::UnknownKind;
+    switch (m_health.count(verdict, nowMs)) {
     case LineVerdict::MainDisplay:
         heard(nowMs);
         m_frameHex = frameHex;
         decodeMain();
         return;
-    case LineVerdict::BarGraph:
+    case LineVerdict::BarGraph: {
         heard(nowMs);
         m_frameHex = frameHex;
-        m_mltDigits = mltDigitsOf(frameHex);
-        emit barFrame(BarFrameDecoder::decode(m_mltDigits));
+        BarFrame bar = format.decodeBar(frameHex);
+        m_mltDigits = std::move(bar.digits);
+        emit barFrame(bar.graph);
         return;
+    }
     case LineVerdict::TooShort:
     case LineVerdict::UnknownKind:
         return;
@@ -254,7 +278,7 @@ void MeterSession::heard(qint64 nowMs) {
 // of unit or range starts them and the chart afresh), then recording.
 void MeterSession::decodeMain() {
     FrameResult result;
-    result.display = MainFrameDecoder::decode(m_frameHex, m_relPressState);
+    result.display = m_model.frames.decodeMain(m_frameHex, m_relPressState);
     result.reading = MainFrameDecoder::readingOf(result.display);
     m_reading = result.reading;
     result.alarm = m_limits.exceededBy(m_reading.ReadingValue);

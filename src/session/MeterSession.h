@@ -3,7 +3,6 @@
 #include "AlarmLimits.h"
 #include "BarFrameDecoder.h"
 #include "DataFileExport.h"
-#include "FrameCutter.h"
 #include "FrameResult.h"
 #include "KeyCommands.h"
 #include "LinkHealth.h"
@@ -20,12 +19,12 @@
 #include "SaveHook.h"
 #include "SerialBackend.h"
 #include "StoredReading.h"
+#include "StreamCutter.h"
 #include "TableError.h"
 #include "TableFailure.h"
 #include "TraceList.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QObject>
 #include <QString>
 
@@ -44,18 +43,24 @@ using SessionClock = std::function<qint64()>;
 using SessionWallClock = std::function<QDateTime()>;
 
 // What a host hands in to a MeterSession, so that nothing the session does depends on hidden
-// inputs.
+// inputs: the model, the clocks, the environment and the table folder are required, and a host
+// that wants the process's own says so with forProcess().
 struct MeterSessionSetup {
-    // The meter: its line, requests, keys and how the window presents it.
-    MeterProfile model = MeterProfile::standard();
+    MeterSessionSetup(MeterProfile model, SessionClock clock, SessionWallClock wallClock,
+                      PortNames::EnvironmentLookup environment, QString tableFolder);
+    // The steady clock, the local date and time, the process environment and the current folder.
+    [[nodiscard]] static MeterSessionSetup
+    forProcess(const MeterProfile& model = MeterProfile::standard());
+
+    // The meter: its line, requests, frames, keys and how the window presents it.
+    MeterProfile model;
     std::unique_ptr<SerialBackend> line; // null: the platform's own
-    SessionClock clock;                  // null: the steady clock
-    SessionWallClock wallClock;          // null: the local date and time
-    // Finds the device of COM1 to COM4 (VELMAR_COM<n>); null: the process environment.
+    SessionClock clock;
+    SessionWallClock wallClock;
+    // Finds the device of COM1 to COM4 (VELMAR_COM<n>).
     PortNames::EnvironmentLookup environment;
-    // Where relative table names lie: the folder the host is in when it makes the setup, unless
-    // it names another.
-    QString tableFolder = QDir::currentPath();
+    // Where relative table names lie.
+    QString tableFolder;
     // Called between the writes and syncs of the table's saves and of its journal; the crash
     // tests stop the process there.
     SaveHook saveHook;
@@ -77,10 +82,9 @@ public:
 
     using Setup = MeterSessionSetup;
 
-    // A meter that has not answered for longer than this is silent; said once until it answers.
-    static constexpr qint64 kSilentAfterMs = 3000;
-
-    explicit MeterSession(Setup setup = {}, QObject* parent = nullptr);
+    // Throws std::invalid_argument for a set-up that lacks a clock, the environment or the table
+    // folder.
+    explicit MeterSession(Setup setup, QObject* parent = nullptr);
     ~MeterSession() override;
 
     [[nodiscard]] const MeterProfile& model() const { return m_model; }
@@ -112,10 +116,13 @@ public:
     void receive(const std::uint8_t* data, std::size_t size);
     // Every 100 ms: kept key codes, then one step of the request cycle.
     void requestTick();
-    // Every 100 ms: the link picture's time-out, stale lines and the meter's silence.
+    // Every 100 ms: the link picture's time-out, stale lines and the meter's silence, as the
+    // model's frame period sets them.
     void linkTick();
-    // Every second: the sampling interval's countdown and the journal.
-    void recordTick();
+    // Every second: the sampling interval's countdown and the journal, and a save that waits for
+    // room tried again once there is room for it (retried gets its outcome, as saveInBackground's
+    // done).
+    void recordTick(std::function<void(const std::optional<TableProblem>& problem)> retried = {});
     // One look for a device that went away.
     void watchTick();
     void stopWatching();
@@ -162,6 +169,10 @@ public:
     using SaveDone = std::function<void(const std::optional<TableProblem>& problem)>;
     void saveInBackground(SaveDone done);
     [[nodiscard]] bool saving() const { return m_table.isSaving(); }
+    // The save a host makes on its own schedule, as saveInBackground; none is begun while one
+    // waits on the disk, or while a save waits for room and there is none yet: a try that cannot
+    // fit would only write onto the full disk. False when none was begun.
+    bool trySaveInBackground(SaveDone done);
     // Writes an export built on this thread: the file's writes and syncs on the sync worker
     // (without one, at once); done gets the outcome.
     using ExportDone = std::function<void(const ExportResult& result)>;
@@ -201,6 +212,11 @@ signals:
     void linkChanged(bool linked);
     void readingStored(const StoredReading& stored);
     void readingRefused(const TableProblem& problem, TableFailure failure);
+    // A save found the disk full: readings go on as pending, and recordTick tries the save again
+    // once there is room. Said once per wait.
+    void roomWaitBegan(const TableProblem& problem);
+    // A save that waited for room succeeded.
+    void roomAgain();
     // Recording paused or resumed, or a save began or ended waiting for room: pause() says which.
     // Each cause is said once.
     void pauseChanged();
@@ -242,7 +258,7 @@ private:
     LinkHealth m_health;
     RequestCycle m_cycle;
     RequestWriter m_writer;
-    FrameCutter m_cutter;
+    std::unique_ptr<StreamCutter> m_cutter;
     LinkIndicator m_indicator;
     TraceList m_trace;
     bool m_inUse = false;

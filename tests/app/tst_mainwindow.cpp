@@ -123,7 +123,7 @@ private slots:
         QFETCH(QString, ac);
         QFETCH(QString, digits);
         QFETCH(QString, max);
-        MeterSession::Setup setup;
+        auto setup = MeterSession::Setup::forProcess();
         setup.model = *MeterProfile::named(model);
         window = std::make_unique<TFCOMM>(messages, nullptr, std::move(setup));
         QCOMPARE(window->windowTitle(), title);

@@ -23,7 +23,7 @@ class SlowDiskWindowTest : public QObject {
     int requests = 0;
 
     void makeConnectedWindow() {
-        MeterSession::Setup setup;
+        auto setup = MeterSession::Setup::forProcess();
         setup.line = std::make_unique<CountingLine>(requests);
         setup.environment = [](const QString& variable) {
             return variable == QLatin1String("VELMAR_COM1") ? QStringLiteral("/dev/null")

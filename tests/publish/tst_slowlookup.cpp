@@ -4,9 +4,8 @@
 // ends at once. Lookups made on the main thread are counted, not held, so the fault fails rather
 // than hangs.
 #include "LogOptions.h"
-#include "PublishQueue.h"
 #include "ReadingLogger.h"
-#include "ReadingPublisher.h"
+#include "SessionPublisher.h"
 
 #include "../support/CountingLine.h"
 #include "../support/MosquittoBroker.h"
@@ -32,7 +31,7 @@ class SlowLookupTest : public QObject {
 
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<ReadingLogger> logger;
-    std::unique_ptr<ReadingPublisher> publisher;
+    std::unique_ptr<SessionPublisher> publisher;
     QStringList said;
     int requests = 0;
 
@@ -41,7 +40,7 @@ class SlowLookupTest : public QObject {
         options.port = QStringLiteral("/dev/null");
         options.table = QStringLiteral("Velmarbdb");
         options.skipRepeats = false;
-        MeterSession::Setup setup;
+        auto setup = MeterSession::Setup::forProcess();
         setup.line = std::make_unique<CountingLine>(requests);
         setup.tableFolder = dir->path();
         logger = std::make_unique<ReadingLogger>(options, nullptr, std::move(setup));
@@ -53,12 +52,8 @@ class SlowLookupTest : public QObject {
         config.host = QString::fromLatin1(SlowLookup::kHeldName);
         config.port = brokerPort;
         config.meterId = QStringLiteral("lookup");
-        publisher = std::make_unique<ReadingPublisher>(
-            config, PublishQueue::pathFor(logger->table().filePath()),
-            [] { return QDateTime::currentDateTime(); });
+        publisher = std::make_unique<SessionPublisher>(logger->session(), config);
         publisher->setStatus([this](const QString& line) { said << line; });
-        ReadingPublisher* p = publisher.get();
-        logger->setStoredSink([p](const StoredReading& stored) { p->publish(stored); });
     }
 
     void sendReading(std::uint8_t last) {
@@ -99,7 +94,7 @@ private slots:
         QCOMPARE(requests - before, 3);
         for (std::uint8_t last = 4; last < 7; ++last)
             sendReading(last);
-        QCOMPARE(publisher->queued(), std::size_t(3));
+        QCOMPARE(publisher->publisher()->queued(), std::size_t(3));
         QCOMPARE(SlowLookup::waiting(), 1); // no second attempt piles up behind the first
 
         SlowLookup::release();
@@ -110,7 +105,7 @@ private slots:
             numbers << QJsonDocument::fromJson(m.payload).object().value("no").toInteger();
         QCOMPARE(numbers, (QList<qint64>{1, 2, 3}));
         QCOMPARE(SlowLookup::mainThreadLookups(), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(publisher->queued(), std::size_t(0), kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(publisher->publisher()->queued(), std::size_t(0), kWaitMs);
     }
 
     // The lookup cannot be called off; the run's end does not wait for it, and what it finds
@@ -121,7 +116,7 @@ private slots:
         publisher->start();
         QVERIFY(SlowLookup::waitForWaiting(1));
         sendReading(4);
-        QSignalSpy closed(publisher.get(), &ReadingPublisher::closed);
+        QSignalSpy closed(publisher.get(), &SessionPublisher::closed);
         publisher->close(3000);
         QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, kWaitMs);
         QCOMPARE(SlowLookup::waiting(), 1); // ended while the lookup still waits

@@ -136,7 +136,7 @@ class SessionHostsTest : public QObject {
         QDateTime::fromString("2026-12-07T10:00:00.000+01:00", Qt::ISODateWithMs);
 
     MeterSession::Setup setupIn(const QTemporaryDir& dir, const QString& com1) {
-        MeterSession::Setup setup;
+        auto setup = MeterSession::Setup::forProcess();
         setup.clock = [this] { return nowMs; };
         setup.wallClock = [this] { return wallTime.addMSecs(nowMs); };
         setup.environment = [com1](const QString& variable) {

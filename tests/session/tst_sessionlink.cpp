@@ -41,7 +41,7 @@ class SessionLinkTest : public QObject {
 
     void makeSession(quint16 receivePollMs = 50, std::unique_ptr<SerialBackend> line = nullptr) {
         session.reset();
-        MeterSession::Setup setup;
+        auto setup = MeterSession::Setup::forProcess();
         setup.line = std::move(line);
         setup.clock = [this] { return nowMs; };
         setup.environment = [this](const QString& variable) {
@@ -382,14 +382,14 @@ private slots:
         QCOMPARE(began.size(), 0);
 
         connectToMeter();
-        nowMs += MeterSession::kSilentAfterMs;
+        nowMs += MeterProfile::standard().silentAfterMs;
         session->linkTick();
         QCOMPARE(began.size(), 0);
         nowMs += 100;
         session->linkTick();
         session->linkTick();
         QCOMPARE(began.size(), 1);
-        QCOMPARE(began[0][0].toLongLong(), MeterSession::kSilentAfterMs + 100);
+        QCOMPARE(began[0][0].toLongLong(), MeterProfile::standard().silentAfterMs + 100);
         QVERIFY(session->isSilent());
         meterSends(bytes(kElevenVolts));
         session->linkTick();

@@ -56,7 +56,7 @@ class SessionTableTest : public QObject {
     }
 
     void makeSession() {
-        MeterSession::Setup setup;
+        auto setup = MeterSession::Setup::forProcess();
         setup.clock = [] { return qint64(1000); };
         setup.environment = [](const QString&) { return QString(); };
         setup.tableFolder = dir->path();

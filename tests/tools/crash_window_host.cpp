@@ -34,7 +34,7 @@ int msFrom(const char* variable) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    MeterSession::Setup setup;
+    auto setup = MeterSession::Setup::forProcess();
     setup.environment = [](const QString& variable) {
         return qEnvironmentVariable(variable.toLatin1().constData());
     };

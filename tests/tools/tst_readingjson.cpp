@@ -35,7 +35,7 @@ private slots:
         LogOptions options;
         options.port = QStringLiteral("/dev/null");
         options.format = LogOptions::Format::Jsonl;
-        MeterSession::Setup setup;
+        auto setup = MeterSession::Setup::forProcess();
         setup.line = std::make_unique<CountingLine>(requests);
         setup.tableFolder = dir.path();
         ReadingLogger logger(options, nullptr, std::move(setup));
@@ -46,7 +46,8 @@ private slots:
             return true;
         });
         logger.setStatus([](const QString&) {});
-        logger.setStoredSink([&](const StoredReading& s) { sent << ReadingMessage::of(s); });
+        connect(&logger.session(), &MeterSession::readingStored, this,
+                [&](const StoredReading& s) { sent << ReadingMessage::of(s); });
         QVERIFY(!logger.openPort() && !logger.openTable());
         const QByteArray frame = "\x89" + status + QByteArray("\x00\x01\x02\x03\x04\x0A", 6);
         logger.receive(reinterpret_cast<const std::uint8_t*>(frame.data()), frame.size());

@@ -203,6 +203,9 @@ void TestSimMeter::mainFrameShowsTheMeterState_data() {
         {"--function=ohm", "--range=6", "--value=2e9"}, "89 60 70 00 00 0F 00 00 05 00 0A");
     row("low battery and hold", {"--low-battery", "--hold"}, "89 70 08 00 21 0F 01 02 03 04 0A");
     row("recording starts on MAX", {"--rec"}, "89 70 08 48 00 0F 01 02 03 04 0A");
+    row("model VelmarC: 8000 counts", {"--model=VelmarC"}, "89 70 08 00 00 0F 01 02 03 04 0A");
+    row("model VelmarD: 80000 counts", {"--model=VelmarD"}, "89 70 08 00 04 01 02 03 04 00 0A");
+    row("model Tessik: 8000 counts", {"--model", "tessik"}, "89 70 08 00 00 0F 01 02 03 04 0A");
 }
 
 void TestSimMeter::mainFrameShowsTheMeterState() {
@@ -445,6 +448,10 @@ void TestSimMeter::badCommandLinesAreRejectedWithAReason_data() {
     QTest::newRow("switch given a value") << QStringList{"--trace=1"} << "takes no value";
     QTest::newRow("stray argument") << QStringList{"com1"} << "'com1'";
     QTest::newRow("empty link path") << QStringList{"--link="} << "--link";
+    QTest::newRow("unknown model")
+        << QStringList{"--model", "Velmar"} << "VelmarC, VelmarD or Tessik";
+    QTest::newRow("five digits of a four-digit model")
+        << QStringList{"--model=VelmarC", "--five-digit"} << "8000 counts";
 }
 
 void TestSimMeter::badCommandLinesAreRejectedWithAReason() {

@@ -31,7 +31,7 @@ class SlowDiskLoggerTest : public QObject {
         LogOptions options;
         options.port = QStringLiteral("/dev/null");
         options.table = QStringLiteral("Velmarbdb");
-        MeterSession::Setup setup;
+        auto setup = MeterSession::Setup::forProcess();
         setup.line = std::make_unique<CountingLine>(requests);
         setup.tableFolder = dir->path();
         logger = std::make_unique<ReadingLogger>(options, nullptr, std::move(setup));

@@ -26,18 +26,15 @@ public:
     // One line without its line end; false when the output is closed for good.
     using OutputSink = std::function<bool(const std::string& line)>;
     using StatusSink = std::function<void(const QString& line)>;
-    // Hears each reading as it becomes a pending row of the table.
-    using StoredSink = std::function<void(const StoredReading& stored)>;
 
     // `setup` is the session's; the line and the poll follow the options unless given.
     explicit ReadingLogger(LogOptions options, QObject* parent = nullptr,
-                           MeterSession::Setup setup = {});
+                           MeterSession::Setup setup = MeterSession::Setup::forProcess());
     ~ReadingLogger() override;
 
     // Standard output and standard error unless set.
     void setOutput(OutputSink sink) { m_output = std::move(sink); }
     void setStatus(StatusSink sink) { m_status = std::move(sink); }
-    void setStoredSink(StoredSink sink) { m_stored = std::move(sink); }
 
     // Opens the port and the table and starts the timers; the exit code, after one line that
     // says which and why, when something cannot be opened.
@@ -55,9 +52,11 @@ public:
     // The port's receive event: bytes as one read returned them.
     void receive(const std::uint8_t* data, std::size_t size);
     void requestTick(); // every 100 ms
-    void recordTick();  // every second: the interval's countdown, the journal, the meter's silence
-    void saveTick();    // every --save-every seconds
-    void healthTick();  // every minute
+    // Every second: the interval's countdown, the journal, the meter's silence, and a save that
+    // waits for room once there is room.
+    void recordTick();
+    void saveTick();   // every --save-every seconds
+    void healthTick(); // every minute
 
     [[nodiscard]] const ReadingsTable& table() const { return m_session.readings(); }
     [[nodiscard]] const RecordingState& recording() const { return m_session.recording(); }
@@ -81,6 +80,7 @@ private:
     [[nodiscard]] bool save();
     // Says what a save found; inFileBefore is how many readings the table file held before it.
     [[nodiscard]] bool saved(const std::optional<TableProblem>& problem, qsizetype inFileBefore);
+    [[nodiscard]] MeterSession::SaveDone savedTo(qsizetype inFileBefore);
     // The one line that ends a run whose readings the table could not take.
     [[nodiscard]] QString unwrittenLine() const;
     void adoptJournal();
@@ -96,8 +96,7 @@ private:
     qint64 m_startedMs = 0;     // when the timers started, for --duration
     bool m_journalLost = false; // pending readings that the journal could not take
     bool m_outputClosed = false;
-    QString m_saveError;           // why the last save failed; empty after one that worked
-    bool m_waitingForRoom = false; // the last save found the disk full: readings go on
+    QString m_saveError; // why the last save failed; empty after one that worked
     bool m_finished = false;
     QTimer m_requestTimer;
     QTimer m_recordTimer;
@@ -105,5 +104,4 @@ private:
     QTimer m_healthTimer;
     OutputSink m_output;
     StatusSink m_status;
-    StoredSink m_stored;
 };

@@ -1,9 +1,8 @@
 // velmar-log: records a meter's readings into a table of readings without a window.
 #include "LogOptions.h"
 #include "PublishConfig.h"
-#include "PublishQueue.h"
 #include "ReadingLogger.h"
-#include "ReadingPublisher.h"
+#include "SessionPublisher.h"
 #include "SignalPipe.h"
 
 #include <QCoreApplication>
@@ -13,9 +12,6 @@
 #include <memory>
 
 namespace {
-
-// How long a run that ends waits for the broker to take the readings still queued.
-constexpr int kCloseWaitMs = 3000;
 
 // The broker's settings as the command line and the environment give them; nothing, after one
 // line on standard error, when they cannot be used.
@@ -38,21 +34,6 @@ std::optional<PublishConfig> publishConfig(const LogOptions& options) {
         return std::nullopt;
     }
     return config;
-}
-
-HealthCounts countsOf(const ReadingLogger& logger) {
-    const LinkHealth& h = logger.health();
-    HealthCounts c;
-    c.requestsSent = h.requestsSent();
-    c.requestsSkipped = h.requestsSkipped();
-    c.mainFrames = h.mainFrames();
-    c.barFrames = h.barFrames();
-    c.staleLines = h.staleLines();
-    c.shortLines = h.shortLines();
-    c.unknownLines = h.unknownLines();
-    c.reconnects = h.reconnects();
-    c.longestMainGapMs = h.longestMainGapMs(logger.clockMs());
-    return c;
 }
 
 } // namespace
@@ -94,27 +75,22 @@ int main(int argc, char* argv[]) {
     if (const std::optional<int> code = logger.start())
         return *code;
 
-    std::unique_ptr<ReadingPublisher> publisher;
+    std::unique_ptr<SessionPublisher> publisher;
     if (broker) {
-        publisher = std::make_unique<ReadingPublisher>(
-            *broker, PublishQueue::pathFor(logger.table().filePath()),
-            [&logger] { return logger.wallNow(); });
-        ReadingPublisher* p = publisher.get();
-        logger.setStoredSink([p](const StoredReading& stored) { p->publish(stored); });
-        p->setHealthSource([&logger] { return countsOf(logger); });
+        publisher = std::make_unique<SessionPublisher>(logger.session(), *broker);
         QObject::connect(
-            p, &ReadingPublisher::refusedAtStart, &logger,
+            publisher.get(), &SessionPublisher::refusedAtStart, &logger,
             [&logger](const QString& why) { logger.finish(ReadingLogger::kCannotOpen, why); });
-        p->start();
+        publisher->start();
     }
     QObject::connect(&logger, &ReadingLogger::finished, &app, [&](int code) {
         if (!publisher) {
             QCoreApplication::exit(code);
             return;
         }
-        QObject::connect(publisher.get(), &ReadingPublisher::closed, &app,
+        QObject::connect(publisher.get(), &SessionPublisher::closed, &app,
                          [code] { QCoreApplication::exit(code); });
-        publisher->close(kCloseWaitMs);
+        publisher->close();
     });
     return QCoreApplication::exec();
 }

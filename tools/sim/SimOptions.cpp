@@ -1,14 +1,16 @@
 #include "SimOptions.h"
 
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <string_view>
 
 namespace {
 
-constexpr std::array<std::string_view, 8> kValueOptions{
-    "--link", "--replay", "--function", "--range", "--mode", "--value", "--drift", "--hz"};
+constexpr std::array<std::string_view, 9> kValueOptions{"--link",     "--replay", "--model",
+                                                        "--function", "--range",  "--mode",
+                                                        "--value",    "--drift",  "--hz"};
 // Options that say how to serve rather than what the meter shows; all others set the meter's
 // state, which a replay does not have.
 constexpr std::array<std::string_view, 6> kServingOptions{"--link",  "--replay", "--loop",
@@ -97,6 +99,13 @@ std::string applyValue(std::string_view name, std::string_view value, SimOptions
         options.replayPath = value;
         return {};
     }
+    if (name == "--model") {
+        options.model = simModelNamed(value);
+        if (!options.model)
+            return badValue(name, value, "one of " + simModelNameList());
+        options.baud = options.model->baud;
+        return {};
+    }
     if (name == "--function") {
         const auto function = functionByName(value);
         if (!function)
@@ -149,6 +158,8 @@ std::string validate(const SimOptions& options, std::string_view firstStateOptio
         return std::string(firstStateOption) +
                " sets the meter's state, which --replay takes from the capture";
     const MeterSettings& meter = options.meter;
+    if (options.model && meter.fiveDigit && !options.model->fiveDigit)
+        return "--five-digit: a " + std::string(options.model->name) + " shows 8000 counts";
     const FunctionInfo& info = functionInfo(meter.function);
     const int ranges = static_cast<int>(info.ranges.size());
     if (meter.manualRange && *meter.manualRange >= ranges) {
@@ -168,6 +179,34 @@ std::string validate(const SimOptions& options, std::string_view firstStateOptio
 }
 
 } // namespace
+
+const SimModel* simModelNamed(std::string_view name) {
+    const auto sameIgnoringCase = [](std::string_view a, std::string_view b) {
+        if (a.size() != b.size())
+            return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (std::tolower(static_cast<unsigned char>(a[i])) !=
+                std::tolower(static_cast<unsigned char>(b[i])))
+                return false;
+        }
+        return true;
+    };
+    for (const SimModel& model : kSimModels) {
+        if (sameIgnoringCase(model.name, name))
+            return &model;
+    }
+    return nullptr;
+}
+
+std::string simModelNameList() {
+    std::string list;
+    for (std::size_t i = 0; i < kSimModels.size(); ++i) {
+        if (i > 0)
+            list += i + 1 == kSimModels.size() ? " or " : ", ";
+        list += kSimModels[i].name;
+    }
+    return list;
+}
 
 std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args,
                                           std::string& error) {
@@ -196,6 +235,8 @@ std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args,
         if (!error.empty())
             return std::nullopt;
     }
+    if (options.model)
+        options.meter.fiveDigit = options.meter.fiveDigit || options.model->fiveDigit;
     error = validate(options, firstStateOption);
     if (!error.empty())
         return std::nullopt;
@@ -204,9 +245,10 @@ std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args,
 
 std::string simUsage() {
     return "Usage: velmar-sim [options]\n"
-           "Plays a VelmarD meter on a pseudo-terminal. The first line of output is the\n"
-           "terminal's device path; open it at 9600 baud. Each 0x89 gets a main-display\n"
-           "frame, each 0x8A a bar-graph frame; key codes 0xA0..0xAD work the keys.\n"
+           "Plays a meter of the VelmarD family on a pseudo-terminal. The first line of\n"
+           "output is the terminal's device path; open it at 9600 baud. Each 0x89 gets a\n"
+           "main-display frame, each 0x8A a bar-graph frame; key codes 0xA0..0xAD work the\n"
+           "keys.\n"
            "\n"
            "Serving:\n"
            "  --link PATH          make PATH a symbolic link to the terminal (a stale link is\n"
@@ -220,6 +262,11 @@ std::string simUsage() {
            "  -h, --help           show this text\n"
            "\n"
            "Starting state:\n"
+           "  --model NAME         the meter to play: " +
+           simModelNameList() +
+           "\n"
+           "                       (VelmarC and Tessik show 8000 counts, VelmarD 80000);\n"
+           "                       without it, 8000 counts unless --five-digit\n"
            "  --function NAME      one of " +
            functionNameList() +
            "\n"

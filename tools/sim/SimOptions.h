@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MeterSettings.h"
+#include "SimModel.h"
 
 #include <optional>
 #include <string>
@@ -9,9 +10,11 @@
 // The simulator's command line: the meter's starting state plus how to serve it.
 struct SimOptions {
     MeterSettings meter;
-    std::string linkPath;   // empty: no symbolic link
-    std::string replayPath; // a capture to play back instead of the meter; empty: none
-    bool loop = false;      // a replay starts again when a kind of frame runs out
+    const SimModel* model = nullptr; // none: the family's frames at 9600 baud, as --five-digit says
+    int baud = 9600;                 // the pace at which answers go out
+    std::string linkPath;            // empty: no symbolic link
+    std::string replayPath;          // a capture to play back instead of the meter; empty: none
+    bool loop = false;               // a replay starts again when a kind of frame runs out
     bool trace = false;
     bool help = false;
 };

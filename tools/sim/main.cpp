@@ -128,6 +128,9 @@ int main(int argc, char** argv) {
 
     PtyServer::Options serving;
     serving.warning = printToStderr;
+    // Ten bits a byte: a start bit, eight data bits and a stop bit.
+    serving.byteTime =
+        std::chrono::nanoseconds((10'000'000'000LL + options->baud / 2) / options->baud);
     if (options->trace)
         serving.trace = [](const std::string& line) { std::cerr << line << std::endl; };
     if (!server->run(*peer, g_stopRequested, serving)) {
