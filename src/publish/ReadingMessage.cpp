@@ -1,6 +1,7 @@
 #include "ReadingMessage.h"
 
 #include "JsonText.h"
+#include "Quantity.h"
 
 namespace ReadingMessage {
 
@@ -110,9 +111,24 @@ QByteArray of(const StoredReading& stored) {
     JsonText::appendName(out, "count");
     out += QByteArray::number(stored.record.nval, 'g', 9).toStdString();
     JsonText::appendField(out, "unit", unitOf(r.UnitText));
-    JsonText::appendField(out, "acdc", r.AcDcText);
+    // Where AC or DC does not apply, a subscriber finds no value rather than an empty text.
+    if (r.AcDcText.isEmpty()) {
+        JsonText::appendName(out, "acdc");
+        out += "null";
+    } else {
+        JsonText::appendField(out, "acdc", r.AcDcText);
+    }
     JsonText::appendField(out, "range", r.RangeText);
     JsonText::appendBool(out, "overload", isOverload(r.ReadingText));
+    const BaseValue base = Quantities::baseValueOf(r.ReadingText, r.UnitText, r.AcDcText);
+    if (base.quantity == Quantity::None) {
+        out += R"(,"quantity":null,"base_value":null,"base_unit":null)";
+    } else {
+        JsonText::appendField(out, "quantity", Quantities::idOf(base.quantity));
+        JsonText::appendName(out, "base_value");
+        out += base.value ? base.value->toStdString() : std::string("null");
+        JsonText::appendField(out, "base_unit", Quantities::baseUnitOf(base.quantity));
+    }
     out += '}';
     return QByteArray(out.data(), qsizetype(out.size()));
 }

@@ -124,6 +124,39 @@ private slots:
                  local.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz")));
     }
 
+    void theMessageCarriesItsQuantityInTheBaseUnit_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("unitText");
+        QTest::addColumn<QString>("acdc");
+        QTest::addColumn<QString>("json"); // the message's last fields
+        QTest::newRow("millivolts")
+            << "012.34" << "mV" << "DC"
+            << R"("acdc":"DC","range":"AUTO","overload":false,"quantity":"dc_voltage",)"
+               R"("base_value":0.01234,"base_unit":"V"})";
+        QTest::newRow("kilohms, no AC or DC")
+            << "01.234" << "k*" << ""
+            << R"("acdc":null,"range":"AUTO","overload":false,"quantity":"resistance",)"
+               R"("base_value":1234,"base_unit":"Ω"})";
+        QTest::newRow("overload")
+            << "0.L" << "M*" << ""
+            << R"("acdc":null,"range":"AUTO","overload":true,"quantity":"resistance",)"
+               R"("base_value":null,"base_unit":"Ω"})";
+        QTest::newRow("no unit") << "01234" << "" << ""
+                                 << R"("acdc":null,"range":"AUTO","overload":false,)"
+                                    R"("quantity":null,"base_value":null,"base_unit":null})";
+    }
+    void theMessageCarriesItsQuantityInTheBaseUnit() {
+        QFETCH(QString, text);
+        QFETCH(QString, unitText);
+        QFETCH(QString, acdc);
+        QFETCH(QString, json);
+        StoredReading s = stored(text, unitText);
+        s.reading.AcDcText = acdc;
+        const QByteArray message = ReadingMessage::of(s);
+        QVERIFY2(QString::fromUtf8(message).endsWith(json), message.constData());
+        QVERIFY(!parsed(message).isEmpty());
+    }
+
     void textsThatNeedEscapingStayValidJson() {
         StoredReading s = stored(QStringLiteral("1\"2\\3"), QStringLiteral("\x01V"));
         s.run = QStringLiteral("run\nwith a line end");
