@@ -107,11 +107,17 @@ private slots:
         QTest::addColumn<QString>("id");
         QTest::addColumn<bool>("taken");
         QTest::newRow("plain") << "bench-3" << true;
-        QTest::newRow("spaces and accents") << "Prüfplatz 2" << true;
+        QTest::newRow("underscore") << "bench_3" << true;
+        // A space or an accent would have to become "_" in Home Assistant's ids, where
+        // "bench 3" and "bench_3" would be one meter.
+        QTest::newRow("a space") << "bench 3" << false;
+        QTest::newRow("an accent") << "Prüfplatz" << false;
         QTest::newRow("a level separator") << "lab/bench" << false;
         QTest::newRow("a single-level wildcard") << "bench+" << false;
         QTest::newRow("a multi-level wildcard") << "#" << false;
         QTest::newRow("NUL") << QString(QChar(0)) << false;
+        QTest::newRow("a tab") << "bench\t3" << false;
+        QTest::newRow("not UTF-8") << QString::fromUtf8("bench\xff") << false;
     }
     void meterIdsMustBeOneTopicLevel() {
         QFETCH(QString, id);
@@ -167,6 +173,11 @@ private slots:
         QVERIFY(caFileProblem(config).contains(QStringLiteral("empty")));
         QFile ca(dir.filePath(QStringLiteral("ca.pem")));
         QVERIFY(ca.open(QIODevice::WriteOnly));
+        ca.write("not a certificate\n");
+        ca.close();
+        config.caFile = ca.fileName();
+        QVERIFY(caFileProblem(config).contains(QStringLiteral("holds no certificate")));
+        QVERIFY(ca.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ca.write("-----BEGIN CERTIFICATE-----\n");
         ca.close();
         config.caFile = ca.fileName();
