@@ -370,6 +370,8 @@ void TestVelmarLogMqtt::wrongBrokerSettingsEndTheRunAtStartWithCodeTwo() {
         password);
     QVERIFY2(run.exitCode == 2 && run.status == QProcess::NormalExit, qPrintable(run.err));
     QCOMPARE(linesWith(run.err, said), 1);
+    // An end said as such: no line promises another attempt.
+    QVERIFY2(!run.err.contains(QStringLiteral("trying again")), qPrintable(run.err));
     if (!password.isEmpty())
         QVERIFY2(!run.err.contains(password), qPrintable(run.err));
     // Ended at start, not after the 600 readings it was asked for.
