@@ -27,8 +27,10 @@ public:
         QString host;
         int port = 1883;
         bool tls = false;
-        QString caFile; // with tls; empty: the system's certificate authorities
-        QString user;   // empty: no login
+        QString caFile;   // with tls; empty: the system's certificate authorities
+        QString certFile; // with tls: the client's certificate and key; empty: none
+        QString keyFile;
+        QString user; // empty: no login
         QString password;
         QString clientId;
         QString willTopic; // empty: no will
@@ -58,16 +60,22 @@ signals:
     void connected();
     // The broker answered the attempt with a refusal (code from its CONNACK).
     void refused(int code, const QString& why);
+    // The TLS handshake failed (the broker's certificate did not verify, or the port does not
+    // speak TLS); lost() follows with the same reason.
+    void tlsFailed(const QString& why);
     // An attempt failed or the connection ended; tried again after a pause.
     void lost(const QString& why);
     void acknowledged(int messageId);
 
-private:
+public:
+    // Shared by the client and the thread making the connect call.
     struct PendingConnect;
 
+private:
     static void onConnect(mosquitto*, void* self, int code);
     static void onDisconnect(mosquitto*, void* self, int code);
     static void onPublish(mosquitto*, void* self, int messageId);
+    static void onLog(mosquitto* mosq, void* self, int level, const char* text);
 
     void attempt();
     // The connect call, with the attempt's library object, off this thread.
@@ -81,7 +89,7 @@ private:
     void onMiscTick();
     // After every call into the library: handles what its callbacks said and follows its socket.
     void settle(int result);
-    void drop(const QString& why);
+    void drop(const QString& given);
     void followSocket();
     void release();
 
@@ -102,4 +110,5 @@ private:
     std::optional<int> m_connack;
     bool m_disconnected = false;
     std::vector<int> m_acks;
+    QString m_tlsError; // the attempt's TLS failure, as the library and OpenSSL told it
 };

@@ -43,7 +43,7 @@ private slots:
                                   << "12.34" << 2;
         QTest::newRow("DC volts, five digits")
             << frame(fn(14), range(1), kFive, "12345") << "dc_voltage"
-            << "1.2345" << 4;
+            << "12.345" << 3;
         QTest::newRow("negative") << frame(fn(14), range(1), kMinus, "01234") << "dc_voltage"
                                   << "-12.34" << 2;
         QTest::newRow("millivolts DC") << frame(fn(13), range(0), 0, "01234") << "dc_voltage"
@@ -70,8 +70,7 @@ private slots:
                                     << "0.000000001234" << 12;
         QTest::newRow("microfarads") << frame(fn(12, 1), range(4), 0, "01234") << "capacitance"
                                      << "0.00001234" << 8;
-        QTest::newRow("kilohertz") << frame(0, range(3, kFrequency), kFive, "01234")
-                                   << "frequency"
+        QTest::newRow("kilohertz") << frame(0, range(3, kFrequency), kFive, "01234") << "frequency"
                                    << "1234" << 0;
         QTest::newRow("hertz") << frame(0, range(1, kFrequency), kFive, "01234") << "frequency"
                                << "12.34" << 2;
@@ -81,11 +80,10 @@ private slots:
                                << "1.234" << 3;
         QTest::newRow("overload keeps its quantity")
             << frame(fn(12), range(2), kOverload, "01234") << "resistance" << QString() << 0;
-        QTest::newRow("negative overload")
-            << frame(fn(14), range(1), kOverload | kMinus, "01234") << "dc_voltage" << QString()
-            << 0;
-        QTest::newRow("a function without a unit") << frame(fn(3), range(0), 0, "01234") << ""
-                                                   << QString() << 0;
+        QTest::newRow("negative overload") << frame(fn(14), range(1), kOverload | kMinus, "01234")
+                                           << "dc_voltage" << QString() << 0;
+        QTest::newRow("a function without a unit")
+            << frame(fn(3), range(0), 0, "01234") << "" << QString() << 0;
     }
     void theDisplayGivesItsQuantityAndBaseValue() {
         QFETCH(QString, frameHex);

@@ -7,6 +7,7 @@
 #include "SignalPipe.h"
 
 #include <QCoreApplication>
+#include <QSysInfo>
 
 #include <csignal>
 #include <cstdio>
@@ -20,23 +21,15 @@ constexpr int kCloseWaitMs = 3000;
 // The broker's settings as the command line and the environment give them; nothing, after one
 // line on standard error, when they cannot be used.
 std::optional<PublishConfig> publishConfig(const LogOptions& options) {
-    PublishRequest request;
-    request.url = options.mqttUrl;
-    request.caFile = options.mqttCa;
-    request.user = options.mqttUser;
+    PublishRequest request = options.mqtt;
     if (qEnvironmentVariableIsSet("VELMAR_MQTT_PASSWORD"))
         request.password = qEnvironmentVariable("VELMAR_MQTT_PASSWORD");
-    request.meterId = options.meterId;
     request.port = options.port;
-    request.discovery = options.mqttDiscovery;
+    request.hostName = QSysInfo::machineHostName();
     QString error;
     std::optional<PublishConfig> config = publishConfigOf(request, error);
-    if (config)
-        error = caFileProblem(*config);
-    if (!error.isEmpty()) {
+    if (!config)
         std::fprintf(stderr, "velmar-log: %s\n", qPrintable(error));
-        return std::nullopt;
-    }
     return config;
 }
 
@@ -75,7 +68,7 @@ int main(int argc, char* argv[]) {
         return ReadingLogger::kDone;
     }
     std::optional<PublishConfig> broker;
-    if (!options->mqttUrl.isEmpty()) {
+    if (!options->mqtt.url.isEmpty()) {
         broker = publishConfig(*options);
         if (!broker)
             return ReadingLogger::kCannotOpen;
@@ -102,6 +95,14 @@ int main(int argc, char* argv[]) {
         ReadingPublisher* p = publisher.get();
         logger.setStoredSink([p](const StoredReading& stored) { p->publish(stored); });
         p->setHealthSource([&logger] { return countsOf(logger); });
+        // The meter answers while frames come and its line is there.
+        MeterSession& session = logger.session();
+        QObject::connect(&session, &MeterSession::mainFrame, p,
+                         [p] { p->setMeterAvailable(true); });
+        QObject::connect(&session, &MeterSession::silenceBegan, p,
+                         [p] { p->setMeterAvailable(false); });
+        QObject::connect(&session, &MeterSession::deviceGone, p,
+                         [p] { p->setMeterAvailable(false); });
         QObject::connect(
             p, &ReadingPublisher::refusedAtStart, &logger,
             [&logger](const QString& why) { logger.finish(ReadingLogger::kCannotOpen, why); });
