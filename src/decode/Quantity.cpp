@@ -1,5 +1,6 @@
 #include "Quantity.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -135,8 +136,10 @@ BaseValue baseValueOf(const QString& readingText, const QString& unitText,
         ++first;
     QString value = negative ? QStringLiteral("-") : QString();
     value += QStringView(digits).mid(first, whole - first);
-    if (whole < digits.size())
-        value += u'.' + QStringView(digits).mid(whole);
+    if (whole < digits.size()) {
+        value += u'.';
+        value += QStringView(digits).mid(whole);
+    }
     base.precision = std::max(base.precision, 0);
     if (base.quantity != Quantity::None)
         base.value = value;
