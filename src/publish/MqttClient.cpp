@@ -109,6 +109,7 @@ QString MqttClient::prepare() {
     mosquitto_connect_callback_set(m_mosq, &MqttClient::onConnect);
     mosquitto_disconnect_callback_set(m_mosq, &MqttClient::onDisconnect);
     mosquitto_publish_callback_set(m_mosq, &MqttClient::onPublish);
+    mosquitto_message_callback_set(m_mosq, &MqttClient::onMessage);
     mosquitto_log_callback_set(m_mosq, &MqttClient::onLog);
     int result = MOSQ_ERR_SUCCESS;
     if (!m_settings.willTopic.isEmpty()) {
@@ -266,6 +267,25 @@ void MqttClient::onDisconnect(mosquitto*, void* self, int) {
         static_cast<MqttClient*>(self)->m_disconnected = true;
 }
 
+void MqttClient::onMessage(mosquitto*, void* self, const mosquitto_message* message) {
+    if (self && message && message->topic)
+        static_cast<MqttClient*>(self)->m_received.push_back(
+            {QByteArray(message->topic),
+             QByteArray(static_cast<const char*>(message->payload), message->payloadlen)});
+}
+
+bool MqttClient::subscribe(const QByteArray& topic) {
+    if (!m_mosq || !m_connected)
+        return false;
+    const int result = mosquitto_subscribe(m_mosq, nullptr, topic.constData(), 1);
+    if (result != MOSQ_ERR_SUCCESS) {
+        settle(result);
+        return false;
+    }
+    followSocket();
+    return true;
+}
+
 void MqttClient::onPublish(mosquitto*, void* self, int messageId) {
     if (self)
         static_cast<MqttClient*>(self)->m_acks.push_back(messageId);
@@ -329,6 +349,8 @@ void MqttClient::settle(int result) {
     }
     for (const int id : std::exchange(m_acks, {}))
         emit acknowledged(id);
+    for (const auto& [topic, payload] : std::exchange(m_received, {}))
+        emit received(topic, payload);
     if (!m_mosq)
         return; // a listener stopped us
     if (m_disconnected || (result != MOSQ_ERR_SUCCESS && result != MOSQ_ERR_CONN_PENDING)) {

@@ -7,10 +7,12 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QSocketNotifier;
 struct mosquitto;
+struct mosquitto_message;
 
 // One connection to an MQTT broker through libmosquitto, driven by the Qt event loop through the
 // library's socket: a notifier calls the library when the socket can be read or written and a
@@ -53,6 +55,9 @@ public:
     [[nodiscard]] std::optional<int> publish(const QByteArray& topic, const QByteArray& payload,
                                              bool retain);
 
+    // Subscribes, QoS 1, while connected; received() brings what arrives.
+    bool subscribe(const QByteArray& topic);
+
     // The pause before the next attempt after `failures` attempts in a row failed.
     [[nodiscard]] static int retryDelayMs(int failures);
 
@@ -66,6 +71,7 @@ signals:
     // An attempt failed or the connection ended; tried again after a pause.
     void lost(const QString& why);
     void acknowledged(int messageId);
+    void received(const QByteArray& topic, const QByteArray& payload);
 
 public:
     // Shared by the client and the thread making the connect call.
@@ -75,6 +81,7 @@ private:
     static void onConnect(mosquitto*, void* self, int code);
     static void onDisconnect(mosquitto*, void* self, int code);
     static void onPublish(mosquitto*, void* self, int messageId);
+    static void onMessage(mosquitto*, void* self, const mosquitto_message* message);
     static void onLog(mosquitto* mosq, void* self, int level, const char* text);
 
     void attempt();
@@ -110,5 +117,6 @@ private:
     std::optional<int> m_connack;
     bool m_disconnected = false;
     std::vector<int> m_acks;
+    std::vector<std::pair<QByteArray, QByteArray>> m_received; // topic and payload
     QString m_tlsError; // the attempt's TLS failure, as the library and OpenSSL told it
 };

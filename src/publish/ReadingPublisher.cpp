@@ -44,6 +44,7 @@ ReadingPublisher::ReadingPublisher(PublishConfig config, QString path, WallClock
       m_healthTopic(m_config.topic("health").toUtf8()),
       m_meterTopic(m_config.topic("meter").toUtf8()),
       m_formerDiscoveryTopic(DiscoveryMessage::formerTopic(m_config).toUtf8()),
+      m_homeAssistantStatusTopic((m_config.discoveryPrefix + QStringLiteral("/status")).toUtf8()),
       m_client(clientSettings(m_config)), m_queue(std::move(path), memoryBound, m_readingTopic),
       m_wallClock(std::move(wallClock)) {
     connect(&m_client, &MqttClient::connected, this, &ReadingPublisher::onConnected);
@@ -56,6 +57,15 @@ ReadingPublisher::ReadingPublisher(PublishConfig config, QString path, WallClock
     connect(&m_client, &MqttClient::tlsFailed, this, [this](const QString& why) {
         refuseAtStart(QStringLiteral("the broker %1: %2").arg(m_config.brokerText(), why));
     });
+    // Home Assistant says "online" on its status topic when it starts: it learns every sensor
+    // again, as the retained messages may be gone.
+    connect(&m_client, &MqttClient::received, this,
+            [this](const QByteArray& topic, const QByteArray& payload) {
+                if (topic == m_homeAssistantStatusTopic && payload == kOnline) {
+                    for (const Discovered& sensor : m_discovered)
+                        publishDiscovery(sensor);
+                }
+            });
     connect(&m_healthTimer, &QTimer::timeout, this, &ReadingPublisher::healthTick);
     connect(&m_positionTimer, &QTimer::timeout, this, &ReadingPublisher::positionTick);
     m_closeTimer.setSingleShot(true);
@@ -168,8 +178,11 @@ void ReadingPublisher::onConnected() {
     publishMeterAvailable();
     // A broker that lost its retained messages, or a Home Assistant that started afresh, learns
     // every sensor again before the readings.
-    if (m_config.discovery && !std::exchange(m_formerRemoved, true))
-        (void)m_client.publish(m_formerDiscoveryTopic, QByteArray(), true);
+    if (m_config.discovery) {
+        (void)m_client.subscribe(m_homeAssistantStatusTopic);
+        if (!std::exchange(m_formerRemoved, true))
+            (void)m_client.publish(m_formerDiscoveryTopic, QByteArray(), true);
+    }
     for (const Discovered& sensor : m_discovered)
         publishDiscovery(sensor);
     if (m_healthWaiting)

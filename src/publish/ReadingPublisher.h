@@ -28,7 +28,7 @@
 // ("online", with "offline" as the will and at a clean end), whether the meter answers (retained,
 // as the host says it), the retained link health at the start and once a minute, and with
 // discovery one Home Assistant sensor for each quantity shown, sent when the quantity first
-// appears and again at every connection.
+// appears and again at every connection and whenever Home Assistant says it started.
 class ReadingPublisher : public QObject {
     Q_OBJECT
 public:
@@ -103,6 +103,7 @@ private:
     QByteArray m_healthTopic;
     QByteArray m_meterTopic;
     QByteArray m_formerDiscoveryTopic;
+    QByteArray m_homeAssistantStatusTopic;
     MqttClient m_client;
     PublishQueue m_queue;
     // Ids of the messages handed to the library, oldest first: the queue's first entries.

@@ -291,6 +291,16 @@ private slots:
         }
         QCOMPARE(seen, (QStringList{"velmar_bench_dc_voltage", "1", "2", "3",
                                     "velmar_bench_resistance", "4", "5", "6"}));
+        // Home Assistant started again: it learns both sensors again.
+        const auto sensorMessages = [&] {
+            const auto all = subscriber.messages();
+            return std::count_if(all.begin(), all.end(), [](const MqttSubscriber::Message& m) {
+                return m.topic.startsWith(QStringLiteral("homeassistant/sensor/velmar_bench_"));
+            });
+        };
+        QCOMPARE(sensorMessages(), 2);
+        subscriber.publish("homeassistant/status", "online");
+        QVERIFY(QTest::qWaitFor([&] { return sensorMessages() == 4; }, kWaitMs));
         MqttSubscriber later(broker.port(), QStringLiteral("homeassistant/sensor/+/config"),
                              "later");
         QVERIFY(QTest::qWaitFor([&] { return later.messages().size() >= 2; }, kWaitMs));
