@@ -21,6 +21,7 @@
 
 #include <csignal>
 #include <functional>
+#include <optional>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -130,7 +131,7 @@ class TestVelmarLogMqtt : public QObject {
 private slots:
     void everyStoredReadingIsPublishedAsItIsPrinted();
     void aBrokerStoppedAndStartedAgainLosesNoReading();
-    void aKilledLoggerShowsOffline();
+    void aLostMeterAndAKilledLoggerShowOffline();
     void aKilledLoggerLosesNoQueuedReading_data();
     void aKilledLoggerLosesNoQueuedReading();
     void wrongBrokerSettingsEndTheRunAtStartWithCodeTwo_data();
@@ -251,19 +252,26 @@ void TestVelmarLogMqtt::aBrokerStoppedAndStartedAgainLosesNoReading() {
     QCOMPARE(arrived, expected);
 }
 
-void TestVelmarLogMqtt::aKilledLoggerShowsOffline() {
+void TestVelmarLogMqtt::aLostMeterAndAKilledLoggerShowOffline() {
     MosquittoBroker broker;
     QVERIFY(broker.start());
     MqttSubscriber subscriber(broker.port(), QStringLiteral("velmar/killed/+"));
     QVERIFY(subscriber.waitSubscribed());
     const QString link = m_dir.filePath("kill-meter");
-    Meter meter(link, {"--drift", "5"});
-    QVERIFY(meter.ready());
+    std::optional<Meter> meter(std::in_place, link, QStringList{"--drift", "5"});
+    QVERIFY(meter->ready());
     QProcess logger;
     logger.start(logBinary(), {"--port", link, "--table", m_dir.filePath("kill.DB"), "--mqtt",
                                broker.url(), "--meter-id", "killed"});
     QVERIFY(QTest::qWaitFor(
         [&] { return !subscriber.messagesOn("velmar/killed/reading").isEmpty(); }, 60'000));
+    QCOMPARE(subscriber.messagesOn("velmar/killed/status").last().payload, QByteArray("online"));
+    QCOMPARE(subscriber.messagesOn("velmar/killed/meter").last().payload, QByteArray("online"));
+    // The meter's line gone: the meter is said unavailable while the logger runs on.
+    meter.reset();
+    QVERIFY(QTest::qWaitFor(
+        [&] { return subscriber.messagesOn("velmar/killed/meter").last().payload == "offline"; },
+        60'000));
     QCOMPARE(subscriber.messagesOn("velmar/killed/status").last().payload, QByteArray("online"));
     ::kill(pid_t(logger.processId()), SIGKILL);
     QVERIFY(logger.waitForFinished(60'000));
