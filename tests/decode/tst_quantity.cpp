@@ -28,6 +28,40 @@ QString frame(int b1, int b2, int b4, const char* digits) {
     return hex + QStringLiteral("0A");
 }
 
+// Bytes 1, 2 and 4 of a frame and its digits; the quantity, base value ("": none) and precision.
+struct Case {
+    const char* tag;
+    int b1, b2, b4;
+    const char* digits;
+    const char* quantity;
+    const char* value;
+    int precision;
+};
+const Case kCases[] = {
+    {"DC volts", fn(14), range(1), 0, "01234", "dc_voltage", "12.34", 2},
+    {"DC volts, five digits", fn(14), range(1), kFive, "12345", "dc_voltage", "12.345", 3},
+    {"negative", fn(14), range(1), kMinus, "01234", "dc_voltage", "-12.34", 2},
+    {"millivolts DC", fn(13), range(0), 0, "01234", "dc_voltage", "0.01234", 5},
+    {"millivolts AC", fn(13, 1), range(0), 0, "01234", "ac_voltage", "0.01234", 5},
+    {"AC volts, mV range", fn(15), range(0), 0, "01234", "ac_voltage", "0.1234", 4},
+    {"AC volts, no point", fn(15), range(4), 0, "01234", "ac_voltage", "1234", 0},
+    {"amperes AC", fn(5, 1), range(0), 0, "01234", "ac_current", "1.234", 3},
+    {"milliamperes DC", fn(6), range(1), 0, "00050", "dc_current", "0.0050", 4},
+    {"ohms", fn(12), range(0), 0, "01234", "resistance", "123.4", 1},
+    {"kilohms", fn(12), range(1), 0, "01234", "resistance", "1234", 0},
+    {"megohms", fn(12), range(5), 0, "01234", "resistance", "12340000", 0},
+    {"nanosiemens", fn(12), range(6), 0, "01234", "conductance", "0.00000001234", 11},
+    {"nanofarads", fn(12, 1), range(0), 0, "01234", "capacitance", "0.000000001234", 12},
+    {"microfarads", fn(12, 1), range(4), 0, "01234", "capacitance", "0.00001234", 8},
+    {"kilohertz", 0, range(3, kFrequency), kFive, "01234", "frequency", "1234", 0},
+    {"hertz", 0, range(1, kFrequency), kFive, "01234", "frequency", "12.34", 2},
+    {"duty", 0, range(0, kDuty), 0, "01234", "duty_cycle", "12.34", 2},
+    {"diode", fn(11), range(0), 0, "01234", "diode", "1.234", 3},
+    {"overload keeps its quantity", fn(12), range(2), kOverload, "01234", "resistance", "", 0},
+    {"negative overload", fn(14), range(1), kOverload | kMinus, "01234", "dc_voltage", "", 0},
+    {"a function without a unit", fn(3), range(0), 0, "01234", "", "", 0},
+};
+
 } // namespace
 
 class QuantityTest : public QObject {
@@ -37,53 +71,11 @@ private slots:
     void theDisplayGivesItsQuantityAndBaseValue_data() {
         QTest::addColumn<QString>("frameHex");
         QTest::addColumn<QString>("quantity");
-        QTest::addColumn<QString>("value"); // empty: none
+        QTest::addColumn<QString>("value");
         QTest::addColumn<int>("precision");
-        QTest::newRow("DC volts") << frame(fn(14), range(1), 0, "01234") << "dc_voltage"
-                                  << "12.34" << 2;
-        QTest::newRow("DC volts, five digits")
-            << frame(fn(14), range(1), kFive, "12345") << "dc_voltage"
-            << "12.345" << 3;
-        QTest::newRow("negative") << frame(fn(14), range(1), kMinus, "01234") << "dc_voltage"
-                                  << "-12.34" << 2;
-        QTest::newRow("millivolts DC") << frame(fn(13), range(0), 0, "01234") << "dc_voltage"
-                                       << "0.01234" << 5;
-        QTest::newRow("millivolts AC") << frame(fn(13, 1), range(0), 0, "01234") << "ac_voltage"
-                                       << "0.01234" << 5;
-        QTest::newRow("AC volts, mV range") << frame(fn(15), range(0), 0, "01234") << "ac_voltage"
-                                            << "0.1234" << 4;
-        QTest::newRow("AC volts, no point") << frame(fn(15), range(4), 0, "01234") << "ac_voltage"
-                                            << "1234" << 0;
-        QTest::newRow("amperes AC") << frame(fn(5, 1), range(0), 0, "01234") << "ac_current"
-                                    << "1.234" << 3;
-        QTest::newRow("milliamperes DC") << frame(fn(6), range(1), 0, "00050") << "dc_current"
-                                         << "0.0050" << 4;
-        QTest::newRow("ohms") << frame(fn(12), range(0), 0, "01234") << "resistance"
-                              << "123.4" << 1;
-        QTest::newRow("kilohms") << frame(fn(12), range(1), 0, "01234") << "resistance"
-                                 << "1234" << 0;
-        QTest::newRow("megohms") << frame(fn(12), range(5), 0, "01234") << "resistance"
-                                 << "12340000" << 0;
-        QTest::newRow("nanosiemens") << frame(fn(12), range(6), 0, "01234") << "conductance"
-                                     << "0.00000001234" << 11;
-        QTest::newRow("nanofarads") << frame(fn(12, 1), range(0), 0, "01234") << "capacitance"
-                                    << "0.000000001234" << 12;
-        QTest::newRow("microfarads") << frame(fn(12, 1), range(4), 0, "01234") << "capacitance"
-                                     << "0.00001234" << 8;
-        QTest::newRow("kilohertz") << frame(0, range(3, kFrequency), kFive, "01234") << "frequency"
-                                   << "1234" << 0;
-        QTest::newRow("hertz") << frame(0, range(1, kFrequency), kFive, "01234") << "frequency"
-                               << "12.34" << 2;
-        QTest::newRow("duty") << frame(0, range(0, kDuty), 0, "01234") << "duty_cycle"
-                              << "12.34" << 2;
-        QTest::newRow("diode") << frame(fn(11), range(0), 0, "01234") << "diode"
-                               << "1.234" << 3;
-        QTest::newRow("overload keeps its quantity")
-            << frame(fn(12), range(2), kOverload, "01234") << "resistance" << QString() << 0;
-        QTest::newRow("negative overload") << frame(fn(14), range(1), kOverload | kMinus, "01234")
-                                           << "dc_voltage" << QString() << 0;
-        QTest::newRow("a function without a unit")
-            << frame(fn(3), range(0), 0, "01234") << "" << QString() << 0;
+        for (const Case& c : kCases)
+            QTest::newRow(c.tag) << frame(c.b1, c.b2, c.b4, c.digits) << c.quantity << c.value
+                                 << c.precision;
     }
     void theDisplayGivesItsQuantityAndBaseValue() {
         QFETCH(QString, frameHex);
