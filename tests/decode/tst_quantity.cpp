@@ -42,9 +42,7 @@ const Case kCases[] = {
     {"DC volts, five digits", fn(14), range(1), kFive, "12345", "dc_voltage", "12.345", 3},
     {"negative", fn(14), range(1), kMinus, "01234", "dc_voltage", "-12.34", 2},
     {"millivolts DC", fn(13), range(0), 0, "01234", "dc_voltage", "0.01234", 5},
-    {"millivolts AC", fn(13, 1), range(0), 0, "01234", "ac_voltage", "0.01234", 5},
     {"AC volts, mV range", fn(15), range(0), 0, "01234", "ac_voltage", "0.1234", 4},
-    {"AC volts, no point", fn(15), range(4), 0, "01234", "ac_voltage", "1234", 0},
     {"amperes AC", fn(5, 1), range(0), 0, "01234", "ac_current", "1.234", 3},
     {"milliamperes DC", fn(6), range(1), 0, "00050", "dc_current", "0.0050", 4},
     {"ohms", fn(12), range(0), 0, "01234", "resistance", "123.4", 1},
@@ -54,11 +52,9 @@ const Case kCases[] = {
     {"nanofarads", fn(12, 1), range(0), 0, "01234", "capacitance", "0.000000001234", 12},
     {"microfarads", fn(12, 1), range(4), 0, "01234", "capacitance", "0.00001234", 8},
     {"kilohertz", 0, range(3, kFrequency), kFive, "01234", "frequency", "1234", 0},
-    {"hertz", 0, range(1, kFrequency), kFive, "01234", "frequency", "12.34", 2},
     {"duty", 0, range(0, kDuty), 0, "01234", "duty_cycle", "12.34", 2},
     {"diode", fn(11), range(0), 0, "01234", "diode", "1.234", 3},
     {"overload keeps its quantity", fn(12), range(2), kOverload, "01234", "resistance", "", 0},
-    {"negative overload", fn(14), range(1), kOverload | kMinus, "01234", "dc_voltage", "", 0},
     {"a function without a unit", fn(3), range(0), 0, "01234", "", "", 0},
 };
 

@@ -198,17 +198,10 @@ private slots:
         PublishRequest twoPasswords = r;
         twoPasswords.password = QStringLiteral("pw");
         QVERIFY(refused(twoPasswords, "VELMAR_MQTT_PASSWORD"));
-        PublishRequest noFile = r;
-        noFile.passwordFile = dir.filePath(QStringLiteral("missing"));
-        QVERIFY(refused(noFile, "--mqtt-password-file"));
         PublishRequest certAlone = r;
         certAlone.url = QStringLiteral("mqtts://h");
         certAlone.certFile = file.fileName();
         QVERIFY(refused(certAlone, "--mqtt-cert and --mqtt-key"));
-        PublishRequest certPlain = certAlone;
-        certPlain.url = QStringLiteral("mqtt://h");
-        certPlain.keyFile = file.fileName();
-        QVERIFY(refused(certPlain, "mqtts://"));
     }
 
     void aCaFileThatCannotBeReadIsSaid() {
