@@ -49,7 +49,10 @@ QByteArray of(const PublishConfig& config, Quantity quantity, int precision) {
     // The quantity's name alone: Home Assistant puts the device's name before it.
     JsonText::appendField(out, "name", Quantities::nameOf(quantity));
     JsonText::appendField(out, "unique_id", id);
-    JsonText::appendField(out, "default_entity_id", QStringLiteral("sensor.") + id.toLower());
+    // An entity id takes lower-case letters, digits and "_" only; Home Assistant numbers one
+    // that is taken, so "-" and "_" may meet here without harm.
+    JsonText::appendField(out, "default_entity_id",
+                          QStringLiteral("sensor.") + id.toLower().replace(u'-', u'_'));
     JsonText::appendField(out, "state_topic", config.topic("reading"));
     // Readings of other quantities render empty, which Home Assistant ignores; an overload
     // renders "None", which it shows as unknown.

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTest>
 #include <QTimeZone>
@@ -217,7 +218,10 @@ private slots:
             QCOMPARE(o.value("name").toString(), Quantities::nameOf(quantity));
             QVERIFY(o.value("name") != o.value("device").toObject().value("name"));
             const QString id = o.value("unique_id").toString();
-            QCOMPARE(o.value("default_entity_id").toString(), "sensor." + id.toLower());
+            // Home Assistant's entity ids: the domain, a dot, lower-case letters, digits, "_".
+            QVERIFY(QRegularExpression("^sensor\\.[a-z0-9_]+$")
+                        .match(o.value("default_entity_id").toString())
+                        .hasMatch());
             ids.insert(id);
             topics.insert(DiscoveryMessage::topic(config, quantity));
             QCOMPARE(DiscoveryMessage::topic(config, quantity), "ha/sensor/" + id + "/config");
