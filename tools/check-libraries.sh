@@ -16,6 +16,7 @@ word() {
     Qt6::PrintSupport) echo "Qt PrintSupport" ;;
     PkgConfig::PXLIB) echo pxlib ;;
     PkgConfig::MOSQUITTO) echo libmosquitto ;;
+    PkgConfig::LIBSSL) echo libssl ;;
     velmar_*) echo "${1#velmar_}" ;;
     *) echo "$1" ;;
   esac

@@ -7,7 +7,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev pxlib-dev
-          libbenchmark-dev libmosquitto-dev mosquitto valgrind fonts-dejavu-core fonts-liberation
+          libbenchmark-dev libmosquitto-dev libssl-dev mosquitto openssl valgrind fonts-dejavu-core fonts-liberation
           poppler-utils
           dpkg-dev file   # cpack -G DEB: dpkg-shlibdeps finds the dependencies, file finds the programs
           help2man    # the programs' manual pages, made from their --help

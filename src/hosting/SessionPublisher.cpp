@@ -27,6 +27,13 @@ void SessionPublisher::start() {
     publisher->setHealthSource(
         [this] { return countsOf(m_session.linkHealth(), m_session.now()); });
     connect(&m_session, &MeterSession::readingStored, publisher, &ReadingPublisher::publish);
+    // The meter answers while frames come and its line is there.
+    connect(&m_session, &MeterSession::mainFrame, publisher,
+            [publisher] { publisher->setMeterAvailable(true); });
+    connect(&m_session, &MeterSession::silenceBegan, publisher,
+            [publisher] { publisher->setMeterAvailable(false); });
+    connect(&m_session, &MeterSession::deviceGone, publisher,
+            [publisher] { publisher->setMeterAvailable(false); });
     connect(publisher, &ReadingPublisher::refusedAtStart, this, &SessionPublisher::refusedAtStart);
     connect(publisher, &ReadingPublisher::closed, this, [this] {
         m_closed = true;

@@ -1,21 +1,26 @@
 #pragma once
 
 #include "PublishConfig.h"
+#include "Quantity.h"
 
 #include <QByteArray>
 #include <QString>
 
-// The retained message by which Home Assistant finds the meter as a sensor on its own: where the
-// readings come from, which field is the value, its unit and what kind of quantity it is.
+// The retained messages by which Home Assistant finds the meter: one sensor for each quantity,
+// with one unit and device class for life, so that a range or function change never changes a
+// sensor's unit and its long-term statistics go on. Each sensor takes its value from the shared
+// reading topic, only from readings of its quantity, and is available while both the logger and
+// the meter are.
 namespace DiscoveryMessage {
 
-// "homeassistant/sensor/velmar_<meter>/config".
-[[nodiscard]] QString topic(const PublishConfig& config);
-// The sensor with the given unit (plain characters, as the reading message carries it).
-[[nodiscard]] QByteArray of(const PublishConfig& config, const QString& unit);
-// Home Assistant's device class for a unit ("voltage" for mV), or empty when it has none.
-[[nodiscard]] QString deviceClassOf(const QString& unit);
-// The meter id made fit for Home Assistant's ids: letters, digits, "_" and "-" only.
-[[nodiscard]] QString objectIdOf(const QString& meterId);
+// "<discovery prefix>/sensor/velmar_<meter>_<quantity>/config".
+[[nodiscard]] QString topic(const PublishConfig& config, Quantity quantity);
+// The sensor of a quantity, its value shown with precision digits after the point.
+[[nodiscard]] QByteArray of(const PublishConfig& config, Quantity quantity, int precision);
+// Home Assistant's device class for a quantity ("voltage" for DC and AC voltage), or empty
+// where it has none (resistance, capacitance, duty cycle).
+[[nodiscard]] QString deviceClassOf(Quantity quantity);
+// The single sensor that older versions published for every unit, before one per quantity.
+[[nodiscard]] QString formerTopic(const PublishConfig& config);
 
 } // namespace DiscoveryMessage

@@ -8,7 +8,15 @@ namespace JsonText {
 
 void appendString(std::string& out, const QString& text) {
     out += '"';
-    const QByteArray utf8 = text.toUtf8();
+    // Most texts are plain ASCII: taken as they are, without a UTF-8 copy of the whole text.
+    qsizetype ascii = 0;
+    for (; ascii < text.size(); ++ascii) {
+        const char16_t c = text[ascii].unicode();
+        if (c >= 0x80 || c < 0x20 || c == u'"' || c == u'\\')
+            break;
+        out += char(c);
+    }
+    const QByteArray utf8 = QStringView(text).mid(ascii).toUtf8();
     for (const char c : utf8) {
         const auto u = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\') {

@@ -4,6 +4,8 @@
 #include <QSocketNotifier>
 
 #include <mosquitto.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 
 #include <cerrno>
 #include <chrono>
@@ -57,8 +59,14 @@ struct MqttClient::PendingConnect {
     MqttClient* owner = nullptr; // null once the client no longer waits for the call
     bool done = false;
     int result = MOSQ_ERR_SUCCESS;
-    int error = 0; // errno after the call
+    int error = 0;    // errno after the call
+    QString tlsError; // what the library logged of a TLS failure during the call
 };
+
+namespace {
+// The attempt whose connect call runs on this thread, for the library's log.
+thread_local MqttClient::PendingConnect* t_connecting = nullptr;
+} // namespace
 
 MqttClient::MqttClient(Settings settings, QObject* parent)
     : QObject(parent), m_settings(std::move(settings)) {
@@ -101,6 +109,8 @@ QString MqttClient::prepare() {
     mosquitto_connect_callback_set(m_mosq, &MqttClient::onConnect);
     mosquitto_disconnect_callback_set(m_mosq, &MqttClient::onDisconnect);
     mosquitto_publish_callback_set(m_mosq, &MqttClient::onPublish);
+    mosquitto_message_callback_set(m_mosq, &MqttClient::onMessage);
+    mosquitto_log_callback_set(m_mosq, &MqttClient::onLog);
     int result = MOSQ_ERR_SUCCESS;
     if (!m_settings.willTopic.isEmpty()) {
         const QByteArray topic = m_settings.willTopic.toUtf8();
@@ -115,12 +125,18 @@ QString MqttClient::prepare() {
                                                                          : password.constData());
     }
     if (result == MOSQ_ERR_SUCCESS && m_settings.tls) {
-        if (m_settings.caFile.isEmpty()) {
+        const QByteArray ca = QFile::encodeName(m_settings.caFile);
+        const QByteArray cert = QFile::encodeName(m_settings.certFile);
+        const QByteArray key = QFile::encodeName(m_settings.keyFile);
+        if (m_settings.caFile.isEmpty())
             result = mosquitto_int_option(m_mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
-        } else {
-            const QByteArray ca = QFile::encodeName(m_settings.caFile);
-            result = mosquitto_tls_set(m_mosq, ca.constData(), nullptr, nullptr, nullptr, nullptr);
-        }
+        // The library takes a client certificate only with a CA file or folder: without a CA
+        // file, the system's folder.
+        if (result == MOSQ_ERR_SUCCESS && (!ca.isEmpty() || !cert.isEmpty()))
+            result = mosquitto_tls_set(m_mosq, ca.isEmpty() ? nullptr : ca.constData(),
+                                       ca.isEmpty() ? "/etc/ssl/certs" : nullptr,
+                                       cert.isEmpty() ? nullptr : cert.constData(),
+                                       key.isEmpty() ? nullptr : key.constData(), nullptr);
     }
     return result == MOSQ_ERR_SUCCESS ? QString() : errorText(result);
 }
@@ -135,6 +151,7 @@ void MqttClient::start() {
 void MqttClient::attempt() {
     if (!m_running || m_pending)
         return;
+    m_tlsError.clear();
     m_connack.reset();
     m_disconnected = false;
     if (const QString why = prepare(); !why.isEmpty()) {
@@ -159,8 +176,10 @@ void MqttClient::attempt() {
 void MqttClient::connectOffThread(std::shared_ptr<PendingConnect> pending) {
     // The name is handed on, not an address looked up here: a TLS connection checks the broker's
     // certificate against it.
+    t_connecting = pending.get();
     const int result = mosquitto_connect_async(pending->mosq, pending->host.constData(),
                                                pending->port, pending->keepAliveSeconds);
+    t_connecting = nullptr;
     const int error = errno;
     std::unique_lock lock(pending->mutex);
     if (!pending->owner) {
@@ -186,6 +205,7 @@ void MqttClient::connectReturned(const std::shared_ptr<PendingConnect>& pending)
     m_mosq = pending->mosq;
     mosquitto_user_data_set(m_mosq, this);
     if (pending->result != MOSQ_ERR_SUCCESS) {
+        m_tlsError = pending->tlsError;
         errno = pending->error;
         drop(errorText(pending->result));
         return;
@@ -247,9 +267,56 @@ void MqttClient::onDisconnect(mosquitto*, void* self, int) {
         static_cast<MqttClient*>(self)->m_disconnected = true;
 }
 
+void MqttClient::onMessage(mosquitto*, void* self, const mosquitto_message* message) {
+    if (self && message && message->topic)
+        static_cast<MqttClient*>(self)->m_received.push_back(
+            {QByteArray(message->topic),
+             QByteArray(static_cast<const char*>(message->payload), message->payloadlen)});
+}
+
+bool MqttClient::subscribe(const QByteArray& topic) {
+    if (!m_mosq || !m_connected)
+        return false;
+    const int result = mosquitto_subscribe(m_mosq, nullptr, topic.constData(), 1);
+    if (result != MOSQ_ERR_SUCCESS) {
+        settle(result);
+        return false;
+    }
+    followSocket();
+    return true;
+}
+
 void MqttClient::onPublish(mosquitto*, void* self, int messageId) {
     if (self)
         static_cast<MqttClient*>(self)->m_acks.push_back(messageId);
+}
+
+void MqttClient::onLog(mosquitto* mosq, void* self, int level, const char* text) {
+    // The library says a TLS failure only in its log, as OpenSSL's error string; why a
+    // certificate failed (expired, another host, an unknown authority) is the verification
+    // result of the connection, still open while the library logs.
+    if (level != MOSQ_LOG_ERR || std::strncmp(text, "OpenSSL Error", 13) != 0)
+        return;
+    // On the connect call's thread the library passes itself, not the client, and the note goes
+    // to the attempt, which the client reads once the call has returned.
+    QString* note = t_connecting ? &t_connecting->tlsError
+                    : self       ? &static_cast<MqttClient*>(self)->m_tlsError
+                                 : nullptr;
+    if (!note || !note->isEmpty())
+        return;
+    const auto* ssl = static_cast<const SSL*>(mosquitto_ssl_get(mosq));
+    const long verified = ssl ? SSL_get_verify_result(ssl) : X509_V_OK;
+    if (verified == X509_V_ERR_UNSPECIFIED) {
+        // The library's own check of the host name fails the verification without a reason.
+        *note = QStringLiteral("the broker's certificate is not for the host asked for");
+    } else if (verified != X509_V_OK) {
+        *note = QStringLiteral("the broker's certificate failed verification: %1")
+                    .arg(QString::fromUtf8(X509_verify_cert_error_string(verified)));
+    } else {
+        // "OpenSSL Error[0]: error:0A00010B:SSL routines::wrong version number": the last part.
+        *note = QStringLiteral("TLS failed: %1")
+                    .arg(QString::fromUtf8(text).section(u':', -1).trimmed());
+    }
 }
 
 void MqttClient::onReadable() {
@@ -282,6 +349,8 @@ void MqttClient::settle(int result) {
     }
     for (const int id : std::exchange(m_acks, {}))
         emit acknowledged(id);
+    for (const auto& [topic, payload] : std::exchange(m_received, {}))
+        emit received(topic, payload);
     if (!m_mosq)
         return; // a listener stopped us
     if (m_disconnected || (result != MOSQ_ERR_SUCCESS && result != MOSQ_ERR_CONN_PENDING)) {
@@ -293,14 +362,22 @@ void MqttClient::settle(int result) {
     followSocket();
 }
 
-void MqttClient::drop(const QString& why) {
+void MqttClient::drop(const QString& given) {
     const bool wasRunning = m_running;
+    QString why = std::exchange(m_tlsError, QString());
+    const bool tls = !why.isEmpty() || given == errorText(MOSQ_ERR_TLS);
+    if (why.isEmpty())
+        why = given;
     m_connected = false;
     m_answerTimer.stop();
     release();
     ++m_failures;
     if (!wasRunning)
         return;
+    if (tls)
+        emit tlsFailed(why);
+    if (!m_running)
+        return; // a listener stopped us
     emit lost(why);
     if (m_running)
         m_retryTimer.start(retryDelayMs(m_failures));

@@ -7,10 +7,12 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QSocketNotifier;
 struct mosquitto;
+struct mosquitto_message;
 
 // One connection to an MQTT broker through libmosquitto, driven by the Qt event loop through the
 // library's socket: a notifier calls the library when the socket can be read or written and a
@@ -27,8 +29,10 @@ public:
         QString host;
         int port = 1883;
         bool tls = false;
-        QString caFile; // with tls; empty: the system's certificate authorities
-        QString user;   // empty: no login
+        QString caFile;   // with tls; empty: the system's certificate authorities
+        QString certFile; // with tls: the client's certificate and key; empty: none
+        QString keyFile;
+        QString user; // empty: no login
         QString password;
         QString clientId;
         QString willTopic; // empty: no will
@@ -51,6 +55,9 @@ public:
     [[nodiscard]] std::optional<int> publish(const QByteArray& topic, const QByteArray& payload,
                                              bool retain);
 
+    // Subscribes, QoS 1, while connected; received() brings what arrives.
+    bool subscribe(const QByteArray& topic);
+
     // The pause before the next attempt after `failures` attempts in a row failed.
     [[nodiscard]] static int retryDelayMs(int failures);
 
@@ -58,16 +65,24 @@ signals:
     void connected();
     // The broker answered the attempt with a refusal (code from its CONNACK).
     void refused(int code, const QString& why);
+    // The TLS handshake failed (the broker's certificate did not verify, or the port does not
+    // speak TLS); lost() follows with the same reason.
+    void tlsFailed(const QString& why);
     // An attempt failed or the connection ended; tried again after a pause.
     void lost(const QString& why);
     void acknowledged(int messageId);
+    void received(const QByteArray& topic, const QByteArray& payload);
 
-private:
+public:
+    // Shared by the client and the thread making the connect call.
     struct PendingConnect;
 
+private:
     static void onConnect(mosquitto*, void* self, int code);
     static void onDisconnect(mosquitto*, void* self, int code);
     static void onPublish(mosquitto*, void* self, int messageId);
+    static void onMessage(mosquitto*, void* self, const mosquitto_message* message);
+    static void onLog(mosquitto* mosq, void* self, int level, const char* text);
 
     void attempt();
     // The connect call, with the attempt's library object, off this thread.
@@ -81,7 +96,7 @@ private:
     void onMiscTick();
     // After every call into the library: handles what its callbacks said and follows its socket.
     void settle(int result);
-    void drop(const QString& why);
+    void drop(const QString& given);
     void followSocket();
     void release();
 
@@ -102,4 +117,6 @@ private:
     std::optional<int> m_connack;
     bool m_disconnected = false;
     std::vector<int> m_acks;
+    std::vector<std::pair<QByteArray, QByteArray>> m_received; // topic and payload
+    QString m_tlsError; // the attempt's TLS failure, as the library and OpenSSL told it
 };

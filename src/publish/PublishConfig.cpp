@@ -9,11 +9,20 @@ namespace {
 
 constexpr int kMqttPort = 1883;
 constexpr int kMqttsPort = 8883;
-constexpr const char* kPrefix = "velmar";
+constexpr qsizetype kLongestMeterId = 64;
 
-// Characters that a topic level must not hold: the separator, the wildcards and NUL.
-bool unfitForLevel(QChar c) {
-    return c == u'/' || c == u'+' || c == u'#' || c == QChar(0);
+bool safeForId(QChar c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+           c == u'-' || c == u'_';
+}
+
+// A character as a user can read it back in one line: control characters by their code.
+QString shown(QChar c) {
+    if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+        return QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QLatin1Char('0')).toUpper();
+    if (c == QChar::ReplacementCharacter || c.isSurrogate())
+        return QStringLiteral("a byte that is not UTF-8");
+    return u'\'' + QString(c) + u'\'';
 }
 
 bool parseUrl(const QString& text, PublishConfig& config, QString& error) {
@@ -50,7 +59,7 @@ bool parseUrl(const QString& text, PublishConfig& config, QString& error) {
 } // namespace
 
 QString PublishConfig::topic(const char* leaf) const {
-    return QStringLiteral("%1/%2/%3").arg(QLatin1String(kPrefix), meterId, QLatin1String(leaf));
+    return QStringLiteral("%1/%2/%3").arg(topicPrefix, meterId, QLatin1String(leaf));
 }
 
 QString PublishConfig::brokerText() const {
@@ -63,34 +72,126 @@ QString PublishConfig::brokerText() const {
 QString meterIdProblem(const QString& id) {
     if (id.isEmpty())
         return QStringLiteral("it is empty");
-    if (std::any_of(id.begin(), id.end(), unfitForLevel))
-        return QStringLiteral("it holds '/', '+', '#' or NUL, which a topic level cannot");
-    if (id.toUtf8().size() > 256)
-        return QStringLiteral("it is longer than 256 bytes");
+    for (const QChar c : id) {
+        if (!safeForId(c))
+            return QStringLiteral("%1 is not taken: letters A to Z, digits, '-' and '_' only, so "
+                                  "that the id is one topic level and no two ids share one")
+                .arg(shown(c));
+    }
+    if (id.size() > kLongestMeterId)
+        return QStringLiteral("it is longer than %1 characters").arg(kLongestMeterId);
     return {};
 }
 
-QString meterIdForPort(const QString& port) {
-    QString id = port.section(u'/', -1);
-    for (QChar& c : id) {
-        if (unfitForLevel(c) || c.isSpace())
-            c = u'_';
+QString defaultMeterId(const QString& hostName, const QString& port) {
+    QString host = hostName.section(u'.', 0, 0);
+    QString device = port.section(u'/', -1);
+    for (QString* part : {&host, &device}) {
+        for (QChar& c : *part) {
+            if (!safeForId(c))
+                c = u'_';
+        }
     }
-    return id.isEmpty() ? QStringLiteral("meter") : id;
+    if (device.isEmpty())
+        device = QStringLiteral("meter");
+    return (host.isEmpty() ? device : host + u'-' + device).left(kLongestMeterId);
 }
+
+QString topicPrefixProblem(const QString& prefix) {
+    if (prefix.isEmpty() || prefix.startsWith(u'/') || prefix.endsWith(u'/') ||
+        prefix.contains(QStringLiteral("//")))
+        return QStringLiteral("expected one or more topic levels such as lab/meters");
+    for (const QChar c : prefix) {
+        if (c == u'+' || c == u'#' || c.unicode() < 0x20 || c.unicode() == 0x7F ||
+            c == QChar::ReplacementCharacter || c.isSurrogate())
+            return QStringLiteral("%1 is not taken in a topic").arg(shown(c));
+    }
+    return {};
+}
+
+namespace {
+
+// The first line of the password file; nothing, with error set, when it cannot be read.
+std::optional<QString> passwordFrom(const QString& path, QString& error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("--mqtt-password-file '%1': %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    const QByteArray line = file.readLine(4096);
+    QByteArray password = line;
+    while (password.endsWith('\n') || password.endsWith('\r'))
+        password.chop(1);
+    if (password.isEmpty()) {
+        error =
+            QStringLiteral("--mqtt-password-file '%1': the first line holds no password").arg(path);
+        return std::nullopt;
+    }
+    return QString::fromUtf8(password);
+}
+
+bool checkPrefixes(const PublishRequest& request, PublishConfig& config, QString& error) {
+    const std::pair<const QString*, QString*> prefixes[] = {
+        {&request.topicPrefix, &config.topicPrefix},
+        {&request.discoveryPrefix, &config.discoveryPrefix}};
+    const char* names[] = {"--mqtt-topic", "--mqtt-discovery-prefix"};
+    for (int i = 0; i < 2; ++i) {
+        if (prefixes[i].first->isEmpty())
+            continue;
+        if (const QString problem = topicPrefixProblem(*prefixes[i].first); !problem.isEmpty()) {
+            error = QStringLiteral("%1 '%2': %3")
+                        .arg(QLatin1String(names[i]), *prefixes[i].first, problem);
+            return false;
+        }
+        *prefixes[i].second = *prefixes[i].first;
+    }
+    return true;
+}
+
+bool checkTls(const PublishRequest& request, const PublishConfig& config, QString& error) {
+    const char* tlsOnly = !request.caFile.isEmpty()     ? "--mqtt-ca"
+                          : !request.certFile.isEmpty() ? "--mqtt-cert"
+                          : !request.keyFile.isEmpty()  ? "--mqtt-key"
+                                                        : nullptr;
+    if (tlsOnly && !config.tls) {
+        error = QStringLiteral("%1 is for mqtts:// brokers; '%2' is not one")
+                    .arg(QLatin1String(tlsOnly), request.url);
+        return false;
+    }
+    if (request.certFile.isEmpty() != request.keyFile.isEmpty()) {
+        error = QStringLiteral("--mqtt-cert and --mqtt-key go together");
+        return false;
+    }
+    for (const QString* file : {&request.certFile, &request.keyFile}) {
+        if (!file->isEmpty() && !QFile(*file).open(QIODevice::ReadOnly)) {
+            error = QStringLiteral("cannot read '%1'").arg(*file);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 std::optional<PublishConfig> publishConfigOf(const PublishRequest& request, QString& error) {
     PublishConfig config;
-    if (!parseUrl(request.url, config, error))
+    if (!parseUrl(request.url, config, error) || !checkTls(request, config, error) ||
+        !checkPrefixes(request, config, error))
         return std::nullopt;
-    if (!request.caFile.isEmpty() && !config.tls) {
-        error =
-            QStringLiteral("--mqtt-ca is for mqtts:// brokers; '%1' is not one").arg(request.url);
+    if (request.password && !request.passwordFile.isEmpty()) {
+        error = QStringLiteral("VELMAR_MQTT_PASSWORD and --mqtt-password-file are both given: "
+                               "give one");
         return std::nullopt;
     }
-    if (request.password && request.user.isEmpty()) {
-        error = QStringLiteral("VELMAR_MQTT_PASSWORD is set but --mqtt-user is not: a password "
-                               "goes with a user");
+    std::optional<QString> password = request.password;
+    if (!request.passwordFile.isEmpty()) {
+        password = passwordFrom(request.passwordFile, error);
+        if (!password)
+            return std::nullopt;
+    }
+    if (password && request.user.isEmpty()) {
+        error = QStringLiteral("a password is given but --mqtt-user is not: a password goes "
+                               "with a user");
         return std::nullopt;
     }
     if (!request.meterId.isEmpty()) {
@@ -100,10 +201,19 @@ std::optional<PublishConfig> publishConfigOf(const PublishRequest& request, QStr
         }
     }
     config.caFile = request.caFile;
+    config.certFile = request.certFile;
+    config.keyFile = request.keyFile;
     config.user = request.user;
-    config.password = request.password.value_or(QString());
-    config.meterId = request.meterId.isEmpty() ? meterIdForPort(request.port) : request.meterId;
+    config.password = password.value_or(QString());
+    config.meterId = request.meterId.isEmpty() ? defaultMeterId(request.hostName, request.port)
+                                               : request.meterId;
+    config.clientId =
+        request.clientId.isEmpty() ? QStringLiteral("velmar-") + config.meterId : request.clientId;
     config.discovery = request.discovery;
+    config.retainReadings = request.retainReadings;
+    error = caFileProblem(config);
+    if (!error.isEmpty())
+        return std::nullopt;
     return config;
 }
 
@@ -114,9 +224,17 @@ QString caFileProblem(const PublishConfig& config) {
     if (!ca.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot read the CA file '%1': %2")
             .arg(config.caFile, ca.errorString());
-    char byte = 0;
-    if (ca.read(&byte, 1) != 1)
+    // Read whole (CA files are small; a bundle is a few hundred kilobytes) and looked into: one
+    // that holds no certificate would fail every connection later with no reason given.
+    constexpr qint64 kLargestCaFile = 16 * 1024 * 1024;
+    const QByteArray text = ca.read(kLargestCaFile);
+    if (text.isEmpty())
         return QStringLiteral("cannot read the CA file '%1': %2")
             .arg(config.caFile, ca.atEnd() ? QStringLiteral("it is empty") : ca.errorString());
+    if (!text.contains("-----BEGIN CERTIFICATE-----") &&
+        !text.contains("-----BEGIN TRUSTED CERTIFICATE-----"))
+        return QStringLiteral("the CA file '%1' holds no certificate (expected PEM: "
+                              "-----BEGIN CERTIFICATE-----)")
+            .arg(config.caFile);
     return {};
 }

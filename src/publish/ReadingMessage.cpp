@@ -1,6 +1,9 @@
 #include "ReadingMessage.h"
 
 #include "JsonText.h"
+#include "Quantity.h"
+
+#include <cmath>
 
 namespace ReadingMessage {
 
@@ -100,7 +103,9 @@ QString unitOf(const QString& unitText) {
 
 QByteArray of(const StoredReading& stored) {
     const Reading& r = stored.reading;
-    std::string out = "{";
+    std::string out;
+    out.reserve(384); // the whole message, without growing on the way
+    out += '{';
     JsonText::appendField(out, "at", isoTime(stored.at));
     JsonText::appendField(out, "run", stored.run);
     JsonText::appendField(out, "no", stored.no);
@@ -108,11 +113,32 @@ QByteArray of(const StoredReading& stored) {
     out += readingNumber(r.ReadingText);
     JsonText::appendField(out, "text", r.ReadingText);
     JsonText::appendName(out, "count");
-    out += QByteArray::number(stored.record.nval, 'g', 9).toStdString();
+    // A whole count, as the display's digits always give, is written as an integer: a tenth of
+    // the cost of formatting a double.
+    const double nval = stored.record.nval;
+    if (nval == std::trunc(nval) && std::abs(nval) < 1e15)
+        out += std::to_string(static_cast<long long>(nval));
+    else
+        out += QByteArray::number(nval, 'g', 9).toStdString();
     JsonText::appendField(out, "unit", unitOf(r.UnitText));
-    JsonText::appendField(out, "acdc", r.AcDcText);
+    // Where AC or DC does not apply, a subscriber finds no value rather than an empty text.
+    if (r.AcDcText.isEmpty()) {
+        JsonText::appendName(out, "acdc");
+        out += "null";
+    } else {
+        JsonText::appendField(out, "acdc", r.AcDcText);
+    }
     JsonText::appendField(out, "range", r.RangeText);
     JsonText::appendBool(out, "overload", isOverload(r.ReadingText));
+    const BaseValue base = Quantities::baseValueOf(r.ReadingText, r.UnitText, r.AcDcText);
+    if (base.quantity == Quantity::None) {
+        out += R"(,"quantity":null,"base_value":null,"base_unit":null)";
+    } else {
+        JsonText::appendField(out, "quantity", Quantities::idOf(base.quantity));
+        JsonText::appendName(out, "base_value");
+        out += base.value ? base.value->toStdString() : std::string("null");
+        JsonText::appendField(out, "base_unit", Quantities::baseUnitOf(base.quantity));
+    }
     out += '}';
     return QByteArray(out.data(), qsizetype(out.size()));
 }

@@ -14,8 +14,12 @@
 namespace ReadingMessage {
 
 // {"at":"2026-12-07T15:10:00.250+01:00","run":"...","no":1,"reading":12.34,"text":"012.34",
-//  "count":1234,"unit":"kΩ","acdc":"DC","range":"AUTO","overload":false}
+//  "count":1234,"unit":"kΩ","acdc":null,"range":"AUTO","overload":false,
+//  "quantity":"resistance","base_value":12340,"base_unit":"Ω"}
 // "count" is the table's Nval: the display's digits as a whole number, without the point.
+// "acdc" is null where AC or DC does not apply; "quantity", "base_value" and "base_unit" keep
+// one unit per quantity whatever the range ("base_value" null in overload; all three null for
+// a function without a unit).
 [[nodiscard]] QByteArray of(const StoredReading& stored);
 
 // ISO 8601 with date, milliseconds and the offset from UTC ("Z" never: always +hh:mm).

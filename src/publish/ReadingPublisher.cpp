@@ -3,7 +3,6 @@
 #include "DiscoveryMessage.h"
 #include "ReadingMessage.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 
 #include <algorithm>
@@ -20,11 +19,12 @@ MqttClient::Settings clientSettings(const PublishConfig& config) {
     s.port = config.port;
     s.tls = config.tls;
     s.caFile = config.caFile;
+    s.certFile = config.certFile;
+    s.keyFile = config.keyFile;
     s.user = config.user;
     s.password = config.password;
-    s.clientId = QStringLiteral("velmar-%1-%2")
-                     .arg(DiscoveryMessage::objectIdOf(config.meterId).mid(7))
-                     .arg(QCoreApplication::applicationPid());
+    s.clientId =
+        config.clientId.isEmpty() ? QStringLiteral("velmar-") + config.meterId : config.clientId;
     s.willTopic = config.topic("status");
     s.willPayload = kOffline;
     return s;
@@ -42,17 +42,30 @@ ReadingPublisher::ReadingPublisher(PublishConfig config, QString path, WallClock
       m_readingTopic(m_config.topic("reading").toUtf8()),
       m_statusTopic(m_config.topic("status").toUtf8()),
       m_healthTopic(m_config.topic("health").toUtf8()),
-      m_discoveryTopic(DiscoveryMessage::topic(m_config).toUtf8()),
+      m_meterTopic(m_config.topic("meter").toUtf8()),
+      m_formerDiscoveryTopic(DiscoveryMessage::formerTopic(m_config).toUtf8()),
+      m_homeAssistantStatusTopic((m_config.discoveryPrefix + QStringLiteral("/status")).toUtf8()),
       m_client(clientSettings(m_config)), m_queue(std::move(path), memoryBound, m_readingTopic),
       m_wallClock(std::move(wallClock)) {
     connect(&m_client, &MqttClient::connected, this, &ReadingPublisher::onConnected);
     connect(&m_client, &MqttClient::lost, this, &ReadingPublisher::onLost);
     connect(&m_client, &MqttClient::acknowledged, this, &ReadingPublisher::onAcknowledged);
     connect(&m_client, &MqttClient::refused, this, [this](int, const QString& why) {
-        if (!m_everConnected)
-            emit refusedAtStart(QStringLiteral("the broker %1 refused the connection: %2")
-                                    .arg(m_config.brokerText(), why));
+        refuseAtStart(QStringLiteral("the broker %1 refused the connection: %2")
+                          .arg(m_config.brokerText(), why));
     });
+    connect(&m_client, &MqttClient::tlsFailed, this, [this](const QString& why) {
+        refuseAtStart(QStringLiteral("the broker %1: %2").arg(m_config.brokerText(), why));
+    });
+    // Home Assistant says "online" on its status topic when it starts: it learns every sensor
+    // again, as the retained messages may be gone.
+    connect(&m_client, &MqttClient::received, this,
+            [this](const QByteArray& topic, const QByteArray& payload) {
+                if (topic == m_homeAssistantStatusTopic && payload == kOnline) {
+                    for (const Discovered& sensor : m_discovered)
+                        publishDiscovery(sensor);
+                }
+            });
     connect(&m_healthTimer, &QTimer::timeout, this, &ReadingPublisher::healthTick);
     connect(&m_positionTimer, &QTimer::timeout, this, &ReadingPublisher::positionTick);
     m_closeTimer.setSingleShot(true);
@@ -70,35 +83,80 @@ void ReadingPublisher::start() {
     sayNotices();
     m_healthTimer.start(kHealthEveryMs);
     m_positionTimer.start(kPositionEveryMs);
+    // The first health message goes with the first connection, not a minute later.
+    healthTick();
     m_client.start();
+}
+
+void ReadingPublisher::refuseAtStart(const QString& line) {
+    if (m_everConnected)
+        return; // said as a loss, and tried again: it worked before
+    // A setting is wrong, and trying again will not mend it: no attempt follows.
+    m_client.stop();
+    emit refusedAtStart(line);
+}
+
+void ReadingPublisher::setMeterAvailable(bool available) {
+    if (m_meterAvailable == available)
+        return;
+    m_meterAvailable = available;
+    publishMeterAvailable();
+}
+
+void ReadingPublisher::publishMeterAvailable() {
+    if (m_client.isConnected())
+        (void)m_client.publish(m_meterTopic, m_meterAvailable ? kOnline : kOffline, true);
+}
+
+void ReadingPublisher::publishDiscovery(const Discovered& sensor) {
+    if (!m_client.isConnected())
+        return; // sent at the connection, before any reading
+    (void)m_client.publish(DiscoveryMessage::topic(m_config, sensor.quantity).toUtf8(),
+                           DiscoveryMessage::of(m_config, sensor.quantity, sensor.precision), true);
 }
 
 void ReadingPublisher::publish(const StoredReading& stored) {
     if (m_closing)
         return;
-    if (m_config.discovery) {
-        const QString unit = ReadingMessage::unitOf(stored.reading.UnitText);
-        if (!m_discovered || unit != m_discoveredUnit) {
-            m_discovered = true;
-            m_discoveredUnit = unit;
-            m_queue.push({QueuedMessage::Kind::Discovery, DiscoveryMessage::of(m_config, unit)});
-        }
-    }
+    if (m_config.discovery)
+        discover(stored.reading);
     m_queue.push({QueuedMessage::Kind::Reading, ReadingMessage::of(stored)});
     sayNotices();
     send();
 }
 
+void ReadingPublisher::discover(const Reading& reading) {
+    const Quantity quantity = Quantities::of(reading.UnitText, reading.AcDcText);
+    if (quantity == Quantity::None || quantity == m_lastQuantity)
+        return;
+    m_lastQuantity = quantity;
+    const auto seen =
+        std::find_if(m_discovered.begin(), m_discovered.end(),
+                     [quantity](const Discovered& d) { return d.quantity == quantity; });
+    if (seen != m_discovered.end())
+        return;
+    // Shown with the resolution of the range it was first seen in: a hint to Home Assistant's
+    // display only, which a later range does not change.
+    const int precision =
+        Quantities::baseValueOf(reading.ReadingText, reading.UnitText, reading.AcDcText).precision;
+    m_discovered.push_back({quantity, precision});
+    publishDiscovery(m_discovered.back());
+}
+
 const QByteArray& ReadingPublisher::topicOf(const QueuedMessage& message) const {
-    return message.kind == QueuedMessage::Kind::Discovery ? m_discoveryTopic : m_readingTopic;
+    return message.kind == QueuedMessage::Kind::Discovery ? m_formerDiscoveryTopic : m_readingTopic;
 }
 
 void ReadingPublisher::send() {
     while (m_client.isConnected() && m_inFlight.size() < kInFlight &&
            m_inFlight.size() < m_queue.inMemory()) {
         const QueuedMessage& message = m_queue.at(m_inFlight.size());
-        const std::optional<int> id = m_client.publish(
-            topicOf(message), message.payload, message.kind == QueuedMessage::Kind::Discovery);
+        // An older version's discovery message left in its queue would bring back the one
+        // sensor of every unit: it is sent empty, which removes that sensor.
+        const bool former = message.kind == QueuedMessage::Kind::Discovery;
+        const std::optional<int> id =
+            m_client.publish(topicOf(message), former ? QByteArray() : message.payload,
+                             former || m_config.retainReadings);
         if (!id)
             return; // the connection went; the loss is handled and the rest waits
         m_inFlight.push_back(*id);
@@ -117,6 +175,16 @@ void ReadingPublisher::onConnected() {
     m_inFlight.clear();
     m_ackedOutOfOrder.clear();
     (void)m_client.publish(m_statusTopic, kOnline, true);
+    publishMeterAvailable();
+    // A broker that lost its retained messages, or a Home Assistant that started afresh, learns
+    // every sensor again before the readings.
+    if (m_config.discovery) {
+        (void)m_client.subscribe(m_homeAssistantStatusTopic);
+        if (!std::exchange(m_formerRemoved, true))
+            (void)m_client.publish(m_formerDiscoveryTopic, QByteArray(), true);
+    }
+    for (const Discovered& sensor : m_discovered)
+        publishDiscovery(sensor);
     if (m_healthWaiting)
         publishHealth();
     send();

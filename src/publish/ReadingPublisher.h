@@ -4,6 +4,7 @@
 #include "MqttClient.h"
 #include "PublishConfig.h"
 #include "PublishQueue.h"
+#include "Quantity.h"
 #include "StoredReading.h"
 
 #include <QDateTime>
@@ -13,6 +14,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 // Publishes every stored reading to the broker, QoS 1, in the order stored, and keeps each one
 // until the broker has acknowledged it, so that a broker that is away or restarted, or a kill of
@@ -23,9 +25,10 @@
 // which its run and number let it drop. Readings a killed run left in the queue file, or an ended
 // run kept there, go first, each with its own run and number. Beside the readings: the retained
 // status
-// ("online", with "offline" as the will and at a clean end), the retained link health once a
-// minute, and with discovery the Home Assistant sensor, sent again before the first reading in a
-// new unit.
+// ("online", with "offline" as the will and at a clean end), whether the meter answers (retained,
+// as the host says it), the retained link health at the start and once a minute, and with
+// discovery one Home Assistant sensor for each quantity shown, sent when the quantity first
+// appears and again at every connection and whenever Home Assistant says it started.
 class ReadingPublisher : public QObject {
     Q_OBJECT
 public:
@@ -51,6 +54,9 @@ public:
 
     void start();
     void publish(const StoredReading& stored);
+    // Whether the meter answers (its line is there and it is not silent), retained on
+    // <topic>/<meter>/meter; false until the host says otherwise.
+    void setMeterAvailable(bool available);
     // Sends what the broker takes within waitMs, then the retained "offline", and disconnects;
     // what it has not acknowledged is kept in the queue file for the next start. closed()
     // follows (at once when nothing waits).
@@ -63,13 +69,24 @@ public:
     [[nodiscard]] const PublishQueue& queue() const { return m_queue; }
 
 signals:
-    // The broker refused this run's first attempt (bad user or password, not authorised): a
-    // setting is wrong, and trying again will not mend it.
+    // Before any connection succeeded the broker refused the login (bad user or password, not
+    // authorised) or TLS failed (a certificate that does not verify, a port without TLS): a
+    // setting is wrong, and trying again will not mend it. Nothing is tried after.
     void refusedAtStart(const QString& line);
     void closed();
 
 private:
+    // A sensor Home Assistant was told of, with the display precision of its first reading.
+    struct Discovered {
+        Quantity quantity;
+        int precision;
+    };
+
     void onConnected();
+    void refuseAtStart(const QString& line);
+    void discover(const Reading& reading);
+    void publishDiscovery(const Discovered& sensor);
+    void publishMeterAvailable();
     void onLost(const QString& why);
     void onAcknowledged(int messageId);
     void send(); // hands queued messages to the library, up to kInFlight
@@ -84,14 +101,18 @@ private:
     QByteArray m_readingTopic;
     QByteArray m_statusTopic;
     QByteArray m_healthTopic;
-    QByteArray m_discoveryTopic;
+    QByteArray m_meterTopic;
+    QByteArray m_formerDiscoveryTopic;
+    QByteArray m_homeAssistantStatusTopic;
     MqttClient m_client;
     PublishQueue m_queue;
     // Ids of the messages handed to the library, oldest first: the queue's first entries.
     std::deque<int> m_inFlight;
     std::deque<int> m_ackedOutOfOrder;
-    QString m_discoveredUnit;
-    bool m_discovered = false;
+    std::vector<Discovered> m_discovered;
+    Quantity m_lastQuantity = Quantity::None;
+    bool m_formerRemoved = false;
+    bool m_meterAvailable = false;
     bool m_everConnected = false;
     bool m_sayLost = true; // the next loss is said; repeats while the broker is away are not
     bool m_closing = false;

@@ -107,11 +107,17 @@ private slots:
         QTest::addColumn<QString>("id");
         QTest::addColumn<bool>("taken");
         QTest::newRow("plain") << "bench-3" << true;
-        QTest::newRow("spaces and accents") << "Prüfplatz 2" << true;
+        QTest::newRow("underscore") << "bench_3" << true;
+        // A space or an accent would have to become "_" in Home Assistant's ids, where
+        // "bench 3" and "bench_3" would be one meter.
+        QTest::newRow("a space") << "bench 3" << false;
+        QTest::newRow("an accent") << "Prüfplatz" << false;
         QTest::newRow("a level separator") << "lab/bench" << false;
         QTest::newRow("a single-level wildcard") << "bench+" << false;
         QTest::newRow("a multi-level wildcard") << "#" << false;
         QTest::newRow("NUL") << QString(QChar(0)) << false;
+        QTest::newRow("a tab") << "bench\t3" << false;
+        QTest::newRow("not UTF-8") << QString::fromUtf8("bench\xff") << false;
     }
     void meterIdsMustBeOneTopicLevel() {
         QFETCH(QString, id);
@@ -127,27 +133,75 @@ private slots:
             QVERIFY2(error.startsWith(QStringLiteral("--meter-id")), qPrintable(error));
     }
 
-    void withoutAMeterIdThePortNamesTheMeter_data() {
+    void withoutAMeterIdTheHostAndPortNameTheMeter_data() {
+        QTest::addColumn<QString>("host");
         QTest::addColumn<QString>("port");
         QTest::addColumn<QString>("id");
-        QTest::newRow("COM name") << "COM2"
-                                  << "COM2";
-        QTest::newRow("device path") << "/dev/ttyUSB0"
-                                     << "ttyUSB0";
-        QTest::newRow("a folder") << "/dev/"
-                                  << "meter";
-        QTest::newRow("wildcards and spaces") << "/tmp/a+b#c d"
-                                              << "a_b_c_d";
+        QTest::newRow("COM name") << "lab1"
+                                  << "COM2"
+                                  << "lab1-COM2";
+        QTest::newRow("device path, domain dropped") << "lab1.example.org"
+                                                     << "/dev/ttyUSB0"
+                                                     << "lab1-ttyUSB0";
+        QTest::newRow("a folder, no host") << ""
+                                           << "/dev/"
+                                           << "meter";
+        QTest::newRow("wildcards and spaces") << "lab 1"
+                                              << "/tmp/a+b#c d"
+                                              << "lab_1-a_b_c_d";
     }
-    void withoutAMeterIdThePortNamesTheMeter() {
+    void withoutAMeterIdTheHostAndPortNameTheMeter() {
+        QFETCH(QString, host);
         QFETCH(QString, port);
         QFETCH(QString, id);
-        QCOMPARE(meterIdForPort(port), id);
         PublishRequest r = requestFor(QStringLiteral("mqtt://h"));
         r.port = port;
+        r.hostName = host;
         QString error;
-        QCOMPARE(publishConfigOf(r, error)->topic("status"),
-                 QStringLiteral("velmar/%1/status").arg(id));
+        const std::optional<PublishConfig> config = publishConfigOf(r, error);
+        QVERIFY2(config, qPrintable(error));
+        QCOMPARE(config->meterId, id);
+        QVERIFY(meterIdProblem(id).isEmpty());
+        QCOMPARE(config->topic("status"), QStringLiteral("velmar/%1/status").arg(id));
+        // Stable from run to run, so that the broker's access rules can name it.
+        QCOMPARE(config->clientId, QStringLiteral("velmar-") + id);
+    }
+
+    void topicsPasswordFileAndClientCertificate() {
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("pw")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("s3cret\nignored\n");
+        file.close();
+        PublishRequest r = requestFor(QStringLiteral("mqtt://h"));
+        r.topicPrefix = QStringLiteral("lab/meters");
+        r.discoveryPrefix = QStringLiteral("ha");
+        r.user = QStringLiteral("bench");
+        r.passwordFile = file.fileName();
+        r.clientId = QStringLiteral("acl-name");
+        QString error;
+        std::optional<PublishConfig> config = publishConfigOf(r, error);
+        QVERIFY2(config, qPrintable(error));
+        QCOMPARE(config->topic("reading"), QStringLiteral("lab/meters/COM1/reading"));
+        QCOMPARE(config->discoveryPrefix, QStringLiteral("ha"));
+        QCOMPARE(config->password, QStringLiteral("s3cret"));
+        QCOMPARE(config->clientId, QStringLiteral("acl-name"));
+
+        const auto refused = [&](PublishRequest bad, const char* said) {
+            QString why;
+            return !publishConfigOf(bad, why) && why.contains(QLatin1String(said)) &&
+                   !why.contains(QStringLiteral("s3cret"));
+        };
+        PublishRequest wildcard = r;
+        wildcard.topicPrefix = QStringLiteral("lab/#");
+        QVERIFY(refused(wildcard, "--mqtt-topic"));
+        PublishRequest twoPasswords = r;
+        twoPasswords.password = QStringLiteral("pw");
+        QVERIFY(refused(twoPasswords, "VELMAR_MQTT_PASSWORD"));
+        PublishRequest certAlone = r;
+        certAlone.url = QStringLiteral("mqtts://h");
+        certAlone.certFile = file.fileName();
+        QVERIFY(refused(certAlone, "--mqtt-cert and --mqtt-key"));
     }
 
     void aCaFileThatCannotBeReadIsSaid() {
@@ -167,6 +221,11 @@ private slots:
         QVERIFY(caFileProblem(config).contains(QStringLiteral("empty")));
         QFile ca(dir.filePath(QStringLiteral("ca.pem")));
         QVERIFY(ca.open(QIODevice::WriteOnly));
+        ca.write("not a certificate\n");
+        ca.close();
+        config.caFile = ca.fileName();
+        QVERIFY(caFileProblem(config).contains(QStringLiteral("holds no certificate")));
+        QVERIFY(ca.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ca.write("-----BEGIN CERTIFICATE-----\n");
         ca.close();
         config.caFile = ca.fileName();

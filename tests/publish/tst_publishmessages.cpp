@@ -7,6 +7,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTest>
 #include <QTimeZone>
 
@@ -124,6 +126,47 @@ private slots:
                  local.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz")));
     }
 
+    void theMessageCarriesItsQuantityInTheBaseUnit_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("unitText");
+        QTest::addColumn<QString>("acdc");
+        QTest::addColumn<QString>("json"); // the message's last fields
+        QTest::newRow("millivolts")
+            << "012.34"
+            << "mV"
+            << "DC"
+            << R"("acdc":"DC","range":"AUTO","overload":false,"quantity":"dc_voltage",)"
+               R"("base_value":0.01234,"base_unit":"V"})";
+        QTest::newRow("kilohms, no AC or DC")
+            << "01.234"
+            << "k*"
+            << ""
+            << R"("acdc":null,"range":"AUTO","overload":false,"quantity":"resistance",)"
+               R"("base_value":1234,"base_unit":"Ω"})";
+        QTest::newRow("overload")
+            << "0.L"
+            << "M*"
+            << ""
+            << R"("acdc":null,"range":"AUTO","overload":true,"quantity":"resistance",)"
+               R"("base_value":null,"base_unit":"Ω"})";
+        QTest::newRow("no unit") << "01234"
+                                 << ""
+                                 << ""
+                                 << R"("acdc":null,"range":"AUTO","overload":false,)"
+                                    R"("quantity":null,"base_value":null,"base_unit":null})";
+    }
+    void theMessageCarriesItsQuantityInTheBaseUnit() {
+        QFETCH(QString, text);
+        QFETCH(QString, unitText);
+        QFETCH(QString, acdc);
+        QFETCH(QString, json);
+        StoredReading s = stored(text, unitText);
+        s.reading.AcDcText = acdc;
+        const QByteArray message = ReadingMessage::of(s);
+        QVERIFY2(QString::fromUtf8(message).endsWith(json), message.constData());
+        QVERIFY(!parsed(message).isEmpty());
+    }
+
     void textsThatNeedEscapingStayValidJson() {
         StoredReading s = stored(QStringLiteral("1\"2\\3"), QStringLiteral("\x01V"));
         s.run = QStringLiteral("run\nwith a line end");
@@ -133,54 +176,67 @@ private slots:
         QCOMPARE(o.value("unit").toString(), QStringLiteral("\x01V"));
     }
 
-    void unitsThatHomeAssistantKnowsGetTheirDeviceClass_data() {
-        QTest::addColumn<QString>("unit");
-        QTest::addColumn<QString>("deviceClass");
-        QTest::newRow("V") << "V"
-                           << "voltage";
-        QTest::newRow("mV") << "mV"
-                            << "voltage";
-        QTest::newRow("A") << "A"
-                           << "current";
-        QTest::newRow("mA") << "mA"
-                            << "current";
-        QTest::newRow("Hz") << "Hz"
-                            << "frequency";
-        QTest::newRow("kHz") << "kHz"
-                             << "frequency";
-        QTest::newRow("MHz") << "MHz"
-                             << "frequency";
-        QTest::newRow("ohm: none") << QStringLiteral("kΩ") << "";
-        QTest::newRow("capacitance: none") << QStringLiteral("µF") << "";
-        QTest::newRow("percent: none") << "%"
-                                       << "";
-        QTest::newRow("no unit") << ""
-                                 << "";
-    }
-    void unitsThatHomeAssistantKnowsGetTheirDeviceClass() {
-        QFETCH(QString, unit);
-        QFETCH(QString, deviceClass);
-        QCOMPARE(DiscoveryMessage::deviceClassOf(unit), deviceClass);
-        const QJsonObject o = parsed(DiscoveryMessage::of(configFor(QStringLiteral("COM1")), unit));
-        QCOMPARE(o.value("device_class").toString(), deviceClass);
-        QCOMPARE(o.contains("device_class"), !deviceClass.isEmpty());
-        QCOMPARE(o.value("unit_of_measurement").toString(), unit);
-        QCOMPARE(o.contains("unit_of_measurement"), !unit.isEmpty());
-    }
-
-    void theDiscoveryMessagePointsAtTheMetersTopics() {
-        const PublishConfig config = configFor(QStringLiteral("bench 3/ü"));
-        const QJsonObject o = parsed(DiscoveryMessage::of(config, QStringLiteral("V")));
-        QCOMPARE(o.value("state_topic").toString(), config.topic("reading"));
-        QCOMPARE(o.value("availability_topic").toString(), config.topic("status"));
-        QCOMPARE(o.value("value_template").toString(), QStringLiteral("{{ value_json.reading }}"));
-        QCOMPARE(o.value("payload_not_available").toString(), QStringLiteral("offline"));
-        // Home Assistant's ids and its topic take plain letters, digits, "_" and "-" only.
-        QCOMPARE(o.value("unique_id").toString(), QStringLiteral("velmar_bench_3__"));
-        QCOMPARE(o.value("device").toObject().value("identifiers").toArray().first().toString(),
-                 QStringLiteral("velmar_bench_3__"));
-        QCOMPARE(DiscoveryMessage::topic(config),
-                 QStringLiteral("homeassistant/sensor/velmar_bench_3__/config"));
+    // Every sensor against Home Assistant's documentation: only keys its MQTT sensor takes (no
+    // deprecated object_id), a device class only with a unit that class accepts, a name of its
+    // own beside the device's, both availability topics, and ids that no two sensors share.
+    void everyQuantityIsOneSensorAsHomeAssistantDocumentsIt() {
+        // The MQTT sensor's discovery keys used here, and the device classes with their units.
+        const QStringList keys = {"name",
+                                  "unique_id",
+                                  "default_entity_id",
+                                  "state_topic",
+                                  "value_template",
+                                  "json_attributes_topic",
+                                  "unit_of_measurement",
+                                  "device_class",
+                                  "state_class",
+                                  "suggested_display_precision",
+                                  "availability",
+                                  "availability_mode",
+                                  "device"};
+        const QHash<QString, QStringList> unitsOfClass = {
+            {"voltage", {"V", "mV", "µV", "kV", "MV"}},
+            {"current", {"A", "mA"}},
+            {"frequency", {"Hz", "kHz", "MHz", "GHz"}}};
+        PublishConfig config = configFor(QStringLiteral("lab1-ttyUSB0"));
+        config.discoveryPrefix = QStringLiteral("ha");
+        QSet<QString> ids;
+        QSet<QString> topics;
+        for (int q = int(Quantity::None) + 1; q <= int(Quantity::Diode); ++q) {
+            const auto quantity = static_cast<Quantity>(q);
+            const QJsonObject o = parsed(DiscoveryMessage::of(config, quantity, 3));
+            for (const QString& key : o.keys())
+                QVERIFY2(keys.contains(key), qPrintable(key));
+            const QString unit = o.value("unit_of_measurement").toString();
+            QCOMPARE(unit, Quantities::baseUnitOf(quantity));
+            if (o.contains("device_class")) {
+                const QString deviceClass = o.value("device_class").toString();
+                QVERIFY2(unitsOfClass.value(deviceClass).contains(unit), qPrintable(deviceClass));
+            }
+            QCOMPARE(o.value("state_class").toString(), QStringLiteral("measurement"));
+            QCOMPARE(o.value("suggested_display_precision").toInt(), 3);
+            QCOMPARE(o.value("name").toString(), Quantities::nameOf(quantity));
+            QVERIFY(o.value("name") != o.value("device").toObject().value("name"));
+            const QString id = o.value("unique_id").toString();
+            // Home Assistant's entity ids: the domain, a dot, lower-case letters, digits, "_".
+            QVERIFY(QRegularExpression("^sensor\\.[a-z0-9_]+$")
+                        .match(o.value("default_entity_id").toString())
+                        .hasMatch());
+            ids.insert(id);
+            topics.insert(DiscoveryMessage::topic(config, quantity));
+            QCOMPARE(DiscoveryMessage::topic(config, quantity), "ha/sensor/" + id + "/config");
+            QCOMPARE(o.value("state_topic").toString(), config.topic("reading"));
+            QVERIFY(o.value("value_template")
+                        .toString()
+                        .contains("'" + Quantities::idOf(quantity) + "'"));
+            const QJsonArray availability = o.value("availability").toArray();
+            QCOMPARE(availability.size(), 2);
+            QCOMPARE(availability[0].toObject().value("topic").toString(), config.topic("status"));
+            QCOMPARE(availability[1].toObject().value("topic").toString(), config.topic("meter"));
+            QCOMPARE(o.value("availability_mode").toString(), QStringLiteral("all"));
+        }
+        QCOMPARE(ids.size(), int(Quantity::Diode));
+        QCOMPARE(topics.size(), int(Quantity::Diode));
     }
 
     void theHealthMessageCarriesTheLinksCounts() {

@@ -1,8 +1,9 @@
 // The publisher against Debian's mosquitto, started here on a free loopback port with
 // persistence on, and a subscriber with a persistent session: readings arrive in order, a broker
 // that is stopped and started again loses none, one that is away from the start gets them all
-// from the queue file, discovery comes before the first reading in a new unit, the status and
-// health are retained, and refused credentials are told apart from a broker that is away.
+// from the queue file, each quantity's sensor comes before its first reading, the status, the
+// meter's availability and health are retained, and refused credentials are told apart from a
+// broker that is away.
 #include "ReadingPublisher.h"
 
 #include "../support/MosquittoBroker.h"
@@ -11,6 +12,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -224,7 +226,7 @@ private slots:
             for (int no = 1; no <= 30; ++no)
                 ended.publish(reading(no, no <= 20 ? QStringLiteral("V") : QStringLiteral("A"),
                                       QStringLiteral("run-0")));
-            QCOMPARE(ended.queued(), std::size_t(32)); // two discovery messages beside them
+            QCOMPARE(ended.queued(), std::size_t(30)); // discovery waits for a connection
             QSignalSpy closed(&ended, &ReadingPublisher::closed);
             ended.close(1000);
             QVERIFY(closed.wait(kWaitMs));
@@ -237,9 +239,6 @@ private slots:
         QVERIFY(broker.start());
         MqttSubscriber subscriber(broker.port(), QStringLiteral("velmar/bench/reading"));
         QVERIFY(subscriber.waitSubscribed());
-        MqttSubscriber discovery(broker.port(), QStringLiteral("homeassistant/#"),
-                                 "kept-discovery");
-        QVERIFY(discovery.waitSubscribed());
         {
             ReadingPublisher next(configFor(broker.port()), spill, fixedClock, nullptr, 4);
             next.setStatus(said.sink());
@@ -261,13 +260,12 @@ private slots:
             expected << QStringLiteral("run-1/%1").arg(no);
         QCOMPARE(runsAndNumbers(subscriber.messages()), expected);
         QCOMPARE(said.count("30 readings queued by an earlier run"), 1);
-        // The kept discovery messages went too, the new unit's last.
-        QVERIFY(QTest::qWaitFor([&] { return !discovery.messages().isEmpty(); }, kWaitMs));
-        QVERIFY(discovery.messages().last().payload.contains("\"unit_of_measurement\":\"A\""));
         QVERIFY(!QFileInfo::exists(spill));
     }
 
-    void discoveryComesBeforeTheFirstReadingInANewUnit() {
+    // One sensor per quantity, said before its first reading and never again for a range
+    // change; retained, so that Home Assistant started later finds them all.
+    void eachQuantitysSensorComesBeforeItsFirstReading() {
         MosquittoBroker broker;
         QVERIFY(broker.start());
         MqttSubscriber subscriber(broker.port(), QStringLiteral("#"));
@@ -278,27 +276,40 @@ private slots:
         ReadingPublisher publisher(config, dir.filePath("q"), fixedClock);
         publisher.setStatus([](const QString&) {});
         publisher.start();
-        publisher.publish(reading(1, QStringLiteral("V")));
-        publisher.publish(reading(2, QStringLiteral("V")));
-        publisher.publish(reading(3, QStringLiteral("mV")));
-        publisher.publish(reading(4, QStringLiteral("k*")));
-        publisher.publish(reading(5, QStringLiteral("k*")));
+        QVERIFY(QTest::qWaitFor([&] { return publisher.isConnected(); }, kWaitMs));
+        const QStringList units = {"V", "V", "mV", "k*", "k*", "M*"};
+        for (int no = 1; no <= units.size(); ++no)
+            publisher.publish(reading(no, units[no - 1]));
         QVERIFY(QTest::qWaitFor(
-            [&] { return subscriber.messagesOn("velmar/bench/reading").size() >= 5; }, kWaitMs));
-        QStringList seen; // "unit" of each discovery message and "no" of each reading, in order
+            [&] { return subscriber.messagesOn("velmar/bench/reading").size() >= 6; }, kWaitMs));
+        QStringList seen; // the unique id of each discovery message and "no" of each reading
         for (const MqttSubscriber::Message& m : subscriber.messages()) {
-            if (m.topic == QStringLiteral("homeassistant/sensor/velmar_bench/config"))
-                seen << json(m.payload).value("unit_of_measurement").toString();
+            if (m.topic.startsWith(QStringLiteral("homeassistant/sensor/velmar_bench_")))
+                seen << json(m.payload).value("unique_id").toString();
             else if (m.topic == QStringLiteral("velmar/bench/reading"))
                 seen << QString::number(json(m.payload).value("no").toInteger());
         }
-        QCOMPARE(seen, (QStringList{"V", "1", "2", "mV", "3", QStringLiteral("kΩ"), "4", "5"}));
-        // Retained, so that Home Assistant started later finds the sensor in its latest unit.
-        MqttSubscriber later(broker.port(), QStringLiteral("homeassistant/#"), "later");
-        QVERIFY(QTest::qWaitFor([&] { return !later.messages().isEmpty(); }, kWaitMs));
-        QVERIFY(later.messages().first().retained);
-        QCOMPARE(json(later.messages().first().payload).value("unit_of_measurement").toString(),
-                 QStringLiteral("kΩ"));
+        QCOMPARE(seen, (QStringList{"velmar_bench_dc_voltage", "1", "2", "3",
+                                    "velmar_bench_resistance", "4", "5", "6"}));
+        // Home Assistant started again: it learns both sensors again.
+        const auto sensorMessages = [&] {
+            const auto all = subscriber.messages();
+            return std::count_if(all.begin(), all.end(), [](const MqttSubscriber::Message& m) {
+                return m.topic.startsWith(QStringLiteral("homeassistant/sensor/velmar_bench_"));
+            });
+        };
+        QCOMPARE(sensorMessages(), 2);
+        subscriber.publish("homeassistant/status", "online");
+        QVERIFY(QTest::qWaitFor([&] { return sensorMessages() == 4; }, kWaitMs));
+        MqttSubscriber later(broker.port(), QStringLiteral("homeassistant/sensor/+/config"),
+                             "later");
+        QVERIFY(QTest::qWaitFor([&] { return later.messages().size() >= 2; }, kWaitMs));
+        QSet<QString> laterUnits;
+        for (const MqttSubscriber::Message& m : later.messages()) {
+            QVERIFY(m.retained);
+            laterUnits << json(m.payload).value("unit_of_measurement").toString();
+        }
+        QCOMPARE(laterUnits, (QSet<QString>{"V", QStringLiteral("Ω")}));
     }
 
     void statusAndHealthAreRetainedAndACleanEndSaysOffline() {
@@ -312,15 +323,17 @@ private slots:
             c.mainFrames = 7;
             return c;
         });
+        // The health goes at the start, not a minute later.
         publisher.start();
         QVERIFY(QTest::qWaitFor([&] { return publisher.isConnected(); }, kWaitMs));
         publisher.publish(reading(1));
-        publisher.healthTick();
+        publisher.setMeterAvailable(true);
         QVERIFY(QTest::qWaitFor([&] { return publisher.queued() == 0; }, kWaitMs));
         {
             MqttSubscriber late(broker.port(), QStringLiteral("velmar/bench/+"), "late");
-            QVERIFY(QTest::qWaitFor([&] { return late.messages().size() >= 2; }, kWaitMs));
+            QVERIFY(QTest::qWaitFor([&] { return late.messages().size() >= 3; }, kWaitMs));
             QCOMPARE(late.messagesOn("velmar/bench/status").value(0).payload, QByteArray("online"));
+            QCOMPARE(late.messagesOn("velmar/bench/meter").value(0).payload, QByteArray("online"));
             const auto health = late.messagesOn("velmar/bench/health");
             QCOMPARE(health.size(), 1);
             QVERIFY(health.first().retained);

@@ -16,7 +16,8 @@
 
 // Debian's mosquitto broker on a free loopback port, with a configuration of its own and
 // persistence on in a temporary folder, started and stopped by the test. Stopping it with SIGTERM
-// lets it save its sessions, so a start on the same port continues them.
+// lets it save its sessions, so a start on the same port continues them. With TLS files it
+// listens with TLS only.
 class MosquittoBroker {
 public:
     struct Login {
@@ -24,7 +25,15 @@ public:
         QString password;
     };
 
-    explicit MosquittoBroker(std::optional<Login> login = std::nullopt) : m_port(freePort()) {
+    // A TLS listener's certificate and key, PEM.
+    struct Tls {
+        QString certFile;
+        QString keyFile;
+    };
+
+    explicit MosquittoBroker(std::optional<Login> login = std::nullopt,
+                             std::optional<Tls> tls = std::nullopt)
+        : m_port(freePort()), m_tls(tls.has_value()) {
         QFile conf(m_dir.filePath(QStringLiteral("mosquitto.conf")));
         if (!m_dir.isValid() || !conf.open(QIODevice::WriteOnly))
             return;
@@ -33,6 +42,9 @@ public:
                           QFile::encodeName(m_dir.path()) + "/\n" + "log_dest stderr\n" +
                           // A subscriber of a queue drained at full speed is sent everything.
                           "max_queued_messages 0\n";
+        if (tls)
+            text += "certfile " + QFile::encodeName(tls->certFile) + "\nkeyfile " +
+                    QFile::encodeName(tls->keyFile) + "\n";
         // As root the broker would become the user "mosquitto", who cannot write our folder.
         if (::geteuid() == 0)
             text += "user root\n";
@@ -50,7 +62,9 @@ public:
     ~MosquittoBroker() { stop(); }
 
     [[nodiscard]] int port() const { return m_port; }
-    [[nodiscard]] QString url() const { return QStringLiteral("mqtt://127.0.0.1:%1").arg(m_port); }
+    [[nodiscard]] QString url() const {
+        return QStringLiteral("%1://127.0.0.1:%2").arg(m_tls ? "mqtts" : "mqtt").arg(m_port);
+    }
     [[nodiscard]] QString log() const { return QString::fromUtf8(m_log); }
 
     // Starts the broker and waits until it takes connections.
@@ -125,6 +139,7 @@ private:
 
     QTemporaryDir m_dir;
     int m_port;
+    bool m_tls;
     QProcess m_process;
     QByteArray m_log;
 };

@@ -63,6 +63,12 @@ public:
             timeoutMs);
     }
 
+    // Publishes as another client would, QoS 1.
+    void publish(const QByteArray& topic, const QByteArray& payload) {
+        mosquitto_publish(m_mosq, nullptr, topic.constData(), int(payload.size()),
+                          payload.constData(), 1, false);
+    }
+
     [[nodiscard]] QList<Message> messages() {
         std::lock_guard lock(m_mutex);
         return m_messages;

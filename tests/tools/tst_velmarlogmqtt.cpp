@@ -10,6 +10,7 @@
 #include "PublishQueue.h"
 #include "ReadingPublisher.h"
 
+#include <QDir>
 #include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -20,6 +21,7 @@
 
 #include <csignal>
 #include <functional>
+#include <optional>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -64,6 +66,34 @@ bool leaveKilledRun(const QString& table, const QString& meterId, int count,
            QFileInfo(spill).size() > 0;
 }
 
+// In folder, by openssl: a CA ("ca.pem") and another that signed nothing of ours ("other.pem"),
+// and the broker's certificates signed by the first, each with the key "server.key": "good.pem"
+// for 127.0.0.1, "expired.pem" that ended in 2020, "elsewhere.pem" for another host; and
+// "nocert.pem", a file that holds no certificate.
+bool makeCertificates(const QString& folder) {
+    const char* script = R"(set -e
+printf '[ca]\ndefault_ca=d\n[d]\ndatabase=index.txt\nnew_certs_dir=.\nserial=serial\n' > ca.cnf
+printf 'default_md=sha256\npolicy=p\ncopy_extensions=copy\nunique_subject=no\n' >> ca.cnf
+printf '[p]\ncommonName=supplied\n' >> ca.cnf
+: > index.txt; echo 01 > serial; echo 'not a certificate' > nocert.pem
+req() { openssl req -newkey rsa:2048 -nodes -keyout "$@" 2>/dev/null; }
+req ca.key -out ca.pem -x509 -days 2 -subj '/CN=velmar test CA'
+req other.key -out other.pem -x509 -days 2 -subj '/CN=another CA'
+req server.key -out here.csr -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1
+openssl req -new -key server.key -out elsewhere.csr -subj /CN=elsewhere.example \
+    -addext subjectAltName=DNS:elsewhere.example
+sign() { openssl ca -batch -config ca.cnf -cert ca.pem -keyfile ca.key -notext "$@" 2>/dev/null; }
+sign -in here.csr -out good.pem -days 2
+sign -in here.csr -out expired.pem -startdate 20200101000000Z -enddate 20200102000000Z
+sign -in elsewhere.csr -out elsewhere.pem -days 2
+)";
+    QProcess sh;
+    sh.setWorkingDirectory(folder);
+    sh.start(QStringLiteral("sh"), {QStringLiteral("-c"), QString::fromLatin1(script)});
+    return sh.waitForFinished(120'000) && sh.exitStatus() == QProcess::NormalExit &&
+           sh.exitCode() == 0;
+}
+
 } // namespace
 
 class TestVelmarLogMqtt : public QObject {
@@ -72,7 +102,7 @@ class TestVelmarLogMqtt : public QObject {
 private slots:
     void everyStoredReadingIsPublishedAsItIsPrinted();
     void aBrokerStoppedAndStartedAgainLosesNoReading();
-    void aKilledLoggerShowsOffline();
+    void aLostMeterAndAKilledLoggerShowOffline();
     void aKilledLoggerLosesNoQueuedReading_data();
     void aKilledLoggerLosesNoQueuedReading();
     void wrongBrokerSettingsEndTheRunAtStartWithCodeTwo_data();
@@ -193,19 +223,26 @@ void TestVelmarLogMqtt::aBrokerStoppedAndStartedAgainLosesNoReading() {
     QCOMPARE(arrived, expected);
 }
 
-void TestVelmarLogMqtt::aKilledLoggerShowsOffline() {
+void TestVelmarLogMqtt::aLostMeterAndAKilledLoggerShowOffline() {
     MosquittoBroker broker;
     QVERIFY(broker.start());
     MqttSubscriber subscriber(broker.port(), QStringLiteral("velmar/killed/+"));
     QVERIFY(subscriber.waitSubscribed());
     const QString link = m_dir.filePath("kill-meter");
-    Meter meter(link, {"--drift", "5"});
-    QVERIFY(meter.ready());
+    std::optional<Meter> meter(std::in_place, link, QStringList{"--drift", "5"});
+    QVERIFY(meter->ready());
     QProcess logger;
     logger.start(logBinary(), {"--port", link, "--table", m_dir.filePath("kill.DB"), "--mqtt",
                                broker.url(), "--meter-id", "killed"});
     QVERIFY(QTest::qWaitFor(
         [&] { return !subscriber.messagesOn("velmar/killed/reading").isEmpty(); }, 60'000));
+    QCOMPARE(subscriber.messagesOn("velmar/killed/status").last().payload, QByteArray("online"));
+    QCOMPARE(subscriber.messagesOn("velmar/killed/meter").last().payload, QByteArray("online"));
+    // The meter's line gone: the meter is said unavailable while the logger runs on.
+    meter.reset();
+    QVERIFY(QTest::qWaitFor(
+        [&] { return subscriber.messagesOn("velmar/killed/meter").last().payload == "offline"; },
+        60'000));
     QCOMPARE(subscriber.messagesOn("velmar/killed/status").last().payload, QByteArray("online"));
     ::kill(pid_t(logger.processId()), SIGKILL);
     QVERIFY(logger.waitForFinished(60'000));
@@ -338,38 +375,74 @@ void TestVelmarLogMqtt::aKilledLoggerLosesNoQueuedReading() {
 void TestVelmarLogMqtt::wrongBrokerSettingsEndTheRunAtStartWithCodeTwo_data() {
     QTest::addColumn<QStringList>("mqtt");
     QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("serverCert"); // empty: a broker without TLS
     QTest::addColumn<QString>("said");
-    QTest::newRow("not an MQTT URL")
-        << QStringList{"--mqtt", "http://127.0.0.1"} << QString() << "expected mqtt://host[:port]";
+    QTest::newRow("not an MQTT URL") << QStringList{"--mqtt", "http://127.0.0.1"} << QString()
+                                     << QString() << "expected mqtt://host[:port]";
     QTest::newRow("a path in the URL") << QStringList{"--mqtt", "mqtt://127.0.0.1/velmar"}
-                                       << QString() << "nothing after the port";
+                                       << QString() << QString() << "nothing after the port";
     QTest::newRow("unreadable CA file")
         << QStringList{"--mqtt", "mqtts://127.0.0.1:1", "--mqtt-ca", "/nonexistent/ca.pem"}
-        << QString() << "cannot read the CA file '/nonexistent/ca.pem'";
-    QTest::newRow("refused password")
-        << QStringList{"--mqtt", "LOGIN", "--mqtt-user", "bench"} << "wrong"
-        << "refused the connection";
+        << QString() << QString() << "cannot read the CA file '/nonexistent/ca.pem'";
+    QTest::newRow("refused password") << QStringList{"--mqtt", "BROKER", "--mqtt-user", "bench"}
+                                      << "wrong" << QString() << "refused the connection";
     QTest::newRow("refused user without password")
-        << QStringList{"--mqtt", "LOGIN", "--mqtt-user", "stranger"} << QString()
+        << QStringList{"--mqtt", "BROKER", "--mqtt-user", "stranger"} << QString() << QString()
         << "refused the connection";
+    QTest::newRow("a meter id with a tab")
+        << QStringList{"--mqtt", "BROKER", "--meter-id", "bench\t3"} << QString() << QString()
+        << "--meter-id";
+    QTest::newRow("a CA file that holds no certificate")
+        << QStringList{"--mqtt", "BROKER", "--mqtt-ca", "CERTS/nocert.pem"} << QString()
+        << "good.pem"
+        << "holds no certificate";
+    QTest::newRow("a CA that did not sign the broker's certificate")
+        << QStringList{"--mqtt", "BROKER", "--mqtt-ca", "CERTS/other.pem"} << QString()
+        << "good.pem"
+        << "certificate failed verification";
+    QTest::newRow("an expired certificate")
+        << QStringList{"--mqtt", "BROKER", "--mqtt-ca", "CERTS/ca.pem"} << QString()
+        << "expired.pem"
+        << "certificate has expired";
+    QTest::newRow("another host's certificate")
+        << QStringList{"--mqtt", "BROKER", "--mqtt-ca", "CERTS/ca.pem"} << QString()
+        << "elsewhere.pem"
+        << "is not for the host";
+    QTest::newRow("TLS to a port without it")
+        << QStringList{"--mqtt", "PLAINTLS", "--mqtt-ca", "CERTS/ca.pem"} << QString() << QString()
+        << "TLS failed";
 }
 
 void TestVelmarLogMqtt::wrongBrokerSettingsEndTheRunAtStartWithCodeTwo() {
     QFETCH(QStringList, mqtt);
     QFETCH(QString, password);
+    QFETCH(QString, serverCert);
     QFETCH(QString, said);
-    MosquittoBroker broker(MosquittoBroker::Login{"bench", "right"});
+    const QString certs = m_dir.filePath(QStringLiteral("certs"));
+    if (!QFileInfo::exists(certs)) {
+        QVERIFY(QDir().mkpath(certs));
+        QVERIFY(makeCertificates(certs));
+    }
+    std::optional<MosquittoBroker::Tls> tls;
+    if (!serverCert.isEmpty())
+        tls = MosquittoBroker::Tls{certs + u'/' + serverCert, certs + "/server.key"};
+    MosquittoBroker broker(MosquittoBroker::Login{"bench", "right"}, tls);
     QVERIFY(broker.start());
-    mqtt.replaceInStrings(QStringLiteral("LOGIN"), broker.url());
+    mqtt.replaceInStrings(QStringLiteral("PLAINTLS"),
+                          QStringLiteral("mqtts://127.0.0.1:%1").arg(broker.port()));
+    mqtt.replaceInStrings(QStringLiteral("BROKER"), broker.url());
+    mqtt.replaceInStrings(QStringLiteral("CERTS"), certs);
     const QString link =
-        m_dir.filePath(QStringLiteral("conf-meter-%1").arg(QTest::currentDataTag()));
+        m_dir.filePath(QStringLiteral("conf-meter-%1").arg(qHash(QTest::currentDataTag())));
     Meter meter(link, {"--drift", "5"});
     QVERIFY(meter.ready());
     const Run run = runLogger(
         QStringList{"--port", link, "--table", m_dir.filePath("conf.DB"), "--count", "600"} + mqtt,
         password);
     QVERIFY2(run.exitCode == 2 && run.status == QProcess::NormalExit, qPrintable(run.err));
-    QCOMPARE(linesWith(run.err, said), 1);
+    QVERIFY2(linesWith(run.err, said) == 1, qPrintable(run.err));
+    // An end said as such: no line promises another attempt.
+    QVERIFY2(!run.err.contains(QStringLiteral("trying again")), qPrintable(run.err));
     if (!password.isEmpty())
         QVERIFY2(!run.err.contains(password), qPrintable(run.err));
     // Ended at start, not after the 600 readings it was asked for.

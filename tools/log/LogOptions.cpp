@@ -7,6 +7,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <iterator>
 #include <limits>
 
 namespace {
@@ -26,12 +28,46 @@ bool isComName(const QString& port) {
     return com.match(port).hasMatch();
 }
 
-const QStringList kOptions = {
-    QStringLiteral("--port"),      QStringLiteral("--table"),      QStringLiteral("--interval"),
-    QStringLiteral("--repeat"),    QStringLiteral("--limit"),      QStringLiteral("--count"),
-    QStringLiteral("--duration"),  QStringLiteral("--save-every"), QStringLiteral("--format"),
-    QStringLiteral("--capture"),   QStringLiteral("--mqtt"),       QStringLiteral("--mqtt-ca"),
-    QStringLiteral("--mqtt-user"), QStringLiteral("--meter-id"),   QStringLiteral("--model")};
+const QStringList kOptions = {QStringLiteral("--port"),
+                              QStringLiteral("--table"),
+                              QStringLiteral("--interval"),
+                              QStringLiteral("--repeat"),
+                              QStringLiteral("--limit"),
+                              QStringLiteral("--count"),
+                              QStringLiteral("--duration"),
+                              QStringLiteral("--save-every"),
+                              QStringLiteral("--format"),
+                              QStringLiteral("--capture"),
+                              QStringLiteral("--model"),
+                              QStringLiteral("--mqtt"),
+                              QStringLiteral("--mqtt-ca"),
+                              QStringLiteral("--mqtt-cert"),
+                              QStringLiteral("--mqtt-key"),
+                              QStringLiteral("--mqtt-user"),
+                              QStringLiteral("--mqtt-password-file"),
+                              QStringLiteral("--mqtt-client-id"),
+                              QStringLiteral("--mqtt-topic"),
+                              QStringLiteral("--mqtt-discovery-prefix"),
+                              QStringLiteral("--meter-id")};
+
+// The broker's options that take a value: where each goes and what it expects.
+struct MqttOption {
+    const char* name;
+    QString PublishRequest::*field;
+    const char* wanted;
+};
+const MqttOption kMqttOptions[] = {
+    {"--mqtt", &PublishRequest::url, "a broker's URL such as mqtt://localhost"},
+    {"--mqtt-ca", &PublishRequest::caFile, "a CA certificate file"},
+    {"--mqtt-cert", &PublishRequest::certFile, "a client certificate file"},
+    {"--mqtt-key", &PublishRequest::keyFile, "the client certificate's key file"},
+    {"--mqtt-user", &PublishRequest::user, "a user name"},
+    {"--mqtt-password-file", &PublishRequest::passwordFile, "a file holding the password"},
+    {"--mqtt-client-id", &PublishRequest::clientId, "a client id"},
+    {"--mqtt-topic", &PublishRequest::topicPrefix, "a topic prefix such as lab/meters"},
+    {"--mqtt-discovery-prefix", &PublishRequest::discoveryPrefix, "a topic prefix"},
+    {"--meter-id", &PublishRequest::meterId, "a name for the meter in the topics"},
+};
 
 // Applies one option with its value; false, with error set, when the value does not fit.
 bool apply(LogOptions& o, const QString& name, const QString& value, QString& error) {
@@ -40,6 +76,14 @@ bool apply(LogOptions& o, const QString& name, const QString& value, QString& er
         error = QStringLiteral("%1 '%2': expected %3").arg(name, value, QLatin1String(wanted));
         return false;
     };
+    for (const MqttOption& option : kMqttOptions) {
+        if (name != QLatin1String(option.name))
+            continue;
+        if (value.isEmpty())
+            return bad(option.wanted);
+        o.mqtt.*option.field = value;
+        return true;
+    }
     if (name == u"--model") {
         const MeterProfile* model = MeterProfile::named(value);
         if (!model) {
@@ -97,22 +141,6 @@ bool apply(LogOptions& o, const QString& name, const QString& value, QString& er
         if (value.isEmpty())
             return bad("a file name");
         o.capturePath = value;
-    } else if (name == u"--mqtt") {
-        if (value.isEmpty())
-            return bad("a broker's URL such as mqtt://localhost");
-        o.mqttUrl = value;
-    } else if (name == u"--mqtt-ca") {
-        if (value.isEmpty())
-            return bad("a CA certificate file");
-        o.mqttCa = value;
-    } else if (name == u"--mqtt-user") {
-        if (value.isEmpty())
-            return bad("a user name");
-        o.mqttUser = value;
-    } else if (name == u"--meter-id") {
-        if (value.isEmpty())
-            return bad("a name for the meter in the topics");
-        o.meterId = value;
     } else {
         error = QStringLiteral("unknown option '%1' (see --help)").arg(name);
         return false;
@@ -130,8 +158,9 @@ std::optional<LogOptions> parseLogOptions(const QStringList& args, QString& erro
             options.help = true;
             return options;
         }
-        if (name == u"--mqtt-discovery") {
-            options.mqttDiscovery = true;
+        if (name == u"--mqtt-discovery" || name == u"--mqtt-retain") {
+            (name == u"--mqtt-retain" ? options.mqtt.retainReadings : options.mqtt.discovery) =
+                true;
             continue;
         }
         QString value;
@@ -154,10 +183,12 @@ std::optional<LogOptions> parseLogOptions(const QStringList& args, QString& erro
         if (!apply(options, name, value, error))
             return std::nullopt;
     }
-    if (options.mqttUrl.isEmpty() && (!options.mqttCa.isEmpty() || !options.mqttUser.isEmpty() ||
-                                      !options.meterId.isEmpty() || options.mqttDiscovery)) {
-        error = QStringLiteral("--mqtt-ca, --mqtt-user, --meter-id and --mqtt-discovery go with "
-                               "--mqtt");
+    const PublishRequest& m = options.mqtt;
+    if (m.url.isEmpty() &&
+        (m.discovery || m.retainReadings ||
+         std::any_of(std::begin(kMqttOptions) + 1, std::end(kMqttOptions),
+                     [&m](const MqttOption& o) { return !(m.*o.field).isEmpty(); }))) {
+        error = QStringLiteral("the --mqtt-... options and --meter-id go with --mqtt");
         return std::nullopt;
     }
     if (options.port.isEmpty() || options.table.isEmpty()) {
@@ -190,22 +221,32 @@ output; what happens to the port and the table goes to standard error.
   --save-every S     write stored readings to the table every S seconds
                      (default 10)
   --format F         text (default: the table's fields, tab-separated) or jsonl
-                     (one JSON object a line: no, time, at, reading, text, value,
-                     unit, acdc, range; "at" is the date and time with its offset,
-                     "reading" the value as a number in its unit)
+                     (the reading's JSON object a line, as published; "reading"
+                     is the value in the display's unit, "base_value" in the
+                     quantity's base unit)
   --capture FILE     write every byte received and sent to a capture file
   --mqtt URL         also publish each stored reading to an MQTT broker:
                      mqtt://host[:port] (default port 1883) or mqtts://host[:port]
-                     (8883), to velmar/<meter>/reading, QoS 1
-  --mqtt-ca FILE     the CA certificate of an mqtts:// broker (default: the
-                     system's certificate authorities)
+                     (8883), to <topic>/<meter>/reading, QoS 1
+  --mqtt-topic T     the topics' prefix, one or more levels (default velmar)
+  --meter-id ID      the meter's name in the topics: letters A to Z, digits, -
+                     and _ (default: <host>-<port>, such as lab1-ttyUSB0)
+  --mqtt-client-id C the client id the broker knows this run by (default
+                     velmar-<meter id>)
   --mqtt-user USER   log in to the broker as USER; the password is read from the
-                     environment variable VELMAR_MQTT_PASSWORD, never from the
-                     command line
-  --meter-id ID      the meter's name in the topics (default: the port's name,
-                     such as COM1 or ttyUSB0)
-  --mqtt-discovery   also publish a retained Home Assistant discovery message, so
-                     that the meter shows up there as a sensor
+                     environment variable VELMAR_MQTT_PASSWORD or from the first
+                     line of --mqtt-password-file FILE, never from the command line
+  --mqtt-password-file FILE
+                     the password, for --mqtt-user
+  --mqtt-ca FILE     the CA certificate(s) of an mqtts:// broker, PEM (default:
+                     the system's certificate authorities)
+  --mqtt-cert FILE   a client certificate for an mqtts:// broker, PEM, with
+  --mqtt-key FILE    its key
+  --mqtt-retain      the broker keeps the last reading for a new subscriber
+  --mqtt-discovery   also publish retained Home Assistant discovery messages: one
+                     sensor for each quantity the meter shows
+  --mqtt-discovery-prefix P
+                     Home Assistant's discovery prefix (default homeassistant)
   -h, --help         show this text
 
 Readings not yet written to the table are also kept in a journal beside it
@@ -218,13 +259,16 @@ With --mqtt, readings the broker has not acknowledged are queued in
 in order when it is reachable again. A run that ends first, or is killed, leaves
 them all there, and the next run sends them before its own. Each carries the
 run's id ("run") and its record number ("no"), so a subscriber can drop a repeat.
-velmar/<meter>/status holds "online" or "offline" (retained, "offline" also as
-the will), velmar/<meter>/health the link's counts (retained, once a minute).
+<topic>/<meter>/status holds "online" or "offline" (retained, "offline" also as
+the will), <topic>/<meter>/meter whether the meter answers ("online" or
+"offline", retained), <topic>/<meter>/health the link's counts (retained, at
+the start and once a minute).
 
 Exit codes: 0 done (ended by --limit, --count, --duration, SIGINT or SIGTERM),
 1 bad arguments, 2 the port or the table cannot be opened (absent, busy,
-damaged, read-only) or the broker's settings are wrong (bad URL, unreadable CA
-file, user or password refused), 3 the table cannot be written (a full disk is
+damaged, read-only) or the broker's settings are wrong (bad URL or meter id, a
+CA file that cannot be read or holds no certificate, a broker certificate that
+fails verification, TLS to a port without it, user or password refused), 3 the table cannot be written (a full disk is
 waited for until the run ends); readings not written stay in the journal for the
 next run.
 )");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PublishConfig.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -21,13 +23,10 @@ struct LogOptions {
     int saveEverySeconds = 10;
     Format format = Format::Text;
     QString capturePath; // empty: no capture
-    // Publishing to an MQTT broker: checked when the run starts, since a wrong setting there is
-    // said with the other settings the run cannot use.
-    QString mqttUrl; // empty: no publishing
-    QString mqttCa;
-    QString mqttUser;
-    QString meterId; // empty: made from the port's name
-    bool mqttDiscovery = false;
+    // Publishing to an MQTT broker, checked by publishConfigOf when the run starts, since a
+    // wrong setting there is said with the other settings the run cannot use. url empty: no
+    // publishing.
+    PublishRequest mqtt;
     bool help = false;
 };
 

@@ -6,6 +6,7 @@
 #include "SignalPipe.h"
 
 #include <QCoreApplication>
+#include <QSysInfo>
 
 #include <csignal>
 #include <cstdio>
@@ -16,23 +17,15 @@ namespace {
 // The broker's settings as the command line and the environment give them; nothing, after one
 // line on standard error, when they cannot be used.
 std::optional<PublishConfig> publishConfig(const LogOptions& options) {
-    PublishRequest request;
-    request.url = options.mqttUrl;
-    request.caFile = options.mqttCa;
-    request.user = options.mqttUser;
+    PublishRequest request = options.mqtt;
     if (qEnvironmentVariableIsSet("VELMAR_MQTT_PASSWORD"))
         request.password = qEnvironmentVariable("VELMAR_MQTT_PASSWORD");
-    request.meterId = options.meterId;
     request.port = options.port;
-    request.discovery = options.mqttDiscovery;
+    request.hostName = QSysInfo::machineHostName();
     QString error;
     std::optional<PublishConfig> config = publishConfigOf(request, error);
-    if (config)
-        error = caFileProblem(*config);
-    if (!error.isEmpty()) {
+    if (!config)
         std::fprintf(stderr, "velmar-log: %s\n", qPrintable(error));
-        return std::nullopt;
-    }
     return config;
 }
 
@@ -56,7 +49,7 @@ int main(int argc, char* argv[]) {
         return ReadingLogger::kDone;
     }
     std::optional<PublishConfig> broker;
-    if (!options->mqttUrl.isEmpty()) {
+    if (!options->mqtt.url.isEmpty()) {
         broker = publishConfig(*options);
         if (!broker)
             return ReadingLogger::kCannotOpen;
