@@ -2,6 +2,8 @@
 
 #include "BarFrameDecoder.h"
 #include "FrameCutter.h"
+#include "Fs9721Cutter.h"
+#include "Fs9721Decoder.h"
 #include "MainFrameDecoder.h"
 
 #include <QRegularExpression>
@@ -229,6 +231,56 @@ template <typename NextSize> Outcome receive(const Bytes& stream, int rel, NextS
     return receiver.finish(cutter);
 }
 
+// A stream of FS9721 frames with random segments, some damaged as a line damages them: a byte
+// lost, a byte taken twice, a frame cut short, and noise that carries no position between them.
+// The frames that went out whole are the ones the cutter must hand over, and only they.
+struct Fs9721Stream {
+    Bytes bytes;
+    std::vector<Fs9721Decoder::Frame> whole;
+    std::uint64_t damaged = 0; // frames begun and not finished
+};
+
+Fs9721Stream fs9721Stream(std::mt19937_64& rng, std::size_t frames) {
+    Fs9721Stream out;
+    for (std::size_t n = 0; n < frames; ++n) {
+        Fs9721Decoder::Frame f{};
+        for (std::size_t i = 0; i < f.size(); ++i)
+            f[i] = static_cast<std::uint8_t>((i + 1) << 4 | (rng() & 0x0F));
+        Bytes bytes(f.begin(), f.end());
+        const auto kind = rng() % 10;
+        const auto at = static_cast<std::ptrdiff_t>(1 + rng() % 12); // positions 2 to 13
+        if (kind == 0) {
+            bytes.erase(bytes.begin() + at); // lost
+        } else if (kind == 1) {
+            bytes.insert(bytes.begin() + at, bytes[static_cast<std::size_t>(at)]); // twice
+        } else if (kind == 2) {
+            bytes.resize(static_cast<std::size_t>(at)); // cut short
+        }
+        out.bytes.insert(out.bytes.end(), bytes.begin(), bytes.end());
+        if (kind <= 2)
+            ++out.damaged;
+        else
+            out.whole.push_back(f);
+        for (auto noise = rng() % 8 == 0 ? rng() % 6 : 0; noise > 0; --noise)
+            out.bytes.push_back(static_cast<std::uint8_t>(rng() % 2 ? rng() & 0x0F : 0xF0 | rng()));
+    }
+    return out;
+}
+
+// Why a decoded FS9721 frame is out of range; empty when it is not.
+QString fs9721Fault(const MainDisplay& d) {
+    static const QRegularExpression readingText(QStringLiteral(R"(^-?[0-9L?]{0,4}$)"));
+    QString digits = d.readingText;
+    digits.remove(u'.');
+    if (!readingText.match(digits).hasMatch() || d.readingText.count(u'.') > 3)
+        return "ReadingText '" + d.readingText + "'";
+    if (std::abs(d.readingValue) > 9999 || d.dialPosition < 0 || d.dialPosition > 400)
+        return QStringLiteral("ReadingValue %1, DialPosition %2")
+            .arg(d.readingValue)
+            .arg(d.dialPosition);
+    return {};
+}
+
 } // namespace
 
 class TestStreamFuzz : public QObject {
@@ -274,6 +326,34 @@ private slots:
             QVERIFY2(cut.frames == whole.frames && cut.digest == whole.digest &&
                          cut.pending == whole.pending,
                      counts + replayNote());
+        }
+    }
+
+    void fs9721FramesArriveWholeOrAreDroppedHoweverTheyAreCut() {
+        std::mt19937_64 rng(fuzzSeed());
+        const Fs9721Stream stream = fs9721Stream(rng, 200'000);
+        const auto anySize = [&] {
+            return static_cast<std::size_t>(rng() % 2 ? 1 + rng() % 16 : 1 + rng() % 8192);
+        };
+        for (const bool oneEvent : {true, false}) {
+            std::vector<Fs9721Decoder::Frame> got;
+            QString fault;
+            Fs9721Cutter cutter([&](const Fs9721Decoder::Frame& f) {
+                got.push_back(f);
+                if (const QString why = fs9721Fault(Fs9721Decoder::decode(f));
+                    fault.isEmpty() && !why.isEmpty())
+                    fault = why;
+            });
+            for (std::size_t at = 0; at < stream.bytes.size();) {
+                const std::size_t size =
+                    std::min(oneEvent ? stream.bytes.size() : anySize(), stream.bytes.size() - at);
+                cutter.feed(stream.bytes.data() + at, size);
+                at += size;
+            }
+            QVERIFY2(fault.isEmpty(), qPrintable(fault + replayNote()));
+            QVERIFY2(got == stream.whole, replayNote());
+            // A damaged frame at the very end is still waiting for its next byte.
+            QCOMPARE(cutter.droppedFrames() + (cutter.pendingBytes() > 0 ? 1 : 0), stream.damaged);
         }
     }
 };
