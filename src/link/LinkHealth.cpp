@@ -28,6 +28,12 @@ LineVerdict LinkHealth::countLine(const QString& frameHex, qint64 atMs) {
     return verdict;
 }
 
+void LinkHealth::countMainFrame(qint64 atMs) {
+    ++m_mainFrames;
+    m_longestMainGapMs = std::max(m_longestMainGapMs, atMs - m_lastMainMs);
+    m_lastMainMs = atMs;
+}
+
 LineVerdict LinkHealth::countLine(const QString& frameHex) {
     const LineVerdict verdict = lineVerdictOf(frameHex);
     switch (verdict) {

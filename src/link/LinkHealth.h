@@ -25,6 +25,9 @@ public:
     void countRequestSkipped() { ++m_requestsSkipped; }
     void countStaleLine() { ++m_staleLines; }
     void countReconnect() { ++m_reconnects; }
+    // A frame of a family without lines: a whole main-display frame at atMs, or one cut short.
+    void countMainFrame(qint64 atMs);
+    void countShortLine() { ++m_shortLines; }
 
     // Judges one completed line and counts it; the window dispatches it only for the verdicts
     // MainDisplay and BarGraph. atMs is when it arrived, on the clock of restart().

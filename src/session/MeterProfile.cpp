@@ -51,8 +51,26 @@ const MeterProfile& MeterProfile::tessik() {
     return profile;
 }
 
+const MeterProfile& MeterProfile::fs9721() {
+    static const MeterProfile profile = [] {
+        MeterProfile p;
+        p.name = QStringLiteral("fs9721");
+        p.frames = Frames::Fs9721;
+        p.speed = br2400;
+        p.framePeriodMs = 500;
+        p.remoteKeys = false;
+        p.windowTitle = QStringLiteral("FS9721 Interface Program _Ver: 1.00");
+        p.acCaption = QStringLiteral("AC");
+        p.d0Caption = QString();
+        p.maxLimitText = QStringLiteral("4000");
+        p.minLimitText = QStringLiteral("-4000");
+        return p;
+    }();
+    return profile;
+}
+
 const MeterProfile* MeterProfile::named(const QString& name) {
-    for (const MeterProfile* profile : {&velmarC(), &velmarD(), &tessik()}) {
+    for (const MeterProfile* profile : {&velmarC(), &velmarD(), &tessik(), &fs9721()}) {
         if (profile->name.compare(name, Qt::CaseInsensitive) == 0)
             return profile;
     }
@@ -60,5 +78,5 @@ const MeterProfile* MeterProfile::named(const QString& name) {
 }
 
 QStringList MeterProfile::names() {
-    return {velmarC().name, velmarD().name, tessik().name};
+    return {velmarC().name, velmarD().name, tessik().name, fs9721().name};
 }

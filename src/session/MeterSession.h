@@ -5,6 +5,7 @@
 #include "DataFileExport.h"
 #include "FrameCutter.h"
 #include "FrameResult.h"
+#include "Fs9721Cutter.h"
 #include "KeyCommands.h"
 #include "LinkHealth.h"
 #include "LinkIndicator.h"
@@ -220,8 +221,10 @@ private:
     // From now on received bytes are cut and decoded.
     void bindReceiver();
     void onLine(const QString& frameHex);
+    void onFs9721Frame(const Fs9721Cutter::Frame& frame);
     void heard(qint64 nowMs);
     void decodeMain();
+    void decide(FrameResult& result);
     bool offerToRecording(const Reading& reading);
     void endSilence();
     void onDeviceGone(const QString& portName, const QString& device);
@@ -243,6 +246,7 @@ private:
     RequestCycle m_cycle;
     RequestWriter m_writer;
     FrameCutter m_cutter;
+    Fs9721Cutter m_fs9721Cutter;
     LinkIndicator m_indicator;
     TraceList m_trace;
     bool m_inUse = false;

@@ -39,9 +39,11 @@ class SessionLinkTest : public QObject {
     std::unique_ptr<PtyPair> meter;
     QString com1; // the device COM1 finds
 
-    void makeSession(quint16 receivePollMs = 50, std::unique_ptr<SerialBackend> line = nullptr) {
+    void makeSession(quint16 receivePollMs = 50, std::unique_ptr<SerialBackend> line = nullptr,
+                     const MeterProfile& model = MeterProfile::standard()) {
         session.reset();
         MeterSession::Setup setup;
+        setup.model = model;
         setup.line = std::move(line);
         setup.clock = [this] { return nowMs; };
         setup.environment = [this](const QString& variable) {
@@ -207,6 +209,35 @@ private slots:
         QCOMPARE(link.size(), 2);
         QCOMPARE(link.at(0).first().toBool(), true);
         QCOMPARE(link.at(1).first().toBool(), false);
+    }
+
+    // An FS9721 meter sends by itself about every 500 ms: the link picture stays on between its
+    // frames and goes off a frame period and two ticks after the last one; a frame that lost a
+    // byte is counted and traced, and neither it nor the bytes after it reach the decoder.
+    void anFs9721MeterStaysLinkedBetweenFramesAndDropsACutFrame() {
+        makeSession(50, nullptr, MeterProfile::fs9721());
+        QSignalSpy link(session.get(), &MeterSession::linkChanged);
+        QList<Reading> frames;
+        connect(session.get(), &MeterSession::mainFrame,
+                [&frames](const FrameResult& r) { frames.append(r.reading); });
+        const QByteArray minusVolts = bytes("1728354d5b617f8297a0b0c0d4e0");
+        QByteArray cut = minusVolts;
+        cut.remove(5, 1);
+        for (const QByteArray& sent : {minusVolts, cut, minusVolts}) {
+            feed(sent);
+            for (int tick = 0; tick < 5; ++tick)
+                session->linkTick();
+        }
+        QCOMPARE(link.size(), 1);
+        QCOMPARE(frames.size(), 2);
+        QCOMPARE(frames.last().ReadingText, QStringLiteral("-1.234"));
+        QCOMPARE(frames.last().UnitText, QStringLiteral("V"));
+        QCOMPARE(session->linkHealth().shortLines(), 1u);
+        QVERIFY(traceHolds(QString::fromLatin1(cut.left(5).toHex().toUpper())));
+        for (int tick = 0; tick < 3; ++tick)
+            session->linkTick();
+        QCOMPARE(link.size(), 2);
+        QCOMPARE(link.last().first().toBool(), false);
     }
 
     // Fifteen ticks of 100 ms are three cycles of five steps: 12 requests, each cycle ending in a
