@@ -1,18 +1,22 @@
 #include "SimOptions.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <string_view>
 
 namespace {
 
-constexpr std::array<std::string_view, 8> kValueOptions{
-    "--link", "--replay", "--function", "--range", "--mode", "--value", "--drift", "--hz"};
+constexpr std::array<std::string_view, 10> kValueOptions{
+    "--link",  "--replay", "--function", "--range", "--mode",
+    "--value", "--drift",  "--hz",       "--model", "--period-ms"};
 // Options that say how to serve rather than what the meter shows; all others set the meter's
-// state, which a replay does not have.
-constexpr std::array<std::string_view, 6> kServingOptions{"--link",  "--replay", "--loop",
-                                                          "--trace", "--help",   "-h"};
+// state, which a replay and an FS9721 meter do not have.
+constexpr std::array<std::string_view, 9> kServingOptions{"--link",  "--replay",    "--loop",
+                                                          "--trace", "--help",      "-h",
+                                                          "--model", "--period-ms", "--faults"};
 constexpr std::string_view kDutyCycleOption = "--duty-cycle";
 
 template <typename Number> std::optional<Number> parseNumber(std::string_view text) {
@@ -48,6 +52,8 @@ bool applySwitch(std::string_view name, SimOptions& options) {
         options.trace = true;
     else if (name == "--loop")
         options.loop = true;
+    else if (name == "--faults")
+        options.faults = true;
     else if (name == "--frequency")
         meter.mode = MeasureMode::Frequency;
     else if (name == "--duty")
@@ -95,6 +101,25 @@ std::string applyValue(std::string_view name, std::string_view value, SimOptions
         if (value.empty())
             return badValue(name, value, "a capture file");
         options.replayPath = value;
+        return {};
+    }
+    if (name == "--model") {
+        // The three models of the family answer alike; only the FS9721 meters differ.
+        for (std::string_view model : {"VelmarC", "VelmarD", "Tessik", "fs9721"}) {
+            if (value.size() == model.size() &&
+                std::equal(value.begin(), value.end(), model.begin(),
+                           [](char a, char b) { return std::tolower(a) == std::tolower(b); })) {
+                options.fs9721 = model == "fs9721";
+                return {};
+            }
+        }
+        return badValue(name, value, "VelmarC, VelmarD, Tessik or fs9721");
+    }
+    if (name == "--period-ms") {
+        const auto period = parseNumber<int>(value);
+        if (!period || *period < 60 || *period > 60'000)
+            return badValue(name, value, "milliseconds from 60 (one frame's time) to 60000");
+        options.periodMs = *period;
         return {};
     }
     if (name == "--function") {
@@ -145,6 +170,13 @@ bool setsMeterState(std::string_view name) {
 std::string validate(const SimOptions& options, std::string_view firstStateOption) {
     if (options.loop && options.replayPath.empty())
         return "--loop needs --replay FILE";
+    if (options.fs9721 && !options.replayPath.empty())
+        return "--replay plays the frames of a capture, not an FS9721 meter";
+    if (options.fs9721 && !firstStateOption.empty())
+        return std::string(firstStateOption) +
+               " sets the state of a VelmarD meter; an FS9721 meter steps through its own";
+    if (!options.fs9721 && options.faults)
+        return "--faults needs --model fs9721";
     if (!options.replayPath.empty() && !firstStateOption.empty())
         return std::string(firstStateOption) +
                " sets the meter's state, which --replay takes from the capture";
@@ -217,6 +249,13 @@ std::string simUsage() {
            "                       ignored; when a kind runs out its requests go unanswered\n"
            "  --loop               with --replay: start a kind again from its first frame\n"
            "                       when it runs out\n"
+           "  --model M            VelmarC, VelmarD (default) or Tessik, which answer alike;\n"
+           "                       or fs9721: a meter on the FS9721_LP3 chip, at 2400 baud,\n"
+           "                       that sends its 14-byte display frame by itself, stepping\n"
+           "                       through its functions and ranges (overload, HOLD, REL, MIN,\n"
+           "                       MAX and low battery among them), three frames each\n"
+           "  --period-ms N        with fs9721: a frame every N ms (default 500)\n"
+           "  --faults             with fs9721: lose a byte of about one frame in eight\n"
            "  -h, --help           show this text\n"
            "\n"
            "Starting state:\n"

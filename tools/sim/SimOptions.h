@@ -8,6 +8,11 @@
 
 // The simulator's command line: the meter's starting state plus how to serve it.
 struct SimOptions {
+    // Which meter: the VelmarD family, answering requests, or an FS9721 meter, which talks by
+    // itself every periodMs and, with faults, loses a byte now and then.
+    bool fs9721 = false;
+    int periodMs = 500;
+    bool faults = false;
     MeterSettings meter;
     std::string linkPath;   // empty: no symbolic link
     std::string replayPath; // a capture to play back instead of the meter; empty: none
