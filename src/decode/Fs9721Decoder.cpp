@@ -57,7 +57,7 @@ constexpr std::array<MirrorSymbol, 21> kMirror{
 constexpr int kWideScale = 10000; // frequency and duty run to 9999 counts
 
 [[nodiscard]] int digitSegments(const Fs9721Decoder::Frame& frame, int digit) {
-    const auto first = static_cast<std::size_t>(1 + 2 * digit);
+    const std::size_t first = 1 + 2 * static_cast<std::size_t>(digit);
     return (frame[first] & 0x07) << 4 | (frame[first + 1] & 0x0F);
 }
 

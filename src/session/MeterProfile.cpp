@@ -62,6 +62,7 @@ const MeterProfile& MeterProfile::fs9721() {
         p.windowTitle = QStringLiteral("FS9721 Interface Program _Ver: 1.00");
         p.acCaption = QStringLiteral("AC");
         p.d0Caption = QString();
+        p.daCaption = QStringLiteral("3");
         p.maxLimitText = QStringLiteral("4000");
         p.minLimitText = QStringLiteral("-4000");
         return p;

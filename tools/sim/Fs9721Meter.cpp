@@ -71,11 +71,11 @@ constexpr std::array kScenes{
           {kCelsius, kNone, kNone, kNone, kNone},
           0,
           23},
-    Scene{"V", {kDc, kAuto, kVolt, kHold, kNone}, 2, 1234},
+    Scene{"V", {kDc, kAuto, kVolt, kHold, kNone}, 2, 1111},
     Scene{"V", {kDc, kVolt, kRel, kMinus, kNone}, 2, 12},
     Scene{"V", {kDc, kVolt, kMax, kNone, kNone}, 2, 1300},
     Scene{"V", {kDc, kVolt, kMin, kNone, kNone}, 2, 1100},
-    Scene{"V", {kDc, kAuto, kVolt, kLowBattery, kNone}, 1, 1234},
+    Scene{"V", {kDc, kAuto, kVolt, kLowBattery, kNone}, 1, 3210},
 };
 
 // The segments of a character as the digit's two nibbles carry them.
@@ -156,7 +156,7 @@ LinePeer::Frame Fs9721Meter::frameAt(std::size_t n) {
         frame[2 + 2 * d] |= p.second;
     }
     if (scene.point > 0)
-        frame[static_cast<std::size_t>(1 + 2 * scene.point)] |= 0x08;
+        frame[1 + 2 * static_cast<std::size_t>(scene.point)] |= 0x08;
     return frame;
 }
 
