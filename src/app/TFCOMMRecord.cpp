@@ -56,12 +56,9 @@ void TFCOMM::showStoredRow() {
 }
 
 void TFCOMM::TrecordTimer() {
-    m_session.recordTick();
-    // A save that waits for room tries again once a second, once there is room for it: a try
-    // that cannot succeed would only write onto the full disk.
-    if (m_session.pause().waitsForRoom() && !m_session.saving() &&
-        m_session.readings().hasRoomForSave())
-        writePendingInBackground(false, {});
+    m_session.recordTick([this](const std::optional<TableProblem>& problem) {
+        (void)pendingWritten(problem, false, true);
+    });
 }
 
 void TFCOMM::RecordSITimeChange(const QString& text) {

@@ -1,5 +1,7 @@
 #include "Fs9721Decoder.h"
 
+#include "HexNibble.h"
+
 #include <algorithm>
 
 namespace {
@@ -164,6 +166,20 @@ int Fs9721Decoder::segmentsOf(char character) {
             return g.segments;
     }
     return 0;
+}
+
+std::optional<Fs9721Decoder::Frame> Fs9721Decoder::frameOf(QStringView hex) {
+    if (hex.size() != static_cast<qsizetype>(2 * kFrameBytes))
+        return std::nullopt;
+    Frame frame{};
+    for (std::size_t i = 0; i < kFrameBytes; ++i) {
+        const auto at = static_cast<qsizetype>(2 * i);
+        const int position = hexNibble(hex[at]);
+        if (position != static_cast<int>(i + 1))
+            return std::nullopt;
+        frame[i] = static_cast<std::uint8_t>(position << 4 | hexNibble(hex[at + 1]));
+    }
+    return frame;
 }
 
 Fs9721Decoder::Lcd Fs9721Decoder::lcdOf(const Frame& frame) {

@@ -2,8 +2,11 @@
 
 #include "MainDisplay.h"
 
+#include <QStringView>
+
 #include <array>
 #include <cstdint>
+#include <optional>
 
 // Decodes the 14-byte frame of the meters built on the FS9721_LP3 display chip. Each byte's high
 // nibble is its position (1 to 14) and its low nibble four of the LCD's segments or symbols, so
@@ -74,6 +77,10 @@ public:
     [[nodiscard]] static char characterOf(int segments);
     // The inverse, for the simulator and tests: the segments of '0' to '9', 'L' and ' '.
     [[nodiscard]] static int segmentsOf(char character);
+
+    // The frame a cutter handed over as hex text: 28 hex characters whose bytes carry the
+    // positions 1 to 14 in turn; none for anything else.
+    [[nodiscard]] static std::optional<Frame> frameOf(QStringView hex);
 
     // Unlike the other family, the meter keeps its own REL state and shows it on the LCD, so the
     // window's REL key plays no part.

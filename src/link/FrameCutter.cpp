@@ -8,7 +8,7 @@ namespace {
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 }
 
-FrameCutter::FrameCutter(FrameHandler onFrame) : m_onFrame(std::move(onFrame)) {
+FrameCutter::FrameCutter(FrameHandler onFrame) : StreamCutter(std::move(onFrame)) {
     m_line.reserve(64);
 }
 
@@ -22,7 +22,7 @@ void FrameCutter::feed(const std::uint8_t* data, std::size_t size) {
         // Hand over a copy and clear first: the handler may re-enter (a nested message loop).
         const QString frame = std::exchange(m_line, QString());
         m_line.reserve(64);
-        m_onFrame(frame);
+        deliver(frame);
     }
 }
 
@@ -40,12 +40,11 @@ bool FrameCutter::expire(qint64 nowMs) {
 
 // A clock that steps back gives a negative gap, which never counts as silence.
 bool FrameCutter::dropIfStale(qint64 nowMs) {
-    if (m_line.isEmpty() || nowMs - m_lastArrivalMs <= m_staleAfterMs)
+    if (m_line.isEmpty() || nowMs - m_lastArrivalMs <= staleAfterMs())
         return false;
     const QString stale = std::exchange(m_line, QString());
     m_line.reserve(64);
-    if (m_onStaleLine)
-        m_onStaleLine(stale);
+    dropped(stale);
     return true;
 }
 

@@ -2,9 +2,13 @@
 
 #include <utility>
 
-Fs9721Cutter::Fs9721Cutter(FrameHandler onFrame) : m_onFrame(std::move(onFrame)) {}
+Fs9721Cutter::Fs9721Cutter(FrameHandler onFrame) : StreamCutter(std::move(onFrame)) {}
 
-void Fs9721Cutter::feed(const std::uint8_t* data, std::size_t size) {
+void Fs9721Cutter::feed(const std::uint8_t* data, std::size_t size, qint64 arrivalMs) {
+    if (size == 0)
+        return;
+    expire(arrivalMs);
+    m_lastArrivalMs = arrivalMs;
     for (std::size_t i = 0; i < size; ++i) {
         const std::uint8_t byte = data[i];
         const auto position = static_cast<std::size_t>(byte >> 4);
@@ -22,18 +26,35 @@ void Fs9721Cutter::feed(const std::uint8_t* data, std::size_t size) {
             continue;
         }
         m_frame[m_size++] = byte;
-        if (m_size < m_frame.size())
+        if (m_size < kFrameBytes)
             continue;
         m_size = 0;
-        // A copy: the handler may re-enter (a nested message loop) and feed again.
-        const Frame frame = m_frame;
-        m_onFrame(frame);
+        // The text is made before the handler runs, which may re-enter (a nested message loop).
+        deliver(hexOf(kFrameBytes));
     }
+}
+
+// A clock that steps back gives a negative gap, which never counts as silence.
+bool Fs9721Cutter::expire(qint64 nowMs) {
+    if (m_size == 0 || nowMs - m_lastArrivalMs <= staleAfterMs())
+        return false;
+    drop();
+    return true;
 }
 
 void Fs9721Cutter::drop() {
     ++m_dropped;
     const std::size_t size = std::exchange(m_size, 0);
-    if (m_onDropped)
-        m_onDropped(m_frame.data(), size);
+    dropped(hexOf(size));
+}
+
+QString Fs9721Cutter::hexOf(std::size_t size) const {
+    static constexpr char kHexDigits[] = "0123456789ABCDEF";
+    QString hex(static_cast<qsizetype>(2 * size), Qt::Uninitialized);
+    QChar* out = hex.data();
+    for (std::size_t i = 0; i < size; ++i) {
+        *out++ = QLatin1Char(kHexDigits[m_frame[i] >> 4]);
+        *out++ = QLatin1Char(kHexDigits[m_frame[i] & 0x0F]);
+    }
+    return hex;
 }

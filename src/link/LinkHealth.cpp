@@ -20,7 +20,15 @@ void LinkHealth::restart(qint64 nowMs) {
 }
 
 LineVerdict LinkHealth::countLine(const QString& frameHex, qint64 atMs) {
-    const LineVerdict verdict = countLine(frameHex);
+    return count(lineVerdictOf(frameHex), atMs);
+}
+
+LineVerdict LinkHealth::countLine(const QString& frameHex) {
+    return count(lineVerdictOf(frameHex));
+}
+
+LineVerdict LinkHealth::count(LineVerdict verdict, qint64 atMs) {
+    count(verdict);
     if (verdict != LineVerdict::MainDisplay)
         return verdict;
     m_longestMainGapMs = std::max(m_longestMainGapMs, atMs - m_lastMainMs);
@@ -28,14 +36,7 @@ LineVerdict LinkHealth::countLine(const QString& frameHex, qint64 atMs) {
     return verdict;
 }
 
-void LinkHealth::countMainFrame(qint64 atMs) {
-    ++m_mainFrames;
-    m_longestMainGapMs = std::max(m_longestMainGapMs, atMs - m_lastMainMs);
-    m_lastMainMs = atMs;
-}
-
-LineVerdict LinkHealth::countLine(const QString& frameHex) {
-    const LineVerdict verdict = lineVerdictOf(frameHex);
+LineVerdict LinkHealth::count(LineVerdict verdict) {
     switch (verdict) {
     case LineVerdict::MainDisplay:
         ++m_mainFrames;

@@ -25,14 +25,15 @@ public:
     void countRequestSkipped() { ++m_requestsSkipped; }
     void countStaleLine() { ++m_staleLines; }
     void countReconnect() { ++m_reconnects; }
-    // A frame of a family without lines: a whole main-display frame at atMs, or one cut short.
-    void countMainFrame(qint64 atMs);
-    void countShortLine() { ++m_shortLines; }
 
-    // Judges one completed line and counts it; the window dispatches it only for the verdicts
-    // MainDisplay and BarGraph. atMs is when it arrived, on the clock of restart().
-    LineVerdict countLine(const QString& frameHex, qint64 atMs);
+    // Counts one completed frame by what its model's format judged it (FrameFormat::verdictOf);
+    // the session dispatches it only for the verdicts MainDisplay and BarGraph. atMs is when it
+    // arrived, on the clock of restart().
+    LineVerdict count(LineVerdict verdict, qint64 atMs);
     // The same without a time, for a captured trace.
+    LineVerdict count(LineVerdict verdict);
+    // Judges a line of the meters that end frames with a line feed (lineVerdictOf) and counts it.
+    LineVerdict countLine(const QString& frameHex, qint64 atMs);
     LineVerdict countLine(const QString& frameHex);
     // One line of a captured trace: a frame's hex text or a note. Notes other than the window's
     // own stale and reconnect notes are passed over.

@@ -1,21 +1,24 @@
 #pragma once
 
-// Whether frames keep arriving: alive on every decoded frame, and no longer alive on the tick
-// after idleTicks 100 ms ticks without one (by default the third: 200 to 300 ms after the last
-// frame).
+// Whether frames keep arriving: alive on every decoded frame, and no longer alive on the n-th
+// 100 ms tick without one; for the meters that answer every 100 ms, the third (200 to 300 ms
+// after the last frame).
 class LinkIndicator {
 public:
-    explicit LinkIndicator(int idleTicks = 2) : m_limit(idleTicks) {}
+    static constexpr int kLostAfterTicks = 3;
+
+    explicit LinkIndicator(int lostAfterTicks = kLostAfterTicks)
+        : m_lostAfterTicks(lostAfterTicks) {}
 
     void markAlive() {
         m_idleTicks = 0;
         m_linked = true;
     }
 
-    // One tick of the link timer; true on every tick after idleTicks without a frame, when the
-    // window shows the "not linked" picture.
+    // One tick of the link timer; true on every n-th tick without a frame, when the window
+    // shows the "not linked" picture.
     bool tick() {
-        if (m_idleTicks < m_limit) {
+        if (m_idleTicks < m_lostAfterTicks - 1) {
             ++m_idleTicks;
             return false;
         }
@@ -26,14 +29,8 @@ public:
 
     [[nodiscard]] bool linked() const { return m_linked; }
 
-    // Unlinked, as before the first frame; the time-out stays.
-    void reset() {
-        m_idleTicks = 0;
-        m_linked = false;
-    }
-
 private:
-    int m_limit;
+    int m_lostAfterTicks;
     int m_idleTicks = 0;
     bool m_linked = false;
 };

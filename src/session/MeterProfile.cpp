@@ -55,9 +55,11 @@ const MeterProfile& MeterProfile::fs9721() {
     static const MeterProfile profile = [] {
         MeterProfile p;
         p.name = QStringLiteral("fs9721");
-        p.frames = Frames::Fs9721;
         p.speed = br2400;
-        p.framePeriodMs = 500;
+        p.frames = FrameFormat::fs9721Frames();
+        // A frame about every 500 ms: the link picture goes on showing "linked" through one
+        // frame's gap and a late poll, and turns on the 8th tick (700 to 800 ms) without one.
+        p.linkLostAfterTicks = 8;
         p.remoteKeys = false;
         p.windowTitle = QStringLiteral("FS9721 Interface Program _Ver: 1.00");
         p.acCaption = QStringLiteral("AC");

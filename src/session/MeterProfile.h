@@ -1,6 +1,8 @@
 #pragma once
 
+#include "FrameFormat.h"
 #include "KeyCommands.h"
+#include "LinkIndicator.h"
 #include "TCommPortDriver.h"
 
 #include <QString>
@@ -12,31 +14,29 @@
 #include <vector>
 
 // What differs between the meters this program reads, as one value per model: its name, the line
-// it talks on, the requests that keep it talking, its keys, and how the window presents it (the
-// title, the captions of the display mirror that differ, and the limits it starts with). A host
-// hands one to its session, which sets the line and the request cycle from it; adding a meter
-// means adding a value and, where its frames differ, its decoder.
+// it talks on, the requests that keep it talking, how it frames what it says, its keys, and how
+// the window presents it (the title, the captions of the display mirror that differ, and the
+// limits it starts with). A host hands one to its session, which sets the line, the request cycle,
+// the cutter and the decoders from it; adding a meter means adding a value and, where its frames
+// differ, its frame format.
 struct MeterProfile {
-    // How the meter's bytes become frames: the lines of the three models, each ending in a line
-    // feed and answering a request, or the FS9721 chip's 14-byte frames with a position in each
-    // byte, sent without one.
-    enum class Frames { Lines, Fs9721 };
-
     QString name; // as --model takes it: "VelmarD"
-    Frames frames = Frames::Lines;
-    // How often the meter sends a frame by itself; 0 for a meter that answers requests. The link
-    // picture and the silence rule wait longer than this, so neither blinks between frames.
-    qint64 framePeriodMs = 0;
-    // Whether the meter takes key codes on the line; the window's key panels need them.
-    bool remoteKeys = true;
 
     TComPortBaudRate speed = br9600;
     TComPortDataBits dataBits = db8BITS;
-    // One step per request tick; none is a pause.
+    // One step per request tick; none is a pause. Empty for a meter that talks by itself.
     std::vector<std::optional<std::uint8_t>> requests;
+    FrameFormat frames = FrameFormat::lineFeedFrames();
+    // Follow the meter's frame period: the link picture shows "not linked" on this many 100 ms
+    // link ticks without a frame, and a meter that sent none for longer than silentAfterMs is
+    // silent (said once until it talks again).
+    int linkLostAfterTicks = LinkIndicator::kLostAfterTicks;
+    qint64 silentAfterMs = 3000;
     // The long-press code of each MeterKey, in the enumeration's order; the short code is the
     // next one.
     std::array<std::uint8_t, 8> longPressCodes{};
+    // Whether the meter takes key codes on the line at all; the window's key panels need them.
+    bool remoteKeys = true;
 
     QString windowTitle;
     QString acCaption;                // LcdAC
@@ -59,9 +59,4 @@ struct MeterProfile {
     // By name, ignoring case; none for a name no model has.
     [[nodiscard]] static const MeterProfile* named(const QString& name);
     [[nodiscard]] static QStringList names();
-
-    // The 100 ms link ticks without a frame after which the link picture turns unlinked: the
-    // third for a meter that is asked every 500 ms, and a frame period and two more for one that
-    // talks by itself.
-    [[nodiscard]] int linkIdleTicks() const { return 2 + static_cast<int>(framePeriodMs / 100); }
 };

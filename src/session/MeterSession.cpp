@@ -3,10 +3,8 @@
 #include "MeterSession.h"
 
 #include "DeviceWatcher.h"
-#include "Fs9721Decoder.h"
 #include "KeyCommands.h"
 #include "MainFrameDecoder.h"
-#include "MltDigits.h"
 #include "SyncWorker.h"
 #include "TCommPortDriver.h"
 
@@ -43,9 +41,8 @@ MeterSession::MeterSession(Setup setup, QObject* parent)
                         : std::make_unique<TCommPortDriver>()),
       m_cycle(m_model.requests),
       m_writer([this](std::uint8_t byte) { return m_port->TrySendBytes(&byte, 1); }, &m_health),
-      m_cutter([this](const QString& frame) { onLine(frame); }),
-      m_fs9721Cutter([this](const Fs9721Cutter::Frame& frame) { onFs9721Frame(frame); }),
-      m_indicator(m_model.linkIdleTicks()), m_table(std::move(setup.saveHook)) {
+      m_cutter(m_model.frames.cutter([this](const QString& frame) { onLine(frame); })),
+      m_indicator(m_model.linkLostAfterTicks), m_table(std::move(setup.saveHook)) {
     if (setup.environment) {
         m_port->setPortResolver([environment = std::move(setup.environment)](int number) {
             return PortNames::deviceFor(number, environment,
@@ -57,17 +54,10 @@ MeterSession::MeterSession(Setup setup, QObject* parent)
     m_port->setComPortDataBits(m_model.dataBits);
     bindReceiver();
     m_port->setComPortPollingDelay(setup.receivePollMs);
-    m_cutter.setStaleAfterMs(FrameCutter::staleAfterForPoll(setup.receivePollMs));
-    m_cutter.setOnStaleLine([this](const QString& lineHex) {
+    m_cutter->setStaleAfterMs(StreamCutter::staleAfterForPoll(setup.receivePollMs));
+    m_cutter->setOnStaleLine([this](const QString& lineHex) {
         m_health.countStaleLine();
         m_trace.append(LinkHealth::staleNote(lineHex));
-    });
-    m_fs9721Cutter.setOnDropped([this](const std::uint8_t* bytes, std::size_t size) {
-        m_health.countShortLine();
-        m_trace.append(QString::fromLatin1(
-            QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), qsizetype(size))
-                .toHex()
-                .toUpper()));
     });
     m_watcher = new DeviceWatcher(*m_port, this);
     connect(m_port.get(), &TCommPortDriver::deviceGone, this, &MeterSession::onDeviceGone);
@@ -117,8 +107,7 @@ const QString& MeterSession::openDevice() const {
 bool MeterSession::connectLine() {
     if (m_port->IsConnected())
         return true;
-    m_cutter.reset();
-    m_fs9721Cutter.reset();
+    m_cutter->reset();
     m_writer.clear();
     if (!m_port->Connect())
         return false;
@@ -137,16 +126,12 @@ void MeterSession::disconnectLine() {
     m_inUse = false;
     endSilence();
     m_port->Disconnect();
-    m_cutter.reset();
-    m_fs9721Cutter.reset();
+    m_cutter->reset();
     m_writer.clear();
 }
 
 void MeterSession::receive(const std::uint8_t* data, std::size_t size) {
-    if (m_model.frames == MeterProfile::Frames::Fs9721)
-        m_fs9721Cutter.feed(data, size);
-    else
-        m_cutter.feed(data, size, now());
+    m_cutter->feed(data, size, now());
 }
 
 void MeterSession::requestTick() {
@@ -178,9 +163,9 @@ void MeterSession::linkTick() {
     if (m_indicator.tick() && wasLinked)
         emit linkChanged(false);
     const qint64 nowMs = now();
-    m_cutter.expire(nowMs);
+    m_cutter->expire(nowMs);
     const qint64 silentMs = nowMs - m_lastFrameMs;
-    if (!m_inUse || !m_port->IsConnected() || silentMs <= kSilentAfterMs) {
+    if (!m_inUse || !m_port->IsConnected() || silentMs <= m_model.silentAfterMs) {
         endSilence();
         return;
     }
@@ -212,13 +197,12 @@ QString MeterSession::healthSummary() {
 
 // The port is closed already; the watcher looks for the device's path twice a second.
 void MeterSession::onDeviceGone(const QString& portName, const QString& device) {
-    m_cutter.reset();
-    m_fs9721Cutter.reset();
+    m_cutter->reset();
     m_writer.clear();
     m_trace.append(LinkHealth::goneNote(portName, device));
     endSilence();
     const bool wasLinked = m_indicator.linked();
-    m_indicator.reset();
+    m_indicator = LinkIndicator(m_model.linkLostAfterTicks);
     if (wasLinked)
         emit linkChanged(false);
     emit deviceGone(portName, device);
@@ -226,8 +210,7 @@ void MeterSession::onDeviceGone(const QString& portName, const QString& device) 
 
 void MeterSession::onDeviceBack(const QString& portName, const QString& device) {
     m_health.countReconnect();
-    m_cutter.reset();
-    m_fs9721Cutter.reset();
+    m_cutter->reset();
     m_writer.clear();
     m_lastFrameMs = now();
     m_trace.append(LinkHealth::backNote(portName, device));
@@ -239,18 +222,24 @@ void MeterSession::onDeviceBack(const QString& portName, const QString& device) 
 void MeterSession::onLine(const QString& frameHex) {
     m_trace.append(frameHex);
     const qint64 nowMs = now();
-    switch (m_health.countLine(frameHex, nowMs)) {
+    const FrameFormat& format = m_model.frames;
+    LineVerdict verdict = format.verdictOf(frameHex);
+    if (verdict == LineVerdict::BarGraph && !format.decodeBar)
+        verdict = LineVerdict::UnknownKind;
+    switch (m_health.count(verdict, nowMs)) {
     case LineVerdict::MainDisplay:
         heard(nowMs);
         m_frameHex = frameHex;
         decodeMain();
         return;
-    case LineVerdict::BarGraph:
+    case LineVerdict::BarGraph: {
         heard(nowMs);
         m_frameHex = frameHex;
-        m_mltDigits = mltDigitsOf(frameHex);
-        emit barFrame(BarFrameDecoder::decode(m_mltDigits));
+        BarFrame bar = format.decodeBar(frameHex);
+        m_mltDigits = std::move(bar.digits);
+        emit barFrame(bar.graph);
         return;
+    }
     case LineVerdict::TooShort:
     case LineVerdict::UnknownKind:
         return;
@@ -266,31 +255,11 @@ void MeterSession::heard(qint64 nowMs) {
         emit linkChanged(true);
 }
 
-// Every whole frame is a main-display frame; its hex text is what the trace and FrameHex show.
-void MeterSession::onFs9721Frame(const Fs9721Cutter::Frame& frame) {
-    const QByteArray hex = QByteArray::fromRawData(reinterpret_cast<const char*>(frame.data()),
-                                                   qsizetype(frame.size()))
-                               .toHex()
-                               .toUpper();
-    m_frameHex = QString::fromLatin1(hex);
-    m_trace.append(m_frameHex);
-    const qint64 nowMs = now();
-    m_health.countMainFrame(nowMs);
-    heard(nowMs);
-    FrameResult result;
-    result.display = Fs9721Decoder::decode(frame);
-    decide(result);
-}
-
-void MeterSession::decodeMain() {
-    FrameResult result;
-    result.display = MainFrameDecoder::decode(m_frameHex, m_relPressState);
-    decide(result);
-}
-
 // The decisions in the order the host applies them: the display, the alarm, the peaks (a change
 // of unit or range starts them and the chart afresh), then recording.
-void MeterSession::decide(FrameResult& result) {
+void MeterSession::decodeMain() {
+    FrameResult result;
+    result.display = m_model.frames.decodeMain(m_frameHex, m_relPressState);
     result.reading = MainFrameDecoder::readingOf(result.display);
     m_reading = result.reading;
     result.alarm = m_limits.exceededBy(m_reading.ReadingValue);

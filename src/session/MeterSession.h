@@ -3,9 +3,7 @@
 #include "AlarmLimits.h"
 #include "BarFrameDecoder.h"
 #include "DataFileExport.h"
-#include "FrameCutter.h"
 #include "FrameResult.h"
-#include "Fs9721Cutter.h"
 #include "KeyCommands.h"
 #include "LinkHealth.h"
 #include "LinkIndicator.h"
@@ -21,6 +19,7 @@
 #include "SaveHook.h"
 #include "SerialBackend.h"
 #include "StoredReading.h"
+#include "StreamCutter.h"
 #include "TableError.h"
 #include "TableFailure.h"
 #include "TraceList.h"
@@ -78,9 +77,6 @@ public:
 
     using Setup = MeterSessionSetup;
 
-    // A meter that has not answered for longer than this is silent; said once until it answers.
-    static constexpr qint64 kSilentAfterMs = 3000;
-
     explicit MeterSession(Setup setup = {}, QObject* parent = nullptr);
     ~MeterSession() override;
 
@@ -113,10 +109,13 @@ public:
     void receive(const std::uint8_t* data, std::size_t size);
     // Every 100 ms: kept key codes, then one step of the request cycle.
     void requestTick();
-    // Every 100 ms: the link picture's time-out, stale lines and the meter's silence.
+    // Every 100 ms: the link picture's time-out, stale lines and the meter's silence, as the
+    // model's frame period sets them.
     void linkTick();
-    // Every second: the sampling interval's countdown and the journal.
-    void recordTick();
+    // Every second: the sampling interval's countdown and the journal, and a save that waits for
+    // room tried again once there is room for it (retried gets its outcome, as saveInBackground's
+    // done).
+    void recordTick(std::function<void(const std::optional<TableProblem>& problem)> retried = {});
     // One look for a device that went away.
     void watchTick();
     void stopWatching();
@@ -163,6 +162,10 @@ public:
     using SaveDone = std::function<void(const std::optional<TableProblem>& problem)>;
     void saveInBackground(SaveDone done);
     [[nodiscard]] bool saving() const { return m_table.isSaving(); }
+    // The save a host makes on its own schedule, as saveInBackground; none is begun while one
+    // waits on the disk, or while a save waits for room and there is none yet: a try that cannot
+    // fit would only write onto the full disk. False when none was begun.
+    bool trySaveInBackground(SaveDone done);
     // Writes an export built on this thread: the file's writes and syncs on the sync worker
     // (without one, at once); done gets the outcome.
     using ExportDone = std::function<void(const ExportResult& result)>;
@@ -202,6 +205,11 @@ signals:
     void linkChanged(bool linked);
     void readingStored(const StoredReading& stored);
     void readingRefused(const TableProblem& problem, TableFailure failure);
+    // A save found the disk full: readings go on as pending, and recordTick tries the save again
+    // once there is room. Said once per wait.
+    void roomWaitBegan(const TableProblem& problem);
+    // A save that waited for room succeeded.
+    void roomAgain();
     // Recording paused or resumed, or a save began or ended waiting for room: pause() says which.
     // Each cause is said once.
     void pauseChanged();
@@ -221,10 +229,8 @@ private:
     // From now on received bytes are cut and decoded.
     void bindReceiver();
     void onLine(const QString& frameHex);
-    void onFs9721Frame(const Fs9721Cutter::Frame& frame);
     void heard(qint64 nowMs);
     void decodeMain();
-    void decide(FrameResult& result);
     bool offerToRecording(const Reading& reading);
     void endSilence();
     void onDeviceGone(const QString& portName, const QString& device);
@@ -245,8 +251,7 @@ private:
     LinkHealth m_health;
     RequestCycle m_cycle;
     RequestWriter m_writer;
-    FrameCutter m_cutter;
-    Fs9721Cutter m_fs9721Cutter;
+    std::unique_ptr<StreamCutter> m_cutter;
     LinkIndicator m_indicator;
     TraceList m_trace;
     bool m_inUse = false;

@@ -22,12 +22,26 @@ bool MeterSession::setIntervalText(const QString& text) {
     return true;
 }
 
-void MeterSession::recordTick() {
+void MeterSession::recordTick(
+    std::function<void(const std::optional<TableProblem>& problem)> retried) {
     Recording::tick(m_recording, m_filters.interval);
     if (!m_table.isOpen())
         return;
     m_table.syncJournal();
     sayTableNotices();
+    if (m_pause.waitsForRoom())
+        (void)trySaveInBackground(
+            [retried = std::move(retried)](const std::optional<TableProblem>& problem) {
+                if (retried)
+                    retried(problem);
+            });
+}
+
+bool MeterSession::trySaveInBackground(SaveDone done) {
+    if (saving() || (m_pause.waitsForRoom() && !m_table.hasRoomForSave()))
+        return false;
+    saveInBackground(std::move(done));
+    return true;
 }
 
 // Without an open table, or with one that cannot take readings, recording waits; the pause was
@@ -198,15 +212,20 @@ void MeterSession::finishSyncs() {
 }
 
 std::optional<TableProblem> MeterSession::saved(const std::optional<TableProblem>& problem) {
+    const bool waitedForRoom = m_pause.waitsForRoom();
     if (problem) {
         pauseRecording(*problem,
                        RecordingPause::untilFor(problem->cause, RecordingPause::During::Saving));
         sayTableNotices();
+        if (!waitedForRoom && m_pause.waitsForRoom())
+            emit roomWaitBegan(*problem);
         return problem;
     }
     if (m_pause.resumeAfterSave())
         emit pauseChanged();
     sayTableNotices();
+    if (waitedForRoom)
+        emit roomAgain();
     return std::nullopt;
 }
 

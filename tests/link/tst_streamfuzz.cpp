@@ -236,7 +236,7 @@ template <typename NextSize> Outcome receive(const Bytes& stream, int rel, NextS
 // The frames that went out whole are the ones the cutter must hand over, and only they.
 struct Fs9721Stream {
     Bytes bytes;
-    std::vector<Fs9721Decoder::Frame> whole;
+    QStringList whole;         // as the cutter hands them over
     std::uint64_t damaged = 0; // frames begun and not finished
 };
 
@@ -260,7 +260,10 @@ Fs9721Stream fs9721Stream(std::mt19937_64& rng, std::size_t frames) {
         if (kind <= 2)
             ++out.damaged;
         else
-            out.whole.push_back(f);
+            out.whole.append(QString::fromLatin1(
+                QByteArray(reinterpret_cast<const char*>(f.data()), qsizetype(f.size()))
+                    .toHex()
+                    .toUpper()));
         for (auto noise = rng() % 8 == 0 ? rng() % 6 : 0; noise > 0; --noise)
             out.bytes.push_back(static_cast<std::uint8_t>(rng() % 2 ? rng() & 0x0F : 0xF0 | rng()));
     }
@@ -336,18 +339,20 @@ private slots:
             return static_cast<std::size_t>(rng() % 2 ? 1 + rng() % 16 : 1 + rng() % 8192);
         };
         for (const bool oneEvent : {true, false}) {
-            std::vector<Fs9721Decoder::Frame> got;
+            QStringList got;
             QString fault;
-            Fs9721Cutter cutter([&](const Fs9721Decoder::Frame& f) {
-                got.push_back(f);
-                if (const QString why = fs9721Fault(Fs9721Decoder::decode(f));
-                    fault.isEmpty() && !why.isEmpty())
-                    fault = why;
+            Fs9721Cutter cutter([&](const QString& hex) {
+                got.append(hex);
+                const auto frame = Fs9721Decoder::frameOf(hex);
+                const QString why = frame ? fs9721Fault(Fs9721Decoder::decode(*frame))
+                                          : QStringLiteral("not a frame");
+                if (fault.isEmpty() && !why.isEmpty())
+                    fault = why + " from " + hex;
             });
             for (std::size_t at = 0; at < stream.bytes.size();) {
                 const std::size_t size =
                     std::min(oneEvent ? stream.bytes.size() : anySize(), stream.bytes.size() - at);
-                cutter.feed(stream.bytes.data() + at, size);
+                cutter.feed(stream.bytes.data() + at, size, 0);
                 at += size;
             }
             QVERIFY2(fault.isEmpty(), qPrintable(fault + replayNote()));

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -18,6 +19,43 @@ QByteArray voltsFrame(int count, int range) {
     for (int i = 0; i < 5; ++i)
         f.append(char(i == 0 && !fiveDigit ? 0x0F : digits[i] - '0'));
     return f.append('\n');
+}
+
+// A family that frames by length: two bytes, 0xAA and the count.
+class PairCutter final : public StreamCutter {
+public:
+    using StreamCutter::StreamCutter;
+    void feed(const std::uint8_t* data, std::size_t size, qint64) override {
+        for (std::size_t i = 0; i < size; ++i) {
+            m_frame += QStringLiteral("%1").arg(data[i], 2, 16, QChar(u'0')).toUpper();
+            if (m_frame.size() == 4)
+                deliver(std::exchange(m_frame, QString()));
+        }
+    }
+    bool expire(qint64) override { return false; }
+    void reset() override { m_frame.clear(); }
+
+private:
+    QString m_frame;
+};
+
+MeterProfile pairedModel() {
+    MeterProfile model = MeterProfile::standard();
+    model.requests.clear();
+    model.linkLostAfterTicks = 5;
+    model.frames.cutter = [](StreamCutter::FrameHandler onFrame) {
+        return std::make_unique<PairCutter>(std::move(onFrame));
+    };
+    model.frames.verdictOf = [](const QString& frameHex) {
+        return frameHex.startsWith(u"AA") ? LineVerdict::MainDisplay : LineVerdict::BarGraph;
+    };
+    model.frames.decodeMain = [](QStringView frameHex, int) {
+        MainDisplay display;
+        display.readingValue = float(frameHex.mid(2).toInt(nullptr, 16));
+        return display;
+    };
+    model.frames.decodeBar = nullptr;
+    return model;
 }
 
 } // namespace
@@ -81,6 +119,35 @@ private slots:
         QCOMPARE(results.last().peaks.PeakMaxText, results[maxIndex].reading.ReadingText);
         QCOMPARE(results.last().peaks.PeakMinText, results[minIndex].reading.ReadingText);
         QCOMPARE(session.peaks().peaks().PeakMaxText, results.last().peaks.PeakMaxText);
+    }
+
+    // The model's frame format cuts and decodes; a kind its model has no decoder for is only
+    // counted, and the link picture waits as many ticks as the model says.
+    void theModelsFrameFormatCutsAndDecodes() {
+        QTemporaryDir dir;
+        MeterSession::Setup setup;
+        setup.model = pairedModel();
+        setup.clock = [] { return qint64(0); };
+        setup.tableFolder = dir.path();
+        MeterSession session(std::move(setup));
+        QList<float> values;
+        connect(&session, &MeterSession::mainFrame, this,
+                [&values](const FrameResult& r) { values << r.reading.ReadingValue; });
+        int bars = 0;
+        connect(&session, &MeterSession::barFrame, this, [&bars] { ++bars; });
+        QList<bool> linked;
+        connect(&session, &MeterSession::linkChanged, this, [&linked](bool l) { linked << l; });
+        const std::uint8_t bytes[] = {0xAA, 0x12, 0x8A, 0x00, 0xAA};
+        session.receive(bytes, 3);
+        session.receive(bytes + 3, 2);
+        QCOMPARE(values, QList<float>{18});
+        QCOMPARE(bars, 0);
+        QCOMPARE(session.linkHealth().unknownLines(), 1U);
+        for (int tick = 0; tick < 4; ++tick)
+            session.linkTick();
+        QCOMPARE(linked, QList<bool>{true});
+        session.linkTick();
+        QCOMPARE(linked, (QList<bool>{true, false}));
     }
 };
 

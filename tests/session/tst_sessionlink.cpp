@@ -232,8 +232,8 @@ private slots:
         QCOMPARE(frames.size(), 2);
         QCOMPARE(frames.last().ReadingText, QStringLiteral("-1.234"));
         QCOMPARE(frames.last().UnitText, QStringLiteral("V"));
-        QCOMPARE(session->linkHealth().shortLines(), 1u);
-        QVERIFY(traceHolds(QString::fromLatin1(cut.left(5).toHex().toUpper())));
+        QCOMPARE(session->linkHealth().staleLines(), 1u);
+        QVERIFY(traceHolds("# stale " + QString::fromLatin1(cut.left(5).toHex().toUpper())));
         for (int tick = 0; tick < 3; ++tick)
             session->linkTick();
         QCOMPARE(link.size(), 2);
@@ -413,14 +413,14 @@ private slots:
         QCOMPARE(began.size(), 0);
 
         connectToMeter();
-        nowMs += MeterSession::kSilentAfterMs;
+        nowMs += MeterProfile::standard().silentAfterMs;
         session->linkTick();
         QCOMPARE(began.size(), 0);
         nowMs += 100;
         session->linkTick();
         session->linkTick();
         QCOMPARE(began.size(), 1);
-        QCOMPARE(began[0][0].toLongLong(), MeterSession::kSilentAfterMs + 100);
+        QCOMPARE(began[0][0].toLongLong(), MeterProfile::standard().silentAfterMs + 100);
         QVERIFY(session->isSilent());
         meterSends(bytes(kElevenVolts));
         session->linkTick();

@@ -462,7 +462,7 @@ void TestVelmarLog::aTableThatCannotGrowEndsWithCodeThreeAndKeepsItsReadings() {
 }
 
 // A save that finds no room does not end the run: readings go on being recorded, the save is
-// tried again at every save tick, and when room returns every reading printed is in the table.
+// tried again once there is room, and when room returns every reading printed is in the table.
 void TestVelmarLog::aFullDiskIsWaitedOutAndItsReadingsSavedWhenRoomReturns() {
     const QString link = m_dir.filePath("room-meter");
     Meter meter(link, {"--drift", "5"});

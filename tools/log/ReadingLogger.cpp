@@ -104,6 +104,14 @@ void ReadingLogger::bindSession() {
     connect(&m_session, &MeterSession::readingStored, this, &ReadingLogger::onStored);
     connect(&m_session, &MeterSession::readingRefused, this, &ReadingLogger::onRefused);
     connect(&m_session, &MeterSession::tableNotice, this, &ReadingLogger::sayNotice);
+    // A full disk is waited out as the window waits it out.
+    connect(&m_session, &MeterSession::roomWaitBegan, this, [this](const TableProblem& problem) {
+        say(QStringLiteral("the save waits for room: %1; readings go on being recorded and are "
+                           "saved when there is room")
+                .arg(problem.message));
+    });
+    connect(&m_session, &MeterSession::roomAgain, this,
+            [this] { say(QStringLiteral("there is room again")); });
     connect(&m_session, &MeterSession::deviceGone, this,
             [this](const QString& port, const QString& device) {
                 say(QStringLiteral("link lost: %1 (%2) went away; waiting for it to come back")
@@ -115,7 +123,7 @@ void ReadingLogger::bindSession() {
             });
     connect(&m_session, &MeterSession::silenceBegan, this, [this](qint64) {
         say(QStringLiteral("no answer from the meter for %1 s; still asking")
-                .arg(MeterSession::kSilentAfterMs / 1000));
+                .arg(m_session.model().silentAfterMs / 1000));
     });
     connect(&m_session, &MeterSession::silenceEnded, this,
             [this] { say(QStringLiteral("the meter answers again")); });
@@ -189,7 +197,7 @@ std::optional<int> ReadingLogger::openTable() {
             .arg(table.filePath(), existed ? QStringLiteral("opened") : QStringLiteral("created"))
             .arg(table.recordCount()));
     adoptJournal();
-    if (!save() && !m_waitingForRoom)
+    if (!save() && !m_session.pause().waitsForRoom())
         return fail(kCannotWrite, unwrittenLine().mid(QStringLiteral("velmar-log: ").size()));
     return std::nullopt;
 }
@@ -282,7 +290,8 @@ void ReadingLogger::print(const StoredReading& stored) {
 void ReadingLogger::recordTick() {
     if (m_finished)
         return;
-    m_session.recordTick();
+    m_session.recordTick(
+        savedTo(m_session.readings().recordCount() - m_session.readings().pendingCount()));
     if (m_capture && !m_capture->ok() && !std::exchange(m_captureFailureSaid, true))
         say(QStringLiteral("the capture stopped: %1")
                 .arg(QString::fromStdString(m_capture->error())));
@@ -291,16 +300,17 @@ void ReadingLogger::recordTick() {
 // The save waits on the disk off this thread; a tick that comes while one waits leaves it be.
 void ReadingLogger::saveTick() {
     const ReadingsTable& table = m_session.readings();
-    if (m_finished || m_session.saving() || !table.isOpen() || table.pendingCount() == 0)
+    if (m_finished || !table.isOpen() || table.pendingCount() == 0)
         return;
-    // A try that cannot fit would only write onto the full disk.
-    if (m_waitingForRoom && !table.hasRoomForSave())
-        return;
-    const qsizetype inFile = table.recordCount() - table.pendingCount();
-    m_session.saveInBackground([this, inFile](const std::optional<TableProblem>& problem) {
-        if (!saved(problem, inFile) && !m_waitingForRoom)
+    (void)m_session.trySaveInBackground(savedTo(table.recordCount() - table.pendingCount()));
+}
+
+// A save the session waited for: a full disk is waited out, any other failure ends the run.
+MeterSession::SaveDone ReadingLogger::savedTo(qsizetype inFileBefore) {
+    return [this, inFileBefore](const std::optional<TableProblem>& problem) {
+        if (!saved(problem, inFileBefore) && !m_session.pause().waitsForRoom())
             finish(kCannotWrite, QString());
-    });
+    };
 }
 
 void ReadingLogger::healthTick() {
@@ -321,19 +331,8 @@ bool ReadingLogger::saved(const std::optional<TableProblem>& problem, qsizetype 
     const ReadingsTable& table = m_session.readings();
     if (problem) {
         m_saveError = problem->message;
-        // A full disk is waited out as the window waits it out; any other failure ends the run.
-        const bool room =
-            RecordingPause::untilFor(problem->cause, RecordingPause::During::Saving) ==
-            RecordingPause::Until::Room;
-        if (room && !m_waitingForRoom)
-            say(QStringLiteral("the save waits for room: %1; readings go on being recorded and "
-                               "are saved when there is room")
-                    .arg(problem->message));
-        m_waitingForRoom = room;
         return false;
     }
-    if (std::exchange(m_waitingForRoom, false))
-        say(QStringLiteral("there is room again"));
     m_saveError.clear();
     m_journalLost = false;
     // Readings that came while the save waited on the disk stay pending for the next one.
@@ -374,7 +373,7 @@ void ReadingLogger::finish(int code, const QString& why) {
     int exitCode = code;
     // A save that failed just now is not tried again at once, unless it waits for room, which
     // may have come back since; any other end saves what it can.
-    if ((!m_saveError.isEmpty() && !m_waitingForRoom) || !save()) {
+    if ((!m_saveError.isEmpty() && !m_session.pause().waitsForRoom()) || !save()) {
         exitCode = kCannotWrite;
         // The table is left open, not closed: closing would drop the journal.
         m_status(unwrittenLine());

@@ -81,6 +81,7 @@ private:
     [[nodiscard]] bool save();
     // Says what a save found; inFileBefore is how many readings the table file held before it.
     [[nodiscard]] bool saved(const std::optional<TableProblem>& problem, qsizetype inFileBefore);
+    [[nodiscard]] MeterSession::SaveDone savedTo(qsizetype inFileBefore);
     // The one line that ends a run whose readings the table could not take.
     [[nodiscard]] QString unwrittenLine() const;
     void adoptJournal();
@@ -96,8 +97,7 @@ private:
     qint64 m_startedMs = 0;     // when the timers started, for --duration
     bool m_journalLost = false; // pending readings that the journal could not take
     bool m_outputClosed = false;
-    QString m_saveError;           // why the last save failed; empty after one that worked
-    bool m_waitingForRoom = false; // the last save found the disk full: readings go on
+    QString m_saveError; // why the last save failed; empty after one that worked
     bool m_finished = false;
     QTimer m_requestTimer;
     QTimer m_recordTimer;
