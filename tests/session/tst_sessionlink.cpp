@@ -223,13 +223,13 @@ private slots:
         const QByteArray minusVolts = bytes("1728354d5b617f8297a0b0c0d4e0");
         QByteArray cut = minusVolts;
         cut.remove(5, 1);
-        for (const QByteArray& sent : {minusVolts, cut, minusVolts}) {
+        for (const QByteArray& sent : {minusVolts, cut + minusVolts, minusVolts}) {
             feed(sent);
             for (int tick = 0; tick < 5; ++tick)
                 session->linkTick();
         }
         QCOMPARE(link.size(), 1);
-        QCOMPARE(frames.size(), 2);
+        QCOMPARE(frames.size(), 3);
         QCOMPARE(frames.last().ReadingText, QStringLiteral("-1.234"));
         QCOMPARE(frames.last().UnitText, QStringLiteral("V"));
         QCOMPARE(session->linkHealth().staleLines(), 1u);
