@@ -160,14 +160,6 @@ char Fs9721Decoder::characterOf(int segments) {
     return '?';
 }
 
-int Fs9721Decoder::segmentsOf(char character) {
-    for (const Glyph& g : kGlyphs) {
-        if (g.character == character)
-            return g.segments;
-    }
-    return 0;
-}
-
 std::optional<Fs9721Decoder::Frame> Fs9721Decoder::frameOf(QStringView hex) {
     if (hex.size() != static_cast<qsizetype>(2 * kFrameBytes))
         return std::nullopt;

@@ -75,8 +75,6 @@ public:
     // A digit's seven segments as the frame's two nibbles carry them: bits 6..4 from the first
     // byte's low three bits, bits 3..0 from the second byte's nibble.
     [[nodiscard]] static char characterOf(int segments);
-    // The inverse, for the simulator and tests: the segments of '0' to '9', 'L' and ' '.
-    [[nodiscard]] static int segmentsOf(char character);
 
     // The frame a cutter handed over as hex text: 28 hex characters whose bytes carry the
     // positions 1 to 14 in turn; none for anything else.

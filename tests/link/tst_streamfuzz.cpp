@@ -260,10 +260,8 @@ Fs9721Stream fs9721Stream(std::mt19937_64& rng, std::size_t frames) {
         if (kind <= 2)
             ++out.damaged;
         else
-            out.whole.append(QString::fromLatin1(
-                QByteArray(reinterpret_cast<const char*>(f.data()), qsizetype(f.size()))
-                    .toHex()
-                    .toUpper()));
+            out.whole.append(
+                QByteArray(reinterpret_cast<const char*>(f.data()), 14).toHex().toUpper());
         for (auto noise = rng() % 8 == 0 ? rng() % 6 : 0; noise > 0; --noise)
             out.bytes.push_back(static_cast<std::uint8_t>(rng() % 2 ? rng() & 0x0F : 0xF0 | rng()));
     }
@@ -272,13 +270,10 @@ Fs9721Stream fs9721Stream(std::mt19937_64& rng, std::size_t frames) {
 
 // Why a decoded FS9721 frame is out of range; empty when it is not.
 QString fs9721Fault(const MainDisplay& d) {
-    static const QRegularExpression readingText(QStringLiteral(R"(^-?[0-9L?]{0,4}$)"));
-    QString digits = d.readingText;
-    digits.remove(u'.');
-    if (!readingText.match(digits).hasMatch() || d.readingText.count(u'.') > 3)
-        return "ReadingText '" + d.readingText + "'";
-    if (std::abs(d.readingValue) > 9999 || d.dialPosition < 0 || d.dialPosition > 400)
-        return QStringLiteral("ReadingValue %1, DialPosition %2")
+    if (d.readingText.size() > 8 || std::abs(d.readingValue) > 9999 || d.dialPosition < 0 ||
+        d.dialPosition > 400)
+        return QStringLiteral("'%1': %2 at %3")
+            .arg(d.readingText)
             .arg(d.readingValue)
             .arg(d.dialPosition);
     return {};
@@ -343,9 +338,8 @@ private slots:
             QString fault;
             Fs9721Cutter cutter([&](const QString& hex) {
                 got.append(hex);
-                const auto frame = Fs9721Decoder::frameOf(hex);
-                const QString why = frame ? fs9721Fault(Fs9721Decoder::decode(*frame))
-                                          : QStringLiteral("not a frame");
+                const QString why =
+                    fs9721Fault(Fs9721Decoder::decode(Fs9721Decoder::frameOf(hex).value()));
                 if (fault.isEmpty() && !why.isEmpty())
                     fault = why + " from " + hex;
             });
