@@ -199,45 +199,42 @@ private slots:
     }
 
     // The link picture turns on with the first frame and off on the third link tick without one,
-    // each once.
+    // each once; for an FS9721 meter, which sends by itself about every 500 ms, it stays on through
+    // the gaps between frames (one frame there lost a byte: dropped and counted, never decoded)
+    // and goes off on the eighth tick.
+    void theLinkIsSaidOnlyWhenItChanges_data() {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<QByteArray>("cut"); // sent before the second frame
+        QTest::addColumn<int>("gapTicks");
+        QTest::addColumn<int>("lostTicks");
+        QTest::newRow("VelmarD") << "VelmarD" << bytes(kElevenVolts) << QByteArray() << 0 << 3;
+        QTest::newRow("fs9721") << "fs9721" << bytes("1728354d5b617f8297a0b0c0d4e0")
+                                << bytes("1728354d5b") << 5 << 8;
+    }
+
     void theLinkIsSaidOnlyWhenItChanges() {
+        QFETCH(QString, model);
+        QFETCH(QByteArray, frame);
+        QFETCH(QByteArray, cut);
+        QFETCH(int, gapTicks);
+        QFETCH(int, lostTicks);
+        makeSession(50, nullptr, *MeterProfile::named(model));
         QSignalSpy link(session.get(), &MeterSession::linkChanged);
-        feed(bytes(kElevenVolts));
-        feed(bytes(kElevenVolts));
-        for (int tick = 0; tick < 6; ++tick)
+        int frames = 0;
+        connect(session.get(), &MeterSession::mainFrame, [&frames] { ++frames; });
+        for (const QByteArray& sent : {frame, cut + frame}) {
+            feed(sent);
+            for (int tick = 0; tick < gapTicks; ++tick)
+                session->linkTick();
+        }
+        for (int tick = 0; tick < lostTicks - gapTicks; ++tick)
             session->linkTick();
         QCOMPARE(link.size(), 2);
         QCOMPARE(link.at(0).first().toBool(), true);
         QCOMPARE(link.at(1).first().toBool(), false);
-    }
-
-    // An FS9721 meter sends by itself about every 500 ms: the link picture stays on between its
-    // frames and goes off a frame period and two ticks after the last one; a frame that lost a
-    // byte is counted and traced, and neither it nor the bytes after it reach the decoder.
-    void anFs9721MeterStaysLinkedBetweenFramesAndDropsACutFrame() {
-        makeSession(50, nullptr, MeterProfile::fs9721());
-        QSignalSpy link(session.get(), &MeterSession::linkChanged);
-        QList<Reading> frames;
-        connect(session.get(), &MeterSession::mainFrame,
-                [&frames](const FrameResult& r) { frames.append(r.reading); });
-        const QByteArray minusVolts = bytes("1728354d5b617f8297a0b0c0d4e0");
-        QByteArray cut = minusVolts;
-        cut.remove(5, 1);
-        for (const QByteArray& sent : {minusVolts, cut + minusVolts, minusVolts}) {
-            feed(sent);
-            for (int tick = 0; tick < 5; ++tick)
-                session->linkTick();
-        }
-        QCOMPARE(link.size(), 1);
-        QCOMPARE(frames.size(), 3);
-        QCOMPARE(frames.last().ReadingText, QStringLiteral("-1.234"));
-        QCOMPARE(frames.last().UnitText, QStringLiteral("V"));
-        QCOMPARE(session->linkHealth().staleLines(), 1u);
-        QVERIFY(traceHolds("# stale " + QString::fromLatin1(cut.left(5).toHex().toUpper())));
-        for (int tick = 0; tick < 3; ++tick)
-            session->linkTick();
-        QCOMPARE(link.size(), 2);
-        QCOMPARE(link.last().first().toBool(), false);
+        QCOMPARE(frames, 2);
+        QCOMPARE(session->linkHealth().staleLines(), cut.isEmpty() ? 0u : 1u);
     }
 
     // Fifteen ticks of 100 ms are three cycles of five steps: 12 requests, each cycle ending in a
