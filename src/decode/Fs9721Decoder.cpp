@@ -218,7 +218,9 @@ MainDisplay Fs9721Decoder::decode(const Frame& frame) {
     const bool wide = lcd.has(Symbol::Hertz) || lcd.has(Symbol::Percent);
     out.axisMaximum = wide ? kWideScale : kFullScale;
     out.axisMinimum = -out.axisMaximum;
-    out.dialScale = kFullScale / 100;
+    // The dial's face is marked in hundreds of counts to 8000 either way, as for the four-digit
+    // meters of the other family: a full 4000-count display reaches half way.
+    out.dialScale = 80;
     out.dialOffset = 0;
     out.wideScale = false;
     setValues(lcd, out);

@@ -119,7 +119,7 @@ QString mainFault(const MainDisplay& d) {
         if (std::abs(value) > 99999 || d.chartValue != static_cast<int>(value))
             return QStringLiteral("ReadingValue %1, ChartValue %2").arg(value).arg(d.chartValue);
         // Half of a signed three-digit count, rounded, from the middle of the scale.
-        if (d.dialPosition < 400 - 500 || d.dialPosition > 400 + 500)
+        if (d.dialPosition < 400 - 500 || d.dialPosition > 800 + 500)
             return QStringLiteral("DialPosition %1").arg(d.dialPosition);
         return {};
     }
@@ -271,7 +271,7 @@ Fs9721Stream fs9721Stream(std::mt19937_64& rng, std::size_t frames) {
 // Why a decoded FS9721 frame is out of range; empty when it is not.
 QString fs9721Fault(const MainDisplay& d) {
     if (d.readingText.size() > 8 || std::abs(d.readingValue) > 9999 || d.dialPosition < 0 ||
-        d.dialPosition > 400)
+        d.dialPosition > 800)
         return QStringLiteral("'%1': %2 at %3")
             .arg(d.readingText)
             .arg(d.readingValue)
