@@ -161,11 +161,12 @@ char Fs9721Decoder::characterOf(int segments) {
 }
 
 std::optional<Fs9721Decoder::Frame> Fs9721Decoder::frameOf(QStringView hex) {
-    if (hex.size() != static_cast<qsizetype>(2 * kFrameBytes))
+    constexpr auto kFrameChars = static_cast<qsizetype>(kFrameBytes) * 2;
+    if (hex.size() != kFrameChars)
         return std::nullopt;
     Frame frame{};
-    for (std::size_t i = 0; i < kFrameBytes; ++i) {
-        const auto at = static_cast<qsizetype>(2 * i);
+    for (qsizetype at = 0; at < kFrameChars; at += 2) {
+        const auto i = static_cast<std::size_t>(at / 2);
         const int position = hexNibble(hex[at]);
         if (position != static_cast<int>(i + 1))
             return std::nullopt;
