@@ -25,7 +25,8 @@ Frame withDigit(int digit, const QString& litSegments) {
     Frame f = blankFrame();
     for (const QChar s : litSegments) {
         const int letter = s.unicode() - u'A';
-        f[std::size_t(1 + 2 * digit + (letter < 3 ? 0 : 1))] |= std::uint8_t(1 << kBits[letter]);
+        const std::size_t byte = 1 + 2 * std::size_t(digit) + (letter < 3 ? 0 : 1);
+        f[byte] |= std::uint8_t(1 << kBits[letter]);
     }
     return f;
 }
