@@ -22,7 +22,6 @@ void Fs9721Cutter::feed(const std::uint8_t* data, std::size_t size, qint64 arriv
         if (m_size == 0 || position != m_size + 1) {
             if (m_size > 0)
                 drop();
-            ++m_stray;
             continue;
         }
         m_frame[m_size++] = byte;

@@ -23,9 +23,8 @@ public:
     void reset() override { m_size = 0; }
 
     [[nodiscard]] std::size_t pendingBytes() const { return m_size; }
-    // Frames begun and dropped, and bytes that belonged to no frame begun.
+    // Frames begun and dropped.
     [[nodiscard]] std::uint64_t droppedFrames() const { return m_dropped; }
-    [[nodiscard]] std::uint64_t strayBytes() const { return m_stray; }
 
 private:
     void drop();
@@ -35,5 +34,4 @@ private:
     std::size_t m_size = 0;
     qint64 m_lastArrivalMs = 0;
     std::uint64_t m_dropped = 0;
-    std::uint64_t m_stray = 0;
 };
