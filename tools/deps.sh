@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs that are not installed yet.
-# Usage: tools/deps.sh [run|shots|check]   ("run" adds what starting the program on a virtual
+# Usage: tools/deps.sh [run|shots|check|bench]   ("run" adds what starting the program on a virtual
 # display and taking a screenshot of it there needs; "shots" adds what taking and comparing
-# screenshots of the window on it needs; "check" adds the formatting and tidy tools CI runs)
+# screenshots of the window on it needs; "check" adds the formatting and tidy tools CI runs;
+# "bench" adds the peer program bench/fs9721_peer.sh runs beside velmar-log)
 #        tools/deps.sh --list  (prints the packages the build needs, one a line, and installs nothing)
 set -euo pipefail
 
@@ -18,6 +19,9 @@ if [ "${1:-}" = --list ]; then
 fi
 if [ "${1:-}" = run ]; then
   packages+=(xvfb xauth x11-utils imagemagick)
+fi
+if [ "${1:-}" = bench ]; then
+  packages+=(sigrok-cli)
 fi
 if [ "${1:-}" = check ]; then
   packages+=(clang-format clang-tidy)

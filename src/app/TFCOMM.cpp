@@ -1,6 +1,7 @@
 // Start-up, model selection, layout on resize and exit.
 #include "TFCOMM.h"
 
+#include "BevelPanel.h"
 #include "ChartPanel.h"
 #include "DialPanel.h"
 #include "LcdPanel.h"
@@ -98,6 +99,15 @@ void TFCOMM::applyModelRows() {
     if (model.daCaption)
         Panel1->setCaption(LcdControl::LcdDa, *model.daCaption);
     limits->setLimitTexts(model.maxLimitText, model.minLimitText);
+    if (model.remoteKeys)
+        return;
+    // A meter that only talks has nothing a key code could reach; its panels say so rather
+    // than press keys that do nothing.
+    for (int i = 0; i < TopRow::kKeys; ++i) {
+        BevelPanel* key = m_topRow->key(i);
+        key->setEnabled(false);
+        key->setToolTip(tr("The %1 meter has no keys that the computer can press").arg(model.name));
+    }
 }
 
 QSize TFCOMM::outerSize() const {

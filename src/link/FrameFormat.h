@@ -38,4 +38,8 @@ struct FrameFormat {
     // The meters that answer 0x89 with a main-display frame and 0x8A with a bar-graph frame,
     // each ended by a line feed.
     [[nodiscard]] static FrameFormat lineFeedFrames();
+    // The meters built on the FS9721 display chip: 14-byte frames sent without a request, each
+    // byte carrying its position; every whole frame is a main-display frame, and there is no bar
+    // graph.
+    [[nodiscard]] static FrameFormat fs9721Frames();
 };

@@ -53,11 +53,33 @@ const MeterProfile& MeterProfile::tessik() {
     return profile;
 }
 
+const MeterProfile& MeterProfile::fs9721() {
+    static const MeterProfile profile = [] {
+        MeterProfile p;
+        p.name = QStringLiteral("fs9721");
+        p.speed = br2400;
+        p.frames = FrameFormat::fs9721Frames();
+        // A frame about every 500 ms: the link picture goes on showing "linked" through one
+        // frame's gap and a late poll, and turns on the 8th tick (700 to 800 ms) without one.
+        p.linkLostAfterTicks = 8;
+        p.remoteKeys = false;
+        p.windowTitle = QStringLiteral("FS9721 Interface Program _Ver: 1.00");
+        p.acCaption = QStringLiteral("AC");
+        p.d0Caption = QString();
+        p.daCaption = QStringLiteral("3");
+        p.maxLimitText = QStringLiteral("4000");
+        p.minLimitText = QStringLiteral("-4000");
+        return p;
+    }();
+    return profile;
+}
+
 namespace {
 
 // Every model --model offers, in the order the help lists them.
-std::array<const MeterProfile*, 3> models() {
-    return {&MeterProfile::velmarC(), &MeterProfile::velmarD(), &MeterProfile::tessik()};
+std::array<const MeterProfile*, 4> models() {
+    return {&MeterProfile::velmarC(), &MeterProfile::velmarD(), &MeterProfile::tessik(),
+            &MeterProfile::fs9721()};
 }
 
 } // namespace

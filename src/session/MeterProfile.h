@@ -35,6 +35,8 @@ struct MeterProfile {
     // The long-press code of each MeterKey, in the enumeration's order; the short code is the
     // next one.
     std::array<std::uint8_t, 8> longPressCodes{};
+    // Whether the meter takes key codes on the line at all; the window's key panels need them.
+    bool remoteKeys = true;
 
     QString windowTitle;
     QString acCaption;                // LcdAC
@@ -50,6 +52,8 @@ struct MeterProfile {
     [[nodiscard]] static const MeterProfile& velmarC();
     [[nodiscard]] static const MeterProfile& velmarD();
     [[nodiscard]] static const MeterProfile& tessik();
+    // The many meters built on the FS9721_LP3 display chip: 4000 counts, no requests, no keys.
+    [[nodiscard]] static const MeterProfile& fs9721();
     // The model a program starts with unless told otherwise.
     [[nodiscard]] static const MeterProfile& standard() { return velmarD(); }
     // By name, ignoring case; none for a name no model has.

@@ -63,7 +63,8 @@ void BevelPanel::paintEvent(QPaintEvent*) {
         m_captionPainter(p, textRect, m_caption);
         return;
     }
-    p.setPen(m_text);
+    // A panel that cannot be used says so the way the platform's own controls do.
+    p.setPen(isEnabled() ? m_text : palette().color(QPalette::Disabled, QPalette::WindowText));
     p.setFont(font());
     p.drawText(textRect, Qt::AlignCenter, m_caption);
 }

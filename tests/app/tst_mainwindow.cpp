@@ -93,28 +93,35 @@ private slots:
         QCOMPARE(window->session().alarmLimits().MaxLimit, 80000.0f); // the VelmarD row
     }
 
-    // Each model's row: the title, the captions that differ and the limits it starts with.
+    // Each model's row: the title, the captions that differ, the limits it starts with, and
+    // whether its key panels work (a meter without remote keys says why in their tool tips).
     void eachModelStartsWithItsOwnRow_data() {
         QTest::addColumn<QString>("model");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("ac");
         QTest::addColumn<QString>("digits"); // LCDD0 to LcdDd
         QTest::addColumn<QString>("max");
+        QTest::addColumn<bool>("keys");
         QTest::newRow("VelmarC") << "VelmarC"
                                  << "VelmarC Interface Program _Ver: 1.00"
                                  << "AC"
                                  << "7999"
-                                 << "8000";
+                                 << "8000" << true;
         QTest::newRow("VelmarD") << "VelmarD"
                                  << "VelmarD Interface Program _Ver: 1.00"
                                  << "AC trms"
                                  << "79999"
-                                 << "80000";
+                                 << "80000" << true;
         QTest::newRow("Tessik") << "tessik"
                                 << "Tessik Interface Program _Ver: 1.00"
                                 << "AC"
                                 << "7999"
-                                << "8000";
+                                << "8000" << true;
+        QTest::newRow("fs9721") << "fs9721"
+                                << "FS9721 Interface Program _Ver: 1.00"
+                                << "AC"
+                                << "3999"
+                                << "4000" << false;
     }
 
     void eachModelStartsWithItsOwnRow() {
@@ -136,6 +143,13 @@ private slots:
         QCOMPARE(shown, digits);
         QCOMPARE(window->findChild<QLineEdit*>(QStringLiteral("Setmax"))->text(), max);
         QCOMPARE(window->findChild<QLineEdit*>(QStringLiteral("SetMin"))->text(), "-" + max);
+        QFETCH(bool, keys);
+        for (const char* name :
+             {"BtPeak", "BtRecord", "BtRange", "BtHold", "BtSel", "BtRel", "BtHz", "BtBuzzer"}) {
+            const auto* key = window->findChild<BevelPanel*>(QLatin1String(name));
+            QCOMPARE(key->isEnabled(), keys);
+            QCOMPARE(key->toolTip().contains(QStringLiteral("no keys")), !keys);
+        }
     }
 
     void portPanelsRingThroughTheFourPorts() {

@@ -449,7 +449,7 @@ void TestSimMeter::badCommandLinesAreRejectedWithAReason_data() {
     QTest::newRow("stray argument") << QStringList{"com1"} << "'com1'";
     QTest::newRow("empty link path") << QStringList{"--link="} << "--link";
     QTest::newRow("unknown model")
-        << QStringList{"--model", "Velmar"} << "VelmarC, VelmarD or Tessik";
+        << QStringList{"--model", "Velmar"} << "VelmarC, VelmarD, Tessik or fs9721";
     QTest::newRow("five digits of a four-digit model")
         << QStringList{"--model=VelmarC", "--five-digit"} << "8000 counts";
 }

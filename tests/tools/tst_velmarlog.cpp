@@ -4,6 +4,7 @@
 #include "../support/PtyPair.h"
 #include "CaptureReader.h"
 #include "FrameCutter.h"
+#include "Fs9721Meter.h"
 #include "LineVerdict.h"
 #include "LoggerRun.h"
 #include "MainFrameDecoder.h"
@@ -168,6 +169,8 @@ private slots:
     void aTableThatCannotGrowEndsWithCodeThreeAndKeepsItsReadings();
     void aFullDiskIsWaitedOutAndItsReadingsSavedWhenRoomReturns();
     void aCaptureReplayedIntoTheLoggerGivesTheSameTable();
+    void anFs9721MeterIsRecordedAsTheSimulatorMeantIt_data();
+    void anFs9721MeterIsRecordedAsTheSimulatorMeantIt();
 
 private:
     QTemporaryDir m_dir;
@@ -525,6 +528,41 @@ void TestVelmarLog::aCaptureReplayedIntoTheLoggerGivesTheSameTable() {
     const QList<Row> rows = tableRows(original);
     QVERIFY(!rows.isEmpty());
     QCOMPARE(tableRows(replayed), rows);
+}
+
+void TestVelmarLog::anFs9721MeterIsRecordedAsTheSimulatorMeantIt_data() {
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::newRow("clean line") << QStringList{};
+    QTest::newRow("a byte lost now and then") << QStringList{"--faults"};
+}
+
+// Every reading stored is one the meter meant, in every function and range it steps through: a
+// frame that lost a byte is dropped, never stored as another reading.
+void TestVelmarLog::anFs9721MeterIsRecordedAsTheSimulatorMeantIt() {
+    QFETCH(QStringList, simArgs);
+    const QString link = m_dir.filePath("fs9721-meter");
+    Meter meter(link, QStringList{"--model", "fs9721", "--period-ms", "80"} + simArgs);
+    QVERIFY(meter.ready());
+    QHash<QString, std::size_t> sceneOf; // "text|unit|AC/DC" -> scene
+    const std::size_t pass = Fs9721Meter::framesPerPass();
+    for (std::size_t n = 0; n < pass; ++n) {
+        const Fs9721Meter::Meant m = Fs9721Meter::meantAt(n);
+        sceneOf.insert(QString::fromStdString(m.text + '|' + m.unit + '|' + m.acDc),
+                       n / Fs9721Meter::kFramesPerScene);
+    }
+    const QString table = m_dir.filePath(QStringLiteral("fs9721-%1.DB").arg(simArgs.size()));
+    const Run run = runLogger({"--model", "fs9721", "--port", link, "--table", table, "--repeat",
+                               "keep", "--count", QString::number(pass * 3 / 2)});
+    QVERIFY2(run.exitCode == 0 && run.status == QProcess::NormalExit,
+             qPrintable(run.err + meter.state()));
+
+    QSet<std::size_t> scenes;
+    for (const Row& row : tableRows(table)) {
+        const QString key = row.fields[2] + u'|' + row.fields[3] + u'|' + row.fields[1];
+        QVERIFY2(sceneOf.contains(key), qPrintable("not meant: " + key));
+        scenes.insert(sceneOf.value(key));
+    }
+    QCOMPARE(std::size_t(scenes.size()), pass / Fs9721Meter::kFramesPerScene);
 }
 
 QTEST_GUILESS_MAIN(TestVelmarLog)

@@ -204,7 +204,7 @@ Records the readings of a VelmarD meter (or another model) into a Paradox table,
 recording does, without a window. Each stored reading is one line on standard
 output; what happens to the port and the table goes to standard error.
 
-  --model M          the meter: VelmarC, VelmarD (default) or Tessik
+  --model M          the meter: VelmarC, VelmarD (default), Tessik or fs9721
   --port PORT        COM1 to COM4 (mapped as the window maps them: VELMAR_COM<n>,
                      else /dev/ttyUSB<n-1>, /dev/ttyACM<n-1>, /dev/ttyS<n-1>) or a
                      device path such as /dev/ttyUSB0

@@ -18,4 +18,7 @@ public:
     [[nodiscard]] virtual Frame receive(std::uint8_t byte) = 0;
     // What the byte means to this peer, for the trace.
     [[nodiscard]] virtual std::string describe(std::uint8_t byte) const = 0;
+    // The frame a meter that talks by itself sends when its period is up; none from one that
+    // only answers.
+    [[nodiscard]] virtual Frame talk() { return {}; }
 };

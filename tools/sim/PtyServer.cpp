@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -84,10 +85,11 @@ PtyServer::PtyServer(UniqueFd master, UniqueFd slave, std::string slavePath)
 
 bool PtyServer::run(LinePeer& peer, const std::atomic<bool>& stop, const Options& options) {
     m_lastTick = std::chrono::steady_clock::now();
+    m_nextTalk = m_lastTick + options.talkPeriod;
     std::array<std::uint8_t, 256> buffer{};
     while (!stop.load()) {
         pollfd watched{m_master.get(), POLLIN, 0};
-        const int ready = ::poll(&watched, 1, kPollIntervalMs);
+        const int ready = ::poll(&watched, 1, talkIfDue(peer, options));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready < 0) {
@@ -114,6 +116,31 @@ bool PtyServer::run(LinePeer& peer, const std::atomic<bool>& stop, const Options
         ::poll(nullptr, 0, kPollIntervalMs);
     }
     return true;
+}
+
+// Sends the peer's own frame when its period is up; the poll's time-out until the next one (or
+// the poll interval for a peer that only answers). A frame late behind a slow reader moves the
+// next one on rather than sending a burst.
+int PtyServer::talkIfDue(LinePeer& peer, const Options& options) {
+    using namespace std::chrono;
+    if (options.talkPeriod.count() <= 0)
+        return kPollIntervalMs;
+    auto now = steady_clock::now();
+    if (now >= m_nextTalk) {
+        peer.advance(duration<double>(now - m_lastTick).count());
+        m_lastTick = now;
+        const LinePeer::Frame frame = peer.talk();
+        report(options.trace, "-> " + hexBytes(frame.data(), frame.size()));
+        if (!frame.empty() && !sendPaced(frame, options.byteTime))
+            report(options.warning, "frame " + hexBytes(frame.data(), frame.size()) +
+                                        " dropped: the program does not read the port");
+        m_nextTalk += options.talkPeriod;
+        now = steady_clock::now();
+        if (m_nextTalk < now)
+            m_nextTalk = now + options.talkPeriod;
+    }
+    const auto wait = duration_cast<milliseconds>(m_nextTalk - now).count() + 1;
+    return static_cast<int>(std::min<long long>(wait, kPollIntervalMs));
 }
 
 void PtyServer::serveBytes(const std::uint8_t* data, std::size_t size, LinePeer& peer,

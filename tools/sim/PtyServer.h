@@ -22,9 +22,12 @@ public:
 
     // One byte at 9600 baud with a start and a stop bit.
     static constexpr std::chrono::nanoseconds kByteTime9600{1'041'667};
+    static constexpr std::chrono::nanoseconds kByteTime2400{4'166'667};
 
     struct Options {
         std::chrono::nanoseconds byteTime = kByteTime9600;
+        // How often the peer talks by itself (LinePeer::talk); zero: it only answers.
+        std::chrono::milliseconds talkPeriod{0};
         TraceSink trace;   // every byte received and frame sent; empty: none
         TraceSink warning; // frames that could not be delivered
     };
@@ -46,6 +49,7 @@ public:
 private:
     PtyServer(UniqueFd master, UniqueFd slave, std::string slavePath);
 
+    [[nodiscard]] int talkIfDue(LinePeer& peer, const Options& options);
     void serveBytes(const std::uint8_t* data, std::size_t size, LinePeer& peer,
                     const Options& options);
     [[nodiscard]] bool sendPaced(const std::vector<std::uint8_t>& frame,
@@ -57,4 +61,5 @@ private:
     std::string m_slavePath;
     std::string m_error;
     std::chrono::steady_clock::time_point m_lastTick;
+    std::chrono::steady_clock::time_point m_nextTalk;
 };

@@ -1,5 +1,6 @@
 #include "SimOptions.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
@@ -8,13 +9,14 @@
 
 namespace {
 
-constexpr std::array<std::string_view, 9> kValueOptions{"--link",     "--replay", "--model",
-                                                        "--function", "--range",  "--mode",
-                                                        "--value",    "--drift",  "--hz"};
+constexpr std::array<std::string_view, 10> kValueOptions{
+    "--link", "--replay", "--model", "--function", "--range",
+    "--mode", "--value",  "--drift", "--hz",       "--period-ms"};
 // Options that say how to serve rather than what the meter shows; all others set the meter's
-// state, which a replay does not have.
-constexpr std::array<std::string_view, 6> kServingOptions{"--link",  "--replay", "--loop",
-                                                          "--trace", "--help",   "-h"};
+// state, which a replay and an FS9721 meter do not have.
+constexpr std::array<std::string_view, 9> kServingOptions{"--link",  "--replay",    "--loop",
+                                                          "--trace", "--help",      "-h",
+                                                          "--model", "--period-ms", "--faults"};
 constexpr std::string_view kDutyCycleOption = "--duty-cycle";
 
 template <typename Number> std::optional<Number> parseNumber(std::string_view text) {
@@ -50,6 +52,8 @@ bool applySwitch(std::string_view name, SimOptions& options) {
         options.trace = true;
     else if (name == "--loop")
         options.loop = true;
+    else if (name == "--faults")
+        options.faults = true;
     else if (name == "--frequency")
         meter.mode = MeasureMode::Frequency;
     else if (name == "--duty")
@@ -104,6 +108,14 @@ std::string applyValue(std::string_view name, std::string_view value, SimOptions
         if (!options.model)
             return badValue(name, value, "one of " + simModelNameList());
         options.baud = options.model->baud;
+        options.fs9721 = options.model->talksByItself;
+        return {};
+    }
+    if (name == "--period-ms") {
+        const auto period = parseNumber<int>(value);
+        if (!period || *period < 60 || *period > 60'000)
+            return badValue(name, value, "milliseconds from 60 (one frame's time) to 60000");
+        options.periodMs = *period;
         return {};
     }
     if (name == "--function") {
@@ -154,6 +166,13 @@ bool setsMeterState(std::string_view name) {
 std::string validate(const SimOptions& options, std::string_view firstStateOption) {
     if (options.loop && options.replayPath.empty())
         return "--loop needs --replay FILE";
+    if (options.fs9721 && !options.replayPath.empty())
+        return "--replay plays the frames of a capture, not an FS9721 meter";
+    if (options.fs9721 && !firstStateOption.empty())
+        return std::string(firstStateOption) +
+               " sets the state of a VelmarD meter; an FS9721 meter steps through its own";
+    if (!options.fs9721 && options.faults)
+        return "--faults needs --model fs9721";
     if (!options.replayPath.empty() && !firstStateOption.empty())
         return std::string(firstStateOption) +
                " sets the meter's state, which --replay takes from the capture";
@@ -259,6 +278,8 @@ std::string simUsage() {
            "                       ignored; when a kind runs out its requests go unanswered\n"
            "  --loop               with --replay: start a kind again from its first frame\n"
            "                       when it runs out\n"
+           "  --period-ms N        with fs9721: a frame every N ms (default 500)\n"
+           "  --faults             with fs9721: lose a byte of about one frame in eight\n"
            "  -h, --help           show this text\n"
            "\n"
            "Starting state:\n"
@@ -266,7 +287,11 @@ std::string simUsage() {
            simModelNameList() +
            "\n"
            "                       (VelmarC and Tessik show 8000 counts, VelmarD 80000);\n"
-           "                       without it, 8000 counts unless --five-digit\n"
+           "                       without it, 8000 counts unless --five-digit; fs9721 is\n"
+           "                       a meter on the FS9721_LP3 chip, at 2400 baud, that sends\n"
+           "                       its 14-byte display frame by itself, stepping through\n"
+           "                       its functions and ranges (overload, HOLD, REL, MIN, MAX\n"
+           "                       and low battery among them), three frames each\n"
            "  --function NAME      one of " +
            functionNameList() +
            "\n"

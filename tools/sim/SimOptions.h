@@ -9,6 +9,11 @@
 
 // The simulator's command line: the meter's starting state plus how to serve it.
 struct SimOptions {
+    // Which meter: the VelmarD family, answering requests, or an FS9721 meter, which talks by
+    // itself every periodMs and, with faults, loses a byte now and then.
+    bool fs9721 = false;
+    int periodMs = 500;
+    bool faults = false;
     MeterSettings meter;
     const SimModel* model = nullptr; // none: the family's frames at 9600 baud, as --five-digit says
     int baud = 9600;                 // the pace at which answers go out

@@ -1,5 +1,6 @@
 #include "CaptureReader.h"
 #include "CaptureReplay.h"
+#include "Fs9721Meter.h"
 #include "MeterModel.h"
 #include "PtyServer.h"
 #include "SimOptions.h"
@@ -82,6 +83,8 @@ std::optional<CaptureReplay::Frames> loadCapture(const std::string& givenPath) {
 
 // The meter the options describe, or the capture they name played back.
 std::unique_ptr<LinePeer> makePeer(const SimOptions& options) {
+    if (options.fs9721)
+        return std::make_unique<Fs9721Meter>(options.faults);
     if (options.replayPath.empty())
         return std::make_unique<MeterModel>(options.meter);
     auto frames = loadCapture(options.replayPath);
@@ -131,6 +134,8 @@ int main(int argc, char** argv) {
     // Ten bits a byte: a start bit, eight data bits and a stop bit.
     serving.byteTime =
         std::chrono::nanoseconds((10'000'000'000LL + options->baud / 2) / options->baud);
+    if (options->fs9721)
+        serving.talkPeriod = std::chrono::milliseconds(options->periodMs);
     if (options->trace)
         serving.trace = [](const std::string& line) { std::cerr << line << std::endl; };
     if (!server->run(*peer, g_stopRequested, serving)) {
