@@ -36,10 +36,7 @@ QSize BarGraphView::sizeHint() const {
     return {100, 12};
 }
 
-const QPixmap& BarGraphView::pictureOf(int value) {
-    const auto known = m_pictures.find(value);
-    if (known != m_pictures.end())
-        return known->second;
+QPixmap BarGraphView::drawPicture(int value) const {
     const qreal ratio = devicePixelRatioF();
     QPixmap picture(size() * ratio);
     picture.setDevicePixelRatio(ratio);
@@ -55,7 +52,22 @@ const QPixmap& BarGraphView::pictureOf(int value) {
     QPainter painter(&picture);
     style()->drawControl(QStyle::CE_ProgressBar, &option, &painter, this);
     painter.end();
-    return m_pictures.emplace(value, std::move(picture)).first->second;
+    return picture;
+}
+
+// The style takes far longer to draw a bar than a frame leaves, and a moving reading shows most
+// positions within its first minute: every position is drawn at the first paint after the size,
+// style or palette changed, so that no frame waits for a picture. (A range of more positions
+// than a bar has pixels draws its pictures one at a time, as they come.)
+const QPixmap& BarGraphView::pictureOf(int value) {
+    if (m_pictures.empty() && m_maximum - m_minimum < width()) {
+        for (int position = m_minimum; position <= m_maximum; ++position)
+            m_pictures.emplace(position, drawPicture(position));
+    }
+    const auto known = m_pictures.find(value);
+    if (known != m_pictures.end())
+        return known->second;
+    return m_pictures.emplace(value, drawPicture(value)).first->second;
 }
 
 void BarGraphView::paintEvent(QPaintEvent* event) {

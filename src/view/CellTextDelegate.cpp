@@ -194,11 +194,22 @@ CellTextDelegate::textImage(const QRect& cell, qreal pixelRatio, Qt::Alignment a
         // A shape recoloured takes its coverage, not its colour.
         *picture = KeptPicture::of(image, false);
         if (opaque)
-            m_textShapes.insert(shapeKey, new KeptPicture(*picture));
+            m_textShapes.insert(shapeKey, new KeptPicture(*picture), costOf(shapeKey, *picture));
     }
+    const int cost = costOf(key, *picture);
     KeptPicture* stored = picture.release();
-    m_textImages.insert(key, stored);
+    // A picture larger than the whole bound is not kept; it is drawn from the last one made.
+    if (cost > m_textImages.maxCost()) {
+        m_oversized.reset(stored);
+        return *stored;
+    }
+    m_textImages.insert(key, stored, cost);
     return *stored;
+}
+
+int CellTextDelegate::costOf(const TextImageKey& key, const KeptPicture& picture) {
+    return int(sizeof(KeptPicture) + sizeof(TextImageKey) + picture.image.sizeInBytes() +
+               key.text.size() * qsizetype(sizeof(QChar)));
 }
 
 void CellTextDelegate::drawCellText(QPainter& painter, const QRectF& area, Qt::Alignment alignment,

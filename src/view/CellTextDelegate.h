@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QStyledItemDelegate>
 
+#include <memory>
+
 // Draws a grid cell as the style draws an empty one (background, selection, focus) and then its
 // text straight with the painter, in the cell's colour and alignment. The grid repaints its
 // visible rows for every stored reading, and the style's general text layout costs several
@@ -98,14 +100,20 @@ private:
                                                Qt::Alignment alignment, const QString& text,
                                                const QFont& font, const QColor& color) const;
 
-    // A screenful of grid cells several times over; each image is a few kilobytes.
-    static constexpr int kCachedCells = 256;
+    // Bounded by the heap the kept pictures take: a few rows' texts. Most texts of a grid of
+    // readings (number, time, value) are drawn twice, selected and then not, and never again
+    // unless the grid is uncovered, so a larger bound would only fill with them, a kilobyte or
+    // two each, over the first minutes.
+    static constexpr int kCachedBytes = 24 * 1024;
+    [[nodiscard]] static int costOf(const TextImageKey& key, const KeptPicture& picture);
 
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignVCenter;
-    mutable QCache<TextImageKey, KeptPicture> m_textImages{kCachedCells};
+    mutable QCache<TextImageKey, KeptPicture> m_textImages{kCachedBytes};
     // The same texts in their first opaque colour, keyed without it; they share their pixels with
     // the images above.
-    mutable QCache<TextImageKey, KeptPicture> m_textShapes{kCachedCells};
+    mutable QCache<TextImageKey, KeptPicture> m_textShapes{kCachedBytes};
+    // The last picture made that was too large to keep.
+    mutable std::unique_ptr<KeptPicture> m_oversized;
     // A few states (plain, selected, focused) for each column's width.
     static constexpr int kCachedBackgrounds = 64;
     mutable QCache<BackgroundKey, KeptPicture> m_backgrounds{kCachedBackgrounds};
