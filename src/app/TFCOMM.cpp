@@ -9,6 +9,7 @@
 #include "PanelStyle.h"
 #include "ReadingsTableModel.h"
 #include "ResizeLayout.h"
+#include "SessionPublisher.h"
 #include "TCommPortDriver.h"
 #include "TopRow.h"
 #include "UserMessages.h"
@@ -66,6 +67,9 @@ TFCOMM::TFCOMM(std::shared_ptr<UserMessages> messages, QWidget* parent, MeterSes
 // Work still waiting on the disk ends first, while everything its outcome is shown on lives.
 TFCOMM::~TFCOMM() {
     m_session.finishSyncs();
+    // Publishers hear the session and read its clock: they go before it.
+    m_publisher.reset();
+    qDeleteAll(findChildren<SessionPublisher*>(Qt::FindDirectChildrenOnly));
 }
 
 template <typename Step> void TFCOMM::startupStep(Step&& step) {
@@ -166,5 +170,5 @@ void TFCOMM::closeEvent(QCloseEvent* event) {
     }
     m_session.disconnectLine();
     event->accept();
-    QCoreApplication::quit();
+    closePublisher([] { QCoreApplication::quit(); });
 }

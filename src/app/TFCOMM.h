@@ -5,6 +5,7 @@
 #include "FrameResult.h"
 #include "LinkNotices.h"
 #include "MeterSession.h"
+#include "PublishConfig.h"
 #include "RecordingNotices.h"
 
 #include <QMainWindow>
@@ -25,6 +26,7 @@ class LimitsPanel;
 class MainMenu;
 class ReadingsGrid;
 class RecordingRow;
+class SessionPublisher;
 class TopRow;
 class StatusPlace;
 class QCheckBox;
@@ -142,6 +144,13 @@ public:
     [[nodiscard]] static QString openDataFilesFilter();
     [[nodiscard]] static QString saveDataFilesFilter();
 
+    // --- Publishing to a broker (app/TFCOMMPublish.cpp) ---
+    // Publishes what the session stores from now on, through a SessionPublisher that follows the
+    // table open (closed and started again when another opens).
+    void setPublishing(const PublishConfig& config);
+    // The publisher while one is started, for tests.
+    [[nodiscard]] SessionPublisher* publisher() const { return m_publisher.get(); }
+
     // The meter's pipeline, the place lasting conditions are said, and the boxes.
     [[nodiscard]] MeterSession& session() { return m_session; }
     [[nodiscard]] const MeterSession& session() const { return m_session; }
@@ -198,6 +207,15 @@ private:
     bool pendingWritten(const std::optional<TableProblem>& problem, bool asked, bool waitedForRoom);
     // A save or an export finished writing: an exit asked for meanwhile goes ahead.
     bool m_closeWhenWritten = false;
+
+    // Publishing (app/TFCOMMPublish.cpp): started on the table open, whose path is kept.
+    void followTableWithPublisher();
+    // Closes the publisher with its wait, off the event loop's way; then() when it has ended.
+    void closePublisher(const std::function<void()>& then);
+    void sayBrokerLine(const QString& line);
+    std::optional<PublishConfig> m_publishConfig;
+    std::unique_ptr<SessionPublisher> m_publisher;
+    QString m_publishedTable;
 
     std::shared_ptr<UserMessages> m_messages;
     MeterSession m_session;

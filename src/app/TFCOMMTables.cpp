@@ -29,6 +29,7 @@ bool TFCOMM::openTableWithNotices(const QString& path) {
     const QString failure = m_session.switchTable(path);
     if (!failure.isEmpty())
         m_messages->error(failure);
+    followTableWithPublisher();
     offerFoundReadings();
     return failure.isEmpty();
 }

@@ -55,6 +55,14 @@ QString deviceBack(const QString& portName, const QString& timeOfDay, quint64 re
     return QStringLiteral("%1 back at %2; reconnects: %3").arg(portName, timeOfDay).arg(reconnects);
 }
 
+QString brokerAway() {
+    return QStringLiteral("Broker away; readings wait");
+}
+
+QString brokerRefused() {
+    return QStringLiteral("Broker refused us; not publishing");
+}
+
 QString noAnswer(const QString& portName, const QString& sinceTimeOfDay) {
     return QStringLiteral("%1: no answer since %2").arg(portName, sinceTimeOfDay);
 }

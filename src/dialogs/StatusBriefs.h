@@ -18,6 +18,8 @@ namespace StatusBriefs {
 [[nodiscard]] QString deviceGone(const QString& portName);
 [[nodiscard]] QString deviceBack(const QString& portName, const QString& timeOfDay,
                                  quint64 reconnects);
+[[nodiscard]] QString brokerAway();
+[[nodiscard]] QString brokerRefused();
 [[nodiscard]] QString noAnswer(const QString& portName, const QString& sinceTimeOfDay);
 
 } // namespace StatusBriefs

@@ -1,6 +1,7 @@
 #include "PublishConfig.h"
 
 #include <QFile>
+#include <QSysInfo>
 #include <QUrl>
 
 #include <algorithm>
@@ -237,4 +238,13 @@ QString caFileProblem(const PublishConfig& config) {
                               "-----BEGIN CERTIFICATE-----)")
             .arg(config.caFile);
     return {};
+}
+
+std::optional<PublishConfig> publishConfigOfProcess(PublishRequest request, const QString& port,
+                                                    QString& error) {
+    if (qEnvironmentVariableIsSet("VELMAR_MQTT_PASSWORD"))
+        request.password = qEnvironmentVariable("VELMAR_MQTT_PASSWORD");
+    request.port = port;
+    request.hostName = QSysInfo::machineHostName();
+    return publishConfigOf(request, error);
 }

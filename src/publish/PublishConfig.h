@@ -54,6 +54,11 @@ struct PublishRequest {
 [[nodiscard]] std::optional<PublishConfig> publishConfigOf(const PublishRequest& request,
                                                            QString& error);
 
+// As publishConfigOf, for a program about to publish the meter on port: the password from the
+// environment variable VELMAR_MQTT_PASSWORD when it is set, and this computer's name.
+[[nodiscard]] std::optional<PublishConfig>
+publishConfigOfProcess(PublishRequest request, const QString& port, QString& error);
+
 // A meter id as given by --meter-id: empty when it is fit, otherwise why not. Only letters A to
 // Z, digits, "-" and "_" are taken, so that an id is its own topic level and Home Assistant id
 // unchanged, and two ids never share one.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PublishConfig.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +15,8 @@ struct WindowOptions {
 
     QString capturePath; // empty: no capture
     QString model;       // as given to --model; empty: the default model
+    // Publishing what the window stores, as velmar-log does; url empty: no publishing.
+    PublishRequest mqtt;
     bool help = false;
 };
 

@@ -55,6 +55,10 @@ MeterSessionSetup MeterSessionSetup::forProcess(const MeterProfile& model) {
             QDir::currentPath()};
 }
 
+void MeterSession::beginRun() {
+    m_runId = newRunId(m_wallClock());
+}
+
 MeterSession::MeterSession(Setup setup, QObject* parent)
     : QObject(parent), m_model(checkedModel(setup)), m_clock(std::move(setup.clock)),
       m_wallClock(std::move(setup.wallClock)), m_runId(newRunId(m_wallClock())),

@@ -246,6 +246,8 @@ private:
     void resumeRecording();
     // Said once when the table opens or is emptied: why it cannot take readings, if it cannot.
     void tableChanged();
+    // A new run id: at the start, and when Record/New numbers from one again.
+    void beginRun();
     void sayTableNotices();
     std::optional<TableProblem> saved(const std::optional<TableProblem>& problem);
 

@@ -240,6 +240,7 @@ void MeterSession::emptyTable() {
     }
     m_recording.NextRecordNo = 1;
     m_recording.RecordedCount = 0;
+    beginRun();
     tableChanged();
 }
 

@@ -204,8 +204,9 @@ private slots:
         QCOMPARE(lastNo(), QString("1"));
     }
 
-    // Record/New empties the table and its journal and numbers from one again; when the table
-    // cannot be emptied (its folder went away) the readings and their numbering stay.
+    // Record/New empties the table and its journal and numbers from one again, in a new run so
+    // that a run and a number name one reading; when the table cannot be emptied (its folder
+    // went away) the readings, their numbering and their run stay.
     void recordNewEmptiesTheTableAndItsJournalOrKeepsEverything_data() {
         QTest::addColumn<bool>("folderGone");
         QTest::newRow("emptied") << false;
@@ -223,6 +224,7 @@ private slots:
             QVERIFY(!session->save());
             QVERIFY(QDir(dir->path()).removeRecursively());
         }
+        const QString run = session->runId();
         bool refused = false;
         try {
             session->emptyTable();
@@ -234,8 +236,10 @@ private slots:
             QCOMPARE(session->recording().NextRecordNo, 4);
             QCOMPARE(session->recording().RecordedCount, 3);
             QCOMPARE(session->table().recordCount(), 3);
+            QCOMPARE(session->runId(), run);
             return;
         }
+        QVERIFY(session->runId() != run);
         QCOMPARE(journaledReadings(session->table()), 0u);
         QCOMPARE(session->table().recordCount(), 0);
         frame(3);

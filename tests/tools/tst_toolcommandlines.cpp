@@ -80,6 +80,10 @@ private slots:
             << "velmar" << QStringList{"--capture"} << QStringLiteral("--capture");
         QTest::newRow("velmar: a stray argument")
             << "velmar" << QStringList{"stray"} << QStringLiteral("stray");
+        QTest::newRow("velmar: --meter-id without --mqtt")
+            << "velmar" << QStringList{"--meter-id", "bench1"} << QStringLiteral("--meter-id");
+        QTest::newRow("velmar: a broker URL of another scheme")
+            << "velmar" << QStringList{"--mqtt", "ftp://localhost"} << QStringLiteral("--mqtt");
         QTest::newRow("velmar-sim: --link without its path")
             << "velmar-sim" << QStringList{"--link"} << QStringLiteral("--link");
         QTest::newRow("velmar-decode: --rel without its value")

@@ -1,12 +1,16 @@
 // velmar-log --mqtt as built, against velmar-sim on a pseudo-terminal and Debian's mosquitto
-// started here: what a subscriber receives, what a killed logger leaves on the status topic and in
-// its queue file for the next start, which settings end the run at start with code 2, and that a
-// broker that is away or never answers costs the meter's polling nothing. Bounds are failure
-// bounds only.
+// started here: what a subscriber receives, that the window publishes a run as the logger does,
+// what a killed logger leaves on the status topic and in its queue file for the next start, which
+// settings end the run at start with code 2, and that a broker that is away or never answers costs
+// the meter's polling nothing. Bounds are failure bounds only.
+#include "../app/RecordingMessages.h"
+#include "../app/WindowTestBench.h"
 #include "../support/MosquittoBroker.h"
 #include "../support/MqttSubscriber.h"
 #include "../support/SilentBroker.h"
+#include "CaptureWriter.h"
 #include "LoggerRun.h"
+#include "PublishConfig.h"
 #include "PublishQueue.h"
 #include "ReadingPublisher.h"
 
@@ -101,6 +105,7 @@ class TestVelmarLogMqtt : public QObject {
 
 private slots:
     void everyStoredReadingIsPublishedAsItIsPrinted();
+    void theWindowPublishesARunAsTheLoggerDoes();
     void aBrokerStoppedAndStartedAgainLosesNoReading();
     void aLostMeterAndAKilledLoggerShowOffline();
     void aKilledLoggerLosesNoQueuedReading_data();
@@ -149,6 +154,67 @@ void TestVelmarLogMqtt::everyStoredReadingIsPublishedAsItIsPrinted() {
     QVERIFY(QTest::qWaitFor(
         [&] { return subscriber.messagesOn("velmar/bench1/status").last().payload == "offline"; },
         60'000));
+}
+
+void TestVelmarLogMqtt::theWindowPublishesARunAsTheLoggerDoes() {
+    MosquittoBroker broker;
+    QVERIFY(broker.start());
+    MqttSubscriber subscriber(broker.port(), QStringLiteral("velmar/+/reading"));
+    QVERIFY(subscriber.waitSubscribed());
+    constexpr std::uint8_t kFrames = 6;
+    // One script for both: the logger gets it from the simulator replaying it, the window as the
+    // window tests hand it frames.
+    const QString script = m_dir.filePath("script.cap");
+    {
+        std::string error;
+        const auto capture = CaptureWriter::open(script.toStdString(), error);
+        QVERIFY2(capture, error.c_str());
+        for (std::uint8_t last = 1; last <= kFrames; ++last) {
+            const std::uint8_t f[] = {0x89, 0x70, 0x08, 0x00, 0x00, 0x0F,
+                                      0x01, 0x02, 0x03, last, 0x0A};
+            capture->record(CaptureDirection::Received, f, sizeof f);
+        }
+    }
+    const QString link = m_dir.filePath("script-meter");
+    Meter meter(link, {"--replay", script});
+    QVERIFY(meter.ready());
+    const Run run =
+        runLogger({"--port", link, "--table", m_dir.filePath("script.DB"), "--count",
+                   QString::number(kFrames), "--mqtt", broker.url(), "--meter-id", "logged"});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err + meter.state()));
+
+    {
+        const CurrentTempFolder folder;
+        QVERIFY(folder.isCurrent());
+        const auto window = quietWindow(std::make_shared<RecordingMessages>());
+        PublishRequest request;
+        request.url = broker.url();
+        request.meterId = QStringLiteral("windowed");
+        QString error;
+        const std::optional<PublishConfig> config =
+            publishConfigOfProcess(request, QStringLiteral("COM1"), error);
+        QVERIFY2(config, qPrintable(error));
+        window->setPublishing(*config);
+        for (std::uint8_t last = 1; last <= kFrames; ++last)
+            sendReadingFrame(*window, last);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return subscriber.messagesOn("velmar/windowed/reading").size() >= kFrames; },
+            60'000));
+    }
+    QVERIFY(QTest::qWaitFor(
+        [&] { return subscriber.messagesOn("velmar/logged/reading").size() >= kFrames; }, 60'000));
+    const auto logged = subscriber.messagesOn("velmar/logged/reading");
+    const auto windowed = subscriber.messagesOn("velmar/windowed/reading");
+    QCOMPARE(windowed.size(), logged.size());
+    for (qsizetype i = 0; i < logged.size(); ++i) {
+        QJsonObject fromLogger = json(logged[i].payload);
+        QJsonObject fromWindow = json(windowed[i].payload);
+        for (const char* ownToTheRun : {"run", "at"}) {
+            QVERIFY(!fromWindow.take(QLatin1String(ownToTheRun)).toString().isEmpty());
+            fromLogger.remove(QLatin1String(ownToTheRun));
+        }
+        QCOMPARE(fromWindow, fromLogger);
+    }
 }
 
 void TestVelmarLogMqtt::aBrokerStoppedAndStartedAgainLosesNoReading() {
@@ -491,5 +557,5 @@ void TestVelmarLogMqtt::aBrokerThatNeverAnswersDoesNotDelayPolling() {
     }
 }
 
-QTEST_GUILESS_MAIN(TestVelmarLogMqtt)
+QTEST_MAIN(TestVelmarLogMqtt)
 #include "tst_velmarlogmqtt.moc"

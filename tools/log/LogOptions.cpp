@@ -1,14 +1,13 @@
 #include "LogOptions.h"
 
 #include "MeterProfile.h"
+#include "PublishOptions.h"
 
 #include "RunDuration.h"
 #include "TableFileName.h"
 
 #include <QRegularExpression>
 
-#include <algorithm>
-#include <iterator>
 #include <limits>
 
 namespace {
@@ -28,46 +27,11 @@ bool isComName(const QString& port) {
     return com.match(port).hasMatch();
 }
 
-const QStringList kOptions = {QStringLiteral("--port"),
-                              QStringLiteral("--table"),
-                              QStringLiteral("--interval"),
-                              QStringLiteral("--repeat"),
-                              QStringLiteral("--limit"),
-                              QStringLiteral("--count"),
-                              QStringLiteral("--duration"),
-                              QStringLiteral("--save-every"),
-                              QStringLiteral("--format"),
-                              QStringLiteral("--capture"),
-                              QStringLiteral("--model"),
-                              QStringLiteral("--mqtt"),
-                              QStringLiteral("--mqtt-ca"),
-                              QStringLiteral("--mqtt-cert"),
-                              QStringLiteral("--mqtt-key"),
-                              QStringLiteral("--mqtt-user"),
-                              QStringLiteral("--mqtt-password-file"),
-                              QStringLiteral("--mqtt-client-id"),
-                              QStringLiteral("--mqtt-topic"),
-                              QStringLiteral("--mqtt-discovery-prefix"),
-                              QStringLiteral("--meter-id")};
-
-// The broker's options that take a value: where each goes and what it expects.
-struct MqttOption {
-    const char* name;
-    QString PublishRequest::*field;
-    const char* wanted;
-};
-const MqttOption kMqttOptions[] = {
-    {"--mqtt", &PublishRequest::url, "a broker's URL such as mqtt://localhost"},
-    {"--mqtt-ca", &PublishRequest::caFile, "a CA certificate file"},
-    {"--mqtt-cert", &PublishRequest::certFile, "a client certificate file"},
-    {"--mqtt-key", &PublishRequest::keyFile, "the client certificate's key file"},
-    {"--mqtt-user", &PublishRequest::user, "a user name"},
-    {"--mqtt-password-file", &PublishRequest::passwordFile, "a file holding the password"},
-    {"--mqtt-client-id", &PublishRequest::clientId, "a client id"},
-    {"--mqtt-topic", &PublishRequest::topicPrefix, "a topic prefix such as lab/meters"},
-    {"--mqtt-discovery-prefix", &PublishRequest::discoveryPrefix, "a topic prefix"},
-    {"--meter-id", &PublishRequest::meterId, "a name for the meter in the topics"},
-};
+const QStringList kOptions = {
+    QStringLiteral("--port"),     QStringLiteral("--table"),      QStringLiteral("--interval"),
+    QStringLiteral("--repeat"),   QStringLiteral("--limit"),      QStringLiteral("--count"),
+    QStringLiteral("--duration"), QStringLiteral("--save-every"), QStringLiteral("--format"),
+    QStringLiteral("--capture"),  QStringLiteral("--model")};
 
 // Applies one option with its value; false, with error set, when the value does not fit.
 bool apply(LogOptions& o, const QString& name, const QString& value, QString& error) {
@@ -76,14 +40,8 @@ bool apply(LogOptions& o, const QString& name, const QString& value, QString& er
         error = QStringLiteral("%1 '%2': expected %3").arg(name, value, QLatin1String(wanted));
         return false;
     };
-    for (const MqttOption& option : kMqttOptions) {
-        if (name != QLatin1String(option.name))
-            continue;
-        if (value.isEmpty())
-            return bad(option.wanted);
-        o.mqtt.*option.field = value;
-        return true;
-    }
+    if (const std::optional<bool> applied = applyPublishOption(o.mqtt, name, value, error))
+        return *applied;
     if (name == u"--model") {
         const MeterProfile* model = MeterProfile::named(value);
         if (!model) {
@@ -158,17 +116,14 @@ std::optional<LogOptions> parseLogOptions(const QStringList& args, QString& erro
             options.help = true;
             return options;
         }
-        if (name == u"--mqtt-discovery" || name == u"--mqtt-retain") {
-            (name == u"--mqtt-retain" ? options.mqtt.retainReadings : options.mqtt.discovery) =
-                true;
+        if (applyPublishSwitch(options.mqtt, name))
             continue;
-        }
         QString value;
         const qsizetype equals = name.indexOf(u'=');
         if (name.startsWith(u"--") && equals > 0) {
             value = name.mid(equals + 1);
             name.truncate(equals);
-        } else if (!kOptions.contains(name)) {
+        } else if (!kOptions.contains(name) && !isPublishOption(name)) {
             error = name.startsWith(u"--")
                         ? QStringLiteral("unknown option '%1' (see --help)").arg(name)
                         : QStringLiteral("unexpected argument '%1'").arg(name);
@@ -183,14 +138,9 @@ std::optional<LogOptions> parseLogOptions(const QStringList& args, QString& erro
         if (!apply(options, name, value, error))
             return std::nullopt;
     }
-    const PublishRequest& m = options.mqtt;
-    if (m.url.isEmpty() &&
-        (m.discovery || m.retainReadings ||
-         std::any_of(std::begin(kMqttOptions) + 1, std::end(kMqttOptions),
-                     [&m](const MqttOption& o) { return !(m.*o.field).isEmpty(); }))) {
-        error = QStringLiteral("the --mqtt-... options and --meter-id go with --mqtt");
+    error = publishOptionsProblem(options.mqtt);
+    if (!error.isEmpty())
         return std::nullopt;
-    }
     if (options.port.isEmpty() || options.table.isEmpty()) {
         error = QStringLiteral("--port and --table are both needed (see --help)");
         return std::nullopt;
@@ -225,29 +175,7 @@ output; what happens to the port and the table goes to standard error.
                      is the value in the display's unit, "base_value" in the
                      quantity's base unit)
   --capture FILE     write every byte received and sent to a capture file
-  --mqtt URL         also publish each stored reading to an MQTT broker:
-                     mqtt://host[:port] (default port 1883) or mqtts://host[:port]
-                     (8883), to <topic>/<meter>/reading, QoS 1
-  --mqtt-topic T     the topics' prefix, one or more levels (default velmar)
-  --meter-id ID      the meter's name in the topics: letters A to Z, digits, -
-                     and _ (default: <host>-<port>, such as lab1-ttyUSB0)
-  --mqtt-client-id C the client id the broker knows this run by (default
-                     velmar-<meter id>)
-  --mqtt-user USER   log in to the broker as USER; the password is read from the
-                     environment variable VELMAR_MQTT_PASSWORD or from the first
-                     line of --mqtt-password-file FILE, never from the command line
-  --mqtt-password-file FILE
-                     the password, for --mqtt-user
-  --mqtt-ca FILE     the CA certificate(s) of an mqtts:// broker, PEM (default:
-                     the system's certificate authorities)
-  --mqtt-cert FILE   a client certificate for an mqtts:// broker, PEM, with
-  --mqtt-key FILE    its key
-  --mqtt-retain      the broker keeps the last reading for a new subscriber
-  --mqtt-discovery   also publish retained Home Assistant discovery messages: one
-                     sensor for each quantity the meter shows
-  --mqtt-discovery-prefix P
-                     Home Assistant's discovery prefix (default homeassistant)
-  -h, --help         show this text
+%1  -h, --help         show this text
 
 Readings not yet written to the table are also kept in a journal beside it
 (".<table file>.pending"); a run that finds one left by a run that was killed
@@ -271,5 +199,6 @@ CA file that cannot be read or holds no certificate, a broker certificate that
 fails verification, TLS to a port without it, user or password refused), 3 the table cannot be written (a full disk is
 waited for until the run ends); readings not written stay in the journal for the
 next run.
-)");
+)")
+        .arg(publishUsage());
 }

@@ -6,30 +6,10 @@
 #include "SignalPipe.h"
 
 #include <QCoreApplication>
-#include <QSysInfo>
 
 #include <csignal>
 #include <cstdio>
 #include <memory>
-
-namespace {
-
-// The broker's settings as the command line and the environment give them; nothing, after one
-// line on standard error, when they cannot be used.
-std::optional<PublishConfig> publishConfig(const LogOptions& options) {
-    PublishRequest request = options.mqtt;
-    if (qEnvironmentVariableIsSet("VELMAR_MQTT_PASSWORD"))
-        request.password = qEnvironmentVariable("VELMAR_MQTT_PASSWORD");
-    request.port = options.port;
-    request.hostName = QSysInfo::machineHostName();
-    QString error;
-    std::optional<PublishConfig> config = publishConfigOf(request, error);
-    if (!config)
-        std::fprintf(stderr, "velmar-log: %s\n", qPrintable(error));
-    return config;
-}
-
-} // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
@@ -50,9 +30,11 @@ int main(int argc, char* argv[]) {
     }
     std::optional<PublishConfig> broker;
     if (!options->mqtt.url.isEmpty()) {
-        broker = publishConfig(*options);
-        if (!broker)
+        broker = publishConfigOfProcess(options->mqtt, options->port, error);
+        if (!broker) {
+            std::fprintf(stderr, "velmar-log: %s\n", qPrintable(error));
             return ReadingLogger::kCannotOpen;
+        }
     }
 
     ReadingLogger logger(*options);
