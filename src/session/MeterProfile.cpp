@@ -19,15 +19,20 @@ MeterProfile velmarFamily(const QString& name) {
     return profile;
 }
 
-// The four-digit models: 8000 counts, and the mirror's own captions for their display.
-MeterProfile fourDigit(const QString& name) {
-    MeterProfile profile = velmarFamily(name);
+// A four-digit display: the mirror's own captions for it, and limits at its counts.
+MeterProfile& withFourDigits(MeterProfile& profile, const QString& daCaption, int counts) {
     profile.acCaption = QStringLiteral("AC");
     profile.d0Caption = QString();
-    profile.daCaption = QStringLiteral("7");
-    profile.maxLimitText = QStringLiteral("8000");
-    profile.minLimitText = QStringLiteral("-8000");
+    profile.daCaption = daCaption;
+    profile.maxLimitText = QString::number(counts);
+    profile.minLimitText = QString::number(-counts);
     return profile;
+}
+
+// The four-digit models of the family: 8000 counts.
+MeterProfile fourDigit(const QString& name) {
+    MeterProfile profile = velmarFamily(name);
+    return withFourDigits(profile, QStringLiteral("7"), 8000);
 }
 
 } // namespace
@@ -64,12 +69,7 @@ const MeterProfile& MeterProfile::fs9721() {
         p.linkLostAfterTicks = 8;
         p.remoteKeys = false;
         p.windowTitle = QStringLiteral("FS9721 Interface Program _Ver: 1.00");
-        p.acCaption = QStringLiteral("AC");
-        p.d0Caption = QString();
-        p.daCaption = QStringLiteral("3");
-        p.maxLimitText = QStringLiteral("4000");
-        p.minLimitText = QStringLiteral("-4000");
-        return p;
+        return withFourDigits(p, QStringLiteral("3"), 4000);
     }();
     return profile;
 }
