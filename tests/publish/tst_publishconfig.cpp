@@ -162,7 +162,6 @@ private slots:
         QVERIFY2(config, qPrintable(error));
         QCOMPARE(config->meterId, id);
         QVERIFY(meterIdProblem(id).isEmpty());
-        QCOMPARE(config->topic("status"), QStringLiteral("velmar/%1/status").arg(id));
         // Stable from run to run, so that the broker's access rules can name it.
         QCOMPARE(config->clientId, QStringLiteral("velmar-") + id);
     }
@@ -175,7 +174,6 @@ private slots:
         file.close();
         PublishRequest r = requestFor(QStringLiteral("mqtt://h"));
         r.topicPrefix = QStringLiteral("lab/meters");
-        r.discoveryPrefix = QStringLiteral("ha");
         r.user = QStringLiteral("bench");
         r.passwordFile = file.fileName();
         r.clientId = QStringLiteral("acl-name");
@@ -183,7 +181,6 @@ private slots:
         std::optional<PublishConfig> config = publishConfigOf(r, error);
         QVERIFY2(config, qPrintable(error));
         QCOMPARE(config->topic("reading"), QStringLiteral("lab/meters/COM1/reading"));
-        QCOMPARE(config->discoveryPrefix, QStringLiteral("ha"));
         QCOMPARE(config->password, QStringLiteral("s3cret"));
         QCOMPARE(config->clientId, QStringLiteral("acl-name"));
 
