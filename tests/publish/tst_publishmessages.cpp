@@ -131,29 +131,22 @@ private slots:
         QTest::addColumn<QString>("unitText");
         QTest::addColumn<QString>("acdc");
         QTest::addColumn<QString>("json"); // the message's last fields
-        QTest::newRow("millivolts")
-            << "012.34"
-            << "mV"
-            << "DC"
-            << R"("acdc":"DC","range":"AUTO","overload":false,"quantity":"dc_voltage",)"
-               R"("base_value":0.01234,"base_unit":"V"})";
-        QTest::newRow("kilohms, no AC or DC")
-            << "01.234"
-            << "k*"
-            << ""
-            << R"("acdc":null,"range":"AUTO","overload":false,"quantity":"resistance",)"
-               R"("base_value":1234,"base_unit":"Ω"})";
-        QTest::newRow("overload")
-            << "0.L"
-            << "M*"
-            << ""
-            << R"("acdc":null,"range":"AUTO","overload":true,"quantity":"resistance",)"
-               R"("base_value":null,"base_unit":"Ω"})";
-        QTest::newRow("no unit") << "01234"
-                                 << ""
-                                 << ""
-                                 << R"("acdc":null,"range":"AUTO","overload":false,)"
-                                    R"("quantity":null,"base_value":null,"base_unit":null})";
+        const auto row = [](const char* tag, const char* text, const char* unit, const char* acdc,
+                            const char* json) {
+            QTest::newRow(tag) << QString(text) << QString(unit) << QString(acdc) << QString(json);
+        };
+        row("millivolts", "012.34", "mV", "DC",
+            R"("acdc":"DC","range":"AUTO","overload":false,"quantity":"dc_voltage",)"
+            R"("base_value":0.01234,"base_unit":"V"})");
+        row("kilohms, no AC or DC", "01.234", "k*", "",
+            R"("acdc":null,"range":"AUTO","overload":false,"quantity":"resistance",)"
+            R"("base_value":1234,"base_unit":"Ω"})");
+        row("overload", "0.L", "M*", "",
+            R"("acdc":null,"range":"AUTO","overload":true,"quantity":"resistance",)"
+            R"("base_value":null,"base_unit":"Ω"})");
+        row("no unit", "01234", "", "",
+            R"("acdc":null,"range":"AUTO","overload":false,)"
+            R"("quantity":null,"base_value":null,"base_unit":null})");
     }
     void theMessageCarriesItsQuantityInTheBaseUnit() {
         QFETCH(QString, text);
