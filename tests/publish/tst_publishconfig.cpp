@@ -137,18 +137,13 @@ private slots:
         QTest::addColumn<QString>("host");
         QTest::addColumn<QString>("port");
         QTest::addColumn<QString>("id");
-        QTest::newRow("COM name") << "lab1"
-                                  << "COM2"
-                                  << "lab1-COM2";
-        QTest::newRow("device path, domain dropped") << "lab1.example.org"
-                                                     << "/dev/ttyUSB0"
-                                                     << "lab1-ttyUSB0";
-        QTest::newRow("a folder, no host") << ""
-                                           << "/dev/"
-                                           << "meter";
-        QTest::newRow("wildcards and spaces") << "lab 1"
-                                              << "/tmp/a+b#c d"
-                                              << "lab_1-a_b_c_d";
+        const auto row = [](const char* tag, const char* host, const char* port, const char* id) {
+            QTest::newRow(tag) << QString(host) << QString(port) << QString(id);
+        };
+        row("COM name", "lab1", "COM2", "lab1-COM2");
+        row("device path, domain dropped", "lab1.example.org", "/dev/ttyUSB0", "lab1-ttyUSB0");
+        row("a folder, no host", "", "/dev/", "meter");
+        row("wildcards and spaces", "lab 1", "/tmp/a+b#c d", "lab_1-a_b_c_d");
     }
     void withoutAMeterIdTheHostAndPortNameTheMeter() {
         QFETCH(QString, host);
