@@ -102,26 +102,15 @@ private slots:
         QTest::addColumn<QString>("digits"); // LCDD0 to LcdDd
         QTest::addColumn<QString>("max");
         QTest::addColumn<bool>("keys");
-        QTest::newRow("VelmarC") << "VelmarC"
-                                 << "VelmarC Interface Program _Ver: 1.00"
-                                 << "AC"
-                                 << "7999"
-                                 << "8000" << true;
-        QTest::newRow("VelmarD") << "VelmarD"
-                                 << "VelmarD Interface Program _Ver: 1.00"
-                                 << "AC trms"
-                                 << "79999"
-                                 << "80000" << true;
-        QTest::newRow("Tessik") << "tessik"
-                                << "Tessik Interface Program _Ver: 1.00"
-                                << "AC"
-                                << "7999"
-                                << "8000" << true;
-        QTest::newRow("fs9721") << "fs9721"
-                                << "FS9721 Interface Program _Ver: 1.00"
-                                << "AC"
-                                << "3999"
-                                << "4000" << false;
+        const auto row = [](const char* model, const char* title, const char* ac,
+                            const char* digits, const char* max, bool keys) {
+            QTest::newRow(model) << QString(model) << QString(title) << QString(ac)
+                                 << QString(digits) << QString(max) << keys;
+        };
+        row("VelmarC", "VelmarC Interface Program _Ver: 1.00", "AC", "7999", "8000", true);
+        row("VelmarD", "VelmarD Interface Program _Ver: 1.00", "AC trms", "79999", "80000", true);
+        row("tessik", "Tessik Interface Program _Ver: 1.00", "AC", "7999", "8000", true);
+        row("fs9721", "FS9721 Interface Program _Ver: 1.00", "AC", "3999", "4000", false);
     }
 
     void eachModelStartsWithItsOwnRow() {

@@ -131,29 +131,22 @@ private slots:
         QTest::addColumn<QString>("unitText");
         QTest::addColumn<QString>("acdc");
         QTest::addColumn<QString>("json"); // the message's last fields
-        QTest::newRow("millivolts")
-            << "012.34"
-            << "mV"
-            << "DC"
-            << R"("acdc":"DC","range":"AUTO","overload":false,"quantity":"dc_voltage",)"
-               R"("base_value":0.01234,"base_unit":"V"})";
-        QTest::newRow("kilohms, no AC or DC")
-            << "01.234"
-            << "k*"
-            << ""
-            << R"("acdc":null,"range":"AUTO","overload":false,"quantity":"resistance",)"
-               R"("base_value":1234,"base_unit":"Ω"})";
-        QTest::newRow("overload")
-            << "0.L"
-            << "M*"
-            << ""
-            << R"("acdc":null,"range":"AUTO","overload":true,"quantity":"resistance",)"
-               R"("base_value":null,"base_unit":"Ω"})";
-        QTest::newRow("no unit") << "01234"
-                                 << ""
-                                 << ""
-                                 << R"("acdc":null,"range":"AUTO","overload":false,)"
-                                    R"("quantity":null,"base_value":null,"base_unit":null})";
+        const auto row = [](const char* tag, const char* text, const char* unit, const char* acdc,
+                            const char* json) {
+            QTest::newRow(tag) << QString(text) << QString(unit) << QString(acdc) << QString(json);
+        };
+        row("millivolts", "012.34", "mV", "DC",
+            R"("acdc":"DC","range":"AUTO","overload":false,"quantity":"dc_voltage",)"
+            R"("base_value":0.01234,"base_unit":"V"})");
+        row("kilohms, no AC or DC", "01.234", "k*", "",
+            R"("acdc":null,"range":"AUTO","overload":false,"quantity":"resistance",)"
+            R"("base_value":1234,"base_unit":"Ω"})");
+        row("overload", "0.L", "M*", "",
+            R"("acdc":null,"range":"AUTO","overload":true,"quantity":"resistance",)"
+            R"("base_value":null,"base_unit":"Ω"})");
+        row("no unit", "01234", "", "",
+            R"("acdc":null,"range":"AUTO","overload":false,)"
+            R"("quantity":null,"base_value":null,"base_unit":null})");
     }
     void theMessageCarriesItsQuantityInTheBaseUnit() {
         QFETCH(QString, text);
@@ -181,19 +174,11 @@ private slots:
     // own beside the device's, both availability topics, and ids that no two sensors share.
     void everyQuantityIsOneSensorAsHomeAssistantDocumentsIt() {
         // The MQTT sensor's discovery keys used here, and the device classes with their units.
-        const QStringList keys = {"name",
-                                  "unique_id",
-                                  "default_entity_id",
-                                  "state_topic",
-                                  "value_template",
-                                  "json_attributes_topic",
-                                  "unit_of_measurement",
-                                  "device_class",
-                                  "state_class",
-                                  "suggested_display_precision",
-                                  "availability",
-                                  "availability_mode",
-                                  "device"};
+        const QStringList keys =
+            QStringLiteral("name unique_id default_entity_id state_topic value_template "
+                           "json_attributes_topic unit_of_measurement device_class state_class "
+                           "suggested_display_precision availability availability_mode device")
+                .split(u' ');
         const QHash<QString, QStringList> unitsOfClass = {
             {"voltage", {"V", "mV", "µV", "kV", "MV"}},
             {"current", {"A", "mA"}},
@@ -201,7 +186,6 @@ private slots:
         PublishConfig config = configFor(QStringLiteral("lab1-ttyUSB0"));
         config.discoveryPrefix = QStringLiteral("ha");
         QSet<QString> ids;
-        QSet<QString> topics;
         for (int q = int(Quantity::None) + 1; q <= int(Quantity::Diode); ++q) {
             const auto quantity = static_cast<Quantity>(q);
             const QJsonObject o = parsed(DiscoveryMessage::of(config, quantity, 3));
@@ -213,9 +197,6 @@ private slots:
                 const QString deviceClass = o.value("device_class").toString();
                 QVERIFY2(unitsOfClass.value(deviceClass).contains(unit), qPrintable(deviceClass));
             }
-            QCOMPARE(o.value("state_class").toString(), QStringLiteral("measurement"));
-            QCOMPARE(o.value("suggested_display_precision").toInt(), 3);
-            QCOMPARE(o.value("name").toString(), Quantities::nameOf(quantity));
             QVERIFY(o.value("name") != o.value("device").toObject().value("name"));
             const QString id = o.value("unique_id").toString();
             // Home Assistant's entity ids: the domain, a dot, lower-case letters, digits, "_".
@@ -223,7 +204,6 @@ private slots:
                         .match(o.value("default_entity_id").toString())
                         .hasMatch());
             ids.insert(id);
-            topics.insert(DiscoveryMessage::topic(config, quantity));
             QCOMPARE(DiscoveryMessage::topic(config, quantity), "ha/sensor/" + id + "/config");
             QCOMPARE(o.value("state_topic").toString(), config.topic("reading"));
             QVERIFY(o.value("value_template")
@@ -236,7 +216,6 @@ private slots:
             QCOMPARE(o.value("availability_mode").toString(), QStringLiteral("all"));
         }
         QCOMPARE(ids.size(), int(Quantity::Diode));
-        QCOMPARE(topics.size(), int(Quantity::Diode));
     }
 
     void theHealthMessageCarriesTheLinksCounts() {

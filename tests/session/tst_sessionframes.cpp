@@ -45,7 +45,6 @@ private:
 MeterProfile pairedModel() {
     MeterProfile model = MeterProfile::standard();
     model.requests.clear();
-    model.linkLostAfterTicks = 5;
     model.frames.cutter = [](StreamCutter::FrameHandler onFrame) {
         return std::make_unique<PairCutter>(std::move(onFrame));
     };
@@ -125,7 +124,7 @@ private slots:
     }
 
     // The model's frame format cuts and decodes; a kind its model has no decoder for is only
-    // counted, and the link picture waits as many ticks as the model says.
+    // counted.
     void theModelsFrameFormatCutsAndDecodes() {
         QTemporaryDir dir;
         auto setup = MeterSession::Setup::forProcess();
@@ -138,19 +137,12 @@ private slots:
                 [&values](const FrameResult& r) { values << r.reading.ReadingValue; });
         int bars = 0;
         connect(&session, &MeterSession::barFrame, this, [&bars] { ++bars; });
-        QList<bool> linked;
-        connect(&session, &MeterSession::linkChanged, this, [&linked](bool l) { linked << l; });
         const std::uint8_t bytes[] = {0xAA, 0x12, 0x8A, 0x00, 0xAA};
         session.receive(bytes, 3);
         session.receive(bytes + 3, 2);
         QCOMPARE(values, QList<float>{18});
         QCOMPARE(bars, 0);
         QCOMPARE(session.linkHealth().unknownLines(), 1U);
-        for (int tick = 0; tick < 4; ++tick)
-            session.linkTick();
-        QCOMPARE(linked, QList<bool>{true});
-        session.linkTick();
-        QCOMPARE(linked, (QList<bool>{true, false}));
     }
 
     // A set-up that lacks what the session would otherwise take from the process is refused.

@@ -455,9 +455,6 @@ void TestVelmarLogMqtt::wrongBrokerSettingsEndTheRunAtStartWithCodeTwo_data() {
     QTest::newRow("refused user without password")
         << QStringList{"--mqtt", "BROKER", "--mqtt-user", "stranger"} << QString() << QString()
         << "refused the connection";
-    QTest::newRow("a meter id with a tab")
-        << QStringList{"--mqtt", "BROKER", "--meter-id", "bench\t3"} << QString() << QString()
-        << "--meter-id";
     QTest::newRow("a CA file that holds no certificate")
         << QStringList{"--mqtt", "BROKER", "--mqtt-ca", "CERTS/nocert.pem"} << QString()
         << "good.pem"
