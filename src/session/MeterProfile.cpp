@@ -59,9 +59,13 @@ const MeterProfile& MeterProfile::fs9721() {
         p.name = QStringLiteral("fs9721");
         p.speed = br2400;
         p.frames = FrameFormat::fs9721Frames();
-        // A frame about every 500 ms: the link picture goes on showing "linked" through one
-        // frame's gap and a late poll, and turns on the 8th tick (700 to 800 ms) without one.
-        p.linkLostAfterTicks = 8;
+        // A frame about every 500 ms, whole on the line in 58 ms: a poll three times a second
+        // sees each frame at most a third of a second late, so no more than two link ticks pass
+        // between frames up to 667 ms apart and the link picture does not blink; it turns on the
+        // third tick (667 to 1000 ms) without one.
+        p.linkTickMs = 333;
+        p.receivePollMs = 333;
+        p.linkLostAfterTicks = 3;
         p.remoteKeys = false;
         p.windowTitle = QStringLiteral("FS9721 Interface Program _Ver: 1.00");
         p.acCaption = QStringLiteral("AC");
