@@ -163,7 +163,7 @@ void TFCOMM::buildTimers() {
         return t;
     };
     Timer1 = timer("Timer1", 100, &TFCOMM::Timer1Timer);
-    ConTimer = timer("ConTimer", 100, &TFCOMM::ConTimerTimer);
+    ConTimer = timer("ConTimer", m_session.model().linkTickMs, &TFCOMM::ConTimerTimer);
     Trecord = timer("Trecord", 1000, &TFCOMM::TrecordTimer);
     TdownB = timer("TdownB", 1000, &TFCOMM::TdownBTimer);
     // All coarse, as is the serial component's poll: Qt moves coarse timers of 50, 100 and 1000 ms
@@ -171,7 +171,9 @@ void TFCOMM::buildTimers() {
     // link tick and every other receive poll share one wake-up instead of each taking its own.
     // Once aligned the request cycle keeps exact 100 ms steps.
     Timer1->setTimerType(Qt::CoarseTimer);
-    Timer1->start();
+    // A meter that talks by itself and has no keys has nothing for the request tick to do.
+    if (m_session.model().needsRequestTick())
+        Timer1->start();
     ConTimer->start();
     Trecord->start();
 }

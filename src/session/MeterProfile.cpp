@@ -64,9 +64,13 @@ const MeterProfile& MeterProfile::fs9721() {
         p.name = QStringLiteral("fs9721");
         p.speed = br2400;
         p.frames = FrameFormat::fs9721Frames();
-        // A frame about every 500 ms: the link picture goes on showing "linked" through one
-        // frame's gap and a late poll, and turns on the 8th tick (700 to 800 ms) without one.
-        p.linkLostAfterTicks = 8;
+        // A frame about every 500 ms, whole on the line in 58 ms: a poll every 250 ms sees each
+        // frame at most 250 ms late, so no more than three link ticks pass between frames up to
+        // 750 ms apart and the link picture does not blink; it turns on the fourth tick (750 to
+        // 1000 ms) without one. A quarter second shares its wake-ups with the 1 s timers.
+        p.linkTickMs = 250;
+        p.receivePollMs = 250;
+        p.linkLostAfterTicks = 4;
         p.remoteKeys = false;
         p.windowTitle = QStringLiteral("FS9721 Interface Program _Ver: 1.00");
         return withFourDigits(p, QStringLiteral("3"), 4000);

@@ -27,11 +27,17 @@ struct MeterProfile {
     // One step per request tick; none is a pause. Empty for a meter that talks by itself.
     std::vector<std::optional<std::uint8_t>> requests;
     FrameFormat frames = FrameFormat::lineFeedFrames();
-    // Follow the meter's frame period: the link picture shows "not linked" on this many 100 ms
-    // link ticks without a frame, and a meter that sent none for longer than silentAfterMs is
-    // silent (said once until it talks again).
+    // Follow the meter's frame period: the link picture shows "not linked" on this many link
+    // ticks without a frame, and a meter that sent none for longer than silentAfterMs is silent
+    // (said once until it talks again).
     int linkLostAfterTicks = LinkIndicator::kLostAfterTicks;
     qint64 silentAfterMs = 3000;
+    // How often a host ticks the link picture, and the receive poll the meter's frames need (0
+    // keeps the host's own). A meter answering a request every 100 ms needs both that often; one
+    // that talks by itself twice a second is served as well by a few wake-ups a second, which is
+    // most of what logging it costs.
+    int linkTickMs = 100;
+    quint16 receivePollMs = 0;
     // The long-press code of each MeterKey, in the enumeration's order; the short code is the
     // next one.
     std::array<std::uint8_t, 8> longPressCodes{};
@@ -44,6 +50,10 @@ struct MeterProfile {
     std::optional<QString> daCaption; // LcdDa
     QString maxLimitText;             // Setmax
     QString minLimitText;             // SetMin
+
+    // Whether the session's request tick has anything to do: a request to send or a key code
+    // kept for the next tick.
+    [[nodiscard]] bool needsRequestTick() const { return !requests.empty() || remoteKeys; }
 
     [[nodiscard]] std::uint8_t longPressCode(MeterKey key) const {
         return longPressCodes[static_cast<std::size_t>(key)];

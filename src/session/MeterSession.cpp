@@ -76,8 +76,9 @@ MeterSession::MeterSession(Setup setup, QObject* parent)
     m_port->setComPortSpeed(m_model.speed);
     m_port->setComPortDataBits(m_model.dataBits);
     bindReceiver();
-    m_port->setComPortPollingDelay(setup.receivePollMs);
-    m_cutter->setStaleAfterMs(StreamCutter::staleAfterForPoll(setup.receivePollMs));
+    const quint16 pollMs = m_model.receivePollMs > 0 ? m_model.receivePollMs : setup.receivePollMs;
+    m_port->setComPortPollingDelay(pollMs);
+    m_cutter->setStaleAfterMs(StreamCutter::staleAfterForPoll(pollMs));
     m_cutter->setOnStaleLine([this](const QString& lineHex) {
         m_health.countStaleLine();
         m_trace.append(LinkHealth::staleNote(lineHex));

@@ -64,7 +64,8 @@ struct MeterSessionSetup {
     // Called between the writes and syncs of the table's saves and of its journal; the crash
     // tests stop the process there.
     SaveHook saveHook;
-    // How often the host reads the line; an unfinished line is stale after two reads.
+    // How often the host reads the line, unless the model needs its own poll; an unfinished line
+    // is stale after two reads.
     quint16 receivePollMs = 50;
 };
 
@@ -114,10 +115,11 @@ public:
     // --- Bytes and ticks ---
     // The port's receive event: the bytes one read returned.
     void receive(const std::uint8_t* data, std::size_t size);
-    // Every 100 ms: kept key codes, then one step of the request cycle.
+    // Every 100 ms: kept key codes, then one step of the request cycle (needless for a model
+    // without requests or keys).
     void requestTick();
-    // Every 100 ms: the link picture's time-out, stale lines and the meter's silence, as the
-    // model's frame period sets them.
+    // Every model's linkTickMs: the link picture's time-out, stale lines and the meter's silence,
+    // as the model's frame period sets them.
     void linkTick();
     // Every second: the sampling interval's countdown and the journal, and a save that waits for
     // room tried again once there is room for it (retried gets its outcome, as saveInBackground's
@@ -207,8 +209,8 @@ signals:
     void writingEnded();
     void mainFrame(const FrameResult& result);
     void barFrame(const BarGraph& bar);
-    // The link picture: linked on the first frame after none, unlinked on the third link tick
-    // without one.
+    // The link picture: linked on the first frame after none, unlinked on the model's
+    // linkLostAfterTicks-th link tick without one.
     void linkChanged(bool linked);
     void readingStored(const StoredReading& stored);
     void readingRefused(const TableProblem& problem, TableFailure failure);

@@ -23,7 +23,7 @@ namespace {
 constexpr const char16_t* kFields[] = {u"No",   u"Time", u"DC/AC", u"Value",
                                        u"Unit", u"AUTO", u"Nval"};
 
-// The window's receive poll and request cycle, and its sampling timer.
+// The receive poll for the meters that answer requests, and the sampling timer.
 constexpr int kRequestTickMs = 100;
 constexpr int kRecordTickMs = 1000;
 constexpr int kHealthEveryMs = 60 * 1000;
@@ -218,7 +218,7 @@ void ReadingLogger::adoptJournal() {
 }
 
 void ReadingLogger::startTimers() {
-    m_requestTimer.start(kRequestTickMs);
+    m_requestTimer.start(m_session.model().linkTickMs);
     m_recordTimer.start(kRecordTickMs);
     m_saveTimer.start(m_options.saveEverySeconds * 1000);
     m_healthTimer.start(kHealthEveryMs);
@@ -240,7 +240,8 @@ void ReadingLogger::requestTick() {
         return;
     }
     m_session.linkTick();
-    m_session.requestTick();
+    if (m_session.model().needsRequestTick())
+        m_session.requestTick();
 }
 
 void ReadingLogger::onStored(const StoredReading& stored) {

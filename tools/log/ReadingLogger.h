@@ -51,7 +51,9 @@ public:
 
     // The port's receive event: bytes as one read returned them.
     void receive(const std::uint8_t* data, std::size_t size);
-    void requestTick(); // every 100 ms
+    // Every link tick of the model (100 ms for the meters that answer requests): the run's end,
+    // the link, and the request cycle where the meter takes requests.
+    void requestTick();
     // Every second: the interval's countdown, the journal, the meter's silence, and a save that
     // waits for room once there is room.
     void recordTick();
